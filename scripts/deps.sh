@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs every system package quorvo needs to build, run and test.
+# Safe to run again: it only calls apt-get when something is missing.
+set -euo pipefail
+
+PACKAGES=(
+  build-essential cmake ninja-build pkg-config git
+  libsqlite3-dev sqlite3
+  libcurl4-openssl-dev curl
+  qt6-base-dev libgl-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  libsimpleini-dev
+  python3
+  xvfb xauth x11-apps imagemagick
+  fonts-noto-cjk
+  clang libclang-rt-14-dev
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+echo "Installing: ${missing[*]}"
+$SUDO apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

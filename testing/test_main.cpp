@@ -1,0 +1,10 @@
+// main() of every test program: GUI tests run offscreen unless told otherwise.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+int main(int argc, char** argv) {
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}

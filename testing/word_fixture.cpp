@@ -1,0 +1,43 @@
+#include "word_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include "code_page.h"
+#include "word_bank.h"
+
+namespace quorvo::testing {
+
+void CreateBanks(WordDatabase& db, const std::vector<std::string>& banks) {
+  for (const auto& bank : banks) ASSERT_EQ(SQLITE_OK, db.Execute(CreateBankStatement(bank))) << bank;
+}
+
+void PutWord(WordDatabase& db, const std::string& bank, const std::string& word, const std::string& transUtf8,
+             int hot, int known) {
+  std::string sql = "insert into " + BankIdentifier(bank) + " (value, trans, hot, known) values('" + SqlText(word) +
+                    "', '" + SqlText(Gbk(transUtf8)) + "', " + std::to_string(hot) + ", " + std::to_string(known) +
+                    ")";
+  ASSERT_EQ(SQLITE_OK, db.Execute(sql)) << sql;
+}
+
+std::vector<StoredWord> ReadBank(const std::string& dbPath, const std::string& bank) {
+  std::vector<StoredWord> rows;
+  WordDatabase db;
+  if (!db.Open(dbPath)) return rows;
+  db.QueryRows("select value, trans, known, hot from " + BankIdentifier(bank) + " order by value",
+               [&](int, const RowView& row) {
+                 auto text = [&](int i) { return std::string(row.Text(i) ? row.Text(i) : ""); };
+                 rows.push_back({text(0), text(1), text(2), text(3)});
+               });
+  return rows;
+}
+
+std::vector<std::string> TableNames(const std::string& dbPath) {
+  std::vector<std::string> names;
+  WordDatabase db;
+  if (!db.Open(dbPath)) return names;
+  db.QueryRows("select name from sqlite_master where type = 'table' order by name",
+               [&](int, const RowView& row) { names.emplace_back(row.Text(0) ? row.Text(0) : ""); });
+  return names;
+}
+
+}  // namespace quorvo::testing

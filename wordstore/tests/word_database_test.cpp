@@ -1,0 +1,128 @@
+#include "word_database.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "recording_boxes.h"
+#include "temp_dir.h"
+#include "word_bank.h"
+#include "word_fixture.h"
+
+namespace quorvo {
+namespace {
+
+using testing::RecordingBoxes;
+using testing::TempDir;
+
+class WordDatabaseTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(db.Open(dir.File("dict_main.db")));
+    testing::CreateBanks(db, {kMainWord});
+  }
+  TempDir dir;
+  RecordingBoxes boxes;
+  WordDatabase db{&boxes};
+};
+
+TEST_F(WordDatabaseTest, QueryRowsDeliversNumberedRowsAndNothingForNoRows) {
+  testing::PutWord(db, kMainWord, "apple", "苹果", 3);
+  testing::PutWord(db, kMainWord, "pear", "梨", 1);
+
+  std::vector<std::pair<int, std::string>> seen;
+  int rows = db.QueryRows("select * from main_word order by value", [&](int n, const RowView& row) {
+    EXPECT_EQ(7, row.ColumnCount());
+    EXPECT_EQ(nullptr, row.Text(kColPhonetic));  // NULL yields no text
+    EXPECT_EQ(nullptr, row.Text(99));
+    seen.emplace_back(n, row.Text(kColValue));
+  });
+  EXPECT_EQ(2, rows);
+  EXPECT_EQ((std::vector<std::pair<int, std::string>>{{1, "apple"}, {2, "pear"}}), seen);
+
+  bool called = false;
+  EXPECT_EQ(0, db.QueryRows("select * from main_word where value = 'none'", [&](int, const RowView&) { called = true; }));
+  EXPECT_FALSE(called);
+  EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST_F(WordDatabaseTest, QueryRowsRunsOnlyTheFirstStatementExecuteRunsAll) {
+  const std::string two = "insert into main_word (value) values('one'); insert into main_word (value) values('two')";
+  db.QueryRows(two, nullptr);
+  EXPECT_EQ(1u, testing::ReadBank(dir.File("dict_main.db"), kMainWord).size());
+  ASSERT_EQ(SQLITE_OK, db.Execute("delete from main_word"));
+  ASSERT_EQ(SQLITE_OK, db.Execute(two));
+  EXPECT_EQ(2u, testing::ReadBank(dir.File("dict_main.db"), kMainWord).size());
+}
+
+TEST_F(WordDatabaseTest, BadQueriesShowTheSyntaxMessageAndYieldNoRows) {
+  const char* bad[] = {"select * from no_such_table", "selec * from main_word", ""};
+  for (const char* sql : bad) {
+    boxes.shown.clear();
+    EXPECT_EQ(0, db.QueryRows(sql, [](int, const RowView&) { FAIL(); })) << sql;
+    ASSERT_EQ(1u, boxes.shown.size()) << sql;
+    EXPECT_EQ(BoxKind::Plain, boxes.shown[0].kind);
+    EXPECT_EQ("语法错误，请检查", boxes.shown[0].text);
+  }
+  // Without a connection the same message shows.
+  WordDatabase closed(&boxes);
+  boxes.shown.clear();
+  EXPECT_EQ(0, closed.QueryRows("select * from main_word", nullptr));
+  EXPECT_EQ(1u, boxes.shown.size());
+}
+
+TEST_F(WordDatabaseTest, ExecuteLoggedPrintsOneLineAndReportsFailure) {
+  ::testing::internal::CaptureStdout();
+  EXPECT_EQ(0, db.ExecuteLogged(CreateBankStatement("fresh")));
+  EXPECT_EQ(-1, db.ExecuteLogged(CreateBankStatement("fresh")));
+  EXPECT_EQ("创建table的SQL成功执行.\n执行创建table的SQL 出错.\n", ::testing::internal::GetCapturedStdout());
+}
+
+TEST_F(WordDatabaseTest, LoadTableKeepsHeaderRowAndCells) {
+  testing::PutWord(db, kMainWord, "apple", "苹果", 3);
+  TableSnapshot snap;
+  ASSERT_EQ(SQLITE_OK, db.LoadTable("select * from main_word", &snap));
+  EXPECT_EQ(1, snap.Rows());
+  EXPECT_EQ(7, snap.Columns());
+  EXPECT_STREQ("value", snap.Cell(kColValue));
+  EXPECT_STREQ("apple", snap.Cell(7 + kColValue));
+  EXPECT_EQ(nullptr, snap.Cell(14));
+  EXPECT_NE(SQLITE_OK, db.LoadTable("select * from missing", &snap));
+  EXPECT_FALSE(snap.Valid());
+  EXPECT_EQ(0, snap.Rows());
+}
+
+TEST(WordDatabaseOpen, CreatesAMissingFileAndFailsWhereNoFileCanBe) {
+  TempDir dir;
+  WordDatabase db;
+  EXPECT_TRUE(db.Open(dir.File("new.db")));
+  struct stat st;
+  EXPECT_EQ(0, stat(dir.File("new.db").c_str(), &st));
+  EXPECT_FALSE(db.Open(dir.File("no/such/folder/x.db")));
+  EXPECT_FALSE(db.IsOpen());
+  EXPECT_NE(SQLITE_OK, db.Execute("select 1"));
+}
+
+TEST(WordDatabaseOpen, NotADatabaseFailsItsQueriesWithTheMessage) {
+  TempDir dir;
+  dir.Write("junk.db", std::string(4096, 'x'));
+  RecordingBoxes boxes;
+  WordDatabase db(&boxes);
+  ASSERT_TRUE(db.Open(dir.File("junk.db")));
+  EXPECT_TRUE(ListBanks(db).empty());
+  EXPECT_EQ(std::vector<std::string>{"语法错误，请检查"}, boxes.Texts());
+  EXPECT_EQ(std::string(4096, 'x'), dir.Read("junk.db"));  // left as it was
+}
+
+TEST_F(WordDatabaseTest, CountedChangesBelongToTheirOwnStatement) {
+  testing::PutWord(db, kMainWord, "apple", "", 1);
+  int changes = -1;
+  EXPECT_EQ(SQLITE_OK, db.ExecuteCountingChanges("update main_word set trans='x' where value='apple'", &changes));
+  EXPECT_EQ(1, changes);
+  EXPECT_EQ(SQLITE_OK, db.ExecuteCountingChanges("update main_word set trans='x' where value='none'", &changes));
+  EXPECT_EQ(0, changes);
+  EXPECT_NE(SQLITE_OK, db.ExecuteCountingChanges("update missing set trans='x'", &changes));
+  EXPECT_EQ(0, changes);
+}
+
+}  // namespace
+}  // namespace quorvo

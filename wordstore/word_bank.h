@@ -1,0 +1,99 @@
+// Word banks: the fixed table layout, every statement the application issues
+// against a word database, and the row-wise operations of the word-bank page.
+//
+// A bank is one table of the layout below; a row is one English word. All
+// texts are GBK bytes. Values are spliced into statement texts with their
+// single quotes doubled, and a bank name is spliced as it is only when it is
+// a plain identifier (otherwise it is quoted as an SQL identifier), so no
+// text a user types or a server sends can break or extend a statement.
+//
+// The operations run on the window thread; they show their messages through
+// the MessageBoxes they are given.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "message_boxes.h"
+#include "word_database.h"
+
+namespace quorvo {
+
+inline constexpr char kMainWord[] = "main_word";
+inline constexpr char kMainRemember[] = "main_remember";
+// The page reads bank names back with a 56-byte capacity: a longer name could
+// never be opened or dropped again.
+inline constexpr size_t kMaxBankNameBytes = 55;
+
+// Column positions of a WordRecord ("select *" reads them by position).
+enum WordColumn { kColId = 0, kColValue, kColPhonetic, kColTrans, kColSentenceId, kColKnown, kColHot };
+
+enum class KnownFilter { None, All, Known, Unknown };
+enum class HotOrder { None, Descending, Ascending };
+
+struct WordFilter {
+  std::string searchText;  // at most 512 characters, as typed
+  KnownFilter known = KnownFilter::None;
+  std::string lowestHot;   // as typed
+  std::string highestHot;  // as typed
+  HotOrder order = HotOrder::None;
+};
+
+// The six cells of a word-list row after its number: word, phonetic,
+// translation, sentence, known ("会" or "不会" in GBK), hot.
+using RecitationCells = std::array<std::string, 6>;
+
+// ---- splicing ------------------------------------------------------------
+// The bank name as it goes into a statement.
+std::string BankIdentifier(std::string_view name);
+// A value with every single quote doubled, for use between single quotes.
+std::string SqlText(std::string_view value);
+// The decimal value of the leading digits (0 when there are none), capped at
+// the largest int.
+int LeadingDigitsValue(std::string_view text);
+
+// ---- statements ----------------------------------------------------------
+std::string CreateBankStatement(std::string_view bank);
+std::string ListBanksStatement();
+std::string SelectAllStatement(std::string_view bank);
+std::string BuildSearchStatement(std::string_view bank, const WordFilter& filter);
+std::string DeleteWordStatement(std::string_view bank, std::string_view word);
+std::string DropBankStatement(std::string_view bank);
+std::string SetHotStatement(std::string_view bank, int hot, std::string_view word);
+std::string MarkKnownStatement(std::string_view bank, std::string_view word);
+std::string AddToRecitationStatement(const RecitationCells& cells);
+std::string UpdateTranslationStatement(std::string_view bank, std::string_view translation,
+                                       std::string_view word);
+std::string InsertTranslationStatement(std::string_view bank, std::string_view word,
+                                       std::string_view translation, int hot);
+
+// ---- operations ----------------------------------------------------------
+// A new bank's name must hold something besides blanks and fit 55 bytes.
+bool IsAcceptableBankName(std::string_view name);
+// Creates the bank through ExecuteLogged; 0 or -1. A name that is not
+// acceptable is refused with an application box and -1, and nothing is made.
+int CreateBank(WordDatabase& db, std::string_view bank, MessageBoxes& boxes);
+// The names of every table but main_remember, in file order.
+std::vector<std::string> ListBanks(WordDatabase& db);
+// Deletes the words; then "更新完毕，请刷新".
+void DeleteWords(WordDatabase& db, std::string_view bank, const std::vector<std::string>& words,
+                 MessageBoxes& boxes);
+// Drops the bank unless it is the shown one or contains main_word; true when
+// the drop went through (the page then lists the banks again).
+bool DropBank(WordDatabase& db, std::string_view bank, std::string_view currentBank, MessageBoxes& boxes);
+// Sets hot of every word to the leading-digit value of hotText; refuses a
+// value of 0 or less with "请输入要修改的热度值!". True when it ran.
+bool SetHot(WordDatabase& db, std::string_view bank, const std::vector<std::string>& words,
+            std::string_view hotText, MessageBoxes& boxes);
+void MarkKnown(WordDatabase& db, std::string_view bank, const std::vector<std::string>& words);
+// Copies the rows into main_remember. On success calls notifyChanged (the
+// page posts RecitationListChanged) and shows "成功添加到背诵列表"; stops at
+// the first failed insert with the failure message. True when all went in.
+bool AddToRecitationList(WordDatabase& db, const std::vector<RecitationCells>& rows, MessageBoxes& boxes,
+                         const std::function<void()>& notifyChanged);
+
+}  // namespace quorvo

@@ -1,0 +1,153 @@
+#include "word_database.h"
+
+#include <cstdio>
+#include <utility>
+
+#include "code_page.h"
+#include "texts.h"
+
+namespace quorvo {
+
+const char* RowView::Text(int column) const {
+  if (column < 0 || column >= columns_) return nullptr;
+  return reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
+}
+
+TableSnapshot& TableSnapshot::operator=(TableSnapshot&& other) noexcept {
+  if (this != &other) {
+    Reset();
+    cells_ = std::exchange(other.cells_, nullptr);
+    rows_ = std::exchange(other.rows_, 0);
+    columns_ = std::exchange(other.columns_, 0);
+  }
+  return *this;
+}
+
+const char* TableSnapshot::Cell(int index) const {
+  if (!cells_ || index < 0 || index >= (rows_ + 1) * columns_) return nullptr;
+  return cells_[index];
+}
+
+void TableSnapshot::Reset() {
+  if (cells_) sqlite3_free_table(cells_);
+  cells_ = nullptr;
+  rows_ = 0;
+  columns_ = 0;
+}
+
+WordDatabase::WordDatabase(MessageBoxes* boxes) : boxes_(boxes) {}
+
+WordDatabase::~WordDatabase() { Close(); }
+
+bool WordDatabase::Open(const std::string& fileName) {
+  Close();
+  if (!sqlite3_threadsafe()) {
+    // The lookup workers share this connection; without the library's
+    // serialized mode that would corrupt memory, so refuse outright.
+    std::fputs("sqlite was built without thread safety; cannot open the word database\n", stderr);
+    return false;
+  }
+  sqlite3* db = nullptr;
+  int rc = sqlite3_open_v2(fileName.c_str(), &db,
+                           SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX, nullptr);
+  if (rc != SQLITE_OK) {
+    sqlite3_close(db);
+    return false;
+  }
+  // Another program holding the file briefly should not fail a statement.
+  sqlite3_busy_timeout(db, 2000);
+  db_ = db;
+  return true;
+}
+
+void WordDatabase::Close() {
+  if (slot_) {
+    sqlite3_finalize(slot_);
+    slot_ = nullptr;
+  }
+  if (db_) {
+    sqlite3_close(db_);
+    db_ = nullptr;
+  }
+}
+
+int WordDatabase::Execute(const std::string& sql) {
+  if (!db_) return SQLITE_MISUSE;
+  return sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr);
+}
+
+int WordDatabase::ExecuteLogged(const std::string& sql) {
+  int rc = SQLITE_MISUSE;
+  if (db_) {
+    char* error = nullptr;
+    rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &error);
+    sqlite3_free(error);
+  }
+  std::printf("%s\n", rc == SQLITE_OK ? texts::kCreatedTable : texts::kCreateTableFailed);
+  std::fflush(stdout);
+  return rc == SQLITE_OK ? 0 : -1;
+}
+
+int WordDatabase::ExecuteCountingChanges(const std::string& sql, int* changes) {
+  *changes = 0;
+  if (!db_) return SQLITE_MISUSE;
+  // The connection's own (recursive) mutex keeps every other thread's
+  // statement out between the statement and the reading of its count.
+  sqlite3_mutex* mutex = sqlite3_db_mutex(db_);
+  sqlite3_mutex_enter(mutex);
+  int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr);
+  *changes = rc == SQLITE_OK ? sqlite3_changes(db_) : 0;
+  sqlite3_mutex_leave(mutex);
+  return rc;
+}
+
+void WordDatabase::BeginBatch() { Execute("begin transaction;"); }
+
+void WordDatabase::CommitBatch() { Execute("commit transaction;"); }
+
+int WordDatabase::QueryRows(const std::string& sql, const RowSink& sink) {
+  if (slot_) {
+    sqlite3_finalize(slot_);
+    slot_ = nullptr;
+  }
+  if (!db_ || sqlite3_prepare_v2(db_, sql.data(), static_cast<int>(sql.size()), &slot_, nullptr) != SQLITE_OK ||
+      !slot_) {
+    if (slot_) {
+      sqlite3_finalize(slot_);
+      slot_ = nullptr;
+    }
+    if (boxes_) boxes_->Show(BoxKind::Plain, Gbk(texts::kSyntaxError));
+    return 0;
+  }
+  int rows = 0;
+  int rc = sqlite3_step(slot_);
+  int columns = sqlite3_column_count(slot_);
+  while (rc == SQLITE_ROW) {
+    ++rows;
+    if (sink) sink(rows, RowView(slot_, columns));
+    rc = sqlite3_step(slot_);
+  }
+  sqlite3_reset(slot_);
+  return rows;
+}
+
+int WordDatabase::LoadTable(const std::string& sql, TableSnapshot* snapshot) {
+  snapshot->Reset();
+  if (!db_) return SQLITE_MISUSE;
+  char** cells = nullptr;
+  int rows = 0;
+  int columns = 0;
+  int rc = sqlite3_get_table(db_, sql.c_str(), &cells, &rows, &columns, nullptr);
+  if (rc != SQLITE_OK) {
+    if (cells) sqlite3_free_table(cells);
+    return rc;
+  }
+  snapshot->cells_ = cells;
+  snapshot->rows_ = rows;
+  snapshot->columns_ = columns;
+  return rc;
+}
+
+int WordDatabase::ChangedRows() { return db_ ? sqlite3_changes(db_) : 0; }
+
+}  // namespace quorvo
