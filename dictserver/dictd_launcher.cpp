@@ -14,6 +14,10 @@
 #include <thread>
 #include <vector>
 
+#ifndef QUORVO_DICT_HOST_BUILD_DEFAULT
+#error "QUORVO_DICT_HOST_BUILD_DEFAULT is set by dictserver/CMakeLists.txt"
+#endif
+
 namespace quorvo {
 
 namespace {
@@ -47,6 +51,8 @@ bool ReapWithin(pid_t pid, int timeoutMs) {
 }
 
 }  // namespace
+
+std::string_view BuildDictionaryHost() { return QUORVO_DICT_HOST_BUILD_DEFAULT; }
 
 std::string ProgramFolder() {
   char path[4096];

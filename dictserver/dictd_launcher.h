@@ -6,10 +6,10 @@
 // opens, and keeps the object until it returns:
 //
 //   quorvo::BundledDictionary dictionary;
-//   dictionary.Start(configuredHost, QUORVO_DICT_HOST, quorvo::ProgramFolder());
+//   dictionary.Start(quorvo::DictionaryHost(), quorvo::BuildDictionaryHost(), quorvo::ProgramFolder());
 //
-// where configuredHost is the host the lookups will use (the environment's
-// QUORVO_DICT_HOST when set, otherwise the build's). With any other host
+// where DictionaryHost() (lookup/dictionary_host.h) is the host the lookups
+// will use: the environment's QUORVO_DICT_HOST when set, else the build's. With any other host
 // configured, or with something already answering there, nothing is started.
 // The service runs as a child process with its output discarded; it is ended
 // by Stop() or the destructor, and by the system should quorvo die first.
@@ -50,6 +50,10 @@ class BundledDictionary {
  private:
   pid_t pid_ = 0;
 };
+
+// The build's dictionary host (the CMake setting QUORVO_DICT_HOST), which
+// the bundled service serves.
+std::string_view BuildDictionaryHost();
 
 // The folder of the running executable ("." when it cannot be told).
 std::string ProgramFolder();
