@@ -4,6 +4,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 #include <string_view>
 
 #include "word_database.h"
@@ -17,10 +18,25 @@ struct TranslationTask {
   char bank[256];              // zero-terminated, at most 255 characters
 };
 
+// The dictionary's search target; "%24" stands in it literally.
+inline constexpr char kLookupTarget[] = "/m/search?vendor=%24vendor&keyfrom=dict.mresult&q=";
+// The URL (host, target and word) fits 511 characters.
+inline constexpr size_t kMaxUrlChars = 511;
+
 // Makes a zero-filled task; nullptr when the bank name does not fit. The
 // word is cut to 127 characters.
 TranslationTask* MakeTranslationTask(std::string_view word, int hot, WordDatabase* connection,
                                      std::string_view bank);
+
+// Releases a task that never ran (argument is a TranslationTask*); the
+// discard routine of TaskPool::Submit.
+void ReleaseTranslationTask(void* argument);
+
+// host + kLookupTarget + the word. Letters, digits and "-._~" go in as they
+// are; any other byte (a blank, a line break, GBK bytes) is percent-encoded
+// so a word can never break the request line. Empty when the URL would not
+// fit kMaxUrlChars.
+std::string LookupUrl(std::string_view host, std::string_view word);
 
 // The pool routine: argument is a TranslationTask*, released here.
 void LookupWordTask(void* argument);

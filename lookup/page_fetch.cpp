@@ -1,0 +1,208 @@
+#include "page_fetch.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+
+namespace quorvo {
+namespace {
+
+bool Contains(std::string_view text, std::string_view marker) { return text.find(marker) != std::string_view::npos; }
+
+// Owns one socket descriptor.
+class Socket {
+ public:
+  Socket() : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP)) {}
+  ~Socket() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Socket(const Socket&) = delete;
+  Socket& operator=(const Socket&) = delete;
+  int fd() const { return fd_; }
+  bool ok() const { return fd_ >= 0; }
+
+ private:
+  int fd_;
+};
+
+// Owns the resolver's answer.
+class AddressList {
+ public:
+  ~AddressList() {
+    if (list_) freeaddrinfo(list_);
+  }
+  addrinfo** out() { return &list_; }
+  const addrinfo* get() const { return list_; }
+
+ private:
+  addrinfo* list_ = nullptr;
+};
+
+using Clock = std::chrono::steady_clock;
+
+int MillisecondsLeft(Clock::time_point deadline) {
+  auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+  return left > 0 ? static_cast<int>(left) : 0;
+}
+
+// Waits until fd is ready for events or timeoutMs passes; false on time-out
+// or failure.
+bool WaitReady(int fd, short events, int timeoutMs) {
+  pollfd p{fd, events, 0};
+  auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
+    int rc = ::poll(&p, 1, MillisecondsLeft(deadline));
+    if (rc > 0) return true;
+    if (rc == 0 || errno != EINTR) return false;
+  }
+}
+
+bool Resolve(const std::string& name, int port, sockaddr_in* address) {
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_protocol = IPPROTO_TCP;
+  AddressList answer;
+  if (getaddrinfo(name.c_str(), nullptr, &hints, answer.out()) != 0 || !answer.get()) return false;
+  for (const addrinfo* a = answer.get(); a; a = a->ai_next) {
+    if (a->ai_family == AF_INET && a->ai_addrlen >= sizeof(sockaddr_in)) {
+      std::memcpy(address, a->ai_addr, sizeof(sockaddr_in));
+      address->sin_port = htons(static_cast<uint16_t>(port));
+      return true;
+    }
+  }
+  return false;
+}
+
+bool ConnectWithin(const Socket& socket, const sockaddr_in& address, int timeoutMs) {
+  int flags = ::fcntl(socket.fd(), F_GETFL, 0);
+  if (flags < 0 || ::fcntl(socket.fd(), F_SETFL, flags | O_NONBLOCK) < 0) return false;
+  int rc = ::connect(socket.fd(), reinterpret_cast<const sockaddr*>(&address), sizeof address);
+  if (rc != 0) {
+    if (errno != EINPROGRESS || !WaitReady(socket.fd(), POLLOUT, timeoutMs)) return false;
+    int error = 0;
+    socklen_t size = sizeof error;
+    if (::getsockopt(socket.fd(), SOL_SOCKET, SO_ERROR, &error, &size) != 0 || error != 0) return false;
+  }
+  return ::fcntl(socket.fd(), F_SETFL, flags) == 0;
+}
+
+bool SendAll(const Socket& socket, const std::string& request) {
+  size_t sent = 0;
+  while (sent < request.size()) {
+    // MSG_NOSIGNAL: a peer that has gone must not end the program.
+    ssize_t n = ::send(socket.fd(), request.data() + sent, request.size() - sent, MSG_NOSIGNAL);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    sent += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
+
+ChunkDecision HandleChunk(PageCollector& state, std::string_view received) {
+  std::string_view chunk = received.substr(0, received.find('\0'));
+  if (Contains(chunk, kErrorMarker)) {
+    state.result = kFetchErrorMarker;
+    return ChunkDecision::Stop;
+  }
+  if (state.endSeen) return ChunkDecision::Stop;
+  if (Contains(chunk, kStartMarker)) state.collecting = true;
+  if (Contains(chunk, kEndMarker)) state.endSeen = true;
+  if (!state.collecting) return ChunkDecision::Drop;
+  if (state.length + chunk.size() >= kPageBufferBytes) return ChunkDecision::Stop;
+  std::memcpy(state.page + state.length, chunk.data(), chunk.size());
+  state.length += chunk.size();
+  state.page[state.length] = '\0';
+  return ChunkDecision::Keep;
+}
+
+UrlParts SplitUrl(std::string_view url) {
+  url = url.substr(0, kRequestPartBytes - 1);
+  url = url.substr(0, url.find('\0'));
+  // A URL that starts with "/" has no host: all of it is the target.
+  if (!url.empty() && url[0] == '/') return {"", std::string(url)};
+  size_t slash = url.find('/');
+  if (slash == std::string_view::npos) return {std::string(url), "/"};
+  return {std::string(url.substr(0, slash)), std::string(url.substr(slash))};
+}
+
+std::string BuildPageRequest(std::string_view host, std::string_view target) {
+  std::string request;
+  request.reserve(kRequestPartBytes);
+  request.append("GET ").append(target).append(" HTTP/1.1\r\n");
+  request.append("HOST: ").append(host).append("\r\n");
+  request.append("Accept: */*\r\n");
+  request.append("User-Agent: Mozilla/4.0(compatible)\r\n");
+  request.append("Connection: close\r\n");
+  request.append("\r\n");
+  if (request.size() >= kRequestPartBytes) return {};
+  return request;
+}
+
+bool SplitHostPort(std::string_view host, std::string* name, int* port) {
+  size_t colon = host.rfind(':');
+  std::string_view namePart = host.substr(0, colon);
+  if (namePart.empty()) return false;
+  int value = 80;
+  if (colon != std::string_view::npos) {
+    std::string_view digits = host.substr(colon + 1);
+    if (digits.empty() || digits.size() > 5) return false;
+    value = 0;
+    for (char c : digits) {
+      if (c < '0' || c > '9') return false;
+      value = value * 10 + (c - '0');
+    }
+    if (value < 1 || value > 65535) return false;
+  }
+  *name = std::string(namePart);
+  *port = value;
+  return true;
+}
+
+int FetchDictionaryPage(std::string_view url, char* page, const FetchOptions& options) {
+  std::memset(page, 0, kPageBufferBytes);
+  PageCollector collector(page);
+
+  UrlParts parts = SplitUrl(url);
+  std::string request = BuildPageRequest(parts.host, parts.target);
+  std::string name;
+  int port = 0;
+  sockaddr_in address{};
+  if (request.empty() || !SplitHostPort(parts.host, &name, &port) || !Resolve(name, port, &address))
+    return collector.result;
+
+  Socket socket;
+  if (!socket.ok()) return collector.result;
+  auto deadline = Clock::now() + std::chrono::milliseconds(options.exchangeTimeoutMs);
+  if (!ConnectWithin(socket, address, std::min(options.connectTimeoutMs, options.exchangeTimeoutMs)) ||
+      !SendAll(socket, request))
+    return collector.result;
+
+  char chunk[kChunkBytes];
+  std::memset(chunk, 0, sizeof chunk);
+  for (;;) {
+    int wait = std::min(options.receiveTimeoutMs, MillisecondsLeft(deadline));
+    if (wait <= 0 || !WaitReady(socket.fd(), POLLIN, wait)) break;
+    ssize_t n = ::recv(socket.fd(), chunk, sizeof chunk, 0);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    std::string_view received(chunk, static_cast<size_t>(n));
+    ChunkDecision decision = HandleChunk(collector, received);
+    if (options.onChunk) options.onChunk(received, decision);
+    if (decision == ChunkDecision::Stop) break;
+  }
+  return collector.result;
+}
+
+}  // namespace quorvo

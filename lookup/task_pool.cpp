@@ -1,0 +1,129 @@
+#include "task_pool.h"
+
+#include <optional>
+
+namespace quorvo {
+
+TaskPool::TaskPool() { StartWorkers(); }
+
+TaskPool::~TaskPool() { Shutdown(); }
+
+int TaskPool::StartWorkers() {
+  std::lock_guard lock(workersMutex_);
+  for (int i = 0; i < kWorkerCount; ++i) {
+    // Counted in before the thread starts, so that an early exit of one
+    // worker can never bring the count to zero while others are starting.
+    alive_.fetch_add(1);
+    try {
+      workers_.emplace_back([this] { WorkerLoop(); });
+    } catch (...) {
+      WorkerEnded();
+    }
+  }
+  return alive_.load();
+}
+
+void TaskPool::Submit(Routine routine, void* argument) { Submit(routine, argument, nullptr); }
+
+bool TaskPool::Submit(Routine routine, void* argument, Routine discard) {
+  bool queued = false;
+  {
+    std::lock_guard lock(queueMutex_);
+    if (!shutdownBegun_) {
+      queue_.push_back({routine, argument, discard});
+      queued = true;
+    }
+  }
+  if (!queued) {
+    if (discard) discard(argument);
+    return false;
+  }
+  signals_.ReleaseTask();
+  return true;
+}
+
+void TaskPool::WorkerLoop() {
+  for (;;) {
+    PoolSignal woken = signals_.Wait();
+    if (woken == PoolSignal::Exit) break;
+    std::optional<PoolTask> task;
+    {
+      std::lock_guard lock(queueMutex_);
+      if (!queue_.empty()) {
+        task = queue_.front();
+        queue_.pop_front();
+      }
+    }
+    if (!task) {
+      // The count's task was taken by a worker woken by the stop signal.
+      if (woken == PoolSignal::Stop) break;
+      continue;
+    }
+    if (!task->routine) {
+      if (task->discard) task->discard(task->argument);
+      continue;
+    }
+    try {
+      task->routine(task->argument);
+    } catch (...) {
+      // A routine's failure ends that task only, never the worker.
+    }
+  }
+  WorkerEnded();
+}
+
+void TaskPool::WorkerEnded() {
+  {
+    std::lock_guard lock(endedMutex_);
+    if (alive_.fetch_sub(1) == 1) ++allEndedCount_;
+  }
+  endedChanged_.notify_all();
+}
+
+void TaskPool::Shutdown() {
+  std::lock_guard shutdownLock(shutdownMutex_);
+  {
+    std::lock_guard lock(queueMutex_);
+    shutdownBegun_ = true;
+  }
+  signals_.SetStop();
+  std::vector<std::thread> workers;
+  {
+    std::lock_guard lock(workersMutex_);
+    workers.swap(workers_);
+  }
+  for (auto& worker : workers)
+    if (worker.joinable()) worker.join();
+  // Left only when every worker had been ended by exit releases before.
+  std::deque<PoolTask> left;
+  {
+    std::lock_guard lock(queueMutex_);
+    left.swap(queue_);
+  }
+  for (const auto& task : left)
+    if (task.discard) task.discard(task.argument);
+}
+
+void TaskPool::ReleaseExit() { signals_.ReleaseExit(); }
+
+void TaskPool::WaitUntilAliveAtMost(int n) {
+  std::unique_lock lock(endedMutex_);
+  endedChanged_.wait(lock, [&] { return alive_.load() <= n; });
+}
+
+int TaskPool::AllEndedCount() const {
+  std::lock_guard lock(endedMutex_);
+  return allEndedCount_;
+}
+
+bool TaskPool::ShutdownBegun() const {
+  std::lock_guard lock(queueMutex_);
+  return shutdownBegun_;
+}
+
+size_t TaskPool::QueuedCount() const {
+  std::lock_guard lock(queueMutex_);
+  return queue_.size();
+}
+
+}  // namespace quorvo

@@ -1,0 +1,40 @@
+// Storing a looked-up translation in a word bank.
+//
+// StoreTranslation updates the word's row and, when no row changed, inserts
+// the word with its hot value. The update and the reading of its count of
+// changed rows run as one step on the connection (ExecuteCountingChanges),
+// so the four lookup workers and the window thread sharing it never skip or
+// double-insert a word. Texts are spliced through the bank statements, which
+// double single quotes and quote odd bank names: text from the network is
+// stored as text and never becomes a statement.
+//
+// Threads: any; the connection is shared as WordDatabase allows.
+#pragma once
+
+#include <string_view>
+
+#include "word_database.h"
+
+namespace quorvo {
+
+// Stored when a page yields no translation (plain ASCII, so the same in GBK).
+inline constexpr char kNotFoundTranslation[] = "not found, please try to update the word";
+// Word and translation together stay below this many characters.
+inline constexpr size_t kMaxWordAndTranslation = 1024;
+// A statement fits 1151 characters.
+inline constexpr size_t kMaxStatementChars = 1151;
+
+// Cuts the translation out of the page (UTF-8), stores the not-found text
+// when there is none, converts it to GBK and stores it. 1 when a store was
+// attempted, -1 when the converted text could not be made
+// ("~~~utf8toansi failed!!!" on standard output).
+int StoreTranslationFromPage(WordDatabase* connection, std::string_view word, std::string_view bank, int hot,
+                             std::string_view page);
+
+// 1 when its statements ran; 0 when it refused: no open connection, an
+// empty word, word and translation of 1024 characters or more, or a
+// statement longer than 1151 characters.
+int StoreTranslation(WordDatabase* connection, std::string_view word, std::string_view bank,
+                     std::string_view translation, int hot);
+
+}  // namespace quorvo

@@ -1,0 +1,83 @@
+#include "translation_task.h"
+
+#include <cstring>
+#include <new>
+
+#include "dictionary_host.h"
+#include "page_fetch.h"
+#include "translation_store.h"
+
+namespace quorvo {
+namespace {
+
+constexpr size_t kWordBytes = sizeof(TranslationTask::word);
+constexpr size_t kBankBytes = sizeof(TranslationTask::bank);
+// The lookup's work buffer: the word's copy, then the page.
+constexpr size_t kWorkBufferBytes = kWordBytes + kPageBufferBytes;
+
+bool IsUnreserved(unsigned char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
+         c == '_' || c == '~';
+}
+
+}  // namespace
+
+TranslationTask* MakeTranslationTask(std::string_view word, int hot, WordDatabase* connection,
+                                     std::string_view bank) {
+  if (bank.size() >= kBankBytes) return nullptr;
+  auto* task = new (std::nothrow) TranslationTask{};
+  if (!task) return nullptr;
+  word = word.substr(0, kWordBytes - 1);
+  std::memcpy(task->word, word.data(), word.size());
+  std::memcpy(task->bank, bank.data(), bank.size());
+  task->hot = hot;
+  task->connection = connection;
+  return task;
+}
+
+void ReleaseTranslationTask(void* argument) { delete static_cast<TranslationTask*>(argument); }
+
+std::string LookupUrl(std::string_view host, std::string_view word) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string url;
+  url.reserve(kMaxUrlChars + 1);
+  url.append(host).append(kLookupTarget);
+  for (char ch : word) {
+    auto c = static_cast<unsigned char>(ch);
+    if (IsUnreserved(c)) {
+      url.push_back(ch);
+    } else {
+      url.push_back('%');
+      url.push_back(kHex[c >> 4]);
+      url.push_back(kHex[c & 15]);
+    }
+  }
+  if (url.size() > kMaxUrlChars) return {};
+  return url;
+}
+
+void LookupWordTask(void* argument) {
+  std::unique_ptr<TranslationTask> task(static_cast<TranslationTask*>(argument));
+  if (!task) return;
+  try {
+    std::string_view word(task->word, strnlen(task->word, kWordBytes - 1));
+    if (word.empty()) return;
+    std::unique_ptr<char[]> work(new (std::nothrow) char[kWorkBufferBytes]());
+    if (!work) return;
+    std::memcpy(work.get(), word.data(), word.size());
+    char* page = work.get() + kWordBytes;
+
+    // A URL that does not fit is not fetched: the word keeps an empty page
+    // and so gets the not-found text, like any word whose page is missing.
+    std::string url = LookupUrl(DictionaryHost(), word);
+    if (!url.empty()) FetchDictionaryPage(url, page);
+
+    std::string_view bank(task->bank, strnlen(task->bank, kBankBytes - 1));
+    StoreTranslationFromPage(task->connection, std::string_view(work.get(), word.size()), bank, task->hot,
+                             std::string_view(page, strnlen(page, kPageBufferBytes - 1)));
+  } catch (...) {
+    // Out of memory while building a statement: this lookup ends silently.
+  }
+}
+
+}  // namespace quorvo

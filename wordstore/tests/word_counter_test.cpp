@@ -1,0 +1,181 @@
+#include "word_counter.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "code_page.h"
+#include "temp_dir.h"
+
+namespace quorvo {
+namespace {
+
+using Counts = std::map<std::string, int>;
+using Queue = std::vector<std::pair<std::string, int>>;
+
+Queue DrainAll(WordCounter& counter) {
+  Queue queue;
+  counter.Drain([&](const WordCount& entry) { queue.emplace_back(entry.word, entry.count); });
+  return queue;
+}
+
+Counts ToCounts(const Queue& queue) {
+  Counts counts;
+  for (const auto& [word, count] : queue) {
+    EXPECT_EQ(0u, counts.count(word)) << word << " drained twice";
+    counts[word] = count;
+  }
+  return counts;
+}
+
+Counts CountText(std::string text) {
+  WordCounter counter;
+  std::vector<char> buffer(text.begin(), text.end());
+  buffer.push_back('\0');
+  counter.ScanText(buffer.data(), buffer.size());
+  return ToCounts(DrainAll(counter));
+}
+
+TEST(WordCounterTest, TextsGiveTheirWordsAndCounts) {
+  const std::string letters127(127, 'q');
+  const std::string letters128(128, 'z');
+  struct Case {
+    std::string text;
+    Counts expected;
+  } cases[] = {
+      {"Hello hello HELLO", {{"hello", 3}}},
+      {"Don't stop", {{"stop", 1}}},
+      {"a an to is I", {}},
+      {"abc123def", {{"abc", 1}, {"def", 1}}},
+      {"well-known", {{"well", 1}, {"known", 1}}},
+      {Gbk("中文 English 单词words，标点！more") + "\r\n", {{"english", 1}, {"words", 1}, {"more", 1}}},
+      {letters127 + " " + letters128, {{letters127, 1}}},
+      {"'''' it's rock'n'roll ROCK", {{"rock", 1}}},
+      {"  \t\n\r", {}},
+      {"", {}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.expected, CountText(c.text)) << c.text;
+}
+
+TEST(WordCounterTest, AddWordTellsNewFromRepeatedAndRejected) {
+  WordCounter counter;
+  EXPECT_TRUE(counter.AddWord("word"));
+  EXPECT_FALSE(counter.AddWord("word"));
+  EXPECT_FALSE(counter.AddWord("wo"));
+  EXPECT_FALSE(counter.AddWord("can't"));
+  EXPECT_FALSE(counter.AddWord(std::string(128, 'a')));
+  EXPECT_TRUE(counter.AddWord(std::string(127, 'a')));
+  EXPECT_EQ(2u, counter.Size());
+  counter.Clear();
+  EXPECT_EQ(0u, counter.Size());
+  EXPECT_TRUE(counter.AddWord("word"));  // counted afresh after Clear
+  EXPECT_EQ((Queue{{"word", 1}}), DrainAll(counter));
+}
+
+TEST(WordCounterTest, BucketsFollowTheMultiplierOnSignedBytes) {
+  // Values worked out by hand: abc = ((97*131 + 98)*131 + 99) mod 1024.
+  EXPECT_EQ(242, WordCounter::BucketOf("abc"));
+  EXPECT_EQ(654, WordCounter::BucketOf("hello"));
+  // 0x80 and 0xFF count as -128 and -1, not as 128 and 255.
+  EXPECT_EQ(380, WordCounter::BucketOf("\x80\xff" "ab"));
+  EXPECT_EQ(0, WordCounter::BucketOf("bbh"));
+  EXPECT_EQ(1023, WordCounter::BucketOf("bbg"));
+}
+
+TEST(WordCounterTest, DrainsBucketByBucketNewestFirstAndEndsEmpty) {
+  WordCounter counter;
+  // abc, eyz and gut share bucket 242; bbg is in the last bucket, bbh in the first.
+  for (const char* word : {"bbg", "abc", "eyz", "gut", "bbh", "eyz"}) counter.AddWord(word);
+  EXPECT_EQ((Queue{{"bbh", 1}, {"gut", 1}, {"eyz", 2}, {"abc", 1}, {"bbg", 1}}), DrainAll(counter));
+  EXPECT_EQ(0u, counter.Size());
+  EXPECT_TRUE(DrainAll(counter).empty());
+}
+
+TEST(WordCounterTest, ScanTextStaysInsideItsBuffer) {
+  // The buffer holds no terminating zero: the last token runs to its end.
+  char memory[16];
+  std::memset(memory, '#', sizeof memory);
+  std::memcpy(memory, "one TWO three", 13);
+  WordCounter counter;
+  counter.ScanText(memory, 13);
+  EXPECT_EQ((Counts{{"one", 1}, {"two", 1}, {"three", 1}}), ToCounts(DrainAll(counter)));
+  EXPECT_EQ(std::string(3, '#'), std::string(memory + 13, 3));
+  // Tokens are cut and lower-cased in place.
+  EXPECT_EQ(0, std::memcmp(memory, "one\0two\0three", 13));
+}
+
+std::string ScanFileOutput(WordCounter& counter, const std::string& path) {
+  ::testing::internal::CaptureStdout();
+  counter.ScanFile(path);
+  return ::testing::internal::GetCapturedStdout();
+}
+
+TEST(WordCounterTest, ScanFileReadsLinesInChunksOf1023Bytes) {
+  testing::TempDir dir;
+  // The first line's chunk ends inside "abcdef", which so counts as two
+  // tokens; the following lines are read whole.
+  std::string text = std::string(1020, ' ') + "abcdef\nSecond line, second LINE\n" + Gbk("最后一行 last") + "\n";
+  dir.Write("book.txt", text);
+  WordCounter counter;
+  EXPECT_EQ("", ScanFileOutput(counter, dir.File("book.txt")));
+  EXPECT_EQ((Counts{{"abc", 1}, {"def", 1}, {"second", 2}, {"line", 2}, {"last", 1}}), ToCounts(DrainAll(counter)));
+  EXPECT_EQ(text, dir.Read("book.txt"));  // read, never written
+}
+
+TEST(WordCounterTest, MissingFileIsCreatedEmptyAndUnopenableOneIsReported) {
+  testing::TempDir dir;
+  WordCounter counter;
+  EXPECT_EQ("", ScanFileOutput(counter, dir.File("new.txt")));
+  EXPECT_TRUE(std::filesystem::exists(dir.File("new.txt")));
+  EXPECT_EQ("open file failed.\n", ScanFileOutput(counter, dir.File("no/such/folder.txt")));
+  EXPECT_EQ("open file failed.\n", ScanFileOutput(counter, dir.path()));
+  EXPECT_EQ(0u, counter.Size());
+}
+
+// Makes the file unwritable even for root, as far as the system allows.
+bool MakeUnwritable(const std::string& path) {
+  std::filesystem::permissions(path, std::filesystem::perms::owner_read);
+  if (geteuid() != 0) return true;
+  int fd = ::open(path.c_str(), O_RDONLY);
+  if (fd < 0) return false;
+  int flags = 0;
+  bool ok = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+  flags |= FS_IMMUTABLE_FL;
+  ok = ok && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+  ::close(fd);
+  return ok;
+}
+
+void MakeWritable(const std::string& path) {
+  int fd = ::open(path.c_str(), O_RDONLY);
+  if (fd < 0) return;
+  int flags = 0;
+  if (::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0) {
+    flags &= ~FS_IMMUTABLE_FL;
+    ::ioctl(fd, FS_IOC_SETFLAGS, &flags);
+  }
+  ::close(fd);
+}
+
+TEST(WordCounterTest, ReadOnlyFileStillGivesItsWords) {
+  testing::TempDir dir;
+  dir.Write("shared.txt", "borrowed words\n");
+  if (!MakeUnwritable(dir.File("shared.txt"))) GTEST_SKIP() << "cannot make a file unwritable here";
+  WordCounter counter;
+  std::string output = ScanFileOutput(counter, dir.File("shared.txt"));
+  MakeWritable(dir.File("shared.txt"));
+  EXPECT_EQ("", output);
+  EXPECT_EQ((Counts{{"borrowed", 1}, {"words", 1}}), ToCounts(DrainAll(counter)));
+}
+
+}  // namespace
+}  // namespace quorvo

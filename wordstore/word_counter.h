@@ -1,0 +1,75 @@
+// WordCounter: counts the distinct English words of a text, for the
+// add-words run.
+//
+// A fixed table of 1024 buckets, each the head of a chain of WordCount
+// entries; a new word goes to the head of its bucket's chain. Words are runs
+// of ASCII letters, lower-cased, 3 to 127 letters long; a run that holds an
+// apostrophe is dropped whole. The counter is empty before and after every
+// add-words run: the run fills it and Drain() empties it in queue order.
+//
+// Threads: one object belongs to one thread (the window thread); nothing in
+// it is shared.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace quorvo {
+
+struct WordCount {
+  char word[128];  // lower case, zero-terminated, at most 127 bytes
+  int count;       // occurrences so far, starting at 1
+  WordCount* next; // next entry of the same bucket
+};
+
+class WordCounter {
+ public:
+  static constexpr int kBucketCount = 1024;
+  static constexpr size_t kMaxWordBytes = 127;
+  // ScanFile reads lines in chunks of at most this many bytes.
+  static constexpr size_t kFileChunkBytes = 1023;
+
+  WordCounter() = default;
+  ~WordCounter() { Clear(); }
+  WordCounter(const WordCounter&) = delete;
+  WordCounter& operator=(const WordCounter&) = delete;
+
+  // Counts one token. True when it became a new distinct word; false when it
+  // was rejected (too short, too long, holds an apostrophe), counted again,
+  // or dropped for lack of memory.
+  bool AddWord(std::string_view token);
+
+  // Cuts the writable buffer of size bytes (terminating zero included) into
+  // tokens in place, lower-cases them and counts them. Never reads or writes
+  // at or past buffer + size.
+  void ScanText(char* buffer, size_t size);
+
+  // Scans the file line chunk by line chunk. A missing file is created empty
+  // and yields no words; a file that cannot be opened prints
+  // "open file failed." on standard output.
+  void ScanFile(const std::string& path);
+
+  // Releases every entry.
+  void Clear();
+
+  // Hands every entry to sink in queue order (bucket 0 to 1023, within a
+  // bucket the most recently added word first) and releases it; the counter
+  // is empty afterwards.
+  void Drain(const std::function<void(const WordCount& entry)>& sink);
+
+  // Number of distinct words held.
+  size_t Size() const { return size_; }
+
+  // The bucket of a word: h = h * 131 + b over its bytes taken as signed
+  // 8-bit values, with wrapping unsigned arithmetic; the low 10 bits.
+  static int BucketOf(std::string_view word);
+
+ private:
+  WordCount* buckets_[kBucketCount] = {};
+  size_t size_ = 0;
+};
+
+}  // namespace quorvo
