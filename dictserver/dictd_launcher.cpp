@@ -14,6 +14,8 @@
 #include <thread>
 #include <vector>
 
+#include "page_fetch.h"
+
 #ifndef QUORVO_DICT_HOST_BUILD_DEFAULT
 #error "QUORVO_DICT_HOST_BUILD_DEFAULT is set by dictserver/CMakeLists.txt"
 #endif
@@ -61,26 +63,6 @@ std::string ProgramFolder() {
   std::string text(path, static_cast<size_t>(n));
   size_t slash = text.rfind('/');
   return slash == std::string::npos ? "." : text.substr(0, slash);
-}
-
-bool SplitHostPort(std::string_view hostPort, std::string* host, int* port) {
-  size_t colon = hostPort.rfind(':');
-  *port = 80;
-  if (colon == std::string_view::npos) {
-    *host = std::string(hostPort);
-    return !host->empty();
-  }
-  std::string_view digits = hostPort.substr(colon + 1);
-  if (digits.empty() || digits.size() > 5) return false;
-  int value = 0;
-  for (char c : digits) {
-    if (c < '0' || c > '9') return false;
-    value = value * 10 + (c - '0');
-  }
-  if (value < 1 || value > 65535) return false;
-  *host = std::string(hostPort.substr(0, colon));
-  *port = value;
-  return !host->empty();
 }
 
 bool HostAnswers(std::string_view hostPort, int timeoutMs) {

@@ -58,10 +58,8 @@ std::string_view BuildDictionaryHost();
 // The folder of the running executable ("." when it cannot be told).
 std::string ProgramFolder();
 
-// Splits "host[:port]"; false when the port is not a number from 1 to 65535.
-bool SplitHostPort(std::string_view hostPort, std::string* host, int* port);
-
-// True when a TCP connection to host[:port] is accepted within timeoutMs.
+// True when a TCP connection to host[:port] (read as the lookups read it,
+// SplitHostPort of page_fetch.h) is accepted within timeoutMs.
 bool HostAnswers(std::string_view hostPort, int timeoutMs);
 
 }  // namespace quorvo

@@ -13,9 +13,8 @@ namespace quorvo::dictd {
 namespace {
 
 using testing::CutTranslation;
-using testing::KeepChunks;
+using testing::KeptPage;
 using testing::ProgramRequest;
-using testing::SplitIntoChunks;
 
 int StatusOf(const std::string& answer) {
   return answer.compare(0, 9, "HTTP/1.1 ") == 0 ? std::atoi(answer.c_str() + 9) : -1;
@@ -80,7 +79,7 @@ TEST(DictPageTest, AnswersByRequest) {
     EXPECT_EQ(answer.status, c.status) << c.request;
     EXPECT_EQ(StatusOf(answer.bytes), c.status) << c.request;
     EXPECT_NE(answer.bytes.find("\r\nConnection: close\r\n"), std::string::npos) << c.request;
-    EXPECT_EQ(CutTranslation(KeepChunks(SplitIntoChunks(answer.bytes))), c.translation) << c.request;
+    EXPECT_EQ(CutTranslation(KeptPage(answer.bytes)), c.translation) << c.request;
   }
 }
 
@@ -122,7 +121,7 @@ TEST(DictPageTest, EveryBundledHeadwordReachesQuorvoWhole) {
     ASSERT_LE(answer.bytes.size(), kMaxAnswerBytes) << word;
     longestAnswer = std::max(longestAnswer, answer.bytes.size());
 
-    std::string translation = CutTranslation(KeepChunks(SplitIntoChunks(answer.bytes)));
+    std::string translation = CutTranslation(KeptPage(answer.bytes));
     ASSERT_EQ(translation, TranslationText(parts)) << word;
     ASSERT_LE(translation.size(), kMaxTranslationBytes) << word;
     std::optional<std::string> gbk = Utf8ToGbk(translation);

@@ -46,34 +46,6 @@ bool GoesQuiet(const std::string& host) {
 
 bool ProcessGone(pid_t pid) { return kill(pid, 0) != 0 && errno == ESRCH; }
 
-TEST(DictdLauncherTest, SplitsHostAndPort) {
-  const struct {
-    const char* text;
-    bool ok;
-    const char* host;
-    int port;
-  } cases[] = {
-      {"127.0.0.1:8666", true, "127.0.0.1", 8666},
-      {"dict.example", true, "dict.example", 80},
-      {"localhost:1", true, "localhost", 1},
-      {"127.0.0.1:0", false, "", 0},
-      {"127.0.0.1:65536", false, "", 0},
-      {"127.0.0.1:86a6", false, "", 0},
-      {"127.0.0.1:", false, "", 0},
-      {":8666", false, "", 0},
-      {"", false, "", 0},
-  };
-  for (const auto& c : cases) {
-    std::string host;
-    int port = 0;
-    EXPECT_EQ(SplitHostPort(c.text, &host, &port), c.ok) << c.text;
-    if (c.ok) {
-      EXPECT_EQ(host, c.host) << c.text;
-      EXPECT_EQ(port, c.port) << c.text;
-    }
-  }
-}
-
 TEST(DictdLauncherTest, StartsTheServiceForTheBuildsHostAndEndsIt) {
   std::string host = Loopback(FreePort());
   pid_t pid = 0;
