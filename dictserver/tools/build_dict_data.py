@@ -274,7 +274,9 @@ def choose_pos(word, hint, chinese, has_classifier, pos_use):
         return POS_VERB if (POS_VERB in known or not known) else None
     if hint == POS_ADJ:
         return POS_ADJ if (POS_ADJ in known or not known) else None
-    if hint == POS_NOUN or (has_classifier and (POS_NOUN in known or not known)):
+    # A measure word marks a noun, when being a noun is the word's main use.
+    noun_first = POS_NOUN in known and known[POS_NOUN] >= max(known.values())
+    if hint == POS_NOUN or (has_classifier and (noun_first or not known)):
         return POS_NOUN
     if closed:
         return closed[0]
@@ -310,6 +312,7 @@ def invert_cedict(entries, pos_use, zh_ranks):
     found = defaultdict(lambda: defaultdict(dict))
     by_phrase = defaultdict(lambda: defaultdict(dict))
     common = set()  # words some entry other than a name glosses
+    proper_found = defaultdict(lambda: defaultdict(dict))
     # The reading of a character with the most glosses is its everyday one;
     # the frequency of the character speaks only for that reading.
     main_reading = {}
@@ -353,10 +356,14 @@ def invert_cedict(entries, pos_use, zh_ranks):
             if pos is None:
                 continue
             score = base + max(penalty, inherited) + 0.6 * mi + 0.3 * gi
-            have = found[word][pos].get(simplified)
+            into = proper_found if proper else found
+            have = into[word][pos].get(simplified)
             if have is None or score < have:
-                found[word][pos][simplified] = score
-    names = {w for w in found if w not in common}
+                into[word][pos][simplified] = score
+    # A name ("Nice", "Bill") speaks for a word only when no common entry does.
+    names = {w for w in proper_found if w not in common}
+    for word in names:
+        found[word] = proper_found[word]
     return found, by_phrase, names
 
 
