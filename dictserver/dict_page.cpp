@@ -8,13 +8,20 @@ namespace {
 
 const char* Reason(int status) {
   switch (status) {
-    case 200: return "OK";
-    case 400: return "Bad Request";
-    case 404: return "Not Found";
-    case 405: return "Method Not Allowed";
-    case 408: return "Request Timeout";
-    case 503: return "Service Unavailable";
-    default: return "Error";
+    case 200:
+      return "OK";
+    case 400:
+      return "Bad Request";
+    case 404:
+      return "Not Found";
+    case 405:
+      return "Method Not Allowed";
+    case 408:
+      return "Request Timeout";
+    case 503:
+      return "Service Unavailable";
+    default:
+      return "Error";
   }
 }
 
@@ -35,11 +42,21 @@ std::string EscapeForPage(std::string_view text) {
   std::string out;
   for (char c : text.substr(0, kMaxWordBytes)) {
     switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&#39;"; break;
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\'':
+        out += "&#39;";
+        break;
       default:
         out += (c >= 0x20 && c < 0x7f) ? c : '?';
     }
@@ -71,8 +88,7 @@ bool PercentDecode(std::string_view text, std::string* out) {
   return true;
 }
 
-constexpr std::string_view kPageStart =
-    "<!DOCTYPE html><html><head><meta charset=\"utf-8\"></head><body><ul>\n";
+constexpr std::string_view kPageStart = "<!DOCTYPE html><html><head><meta charset=\"utf-8\"></head><body><ul>\n";
 
 }  // namespace
 
@@ -155,9 +171,9 @@ Answer AnswerRequest(const Dictionary& dictionary, std::string_view head) {
   answer.logNote = EscapeForPage(word) + " -> " + (parts ? headword : "?");
   if (!parts) {
     answer.status = 404;
-    answer.bytes = WithHeaders(404, "text/html; charset=utf-8",
-                               std::string(kPageStart) + "</ul><p>No entry for " + EscapeForPage(word) +
-                                   ".</p></body></html>\n");
+    answer.bytes =
+        WithHeaders(404, "text/html; charset=utf-8",
+                    std::string(kPageStart) + "</ul><p>No entry for " + EscapeForPage(word) + ".</p></body></html>\n");
     return answer;
   }
   answer.status = 200;

@@ -30,7 +30,7 @@ struct ServerOptions {
   int port = kDefaultPort;            // 0: any free port (see DictServer::port)
   size_t maxConnections = 64;
   int readTimeoutMs = 5000;
-  std::FILE* log = stderr;            // one line per request; nullptr for none
+  std::FILE* log = stderr;  // one line per request; nullptr for none
 };
 
 // Closes the descriptor it owns.

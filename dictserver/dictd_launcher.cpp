@@ -34,8 +34,8 @@ bool ConnectWithin(const addrinfo& address, int timeoutMs) {
     pollfd entry{fd, POLLOUT, 0};
     int error = 0;
     socklen_t length = sizeof error;
-    connected = poll(&entry, 1, timeoutMs) == 1 && getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 &&
-                error == 0;
+    connected =
+        poll(&entry, 1, timeoutMs) == 1 && getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
   }
   close(fd);
   return connected;
@@ -95,8 +95,13 @@ BundledDictionaryState BundledDictionary::Start(std::string_view configuredHost,
   // Everything the child needs is made before fork(): between fork() and
   // exec() a threaded parent's child may only make async-signal-safe calls.
   std::string portText = std::to_string(port);
-  std::vector<char*> argv = {const_cast<char*>("quorvo-dictd"), const_cast<char*>("--address"), host.data(),
-                             const_cast<char*>("--port"), portText.data(), const_cast<char*>("--quiet"), nullptr};
+  std::vector<char*> argv = {const_cast<char*>("quorvo-dictd"),
+                             const_cast<char*>("--address"),
+                             host.data(),
+                             const_cast<char*>("--port"),
+                             portText.data(),
+                             const_cast<char*>("--quiet"),
+                             nullptr};
   pid_t parent = getpid();
   pid_t child = fork();
   if (child < 0) return BundledDictionaryState::Failed;

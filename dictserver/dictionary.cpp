@@ -13,9 +13,7 @@ constexpr std::string_view kVowels = "aeiou";
 
 bool IsLetterWord(std::string_view word) {
   if (word.empty() || word.size() > kMaxWordBytes) return false;
-  return std::all_of(word.begin(), word.end(), [](char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-  });
+  return std::all_of(word.begin(), word.end(), [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); });
 }
 
 std::string Lower(std::string_view word) {
@@ -125,8 +123,8 @@ std::vector<std::string> InflectionCandidates(std::string_view word) {
   auto cut = [word](size_t n) { return std::string(word.substr(0, word.size() - n)); };
 
   if (EndsWith(word, "s") && !EndsWith(word, "ss")) {
-    add(cut(1));  // cats, likes, dies
-    if (EndsWith(word, "es")) add(cut(2));  // boxes, goes
+    add(cut(1));                                   // cats, likes, dies
+    if (EndsWith(word, "es")) add(cut(2));         // boxes, goes
     if (EndsWith(word, "ies")) add(cut(3) + "y");  // flies
   }
   if (EndsWith(word, "ing") && word.size() > 4) {
@@ -143,18 +141,18 @@ std::vector<std::string> InflectionCandidates(std::string_view word) {
   }
   if (EndsWith(word, "ed") && word.size() > 3) {
     std::string stem = cut(2);
-    add(cut(1));  // liked
-    add(stem);    // walked
-    if (EndsWith(word, "ied")) add(cut(3) + "y");  // tried
+    add(cut(1));                                              // liked
+    add(stem);                                                // walked
+    if (EndsWith(word, "ied")) add(cut(3) + "y");             // tried
     if (Doubled(stem)) add(stem.substr(0, stem.size() - 1));  // stopped
   }
   for (std::string_view suffix : {std::string_view("er"), std::string_view("est")}) {
     if (EndsWith(word, suffix) && word.size() > suffix.size() + 2) {
       std::string stem = cut(suffix.size());
-      add(stem + "e");  // nicer, nicest
-      add(stem);        // taller
+      add(stem + "e");                                                     // nicer, nicest
+      add(stem);                                                           // taller
       if (stem.back() == 'i') add(stem.substr(0, stem.size() - 1) + "y");  // happier
-      if (Doubled(stem)) add(stem.substr(0, stem.size() - 1));  // bigger
+      if (Doubled(stem)) add(stem.substr(0, stem.size() - 1));             // bigger
     }
   }
   return out;

@@ -155,8 +155,8 @@ TEST(DictPageTest, BundledDataCoversTheFrequentWords) {
   }
   ASSERT_EQ(words, 5000u);
   EXPECT_GE(known * 100, words * 95) << "missing: " << missing;
-  std::printf("coverage of the 5000 most frequent words: %zu (%.1f%%); headwords: %zu\n", known,
-              100.0 * known / words, dictionary.headwordCount());
+  std::printf("coverage of the 5000 most frequent words: %zu (%.1f%%); headwords: %zu\n", known, 100.0 * known / words,
+              dictionary.headwordCount());
 }
 
 }  // namespace

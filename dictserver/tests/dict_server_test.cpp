@@ -48,12 +48,10 @@ TEST_F(DictServerTest, AnswersTheProgramsRequestForRealWords) {
     const char* word;
     const char* startsWith;  // the translation's beginning; "" for a word without one
   } cases[] = {
-      {"apple", "n. 苹果"},
-      {"computer", "n. "},
-      {"remember", "v. "},
-      {"jumped", "v. 跳"},  // inflected: answered with "jump"
-      {"apples", "n. 苹果"},  // inflected: answered with "apple"
-      {"went", "v. 去"},      // irregular: answered with "go"
+      {"apple", "n. 苹果"},  {"computer", "n. "},
+      {"remember", "v. "},   {"jumped", "v. 跳"},  // inflected: answered with "jump"
+      {"apples", "n. 苹果"},                       // inflected: answered with "apple"
+      {"went", "v. 去"},                           // irregular: answered with "go"
       {"qzxv", ""},
   };
   for (const auto& c : cases) {
@@ -190,8 +188,7 @@ TEST_F(DictServerTest, BadStartsEndWithAnExitCode) {
       {{"--address", "not-an-address.invalid", "--port", "0"}, 1},
       {{"--help"}, 0},
   };
-  for (const auto& c : cases)
-    EXPECT_EQ(testing::RunDictdToEnd(c.arguments), c.exitCode) << c.arguments[0];
+  for (const auto& c : cases) EXPECT_EQ(testing::RunDictdToEnd(c.arguments), c.exitCode) << c.arguments[0];
 }
 
 }  // namespace

@@ -92,9 +92,9 @@ TEST(DictdLauncherTest, FailsCleanlyWhenTheServiceCannotRun) {
     std::string folder;
     int waitMs;
   } cases[] = {
-      {dir.path(), 2000},                              // no quorvo-dictd there
-      {script("exits", "exit 1"), 5000},                // ends at once (say, its data is missing)
-      {script("silent", "exec sleep 30"), 300},         // never answers: ended by the launcher
+      {dir.path(), 2000},                        // no quorvo-dictd there
+      {script("exits", "exit 1"), 5000},         // ends at once (say, its data is missing)
+      {script("silent", "exec sleep 30"), 300},  // never answers: ended by the launcher
   };
   for (const auto& c : cases) {
     std::string host = Loopback(FreePort());

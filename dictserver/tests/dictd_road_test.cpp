@@ -132,10 +132,8 @@ TEST_F(DictdRoadTest, ProgramFetchesAndCutsRealWords) {
     const char* word;
     const char* startsWith;  // "" for a word the data does not know
   } cases[] = {
-      {"apple", "n. 苹果"},
-      {"remember", "v. "},
-      {"jumped", "v. 跳"},  // inflected
-      {"mice", "n. "},      // irregular
+      {"apple", "n. 苹果"}, {"remember", "v. "}, {"jumped", "v. 跳"},  // inflected
+      {"mice", "n. "},                                                 // irregular
       {"qzxv", ""},
   };
   for (const auto& c : cases) {

@@ -44,15 +44,24 @@ TEST(DictionaryTest, InflectedFormsLeadToTheirBase) {
     const char* word;
     const char* headword;
   } cases[] = {
-      {"cat", "cat"},         {"cats", "cat"},       {"boxes", "box"},      {"flies", "fly"},
-      {"goes", "go"},         {"uses", "use"},       {"walking", "walk"},   {"hoping", "hope"},
-      {"hopping", "hop"},     {"singing", "sing"},   {"running", "run"},    {"lying", "lie"},
-      {"playing", "play"},    {"liked", "like"},     {"walked", "walk"},    {"tried", "try"},
-      {"stopped", "stop"},    {"nicer", "nice"},     {"nicest", "nice"},    {"taller", "tall"},
-      {"happier", "happy"},   {"happiest", "happy"}, {"bigger", "big"},     {"biggest", "big"},
-      {"went", "go"},         {"tellin", "tell"},    {"Cats", "cat"},       {"WALKED", "walk"},
-      {"dresses", "dress"},   {"dress", "dress"},    {"zzyzx", ""},         {"catss", ""},
-      {"walk ed", ""},        {"", ""},              {"café", ""},
+      {"cat", "cat"},       {"cats", "cat"},
+      {"boxes", "box"},     {"flies", "fly"},
+      {"goes", "go"},       {"uses", "use"},
+      {"walking", "walk"},  {"hoping", "hope"},
+      {"hopping", "hop"},   {"singing", "sing"},
+      {"running", "run"},   {"lying", "lie"},
+      {"playing", "play"},  {"liked", "like"},
+      {"walked", "walk"},   {"tried", "try"},
+      {"stopped", "stop"},  {"nicer", "nice"},
+      {"nicest", "nice"},   {"taller", "tall"},
+      {"happier", "happy"}, {"happiest", "happy"},
+      {"bigger", "big"},    {"biggest", "big"},
+      {"went", "go"},       {"tellin", "tell"},
+      {"Cats", "cat"},      {"WALKED", "walk"},
+      {"dresses", "dress"}, {"dress", "dress"},
+      {"zzyzx", ""},        {"catss", ""},
+      {"walk ed", ""},      {"", ""},
+      {"café", ""},
   };
   for (const auto& c : cases) EXPECT_EQ(dictionary.Resolve(c.word), c.headword) << c.word;
   EXPECT_EQ(dictionary.Resolve(std::string(128, 'a')), "");
@@ -61,20 +70,21 @@ TEST(DictionaryTest, InflectedFormsLeadToTheirBase) {
 TEST(DictionaryTest, KeepsOnlyWhatAPageCanCarry) {
   Dictionary dictionary;
   LoadReport report;
-  ASSERT_TRUE(dictionary.LoadText(
-      "good\tn. 好\r\n"
-      "angle\tn. <b>角</b>\n"          // markup: the part is dropped, and with it the line
-      "mixed\tn. 混合\tv. 混&合\n"     // only the clean part stays
-      "blank\tn.   两个   空格  \n"    // blanks collapse, as the page reader would
-      "nohead\t猫\n"                   // no "head senses"
-      "broken\tn. \xE7\x8C\n"          // cut UTF-8
-      "control\tn. a\x01" "b\n"
-      "two words\tn. 词\n"
-      "alone\n"
-      "Upper\tn. 上\n"
-      "lost\t=nowhere\n"               // an alias needs its base
-      "good\t=mixed\n",                // a headword needs no alias
-      &report));
+  ASSERT_TRUE(
+      dictionary.LoadText("good\tn. 好\r\n"
+                          "angle\tn. <b>角</b>\n"        // markup: the part is dropped, and with it the line
+                          "mixed\tn. 混合\tv. 混&合\n"   // only the clean part stays
+                          "blank\tn.   两个   空格  \n"  // blanks collapse, as the page reader would
+                          "nohead\t猫\n"                 // no "head senses"
+                          "broken\tn. \xE7\x8C\n"        // cut UTF-8
+                          "control\tn. a\x01"
+                          "b\n"
+                          "two words\tn. 词\n"
+                          "alone\n"
+                          "Upper\tn. 上\n"
+                          "lost\t=nowhere\n"  // an alias needs its base
+                          "good\t=mixed\n",   // a headword needs no alias
+                          &report));
   EXPECT_EQ(dictionary.headwordCount(), 4u);
   EXPECT_EQ(report.headwords, 4u);
   EXPECT_EQ(report.aliases, 0u);
