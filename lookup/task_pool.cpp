@@ -116,6 +116,11 @@ int TaskPool::AllEndedCount() const {
   return allEndedCount_;
 }
 
+bool TaskPool::ShutdownBegun() const {
+  std::lock_guard lock(queueMutex_);
+  return shutdownBegun_;
+}
+
 size_t TaskPool::QueuedCount() const {
   std::lock_guard lock(queueMutex_);
   return queue_.size();

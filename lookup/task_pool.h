@@ -55,6 +55,8 @@ class TaskPool {
   int AllEndedCount() const;
   // Tasks queued and not yet taken by a worker.
   size_t QueuedCount() const;
+  // True once Shutdown has begun: Submit queues nothing any more.
+  bool ShutdownBegun() const;
 
  private:
   struct PoolTask {

@@ -1,0 +1,284 @@
+// The add-words road end to end: ConvertWords counts a text, the pool's
+// workers fetch every word's page from a loopback dictionary and store the
+// translations in a real word database file.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <map>
+#include <optional>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "code_page.h"
+#include "convert_words.h"
+#include "dictionary_host.h"
+#include "loopback_dictionary.h"
+#include "recording_boxes.h"
+#include "task_pool.h"
+#include "temp_dir.h"
+#include "texts.h"
+#include "translation_store.h"
+#include "translation_task.h"
+#include "word_fixture.h"
+
+namespace quorvo {
+namespace {
+
+using testing::LoopbackDictionary;
+
+// Points the lookups at a dictionary for the life of the object. Set while
+// no lookup runs.
+class ScopedDictionaryHost {
+ public:
+  explicit ScopedDictionaryHost(const std::string& host) {
+    if (const char* old = std::getenv(kDictionaryHostVariable)) old_ = old;
+    setenv(kDictionaryHostVariable, host.c_str(), 1);
+  }
+  ~ScopedDictionaryHost() {
+    if (old_) setenv(kDictionaryHostVariable, old_->c_str(), 1);
+    else unsetenv(kDictionaryHostVariable);
+  }
+
+ private:
+  std::optional<std::string> old_;
+};
+
+TEST(DictionaryHostTest, EnvironmentOverridesTheBuildSetting) {
+  {
+    ScopedDictionaryHost host("mirror.example:8080");
+    EXPECT_EQ("mirror.example:8080", DictionaryHost());
+  }
+  {
+    ScopedDictionaryHost host("");
+    EXPECT_EQ(QUORVO_DICT_HOST_DEFAULT, DictionaryHost());
+  }
+  unsetenv(kDictionaryHostVariable);
+  EXPECT_EQ(QUORVO_DICT_HOST_DEFAULT, DictionaryHost());
+}
+
+TEST(TranslationTaskTest, MakeCutsTheWordAndRefusesABankThatDoesNotFit) {
+  std::unique_ptr<TranslationTask> task(MakeTranslationTask(std::string(200, 'w'), 3, nullptr, std::string(255, 'b')));
+  ASSERT_TRUE(task);
+  EXPECT_EQ(std::string(127, 'w'), task->word);
+  EXPECT_EQ(std::string(255, 'b'), task->bank);
+  EXPECT_EQ(3, task->hot);
+  EXPECT_EQ(nullptr, MakeTranslationTask("word", 1, nullptr, std::string(256, 'b')));
+}
+
+TEST(TranslationTaskTest, LookupUrlEncodesWhatWouldBreakTheRequestLine) {
+  EXPECT_EQ("h:1/m/search?vendor=%24vendor&keyfrom=dict.mresult&q=run", LookupUrl("h:1", "run"));
+  EXPECT_EQ("h/m/search?vendor=%24vendor&keyfrom=dict.mresult&q=a%20b%0D%0AX%3A%20y%26q%3D%C5%DC",
+            LookupUrl("h", "a b\r\nX: y&q=" + Gbk("跑")));
+  EXPECT_EQ(511u, LookupUrl(std::string(511 - 50 - 127, 'h'), std::string(127, 'w')).size());
+  EXPECT_EQ("", LookupUrl(std::string(512 - 50 - 127, 'h'), std::string(127, 'w')));
+}
+
+// (value, trans, known, hot) of a row.
+using Row = std::tuple<std::string, std::string, std::string, std::string>;
+using Rows = std::vector<Row>;
+
+Rows ReadRows(const std::string& path, const std::string& bank) {
+  Rows rows;
+  for (const auto& w : testing::ReadBank(path, bank)) rows.emplace_back(w.value, w.trans, w.known, w.hot);
+  return rows;
+}
+
+// The translation a lookup stores for a dictionary entry, in GBK.
+std::string Stored(const std::optional<LoopbackDictionary::Parts>& parts) {
+  if (!parts) return kNotFoundTranslation;
+  std::string text;
+  for (const auto& [head, body] : *parts) text += head + " " + body + "\n";
+  return Gbk(text);
+}
+
+class LookupRoadTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(db.Open(path));
+    testing::CreateBanks(db, {"main_word"});
+  }
+  Rows Bank(const std::string& bank) { return ReadRows(path, bank); }
+  static Row Expected(const std::string& word, int hot, int known = 0) {
+    return {word, Stored(Entry(word)), std::to_string(known), std::to_string(hot)};
+  }
+  static std::optional<LoopbackDictionary::Parts> Entry(const std::string& word) {
+    static const std::map<std::string, LoopbackDictionary::Parts> known = {
+        {"fox", {{"n.", "狐狸"}}},
+        {"dog", {{"n.", "狗"}, {"v.", "跟踪"}}},
+        {"quick", {{"adj.", "快的；迅速的"}}},
+        {"going", {{"n.", "离去"}}},
+    };
+    auto it = known.find(word);
+    if (it == known.end()) return std::nullopt;
+    return it->second;
+  }
+
+  testing::TempDir dir;
+  std::string path = dir.File("dict_main.db");
+  WordDatabase db;
+  LoopbackDictionary dictionary{Entry};
+  ScopedDictionaryHost host{dictionary.HostPort()};
+  testing::RecordingBoxes boxes;
+  TaskPool pool;  // last: shut down before everything it uses goes
+};
+
+TEST_F(LookupRoadTest, LookupWordTaskSendsTheRequestAndStoresTheTranslation) {
+  LookupWordTask(MakeTranslationTask("dog", 6, &db, "main_word"));
+  LookupWordTask(MakeTranslationTask("cat", 2, &db, "main_word"));
+  LookupWordTask(MakeTranslationTask("", 2, &db, "main_word"));  // released, nothing asked
+  LookupWordTask(nullptr);
+  EXPECT_EQ((Rows{Expected("cat", 2), Expected("dog", 6)}), Bank("main_word"));
+  auto heads = dictionary.RequestHeads();
+  ASSERT_EQ(2u, heads.size());
+  EXPECT_EQ("GET /m/search?vendor=%24vendor&keyfrom=dict.mresult&q=dog HTTP/1.1\r\nHOST: " + dictionary.HostPort() +
+                "\r\nAccept: */*\r\nUser-Agent: Mozilla/4.0(compatible)\r\nConnection: close\r\n\r\n",
+            heads[0]);
+}
+
+TEST_F(LookupRoadTest, WordWhoseDictionaryIsGoneGetsTheNotFoundText) {
+  testing::PutWord(db, "main_word", "fox", "狐狸", 5);
+  dictionary.Stop();
+  LookupWordTask(MakeTranslationTask("fox", 1, &db, "main_word"));
+  EXPECT_EQ((Rows{{"fox", kNotFoundTranslation, "0", "5"}}), Bank("main_word"));
+}
+
+TEST_F(LookupRoadTest, TextAndFileFillANewBankWhileTheTestReadsIt) {
+  dir.Write("book.txt", "Fox and dog,\r\nquick QUICK!\n");
+  AddWordsRequest request;
+  request.text = "The quick brown fox jumps over the lazy dog. The dog's bowl; " + Gbk("狗") + "dog";
+  request.filePath = dir.File("book.txt");
+  request.bankName = "animals";
+  request.sources = SourceText | SourceFile;
+  ConvertWords(request, db, "main_word", pool, boxes);
+
+  const Rows expected = {Expected("and", 1),  Expected("bowl", 1),  Expected("brown", 1), Expected("dog", 3),
+                         Expected("fox", 2),  Expected("jumps", 1), Expected("lazy", 1),  Expected("over", 1),
+                         Expected("quick", 3), Expected("the", 3)};
+  std::map<std::string, Row> byWord;
+  for (const auto& row : expected) byWord[std::get<0>(row)] = row;
+  // Read the file while the workers write it: every row seen is complete.
+  int reads = 0;
+  while (dictionary.RequestCount() < static_cast<int>(expected.size()) || reads == 0) {
+    for (const auto& row : Bank("animals")) {
+      ASSERT_TRUE(byWord.count(std::get<0>(row))) << std::get<0>(row);
+      EXPECT_EQ(byWord[std::get<0>(row)], row);
+    }
+    ++reads;
+  }
+  pool.Shutdown();
+  EXPECT_EQ(expected, Bank("animals"));
+  EXPECT_TRUE(Bank("main_word").empty());
+  EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST_F(LookupRoadTest, TypedTextAndTheSameFileDoubleTheCountsAndKnownWordsKeepTheirHot) {
+  testing::PutWord(db, "main_word", "stop", "停", 99, 1);
+  const std::string text = "stop going, going GONE";
+  dir.Write("same.txt", text);
+  AddWordsRequest request;
+  request.text = text;
+  request.filePath = dir.File("same.txt");
+  request.sources = SourceText | SourceFile;
+  ConvertWords(request, db, "main_word", pool, boxes);
+  pool.Shutdown();
+  EXPECT_EQ((Rows{Expected("going", 4), Expected("gone", 2), Expected("stop", 99, 1)}), Bank("main_word"));
+}
+
+TEST_F(LookupRoadTest, ABankNameAloneMakesAnEmptyBankAndQueuesNothing) {
+  AddWordsRequest request;
+  request.text = "words that are not read";
+  request.bankName = "empty_bank";
+  ConvertWords(request, db, "main_word", pool, boxes);
+  pool.Shutdown();
+  EXPECT_EQ((std::vector<std::string>{"empty_bank", "main_word"}), testing::TableNames(path));
+  EXPECT_TRUE(Bank("empty_bank").empty());
+  EXPECT_EQ(0, dictionary.RequestCount());
+}
+
+TEST_F(LookupRoadTest, AnExistingBankNameFillsThatBank) {
+  AddWordsRequest request;
+  request.text = "fox";
+  request.bankName = "main_word";
+  request.sources = SourceText;
+  ::testing::internal::CaptureStdout();
+  ConvertWords(request, db, "other", pool, boxes);
+  EXPECT_EQ(std::string(texts::kCreateTableFailed) + "\n", ::testing::internal::GetCapturedStdout());
+  pool.Shutdown();
+  EXPECT_EQ((Rows{Expected("fox", 1)}), Bank("main_word"));
+}
+
+TEST_F(LookupRoadTest, AnUnacceptableBankNameIsRefusedBeforeAnythingIsQueued) {
+  for (const std::string& name : {std::string(56, 'b'), std::string(300, 'b'), std::string("   ")}) {
+    AddWordsRequest request;
+    request.text = "these words go nowhere";
+    request.bankName = name;
+    request.sources = SourceText;
+    ConvertWords(request, db, "main_word", pool, boxes);
+  }
+  pool.Shutdown();
+  EXPECT_EQ((std::vector<std::string>(3, texts::kBadBankName)), boxes.Texts());
+  EXPECT_EQ((std::vector<std::string>{"main_word"}), testing::TableNames(path));
+  EXPECT_TRUE(Bank("main_word").empty());
+  EXPECT_EQ(0, dictionary.RequestCount());
+}
+
+// "w" followed by the number as three base-26 digits written in letters.
+std::string LetterWord(int n) {
+  std::string word = "w";
+  for (int digit = 0; digit < 3; ++digit, n /= 26) word += static_cast<char>('a' + n % 26);
+  return word;
+}
+
+TEST(LookupRoadScaleTest, TenThousandWordsAreStoredOnceWithTheirCounts) {
+  constexpr int kWords = 10000;
+  std::map<std::string, int> counts;
+  std::string text;
+  for (int pass = 0; pass < 5; ++pass)
+    for (int i = 0; i < kWords; ++i)
+      if (i % 5 >= pass) {
+        text += LetterWord(i) + (i % 3 ? " " : ".\n");
+        ++counts[LetterWord(i)];
+      }
+  ASSERT_EQ(static_cast<size_t>(kWords), counts.size());
+
+  LoopbackDictionary dictionary([](const std::string& word) -> std::optional<LoopbackDictionary::Parts> {
+    return LoopbackDictionary::Parts{{"n.", "词" + word}};
+  });
+  ScopedDictionaryHost host(dictionary.HostPort());
+  testing::TempDir dir;
+  WordDatabase db;
+  ASSERT_TRUE(db.Open(dir.File("dict_main.db")));
+  // Durability is not under test: without this every insert waits for the
+  // disk, and the test measures the disk instead of the road.
+  db.Execute("pragma synchronous = off");
+  testing::CreateBanks(db, {"main_word"});
+  testing::RecordingBoxes boxes;
+  {
+    TaskPool pool;
+    AddWordsRequest request;
+    request.text = text;
+    request.bankName = "book";
+    request.sources = SourceText;
+    ConvertWords(request, db, "main_word", pool, boxes);
+    pool.Shutdown();
+    EXPECT_EQ(0, pool.AliveCount());
+    EXPECT_EQ(1, pool.AllEndedCount());
+    EXPECT_EQ(0u, pool.QueuedCount());
+  }
+  Rows rows = ReadRows(dir.File("dict_main.db"), "book");
+  ASSERT_EQ(static_cast<size_t>(kWords), rows.size());
+  auto expected = counts.begin();
+  for (const auto& [value, trans, known, hot] : rows) {
+    ASSERT_EQ(expected->first, value);
+    EXPECT_EQ(std::to_string(expected->second), hot) << value;
+    EXPECT_EQ(Gbk("n. 词" + value + "\n"), trans) << value;
+    ++expected;
+  }
+  auto requested = dictionary.RequestedWords();
+  EXPECT_EQ(static_cast<size_t>(kWords), requested.size());
+  for (const auto& [word, times] : requested) EXPECT_EQ(1, times) << word;
+}
+
+}  // namespace
+}  // namespace quorvo
