@@ -87,10 +87,17 @@ QMenu* CInsertDlg::BuildTextMenu(QWidget* parent) const {
 
 void CInsertDlg::OnTextCommand(int command) {
   switch (command) {
-    case kCopy: textBox_->copy(); break;
-    case kPaste: textBox_->paste(); break;
-    case kCut: textBox_->cut(); break;
-    default: break;
+    case kCopy:
+      textBox_->copy();
+      break;
+    case kPaste:
+      textBox_->paste();
+      break;
+    case kCut:
+      textBox_->cut();
+      break;
+    default:
+      break;
   }
 }
 
@@ -101,7 +108,8 @@ void CInsertDlg::OnTextContextMenu() {
   delete menu;
   // Run after the menu is gone; clicking elsewhere or Esc chose nothing.
   if (command)
-    QMetaObject::invokeMethod(this, [this, command] { OnTextCommand(command); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, command] { OnTextCommand(command); }, Qt::QueuedConnection);
 }
 
 void CInsertDlg::accept() {

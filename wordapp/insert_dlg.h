@@ -47,9 +47,9 @@ class CInsertDlg : public QDialog {
 
   FilePicker& files_;
   AddWordsRequest request_;
-  QLineEdit* pathEdit_ = nullptr;   // 1028
-  QTextEdit* textBox_ = nullptr;    // 1026
-  QLineEdit* bankEdit_ = nullptr;   // 1031
+  QLineEdit* pathEdit_ = nullptr;  // 1028
+  QTextEdit* textBox_ = nullptr;   // 1026
+  QLineEdit* bankEdit_ = nullptr;  // 1031
 };
 
 }  // namespace quorvo

@@ -163,8 +163,7 @@ void CPage1::BuildControls() {
   batchHot_->hide();
   connect(button("确定更新", 1015, 337, 291, 50, 14), &QPushButton::clicked, this, &CPage1::RunBatch);
 
-  connect(button("默认词库", 1011, 430, 239, 58, 14), &QPushButton::clicked, this,
-          [this] { ShowBank(kMainWord); });
+  connect(button("默认词库", 1011, 430, 239, 58, 14), &QPushButton::clicked, this, [this] { ShowBank(kMainWord); });
   connect(button("查看背诵列表", 1010, 430, 257, 58, 14), &QPushButton::clicked, this,
           [this] { ShowBank(recitationList_); });
   connect(button("查看词典列表", 1005, 430, 275, 58, 14), &QPushButton::clicked, this, &CPage1::ShowBanks);
@@ -253,17 +252,31 @@ WordFilter CPage1::FilterFromControls() const {
   WordFilter filter;
   filter.searchText = ToGbk(searchText_->text());
   switch (ComboSelection(knownCombo_)) {
-    case 0: filter.known = KnownFilter::All; break;
-    case 1: filter.known = KnownFilter::Known; break;
-    case 2: filter.known = KnownFilter::Unknown; break;
-    default: filter.known = KnownFilter::None; break;
+    case 0:
+      filter.known = KnownFilter::All;
+      break;
+    case 1:
+      filter.known = KnownFilter::Known;
+      break;
+    case 2:
+      filter.known = KnownFilter::Unknown;
+      break;
+    default:
+      filter.known = KnownFilter::None;
+      break;
   }
   filter.lowestHot = ToGbk(lowestHot_->text());
   filter.highestHot = ToGbk(highestHot_->text());
   switch (ComboSelection(orderCombo_)) {
-    case 0: filter.order = HotOrder::Descending; break;
-    case 1: filter.order = HotOrder::Ascending; break;
-    default: filter.order = HotOrder::None; break;
+    case 0:
+      filter.order = HotOrder::Descending;
+      break;
+    case 1:
+      filter.order = HotOrder::Ascending;
+      break;
+    default:
+      filter.order = HotOrder::None;
+      break;
   }
   return filter;
 }
@@ -382,7 +395,8 @@ void CPage1::OnBatchChoice(int index) { batchHot_->setVisible(index == kBatchHot
 
 void CPage1::keyPressEvent(QKeyEvent* event) {
   // Enter anywhere on the page searches, as the page's OK.
-  if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && !(event->modifiers() & ~Qt::KeypadModifier)) {
+  if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+      !(event->modifiers() & ~Qt::KeypadModifier)) {
     Refresh();
     return;
   }

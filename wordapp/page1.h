@@ -100,17 +100,17 @@ class CPage1 : public QDialog {
 
   WordListModel wordModel_;
   BankListModel bankModel_;
-  QTableView* wordList_ = nullptr;   // 1001
-  QTableView* bankList_ = nullptr;   // 1008
-  QLineEdit* searchText_ = nullptr;  // 1002
-  QLabel* countLabel_ = nullptr;     // 1004
-  QLabel* bankLabel_ = nullptr;      // 1012
-  QLineEdit* lowestHot_ = nullptr;   // 1032
-  QLineEdit* highestHot_ = nullptr;  // 1035
-  QComboBox* knownCombo_ = nullptr;  // 1033
-  QComboBox* orderCombo_ = nullptr;  // 1034
-  QComboBox* batchCombo_ = nullptr;  // 1014
-  QLineEdit* batchHot_ = nullptr;    // 1036
+  QTableView* wordList_ = nullptr;     // 1001
+  QTableView* bankList_ = nullptr;     // 1008
+  QLineEdit* searchText_ = nullptr;    // 1002
+  QLabel* countLabel_ = nullptr;       // 1004
+  QLabel* bankLabel_ = nullptr;        // 1012
+  QLineEdit* lowestHot_ = nullptr;     // 1032
+  QLineEdit* highestHot_ = nullptr;    // 1035
+  QComboBox* knownCombo_ = nullptr;    // 1033
+  QComboBox* orderCombo_ = nullptr;    // 1034
+  QComboBox* batchCombo_ = nullptr;    // 1014
+  QLineEdit* batchHot_ = nullptr;      // 1036
   QPushButton* dropButton_ = nullptr;  // 1009
   QLineEdit* contactLine_ = nullptr;   // 1037
 };

@@ -200,7 +200,8 @@ bool CPage2::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void CPage2::keyPressEvent(QKeyEvent* event) {
-  if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && !(event->modifiers() & ~Qt::KeypadModifier)) {
+  if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+      !(event->modifiers() & ~Qt::KeypadModifier)) {
     OnOK();
     return;
   }

@@ -66,10 +66,10 @@ class CPage2 : public QDialog {
   int position_ = 1;
   bool translationShown_ = false;
 
-  QLabel* word_ = nullptr;         // 1009
-  QLabel* translation_ = nullptr;  // 1010
-  QLabel* counter_ = nullptr;      // 1013
-  QLineEdit* typingBox_ = nullptr; // 1032
+  QLabel* word_ = nullptr;             // 1009
+  QLabel* translation_ = nullptr;      // 1010
+  QLabel* counter_ = nullptr;          // 1013
+  QLineEdit* typingBox_ = nullptr;     // 1032
   QPushButton* openButton_ = nullptr;  // 1008
 };
 

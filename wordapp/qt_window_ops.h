@@ -28,8 +28,7 @@ class QtNotificationArea : public NotificationArea {
  public:
   ~QtNotificationArea() override;
   bool Available() const override;
-  void AddIcon(const QIcon& icon, const QString& tip, QMenu* menu,
-               std::function<void(IconAction)> onAction) override;
+  void AddIcon(const QIcon& icon, const QString& tip, QMenu* menu, std::function<void(IconAction)> onAction) override;
   void DeleteIcon() override;
   bool HasIcon() const override { return icon_ != nullptr; }
 

@@ -33,8 +33,7 @@ class RecitationListChangedEvent : public QEvent {
 // Posts the event with a new copy of tableName to receiver (if any).
 inline void PostRecitationListChanged(QObject* receiver, const std::string& tableName) {
   if (!receiver) return;
-  QCoreApplication::postEvent(receiver,
-                              new RecitationListChangedEvent(std::make_unique<std::string>(tableName)));
+  QCoreApplication::postEvent(receiver, new RecitationListChangedEvent(std::make_unique<std::string>(tableName)));
 }
 
 }  // namespace quorvo

@@ -51,9 +51,9 @@ class NotificationArea {
 };
 
 struct WindowOps {
-  MessageBoxes* boxes = nullptr;    // every box of the windows (and, relayed, of the update check)
-  FilePicker* files = nullptr;      // the add-words dialog's "打开文件"
-  NotificationArea* tray = nullptr; // where the main window hides when minimised
+  MessageBoxes* boxes = nullptr;     // every box of the windows (and, relayed, of the update check)
+  FilePicker* files = nullptr;       // the add-words dialog's "打开文件"
+  NotificationArea* tray = nullptr;  // where the main window hides when minimised
   // Runs on a thread of its own, started by the word-bank page; the real
   // program passes CheckForUpdate.
   std::function<int(const UpdateCheckEnv&)> updateCheck;

@@ -31,15 +31,22 @@ void WordListModel::AppendRow(std::vector<WordRow>& rows, const RowView& row) {
   };
   for (int c = 1; c < row.ColumnCount() && c < kColumnCount; ++c) {
     switch (c) {
-      case kColValue: r.word = text(c); break;
-      case kColTrans: r.trans = text(c); break;
-      case kColHot: r.hot = text(c); break;
+      case kColValue:
+        r.word = text(c);
+        break;
+      case kColTrans:
+        r.trans = text(c);
+        break;
+      case kColHot:
+        r.hot = text(c);
+        break;
       case kColKnown: {
         const char* t = row.Text(c);
         r.known = t && std::string_view(t) == "0" ? WordRow::Known::No : WordRow::Known::Yes;
         break;
       }
-      default: break;
+      default:
+        break;
     }
   }
 }
@@ -53,14 +60,19 @@ void WordListModel::Reset(std::vector<WordRow> rows) {
 std::string WordListModel::CellText(int row, int column) const {
   const WordRow& r = Row(row);
   switch (column) {
-    case 0: return std::to_string(row + 1);
-    case kColValue: return r.word;
-    case kColTrans: return r.trans;
-    case kColHot: return r.hot;
+    case 0:
+      return std::to_string(row + 1);
+    case kColValue:
+      return r.word;
+    case kColTrans:
+      return r.trans;
+    case kColHot:
+      return r.hot;
     case kColKnown:
       if (r.known == WordRow::Known::Unset) return {};
       return Gbk(r.known == WordRow::Known::No ? texts::kUnknownShown : texts::kKnownShown);
-    default: return {};
+    default:
+      return {};
   }
 }
 

@@ -19,9 +19,9 @@ namespace quorvo {
 
 // One word-list row as the list shows it (GBK texts).
 struct WordRow {
-  std::string word;   // column 1, the value column
-  std::string trans;  // column 3
-  std::string hot;    // column 6, as stored
+  std::string word;                                                          // column 1, the value column
+  std::string trans;                                                         // column 3
+  std::string hot;                                                           // column 6, as stored
   enum class Known : unsigned char { Unset, No, Yes } known = Known::Unset;  // column 5: "" / "不会" / "会"
   bool checked = false;
 };

@@ -57,8 +57,8 @@ class AddWordsTest : public testing::GuiTest {
   }
   // Waits, at the lookups' own pace, until the bank's rows satisfy done
   // (the bound only keeps a broken lookup from hanging the test).
-  std::vector<testing::StoredWord> WaitForBank(const std::string& bank,
-                                               const std::function<bool(const std::vector<testing::StoredWord>&)>& done) {
+  std::vector<testing::StoredWord> WaitForBank(
+      const std::string& bank, const std::function<bool(const std::vector<testing::StoredWord>&)>& done) {
     std::vector<testing::StoredWord> stored;
     for (int i = 0; i < 200000; ++i) {
       stored = testing::ReadBank(DbPath(), bank);

@@ -3,13 +3,13 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QTableView>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTableView>
 #include <QTimer>
 
 #include "about_dlg.h"

@@ -62,8 +62,7 @@ void GuiTest::MakeBanks(const std::vector<std::string>& banks) {
   CreateBanks(db, banks);
 }
 
-void GuiTest::Put(const std::string& bank, const std::string& word, const std::string& transUtf8, int hot,
-                  int known) {
+void GuiTest::Put(const std::string& bank, const std::string& word, const std::string& transUtf8, int hot, int known) {
   WordDatabase db;
   ASSERT_TRUE(db.Open(DbPath()));
   PutWord(db, bank, word, transUtf8, hot, known);

@@ -48,7 +48,8 @@ TEST_F(WindowThreadBoxesTest, BackgroundBoxIsShownOnTheWindowThreadAndAnswered) 
   target.answer = kBoxCancel;
   QObject windowSide;
   auto boxes = std::make_shared<WindowThreadBoxes>(&windowSide, &target);
-  auto answer = std::async(std::launch::async, [boxes] { return boxes->Show(BoxKind::PlainOkCancel, Gbk("有新版本")); });
+  auto answer =
+      std::async(std::launch::async, [boxes] { return boxes->Show(BoxKind::PlainOkCancel, Gbk("有新版本")); });
   EXPECT_EQ(kBoxCancel, WaitHandlingEvents(answer));
   ASSERT_EQ(1u, target.threads.size());
   EXPECT_EQ(QThread::currentThread(), target.threads[0]);
@@ -108,9 +109,7 @@ TEST_F(WindowThreadBoxesTest, PageClosedWhileTheUpdateCheckAsksLeavesItACancel) 
     answer->set_value(env.boxes->Show(BoxKind::Application, Gbk("发现新版本")));
     return 0;
   };
-  {
-    CPage1 page(ops);
-  }
+  { CPage1 page(ops); }
   EXPECT_EQ(kBoxCancel, answered.get());
   QCoreApplication::sendPostedEvents();
   EXPECT_TRUE(BoxTexts().empty());
