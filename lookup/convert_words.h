@@ -2,6 +2,10 @@
 // counts every distinct word of the file and the typed text, and queues one
 // lookup per word on the pool with its count as hot value. Runs on the window
 // thread and waits for none of the lookups.
+//
+// A new bank name that CreateBank refuses (blank, or longer than the 55
+// bytes the page can read back) ends the run before anything is counted or
+// queued; a bank that exists already is filled as it is.
 #pragma once
 
 #include <string>

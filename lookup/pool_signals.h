@@ -70,8 +70,8 @@ class PoolSignals {
 
   mutable std::mutex mutex_;
   std::condition_variable ready_;
-  int tasks_ = 0;  // guarded by mutex_
-  int exits_ = 0;  // guarded by mutex_
+  int tasks_ = 0;      // guarded by mutex_
+  int exits_ = 0;      // guarded by mutex_
   bool stop_ = false;  // guarded by mutex_
 };
 

@@ -60,9 +60,9 @@ class TaskPool {
 
  private:
   struct PoolTask {
-    Routine routine;   // null: the task is taken and skipped
+    Routine routine;  // null: the task is taken and skipped
     void* argument;
-    Routine discard;   // releases argument when the task never runs; may be null
+    Routine discard;  // releases argument when the task never runs; may be null
   };
 
   int StartWorkers();
@@ -72,8 +72,8 @@ class TaskPool {
   PoolSignals signals_;
 
   mutable std::mutex queueMutex_;
-  std::deque<PoolTask> queue_;    // guarded by queueMutex_
-  bool shutdownBegun_ = false;    // guarded by queueMutex_
+  std::deque<PoolTask> queue_;  // guarded by queueMutex_
+  bool shutdownBegun_ = false;  // guarded by queueMutex_
 
   std::mutex workersMutex_;
   std::vector<std::thread> workers_;  // guarded by workersMutex_; joined by Shutdown

@@ -22,8 +22,7 @@ bool IsUnreserved(unsigned char c) {
 
 }  // namespace
 
-TranslationTask* MakeTranslationTask(std::string_view word, int hot, WordDatabase* connection,
-                                     std::string_view bank) {
+TranslationTask* MakeTranslationTask(std::string_view word, int hot, WordDatabase* connection, std::string_view bank) {
   if (bank.size() >= kBankBytes) return nullptr;
   auto* task = new (std::nothrow) TranslationTask{};
   if (!task) return nullptr;

@@ -12,10 +12,10 @@
 namespace quorvo {
 
 struct TranslationTask {
-  char word[128];              // zero-terminated, at most 127 characters
-  int hot;                     // hot value for a newly inserted row
-  WordDatabase* connection;    // the word-bank page's connection
-  char bank[256];              // zero-terminated, at most 255 characters
+  char word[128];            // zero-terminated, at most 127 characters
+  int hot;                   // hot value for a newly inserted row
+  WordDatabase* connection;  // the word-bank page's connection
+  char bank[256];            // zero-terminated, at most 255 characters
 };
 
 // The dictionary's search target; "%24" stands in it literally.
@@ -25,8 +25,7 @@ inline constexpr size_t kMaxUrlChars = 511;
 
 // Makes a zero-filled task; nullptr when the bank name does not fit. The
 // word is cut to 127 characters.
-TranslationTask* MakeTranslationTask(std::string_view word, int hot, WordDatabase* connection,
-                                     std::string_view bank);
+TranslationTask* MakeTranslationTask(std::string_view word, int hot, WordDatabase* connection, std::string_view bank);
 
 // Releases a task that never ran (argument is a TranslationTask*); the
 // discard routine of TaskPool::Submit.

@@ -58,8 +58,7 @@ LoopbackServer::LoopbackServer(Handler handler) : handler_(std::move(handler)) {
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   address.sin_port = 0;
   socklen_t size = sizeof address;
-  if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      ::listen(listenFd_, 128) != 0 ||
+  if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(listenFd_, 128) != 0 ||
       ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&address), &size) != 0 ||
       ::pipe2(wakePipe_, O_CLOEXEC) != 0) {
     ::close(listenFd_);
@@ -97,7 +96,7 @@ void LoopbackServer::AcceptLoop() {
 void LoopbackServer::ReapFinished(bool all) {
   for (auto it = sessions_.begin(); it != sessions_.end();) {
     if (all || it->done.load()) {
-      it->thread.join();
+      if (it->thread.joinable()) it->thread.join();
       it = sessions_.erase(it);
     } else {
       ++it;
@@ -125,8 +124,8 @@ std::string RequestTarget(std::string_view head) {
   size_t first = line.find(' ');
   if (first == std::string_view::npos) return {};
   size_t second = line.find(' ', first + 1);
-  return std::string(line.substr(first + 1, second == std::string_view::npos ? std::string_view::npos
-                                                                               : second - first - 1));
+  return std::string(
+      line.substr(first + 1, second == std::string_view::npos ? std::string_view::npos : second - first - 1));
 }
 
 std::string QueryValue(std::string_view target, std::string_view key) {

@@ -20,9 +20,9 @@
 namespace quorvo {
 
 struct WordCount {
-  char word[128];  // lower case, zero-terminated, at most 127 bytes
-  int count;       // occurrences so far, starting at 1
-  WordCount* next; // next entry of the same bucket
+  char word[128];   // lower case, zero-terminated, at most 127 bytes
+  int count;        // occurrences so far, starting at 1
+  WordCount* next;  // next entry of the same bucket
 };
 
 class WordCounter {

@@ -36,8 +36,10 @@ class ScopedDictionaryHost {
     setenv(kDictionaryHostVariable, host.c_str(), 1);
   }
   ~ScopedDictionaryHost() {
-    if (old_) setenv(kDictionaryHostVariable, old_->c_str(), 1);
-    else unsetenv(kDictionaryHostVariable);
+    if (old_)
+      setenv(kDictionaryHostVariable, old_->c_str(), 1);
+    else
+      unsetenv(kDictionaryHostVariable);
   }
 
  private:
@@ -152,8 +154,8 @@ TEST_F(LookupRoadTest, TextAndFileFillANewBankWhileTheTestReadsIt) {
   request.sources = SourceText | SourceFile;
   ConvertWords(request, db, "main_word", pool, boxes);
 
-  const Rows expected = {Expected("and", 1),  Expected("bowl", 1),  Expected("brown", 1), Expected("dog", 3),
-                         Expected("fox", 2),  Expected("jumps", 1), Expected("lazy", 1),  Expected("over", 1),
+  const Rows expected = {Expected("and", 1),   Expected("bowl", 1),  Expected("brown", 1), Expected("dog", 3),
+                         Expected("fox", 2),   Expected("jumps", 1), Expected("lazy", 1),  Expected("over", 1),
                          Expected("quick", 3), Expected("the", 3)};
   std::map<std::string, Row> byWord;
   for (const auto& row : expected) byWord[std::get<0>(row)] = row;

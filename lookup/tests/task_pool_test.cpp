@@ -22,7 +22,10 @@ TEST(PoolSignalsTest, WaitReportsOneSignalByPrecedenceAndConsumesOnlyIt) {
     bool stop;
     std::vector<PoolSignal> expected;  // successive waits
   } cases[] = {
-      {"tasks before exit before stop", 2, 1, true,
+      {"tasks before exit before stop",
+       2,
+       1,
+       true,
        {PoolSignal::Task, PoolSignal::Task, PoolSignal::Exit, PoolSignal::Stop, PoolSignal::Stop}},
       {"each exit count is reported once", 0, 2, true, {PoolSignal::Exit, PoolSignal::Exit, PoolSignal::Stop}},
       {"stop stays set", 0, 0, true, {PoolSignal::Stop, PoolSignal::Stop}},

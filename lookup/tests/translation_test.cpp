@@ -39,17 +39,17 @@ TEST(ExtractTranslationTest, Rules) {
     std::string expected;
     bool cut;
   } cases[] = {
-      {"parts follow each other, a line feed only after <b",
-       S + "n.<span> a  run<br>" + S + "v.<span>  to go<i>x" + E, "n. a run\nv. to go", true},
-      {"a line break ends the body and drops the rest up to <",
-       S + "a.<span>  one two\r\nthree four<br>" + E, "a. one two\n", true},
+      {"parts follow each other, a line feed only after <b", S + "n.<span> a  run<br>" + S + "v.<span>  to go<i>x" + E,
+       "n. a run\nv. to go", true},
+      {"a line break ends the body and drops the rest up to <", S + "a.<span>  one two\r\nthree four<br>" + E,
+       "a. one two\n", true},
       {"a bare line feed does the same", S + "x.<span> one\nfour<b" + E, "x. one\n", true},
       {"tabs are kept as they are", S + "v.<span>\t\t x  y<i>" + E, "v.\t\t x y", true},
       {"a body may start without a blank", S + "adj.<span>quick<br>" + E, "adj.quick\n", true},
       {"an empty head", S + "<span> x<b" + E, " x\n", true},
       {"UTF-8 text passes unchanged", S + "n.<span>  跑步  <br>" + E, "n. 跑步 \n", true},
-      {"a start marker after the end marker adds nothing",
-       S + "a.<span> b<br>" + E + S + "c.<span> d<br>", "a. b\n", true},
+      {"a start marker after the end marker adds nothing", S + "a.<span> b<br>" + E + S + "c.<span> d<br>", "a. b\n",
+       true},
       {"no end marker, no translation", S + "a.<span> b<br>", "", false},
       {"only a start marker after the end marker", E + S + "a.<span> b<br>", "", false},
       {"no start marker", "<p>nothing here</p>" + E, "", false},

@@ -86,7 +86,8 @@ TEST(WordCounterTest, BucketsFollowTheMultiplierOnSignedBytes) {
   EXPECT_EQ(242, WordCounter::BucketOf("abc"));
   EXPECT_EQ(654, WordCounter::BucketOf("hello"));
   // 0x80 and 0xFF count as -128 and -1, not as 128 and 255.
-  EXPECT_EQ(380, WordCounter::BucketOf("\x80\xff" "ab"));
+  EXPECT_EQ(380, WordCounter::BucketOf("\x80\xff"
+                                       "ab"));
   EXPECT_EQ(0, WordCounter::BucketOf("bbh"));
   EXPECT_EQ(1023, WordCounter::BucketOf("bbg"));
 }
