@@ -1,15 +1,10 @@
-#include <QApplication>
-#include <QDialog>
-
-#include "word_database.h"
+// quorvo: the word application. Keeps its word banks in dict_main.db of the
+// working folder (scripts/run.sh starts it next to the installed file).
+#include "dict_app.h"
+#include "qt_window_ops.h"
 
 int main(int argc, char** argv) {
-  QApplication app(argc, argv);
-  quorvo::WordDatabase db;
-  db.Open("dict_main.db");
-  QDialog window;
-  window.setWindowTitle("quorvo");
-  window.resize(690, 520);
-  window.show();
-  return app.exec();
+  quorvo::CdictApp app(argc, argv);
+  quorvo::QtWindowOps ops;
+  return app.Run(ops.ops());
 }

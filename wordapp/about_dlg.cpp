@@ -1,0 +1,29 @@
+#include "about_dlg.h"
+
+#include <QLabel>
+#include <QPushButton>
+
+#include "app_icon.h"
+#include "dialog_units.h"
+
+namespace quorvo {
+
+CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
+  setWindowTitle(Ui("关于 quorvo"));
+  setFont(DialogFont(9));
+  setFixedSize(DialogRect(0, 0, 170, 62).size());
+
+  auto* icon = new QLabel(this);
+  icon->setPixmap(AppIcon().pixmap(32, 32));
+  PlaceAt(icon, 14, 14, 21, 20);
+  PlaceText(new QLabel(Ui("quorvo，1.0 版"), this), 42, 14, 114, 8);
+  PlaceText(new QLabel(Ui("背单词的小词库，陪你一个一个记下来"), this), 42, 26, 120, 8);
+
+  auto* ok = new QPushButton(Ui("确定"), this);
+  ok->setObjectName(QStringLiteral("1"));
+  ok->setDefault(true);
+  PlaceAt(ok, 113, 41, 50, 14);
+  connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+}  // namespace quorvo

@@ -1,0 +1,24 @@
+#include "dict_app.h"
+
+#include "dialog_units.h"
+#include "dict_dlg.h"
+
+namespace quorvo {
+
+CdictApp::CdictApp(int& argc, char** argv) : QApplication(argc, argv) {
+  setApplicationName(QStringLiteral("quorvo"));
+  // The settings key of the original wizard; nothing is stored under it.
+  setOrganizationName(Ui("应用程序向导生成的本地应用程序"));
+  // The window hides in the notification area and message boxes may close
+  // while it is hidden: only closing the main window ends the program.
+  setQuitOnLastWindowClosed(false);
+}
+
+int CdictApp::Run(WindowOps& ops) {
+  CdictDlg window(ops);
+  connect(&window, &QDialog::finished, this, &QCoreApplication::quit, Qt::QueuedConnection);
+  window.show();
+  return exec();
+}
+
+}  // namespace quorvo

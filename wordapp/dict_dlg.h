@@ -1,0 +1,67 @@
+// CdictDlg: quorvo's main window ("quorvo"): a tab control (1000) with the
+// word-bank page (tab "词库") and the recitation page (tab "浏览").
+//
+// Minimising hides the window in the notification area (icon tip "我的词库",
+// menu "显示主窗口" / "关闭"); a left click on the icon or "显示主窗口" brings
+// it back and removes the icon. Where the desktop has no notification area
+// the window minimises normally, since a hidden window without an icon could
+// never be brought back. The about entry ("关于 dict(&A)...") sits in the
+// window's context menu, the desktop's own window menu being out of reach.
+// Closing the window ends the program. Window thread only.
+#pragma once
+
+#include <QDialog>
+
+#include "window_ops.h"
+
+class QMenu;
+class QTabWidget;
+
+namespace quorvo {
+
+class CPage1;
+class CPage2;
+
+class CdictDlg : public QDialog {
+  Q_OBJECT
+ public:
+  static constexpr int kAboutCommand = 16;         // system-menu about entry
+  static constexpr int kMinimizeCommand = 0xF020;  // SC_MINIMIZE
+  static constexpr int kShowCommand = 1025;        // "显示主窗口"
+  static constexpr int kCloseCommand = 2;          // "关闭": the dialog's cancel
+
+  explicit CdictDlg(WindowOps& ops, QWidget* parent = nullptr);
+  ~CdictDlg() override;
+
+  CPage1* Page1() const { return page1_; }
+  CPage2* Page2() const { return page2_; }
+  QTabWidget* Tabs() const { return tabs_; }
+  // The icon's menu: actions named "1025" and "2".
+  QMenu* IconMenu() const { return iconMenu_; }
+  bool InTray() const { return inTray_; }
+
+  // A command of the window menu: about or minimise.
+  void OnSysCommand(int command);
+  // A command of the icon's menu.
+  void OnCommand(int command);
+  // A mouse action on the notification-area icon.
+  void OnIconAction(IconAction action);
+
+ protected:
+  void changeEvent(QEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+
+ private:
+  void OnTabChanged(int index);
+  void HideInTray();
+  void ShowFromTray();
+
+  WindowOps& ops_;
+  QTabWidget* tabs_ = nullptr;
+  CPage1* page1_ = nullptr;
+  CPage2* page2_ = nullptr;
+  QMenu* iconMenu_ = nullptr;
+  bool inTray_ = false;
+};
+
+}  // namespace quorvo

@@ -1,0 +1,118 @@
+// CPage1: the word-bank page, first tab ("词库") of the main window.
+//
+// Shows one bank at a time, filtered by the search box, the known filter and
+// the hot range, sorted by hot; lists, opens and drops banks; starts the
+// add-words run; applies the batch operations to the rows that are selected
+// or ticked. Every control carries its numeric id as its object name.
+//
+// Owns the main WordDatabase on "dict_main.db" (working folder) and the
+// TaskPool whose lookups write through that connection; the pool is shut
+// down before the connection closes. Starts the update check on a thread of
+// its own when it is made and never waits for it. Window thread only.
+#pragma once
+
+#include <QDialog>
+#include <QPointer>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "task_pool.h"
+#include "window_ops.h"
+#include "word_bank.h"
+#include "word_database.h"
+#include "word_list_model.h"
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTableView;
+
+namespace quorvo {
+
+class WindowThreadBoxes;
+
+class CPage1 : public QDialog {
+  Q_OBJECT
+ public:
+  // Index of each batch operation in 1014.
+  enum Batch { kBatchNone = 0, kBatchLookup, kBatchHot, kBatchKnown, kBatchDelete, kBatchRecite };
+
+  explicit CPage1(WindowOps& ops, QWidget* parent = nullptr);
+  ~CPage1() override;
+
+  // The page that receives RecitationListChanged.
+  void SetRecitationPage(QObject* page) { recitationPage_ = page; }
+
+  // "搜索" and Enter.
+  void Refresh();
+  // "查看词典列表".
+  void ShowBanks();
+  // "默认词库", "查看背诵列表" and opening a bank, after the bank was chosen.
+  void ShowWords();
+  // "默认词库" / "查看背诵列表".
+  void ShowBank(const std::string& bank);
+  // Double click on a bank-list row; a row below the last one is ignored.
+  void OpenBank(int row);
+  // "删除词典".
+  void DropBanks();
+  // "添加新单词".
+  void AddWords();
+  // "确定更新".
+  void RunBatch();
+  // Selection change of 1014.
+  void OnBatchChoice(int index);
+
+  const std::string& CurrentBank() const { return currentBank_; }
+  bool HasConnection() const { return db_.IsOpen(); }
+  WordListModel& WordModel() { return wordModel_; }
+  BankListModel& BankModel() { return bankModel_; }
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+  // Escape must not close a page.
+  void reject() override {}
+
+ private:
+  void OnInitDialog();
+  void BuildControls();
+  void SetUpWordList();
+  void SetUpBankList();
+  void FillCombos();
+  void StartUpdateCheck();
+  void ShowCountText();
+  // Rows that are selected or ticked, from the top.
+  std::vector<int> TargetRows() const;
+  std::vector<std::string> TargetWords(size_t capacity) const;
+  WordFilter FilterFromControls() const;
+
+  WindowOps& ops_;
+  MessageBoxes& boxes_;
+  WordDatabase db_;
+  // Declared after db_: destroyed (shut down) before the connection closes.
+  TaskPool pool_;
+  std::string currentBank_ = kMainWord;
+  std::string recitationList_ = kMainRemember;
+  QString countText_;
+  QPointer<QObject> recitationPage_;
+  std::shared_ptr<WindowThreadBoxes> updateBoxes_;
+
+  WordListModel wordModel_;
+  BankListModel bankModel_;
+  QTableView* wordList_ = nullptr;     // 1001
+  QTableView* bankList_ = nullptr;     // 1008
+  QLineEdit* searchText_ = nullptr;    // 1002
+  QLabel* countLabel_ = nullptr;       // 1004
+  QLabel* bankLabel_ = nullptr;        // 1012
+  QLineEdit* lowestHot_ = nullptr;     // 1032
+  QLineEdit* highestHot_ = nullptr;    // 1035
+  QComboBox* knownCombo_ = nullptr;    // 1033
+  QComboBox* orderCombo_ = nullptr;    // 1034
+  QComboBox* batchCombo_ = nullptr;    // 1014
+  QLineEdit* batchHot_ = nullptr;      // 1036
+  QPushButton* dropButton_ = nullptr;  // 1009
+  QLineEdit* contactLine_ = nullptr;   // 1037
+};
+
+}  // namespace quorvo

@@ -1,0 +1,76 @@
+// CPage2: the recitation page, second tab ("浏览") of the main window.
+//
+// Drills the recitation list (main_remember) as flash cards: the word in
+// large type, its translation behind "点击看释义" until asked for, the
+// position "第%d个 共%d个单词", and the keys Enter (next word, clears the
+// typing box), Backspace (previous word) and Space (translation on and off),
+// caught before whichever control of the page has the focus.
+//
+// Owns its own WordDatabase on "dict_main.db" and a TableSnapshot of the
+// list, loaded at start and again on RecitationListChanged. Only reads.
+// Window thread only.
+#pragma once
+
+#include <QDialog>
+#include <string>
+
+#include "word_database.h"
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace quorvo {
+
+class CPage2 : public QDialog {
+  Q_OBJECT
+ public:
+  explicit CPage2(QWidget* parent = nullptr);
+  ~CPage2() override;
+
+  // Loads "select * from <table>" into the snapshot; the library's result
+  // code. Without a connection nothing is touched but the counts.
+  int LoadRecitationList(const std::string& table);
+  void ShowCurrentWord();
+  void ShowHint();
+  void ShowCounter();
+  void Refresh();
+  void PreviousWord();
+  void NextWord();
+  void ToggleTranslation();
+  // Enter: the next word, with the typing box cleared and focused.
+  void OnOK();
+
+  int Position() const { return position_; }
+  int RowCount() const { return rowCount_; }
+  bool TranslationShown() const { return translationShown_; }
+
+ protected:
+  bool event(QEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  // Escape must not close a page.
+  void reject() override {}
+
+ private:
+  void BuildControls();
+  void OnInitDialog();
+  // The snapshot's cell of the current row, or null.
+  const char* CurrentCell(int column) const;
+
+  WordDatabase db_;
+  TableSnapshot snapshot_;
+  bool hasSnapshot_ = false;
+  int rowCount_ = 0;
+  int columnCount_ = 0;
+  int position_ = 1;
+  bool translationShown_ = false;
+
+  QLabel* word_ = nullptr;             // 1009
+  QLabel* translation_ = nullptr;      // 1010
+  QLabel* counter_ = nullptr;          // 1013
+  QLineEdit* typingBox_ = nullptr;     // 1032
+  QPushButton* openButton_ = nullptr;  // 1008
+};
+
+}  // namespace quorvo

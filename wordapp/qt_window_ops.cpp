@@ -1,0 +1,61 @@
+#include "qt_window_ops.h"
+
+#include <QFileDialog>
+#include <QMenu>
+#include <QMessageBox>
+
+#include "code_page.h"
+
+namespace quorvo {
+
+int QtMessageBoxes::Show(BoxKind kind, const std::string& gbkText) {
+  QMessageBox box;
+  box.setText(QString::fromStdString(Utf8(gbkText)));
+  box.setWindowTitle(kind == BoxKind::Application ? QStringLiteral("quorvo") : QString());
+  if (kind == BoxKind::PlainOkCancel) {
+    box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+    box.setDefaultButton(QMessageBox::Ok);
+  } else {
+    box.setStandardButtons(QMessageBox::Ok);
+  }
+  return box.exec() == QMessageBox::Ok ? kBoxOk : kBoxCancel;
+}
+
+QString QtFilePicker::OpenFile(QWidget* parent, const QString& filter) {
+  return QFileDialog::getOpenFileName(parent, QString(), QString(), filter);
+}
+
+QtNotificationArea::~QtNotificationArea() { DeleteIcon(); }
+
+bool QtNotificationArea::Available() const { return QSystemTrayIcon::isSystemTrayAvailable(); }
+
+void QtNotificationArea::AddIcon(const QIcon& icon, const QString& tip, QMenu* menu,
+                                 std::function<void(IconAction)> onAction) {
+  DeleteIcon();
+  icon_ = new QSystemTrayIcon(icon);
+  icon_->setToolTip(tip);
+  icon_->setContextMenu(menu);
+  QObject::connect(icon_, &QSystemTrayIcon::activated, icon_,
+                   [onAction = std::move(onAction)](QSystemTrayIcon::ActivationReason reason) {
+                     bool left = reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick;
+                     if (onAction) onAction(left ? IconAction::LeftPress : IconAction::Other);
+                   });
+  icon_->show();
+}
+
+void QtNotificationArea::DeleteIcon() {
+  if (!icon_) return;
+  icon_->hide();
+  // The icon may be deleting itself from inside its own click signal.
+  icon_->deleteLater();
+  icon_.clear();
+}
+
+QtWindowOps::QtWindowOps() {
+  ops_.boxes = &boxes_;
+  ops_.files = &files_;
+  ops_.tray = &tray_;
+  ops_.updateCheck = CheckForUpdate;
+}
+
+}  // namespace quorvo

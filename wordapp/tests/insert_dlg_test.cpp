@@ -1,0 +1,125 @@
+// The add-words dialog: what it hands back for every way of filling it, and
+// the text box's cut/copy/paste menu.
+#include "insert_dlg.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTest>
+#include <QTextEdit>
+#include <QTimer>
+
+#include "code_page.h"
+#include "gui_fixture.h"
+
+namespace quorvo {
+namespace {
+
+using testing::Control;
+
+class InsertDlgTest : public testing::GuiTest {};
+
+TEST_F(InsertDlgTest, RequestHoldsWhatWasGiven) {
+  struct Case {
+    const char* name;
+    std::vector<QString> picks;  // answers of the file dialog, "" = cancel
+    QString text;
+    QString bank;
+    int sources;
+    std::string filePath;
+    std::string bankName;  // UTF-8 of the GBK result
+  };
+  const Case cases[] = {
+      {"nothing", {}, "", "", 0, "", ""},
+      {"only a bank name", {}, "", "novel", 0, "", "novel"},
+      {"file and text", {"/data/a.txt"}, "some words", "", SourceFile | SourceText, "/data/a.txt", ""},
+      {"blank text counts", {}, " \n ", "", SourceText, "", ""},
+      {"second pick wins", {"/data/a.txt", "/data/b.txt"}, "", "", SourceFile, "/data/b.txt", ""},
+      {"cancel keeps the pick", {"/data/a.txt", ""}, "", "", SourceFile, "/data/a.txt", ""},
+      {"name kept as typed", {}, "", " 我的 词库 ", 0, "", " 我的 词库 "},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    files.next.assign(c.picks.begin(), c.picks.end());
+    CInsertDlg dialog(files);
+    for (size_t i = 0; i < c.picks.size(); ++i) Control<QPushButton>(&dialog, 1029)->click();
+    Control<QTextEdit>(&dialog, 1026)->setPlainText(c.text);
+    Control<QLineEdit>(&dialog, 1031)->setText(c.bank);
+    Control<QPushButton>(&dialog, 1)->click();
+    EXPECT_EQ(QDialog::Accepted, dialog.result());
+    const AddWordsRequest& r = dialog.Request();
+    EXPECT_EQ(c.sources, r.sources);
+    EXPECT_EQ(c.filePath, r.filePath);
+    EXPECT_EQ(c.bankName, Utf8(r.bankName));
+    EXPECT_EQ(c.text.toStdString(), r.text);
+    if (!c.filePath.empty()) {
+      EXPECT_EQ(c.filePath, Control<QLineEdit>(&dialog, 1028)->text().toStdString());
+    }
+  }
+  ASSERT_FALSE(files.filters.empty());
+  EXPECT_EQ("需要转换的文件 (*.txt)", files.filters[0].toStdString());
+}
+
+TEST_F(InsertDlgTest, PathBoxIsReadOnlyAndCancelEndsWithCancel) {
+  CInsertDlg dialog(files);
+  EXPECT_TRUE(Control<QLineEdit>(&dialog, 1028)->isReadOnly());
+  EXPECT_EQ("添加单词", dialog.windowTitle().toStdString());
+  Control<QPushButton>(&dialog, 2)->click();
+  EXPECT_EQ(QDialog::Rejected, dialog.result());
+}
+
+TEST_F(InsertDlgTest, MenuCommandsCutCopyAndPaste) {
+  CInsertDlg dialog(files);
+  std::unique_ptr<QMenu> menu(dialog.BuildTextMenu(&dialog));
+  std::vector<std::pair<std::string, std::string>> entries;
+  for (QAction* a : menu->actions()) entries.emplace_back(a->text().toStdString(), a->objectName().toStdString());
+  EXPECT_EQ((std::vector<std::pair<std::string, std::string>>{{"复制", "32774"}, {"粘贴", "32775"}, {"剪切", "32777"}}),
+            entries);
+
+  auto* box = Control<QTextEdit>(&dialog, 1026);
+  box->setPlainText("alpha beta");
+  QTextCursor cursor = box->textCursor();
+  cursor.setPosition(0);
+  cursor.setPosition(5, QTextCursor::KeepAnchor);
+  box->setTextCursor(cursor);
+  dialog.OnTextCommand(CInsertDlg::kCopy);
+  EXPECT_EQ("alpha", QApplication::clipboard()->text().toStdString());
+  EXPECT_EQ("alpha beta", box->toPlainText().toStdString());
+
+  dialog.OnTextCommand(CInsertDlg::kCut);
+  EXPECT_EQ(" beta", box->toPlainText().toStdString());
+
+  box->moveCursor(QTextCursor::End);
+  QApplication::clipboard()->setText(" gamma");
+  dialog.OnTextCommand(CInsertDlg::kPaste);
+  EXPECT_EQ(" beta gamma", box->toPlainText().toStdString());
+}
+
+TEST_F(InsertDlgTest, RightClickOpensTheMenuAndItsChoiceRunsAfterIt) {
+  CInsertDlg dialog(files);
+  dialog.show();
+  auto* box = Control<QTextEdit>(&dialog, 1026);
+  box->setPlainText("words");
+  box->selectAll();
+  QApplication::clipboard()->clear();
+  // The menu runs its own loop: choose "复制" from inside it.
+  std::vector<std::string> seen;
+  QTimer::singleShot(0, [&] {
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    if (!menu) return;
+    for (QAction* a : menu->actions()) seen.push_back(a->text().toStdString());
+    QTest::keyClick(menu, Qt::Key_Down);
+    QTest::keyClick(menu, Qt::Key_Return);
+  });
+  emit box->customContextMenuRequested(QPoint(5, 5));
+  EXPECT_EQ((std::vector<std::string>{"复制", "粘贴", "剪切"}), seen);
+  // Posted: runs once the menu is gone.
+  EXPECT_EQ("", QApplication::clipboard()->text().toStdString());
+  QCoreApplication::sendPostedEvents(&dialog);
+  EXPECT_EQ("words", QApplication::clipboard()->text().toStdString());
+}
+
+}  // namespace
+}  // namespace quorvo

@@ -1,0 +1,437 @@
+// The word-bank page on real widgets (offscreen), each test in its own
+// folder with its own dict_main.db.
+#include "page1.h"
+
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QTest>
+#include <filesystem>
+
+#include "code_page.h"
+#include "gui_fixture.h"
+#include "page2.h"
+#include "word_fixture.h"
+
+namespace quorvo {
+namespace {
+
+using testing::Control;
+using testing::TextOf;
+
+class Page1Test : public testing::GuiTest {
+ protected:
+  void SetUp() override {
+    Put(kMainWord, "apple", "苹果", 9);
+    Put(kMainWord, "banana", "香蕉", 5);
+    Put(kMainWord, "cherry", "樱桃", 7);
+    Put(kMainWord, "date", "枣", 3, 1);
+    Put(kMainWord, "egg", "蛋", 1);
+  }
+  void Open() {
+    page = std::make_unique<CPage1>(ops);
+    page->show();
+  }
+  QTableView* Words() { return Control<QTableView>(page.get(), 1001); }
+  QTableView* Banks() { return Control<QTableView>(page.get(), 1008); }
+  void Click(int id) { Control<QPushButton>(page.get(), id)->click(); }
+  void Tick(int row) { page->WordModel().setData(page->WordModel().index(row, 0), Qt::Checked, Qt::CheckStateRole); }
+  void RunBatch(int operation) {
+    Control<QComboBox>(page.get(), 1014)->setCurrentIndex(operation);
+    Click(1015);
+  }
+  // The shown words, top to bottom.
+  std::vector<std::string> ShownWords() {
+    std::vector<std::string> words;
+    for (int r = 0; r < page->WordModel().rowCount(); ++r) words.push_back(page->WordModel().CellText(r, 1));
+    return words;
+  }
+  std::vector<std::string> ShownBanks() {
+    std::vector<std::string> names;
+    for (int r = 0; r < page->BankModel().rowCount(); ++r) names.push_back(page->BankModel().Name(r));
+    return names;
+  }
+  // "value:known:hot" of every row of the bank, ordered by value.
+  std::vector<std::string> Stored(const std::string& bank) {
+    std::vector<std::string> rows;
+    for (const auto& w : testing::ReadBank(DbPath(), bank)) rows.push_back(w.value + ":" + w.known + ":" + w.hot);
+    return rows;
+  }
+  // As the mouse does it: a click, then the second press of the double click.
+  void DoubleClickAt(QTableView* view, QPoint at) {
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, at);
+  }
+  void DoubleClickRow(QTableView* view, int row) {
+    QRect cell = view->visualRect(view->model()->index(row, 1));
+    ASSERT_TRUE(cell.isValid()) << "row " << row << " is not on screen";
+    DoubleClickAt(view, cell.center());
+  }
+
+  std::unique_ptr<CPage1> page;
+};
+
+TEST_F(Page1Test, StartsOnMainWordWithEveryControlInItsFirstState) {
+  Open();
+  EXPECT_EQ((std::vector<std::string>{"apple", "banana", "cherry", "date", "egg"}), ShownWords());
+  EXPECT_EQ("单词总数: 5", TextOf(Control<QWidget>(page.get(), 1004)));
+  EXPECT_EQ("当前词库:main_word", TextOf(Control<QWidget>(page.get(), 1012)));
+  // Known shows "会" only where the column holds something other than 0.
+  EXPECT_EQ(Gbk("不会"), page->WordModel().CellText(0, 5));
+  EXPECT_EQ(Gbk("会"), page->WordModel().CellText(3, 5));
+  EXPECT_EQ("9", page->WordModel().CellText(0, 6));
+  EXPECT_EQ("1", page->WordModel().CellText(0, 0));
+  EXPECT_EQ("苹果", page->WordModel().data(page->WordModel().index(0, 3), Qt::DisplayRole).toString().toStdString());
+
+  const int widths[] = {70, 120, 0, 450, 0, 70, 70};
+  for (int c = 0; c < 7; ++c) {
+    EXPECT_EQ(widths[c] == 0, Words()->isColumnHidden(c)) << "column " << c;
+    if (widths[c]) {
+      EXPECT_EQ(widths[c], Words()->columnWidth(c)) << "column " << c;
+    }
+  }
+  EXPECT_TRUE(Words()->isVisible());
+  EXPECT_FALSE(Banks()->isVisible());
+  EXPECT_FALSE(Control<QWidget>(page.get(), 1009)->isVisible());
+  EXPECT_FALSE(Control<QWidget>(page.get(), 1036)->isVisible());
+  for (int id : {1014, 1033, 1034}) EXPECT_EQ(0, Control<QComboBox>(page.get(), id)->currentIndex()) << id;
+  EXPECT_EQ("批量操作", Control<QComboBox>(page.get(), 1014)->itemText(0).toStdString());
+  EXPECT_EQ(6, Control<QComboBox>(page.get(), 1014)->count());
+  EXPECT_EQ(0u, TextOf(Control<QWidget>(page.get(), 1037)).find("您如果有好的建议或者用的不爽，请发邮件: "));
+  EXPECT_TRUE(BoxTexts().empty());
+}
+
+TEST_F(Page1Test, StartsTheUpdateCheckOnce) {
+  Open();
+  // The check runs on its own thread; wait for it without a clock.
+  for (int spins = 0; *updateChecks == 0 && spins < 100000; ++spins) std::this_thread::yield();
+  EXPECT_EQ(1, updateChecks->load());
+}
+
+TEST_F(Page1Test, OnlyTheHotBatchShowsTheHotValueBox) {
+  Open();
+  auto* batch = Control<QComboBox>(page.get(), 1014);
+  auto* hot = Control<QWidget>(page.get(), 1036);
+  for (int index : {1, 2, 3, 2, 4, 5, 0}) {
+    batch->setCurrentIndex(index);
+    EXPECT_EQ(index == CPage1::kBatchHot, hot->isVisible()) << "batch " << index;
+  }
+}
+
+// One batch operation over the selected row and the ticked ones. A word
+// added behind the page's back shows whether the list was refreshed.
+struct BatchCase {
+  const char* name;
+  int operation;
+  int selected;  // -1: none
+  std::vector<int> ticked;
+  const char* hotValue;
+  std::vector<std::string> boxes;
+  std::vector<std::string> stored;  // main_word afterwards, value:known:hot
+  const char* countText;
+};
+
+class Page1BatchTest : public Page1Test, public ::testing::WithParamInterface<BatchCase> {};
+
+TEST_P(Page1BatchTest, ActsOnSelectedAndTickedRows) {
+  const BatchCase& c = GetParam();
+  Open();
+  if (c.selected >= 0) Words()->selectRow(c.selected);
+  for (int row : c.ticked) Tick(row);
+  Control<QLineEdit>(page.get(), 1036)->setText(QString::fromUtf8(c.hotValue));
+  Put(kMainWord, "fig", "无花果", 2);
+
+  RunBatch(c.operation);
+
+  EXPECT_EQ(c.boxes, BoxTexts());
+  EXPECT_EQ(c.stored, Stored(kMainWord));
+  EXPECT_EQ(c.countText, TextOf(Control<QWidget>(page.get(), 1004)));
+}
+
+const BatchCase kBatchCases[] = {
+    {"KnownMarksSelectedAndTicked",
+     CPage1::kBatchKnown,
+     0,
+     {2, 4},
+     "",
+     {},
+     {"apple:1:9", "banana:0:5", "cherry:1:7", "date:1:3", "egg:1:1", "fig:0:2"},
+     "单词总数: 6"},
+    {"DeleteRemovesThemAndSaysSo",
+     CPage1::kBatchDelete,
+     1,
+     {3},
+     "",
+     {"更新完毕，请刷新"},
+     {"apple:0:9", "cherry:0:7", "egg:0:1", "fig:0:2"},
+     "单词总数: 4"},
+    {"HotSetsTheTypedValue",
+     CPage1::kBatchHot,
+     -1,
+     {0, 1},
+     "42",
+     {},
+     {"apple:0:42", "banana:0:42", "cherry:0:7", "date:1:3", "egg:0:1", "fig:0:2"},
+     "单词总数: 6"},
+    {"HotWithoutValueChangesNothingButRefreshes",
+     CPage1::kBatchHot,
+     2,
+     {0},
+     "",
+     {"请输入要修改的热度值!"},
+     {"apple:0:9", "banana:0:5", "cherry:0:7", "date:1:3", "egg:0:1", "fig:0:2"},
+     "单词总数: 6"},
+    {"HotOfZeroIsRefused",
+     CPage1::kBatchHot,
+     2,
+     {},
+     "0",
+     {"请输入要修改的热度值!"},
+     {"apple:0:9", "banana:0:5", "cherry:0:7", "date:1:3", "egg:0:1", "fig:0:2"},
+     "单词总数: 6"},
+    {"NoChoiceOnlyAsksForOne",
+     CPage1::kBatchNone,
+     0,
+     {1},
+     "",
+     {"选择您所需要的批量操作"},
+     {"apple:0:9", "banana:0:5", "cherry:0:7", "date:1:3", "egg:0:1", "fig:0:2"},
+     "单词总数: 5"},
+    {"NoTargetsChangeNothing",
+     CPage1::kBatchKnown,
+     -1,
+     {},
+     "",
+     {},
+     {"apple:0:9", "banana:0:5", "cherry:0:7", "date:1:3", "egg:0:1", "fig:0:2"},
+     "单词总数: 6"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Batches, Page1BatchTest, ::testing::ValuesIn(kBatchCases),
+                         [](const ::testing::TestParamInfo<BatchCase>& info) { return info.param.name; });
+
+TEST_F(Page1Test, RecitationBatchCopiesRowsAndReloadsTheRecitationPage) {
+  Put(kMainRemember, "learn", "学习", 2);
+  Open();
+  CPage2 cards;
+  page->SetRecitationPage(&cards);
+  cards.NextWord();  // somewhere a reload would move it away from
+  ASSERT_EQ(1, cards.RowCount());
+
+  Words()->selectRow(0);
+  Tick(3);
+  RunBatch(CPage1::kBatchRecite);
+  EXPECT_EQ((std::vector<std::string>{"成功添加到背诵列表"}), BoxTexts());
+  EXPECT_EQ((std::vector<std::string>{"apple:0:9", "date:1:3", "learn:0:2"}), Stored(kMainRemember));
+  // The notice is posted: the recitation page reloads once it is handled.
+  EXPECT_EQ(1, cards.RowCount());
+  QCoreApplication::sendPostedEvents(&cards);
+  EXPECT_EQ(3, cards.RowCount());
+  EXPECT_EQ("learn", TextOf(Control<QWidget>(&cards, 1009)));
+  EXPECT_EQ("第1个 共3个单词", TextOf(Control<QWidget>(&cards, 1013)));
+
+  // A word already in the list stops the copy: no notice this time.
+  cards.NextWord();
+  boxes.shown.clear();
+  Words()->clearSelection();
+  Tick(2);  // by hot: apple cherry banana date egg; banana goes in, then date is there already
+  Tick(3);
+  RunBatch(CPage1::kBatchRecite);
+  EXPECT_EQ((std::vector<std::string>{"添加失败，词库中没有背诵列表。\n请在添加单词中添加新词库:main_remember"}),
+            BoxTexts());
+  EXPECT_EQ((std::vector<std::string>{"apple:0:9", "banana:0:5", "date:1:3", "learn:0:2"}), Stored(kMainRemember));
+  QCoreApplication::sendPostedEvents(&cards);
+  EXPECT_EQ(2, cards.Position());
+  EXPECT_EQ(3, cards.RowCount());
+}
+
+TEST_F(Page1Test, SearchFiltersFromTheControls) {
+  Open();
+  struct Case {
+    const char* search;
+    int known;  // combo index, -1: a text typed into the combo
+    const char* low;
+    const char* high;
+    int order;  // combo index, -1: a text typed into the combo
+    std::vector<std::string> words;
+  };
+  const Case cases[] = {
+      {"", 0, "", "", 0, {"apple", "cherry", "banana", "date", "egg"}},
+      {"", 0, "", "", 1, {"egg", "date", "banana", "cherry", "apple"}},
+      {"an", 0, "", "", 0, {"banana"}},
+      {"", 1, "", "", 0, {"date"}},
+      {"", 2, "", "", 0, {"apple", "cherry", "banana", "egg"}},
+      {"", 0, "0", "", 0, {"apple", "cherry", "banana", "date", "egg"}},
+      {"", 0, "5", "7", 0, {"cherry", "banana"}},
+      {"", 0, "", "3", 1, {"egg", "date"}},
+      {"", -1, "", "", -1, {"apple", "banana", "cherry", "date", "egg"}},
+      {"zzz", 0, "", "", 0, {}},
+  };
+  auto* known = Control<QComboBox>(page.get(), 1033);
+  auto* order = Control<QComboBox>(page.get(), 1034);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.search) + " known " + std::to_string(c.known) + " hot " + c.low + "~" + c.high +
+                 " order " + std::to_string(c.order));
+    Control<QLineEdit>(page.get(), 1002)->setText(QString::fromUtf8(c.search));
+    Control<QLineEdit>(page.get(), 1032)->setText(c.low);
+    Control<QLineEdit>(page.get(), 1035)->setText(c.high);
+    for (auto [combo, index] : {std::pair{known, c.known}, std::pair{order, c.order}}) {
+      if (index >= 0) {
+        combo->setCurrentIndex(index);
+        combo->setEditText(combo->itemText(index));
+      } else {
+        combo->setEditText(QStringLiteral("typed"));
+      }
+    }
+    Click(1003);
+    EXPECT_EQ(c.words, ShownWords());
+    EXPECT_EQ("单词总数: " + std::to_string(c.words.size()), TextOf(Control<QWidget>(page.get(), 1004)));
+  }
+  EXPECT_TRUE(BoxTexts().empty());
+}
+
+TEST_F(Page1Test, QuotesInTheSearchTextAreSearchedForNotReportedAsSyntaxErrors) {
+  Put(kMainWord, "o'clock", "点钟", 4);
+  Open();
+  for (const char* search : {"o'c", "'", "%' or '1'='1", "\"; drop table main_word; --"}) {
+    Control<QLineEdit>(page.get(), 1002)->setText(search);
+    Click(1003);
+  }
+  EXPECT_TRUE(BoxTexts().empty());
+  Control<QLineEdit>(page.get(), 1002)->setText("o'c");
+  Click(1003);
+  EXPECT_EQ((std::vector<std::string>{"o'clock"}), ShownWords());
+  EXPECT_EQ(6u, testing::ReadBank(DbPath(), kMainWord).size());
+}
+
+TEST_F(Page1Test, EnterInTheSearchBoxSearches) {
+  Open();
+  Put(kMainWord, "fig", "无花果", 2);
+  auto* search = Control<QLineEdit>(page.get(), 1002);
+  search->setFocus();
+  search->setText("g");
+  QTest::keyClick(search, Qt::Key_Return);
+  EXPECT_EQ((std::vector<std::string>{"fig", "egg"}), ShownWords());
+  EXPECT_EQ("单词总数: 2", TextOf(Control<QWidget>(page.get(), 1004)));
+}
+
+TEST_F(Page1Test, BankListAndDefaultBankSwitchTheListsAndTheDropButton) {
+  MakeBanks({"novel", "my_main_word2"});
+  Open();
+  auto* drop = Control<QWidget>(page.get(), 1009);
+  Click(1005);
+  EXPECT_EQ((std::vector<std::string>{"main_word", "novel", "my_main_word2"}), ShownBanks());
+  EXPECT_TRUE(Banks()->isVisible());
+  EXPECT_FALSE(Words()->isVisible());
+  EXPECT_TRUE(drop->isVisible());
+  EXPECT_EQ(Words()->geometry(), Banks()->geometry());
+
+  Click(1011);
+  EXPECT_FALSE(Banks()->isVisible());
+  EXPECT_TRUE(Words()->isVisible());
+  EXPECT_FALSE(drop->isVisible());
+  EXPECT_EQ("当前词库: main_word", TextOf(Control<QWidget>(page.get(), 1012)));
+
+  Put(kMainRemember, "learn", "学习", 2);
+  Click(1010);
+  EXPECT_EQ("当前词库: main_remember", TextOf(Control<QWidget>(page.get(), 1012)));
+  EXPECT_EQ((std::vector<std::string>{"learn"}), ShownWords());
+  EXPECT_FALSE(drop->isVisible());
+  EXPECT_TRUE(BoxTexts().empty());
+}
+
+TEST_F(Page1Test, DoubleClickOpensTheBankUnderTheMouseOnly) {
+  MakeBanks({"novel"});
+  Put("novel", "whale", "鲸", 8);
+  Open();
+  Click(1005);
+  // Below the last row: nothing is opened.
+  DoubleClickAt(Banks(), QPoint(40, Banks()->viewport()->height() - 4));
+  EXPECT_EQ("main_word", page->CurrentBank());
+  EXPECT_TRUE(Banks()->isVisible());
+  EXPECT_TRUE(BoxTexts().empty());
+
+  DoubleClickRow(Banks(), 1);
+  EXPECT_EQ("novel", page->CurrentBank());
+  EXPECT_EQ((std::vector<std::string>{"whale"}), ShownWords());
+  EXPECT_EQ("当前词库: novel", TextOf(Control<QWidget>(page.get(), 1012)));
+  EXPECT_FALSE(Banks()->isVisible());
+  EXPECT_FALSE(Control<QWidget>(page.get(), 1009)->isVisible());
+}
+
+TEST_F(Page1Test, DropRefusesTheShownBankAndMainWordAndDropsOthers) {
+  MakeBanks({"novel", "my_main_word2", "poems"});
+  Open();
+  struct Case {
+    const char* open;  // bank opened first (shown), by its row in the bank list
+    const char* drop;
+    std::vector<std::string> boxes;
+    bool dropped;
+  };
+  const Case cases[] = {
+      {"main_word", "main_word", {"不能删除正在使用的表"}, false},
+      {"main_word", "my_main_word2", {"main_word为系统默认词库，不能删除"}, false},
+      {"main_word", "novel", {"删除成功"}, true},
+      {"poems", "main_word", {"main_word为系统默认词库，不能删除"}, false},
+      {"poems", "poems", {"不能删除正在使用的表"}, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string("showing ") + c.open + ", dropping " + c.drop);
+    boxes.shown.clear();
+    Click(1005);
+    auto banks = ShownBanks();
+    DoubleClickRow(Banks(), static_cast<int>(std::find(banks.begin(), banks.end(), c.open) - banks.begin()));
+    ASSERT_EQ(c.open, page->CurrentBank());
+    Click(1005);
+    banks = ShownBanks();
+    Banks()->selectRow(static_cast<int>(std::find(banks.begin(), banks.end(), c.drop) - banks.begin()));
+    Click(1009);
+    EXPECT_EQ(c.boxes, BoxTexts());
+    auto tables = testing::TableNames(DbPath());
+    EXPECT_EQ(!c.dropped, std::find(tables.begin(), tables.end(), c.drop) != tables.end());
+    banks = ShownBanks();
+    EXPECT_EQ(!c.dropped, std::find(banks.begin(), banks.end(), c.drop) != banks.end());
+  }
+}
+
+TEST_F(Page1Test, HeaderDoubleClickOfEitherListAsksForADatabase) {
+  Open();
+  auto header = [](QTableView* view) { return view->horizontalHeader()->viewport(); };
+  QTest::mouseDClick(header(Words()), Qt::LeftButton, {}, QPoint(30, 8));
+  Click(1005);
+  QTest::mouseDClick(header(Banks()), Qt::LeftButton, {}, QPoint(30, 8));
+  EXPECT_EQ((std::vector<std::string>{"请先选择需要打开的数据库", "请先选择需要打开的数据库"}), BoxTexts());
+  ASSERT_EQ(2u, boxes.shown.size());
+  EXPECT_EQ(BoxKind::Plain, boxes.shown[0].kind);
+}
+
+TEST_F(Page1Test, WithoutADatabaseEverySearchAsksForOne) {
+  // A folder where the database file should be cannot be opened.
+  std::filesystem::remove(DbPath());
+  std::filesystem::create_directory(DbPath());
+  Open();
+  ASSERT_FALSE(page->HasConnection());
+  EXPECT_EQ("单词总数:", TextOf(Control<QWidget>(page.get(), 1004)));
+  EXPECT_EQ(0, Control<QComboBox>(page.get(), 1014)->currentIndex());
+  Click(1003);
+  Click(1011);
+  EXPECT_EQ((std::vector<std::string>{"请先选择需要打开的数据库", "请先选择需要打开的数据库"}), BoxTexts());
+}
+
+TEST_F(Page1Test, MissingBankShowsTheSyntaxMessageAndNoWords) {
+  {
+    WordDatabase db;
+    ASSERT_TRUE(db.Open(DbPath()));
+    ASSERT_EQ(SQLITE_OK, db.Execute("drop table main_remember"));
+  }
+  Open();
+  Click(1010);
+  EXPECT_EQ((std::vector<std::string>{"语法错误，请检查"}), BoxTexts());
+  EXPECT_TRUE(ShownWords().empty());
+  EXPECT_EQ("单词总数: 0", TextOf(Control<QWidget>(page.get(), 1004)));
+}
+
+}  // namespace
+}  // namespace quorvo

@@ -1,0 +1,62 @@
+// WindowOps: what the windows of quorvo ask of the desktop beyond their own
+// widgets: message boxes, the file-open dialog, the notification area and the
+// start of the update check.
+//
+// The program hands the windows Qt implementations (qt_window_ops.h); tests
+// hand them fakes that answer at once, so no test blocks on a modal window,
+// waits for a desktop or reaches an update server. The WindowOps and the
+// objects it points to must outlive every window they were given to. All
+// calls come from the window thread.
+#pragma once
+
+#include <QString>
+#include <functional>
+
+#include "message_boxes.h"
+#include "update_check.h"
+
+class QIcon;
+class QMenu;
+class QWidget;
+
+namespace quorvo {
+
+class FilePicker {
+ public:
+  virtual ~FilePicker() = default;
+  // Runs the file-open dialog with one filter entry ("title (*.txt)"); the
+  // full path of the chosen file, or an empty text when the user cancelled.
+  virtual QString OpenFile(QWidget* parent, const QString& filter) = 0;
+};
+
+// A mouse action on the notification-area icon.
+enum class IconAction {
+  LeftPress,  // brings the window back
+  Other,      // ignored; the right-click menu is shown by the area itself
+};
+
+class NotificationArea {
+ public:
+  virtual ~NotificationArea() = default;
+  // False where the desktop has no notification area.
+  virtual bool Available() const = 0;
+  // Adds the icon with its tip; a right click shows menu (owned by the
+  // caller); every other mouse action is reported to onAction. A second call
+  // while the icon is present replaces it.
+  virtual void AddIcon(const QIcon& icon, const QString& tip, QMenu* menu,
+                       std::function<void(IconAction)> onAction) = 0;
+  // Removes the icon; nothing happens when there is none.
+  virtual void DeleteIcon() = 0;
+  virtual bool HasIcon() const = 0;
+};
+
+struct WindowOps {
+  MessageBoxes* boxes = nullptr;     // every box of the windows (and, relayed, of the update check)
+  FilePicker* files = nullptr;       // the add-words dialog's "打开文件"
+  NotificationArea* tray = nullptr;  // where the main window hides when minimised
+  // Runs on a thread of its own, started by the word-bank page; the real
+  // program passes CheckForUpdate.
+  std::function<int(const UpdateCheckEnv&)> updateCheck;
+};
+
+}  // namespace quorvo

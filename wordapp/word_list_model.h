@@ -1,0 +1,84 @@
+// The two lists of the word-bank page as table models.
+//
+// WordListModel holds the rows of the last search: seven columns ("编号",
+// "单词", "音标", "释义", "", "会背", "热度"), a check box in column 0, the
+// texts kept as the GBK bytes the database gave and turned into UTF-8 only
+// when a cell is drawn, so filling 100,000 rows costs one copy per cell and
+// one model reset. BankListModel holds the bank names ("编号", "词库").
+//
+// Both belong to the window thread.
+#pragma once
+
+#include <QAbstractTableModel>
+#include <string>
+#include <vector>
+
+#include "word_database.h"
+
+namespace quorvo {
+
+// One word-list row as the list shows it (GBK texts).
+struct WordRow {
+  std::string word;                                                          // column 1, the value column
+  std::string trans;                                                         // column 3
+  std::string hot;                                                           // column 6, as stored
+  enum class Known : unsigned char { Unset, No, Yes } known = Known::Unset;  // column 5: "" / "不会" / "会"
+  bool checked = false;
+};
+
+class WordListModel : public QAbstractTableModel {
+  Q_OBJECT
+ public:
+  static constexpr int kColumnCount = 7;
+  // Title and width in pixels of each column; a width of 0 hides it.
+  static const char* const kTitles[kColumnCount];
+  static const int kWidths[kColumnCount];
+
+  using QAbstractTableModel::QAbstractTableModel;
+
+  // The word-list row sink: appends result row `row` to rows the way the
+  // list shows it (columns 1, 3 and 6 as text, column 5 as "不会" when the
+  // text is exactly "0" and "会" otherwise, the others empty).
+  static void AppendRow(std::vector<WordRow>& rows, const RowView& row);
+  // Replaces every row in one model reset.
+  void Reset(std::vector<WordRow> rows);
+
+  const WordRow& Row(int row) const { return rows_[static_cast<size_t>(row)]; }
+  // The GBK text of a cell as the list shows it (column 0: the row number).
+  std::string CellText(int row, int column) const;
+  bool IsChecked(int row) const { return rows_[static_cast<size_t>(row)].checked; }
+  void SetChecked(int row, bool checked);
+
+  int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+  int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+  QVariant data(const QModelIndex& index, int role) const override;
+  bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+  Qt::ItemFlags flags(const QModelIndex& index) const override;
+  QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+ private:
+  std::vector<WordRow> rows_;
+};
+
+class BankListModel : public QAbstractTableModel {
+  Q_OBJECT
+ public:
+  static constexpr int kColumnCount = 2;
+  static const char* const kTitles[kColumnCount];
+  static const int kWidths[kColumnCount];
+
+  using QAbstractTableModel::QAbstractTableModel;
+
+  void Reset(std::vector<std::string> names);
+  const std::string& Name(int row) const { return names_[static_cast<size_t>(row)]; }
+
+  int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+  int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+  QVariant data(const QModelIndex& index, int role) const override;
+  QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+ private:
+  std::vector<std::string> names_;  // GBK
+};
+
+}  // namespace quorvo
