@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <memory>
 #include <mutex>
 
@@ -63,6 +64,26 @@ size_t OnBody(char* data, size_t size, size_t count, void* context) {
   return length;
 }
 
+// Ends a transfer that has moved no body byte for the stall time, waiting
+// for the answer included. (libcurl's own low-speed limit, also set, judges
+// an average over several seconds and so reacts later.)
+struct StallWatch {
+  std::chrono::steady_clock::duration limit;
+  std::chrono::steady_clock::time_point lastProgress = std::chrono::steady_clock::now();
+  curl_off_t lastBytes = -1;
+};
+
+int OnProgress(void* context, curl_off_t, curl_off_t received, curl_off_t, curl_off_t) {
+  auto* watch = static_cast<StallWatch*>(context);
+  auto now = std::chrono::steady_clock::now();
+  if (received != watch->lastBytes) {
+    watch->lastBytes = received;
+    watch->lastProgress = now;
+    return 0;
+  }
+  return now - watch->lastProgress > watch->limit ? 1 : 0;  // non-zero aborts
+}
+
 bool IsConnectFailure(CURLcode code, CURL* curl) {
   if (code == CURLE_COULDNT_CONNECT) return true;
   if (code != CURLE_OPERATION_TIMEDOUT) return false;
@@ -98,6 +119,7 @@ bool DownloadFile(const std::string& url, const std::string& localPath, const Do
   BodySink sink;
   sink.curl = c;
   sink.path = localPath;
+  StallWatch watch{std::chrono::seconds(options.stallSeconds)};
 
   curl_easy_setopt(c, CURLOPT_URL, url.c_str());
   curl_easy_setopt(c, CURLOPT_HTTPGET, 1L);
@@ -116,10 +138,15 @@ bool DownloadFile(const std::string& url, const std::string& localPath, const Do
   curl_easy_setopt(c, CURLOPT_BUFFERSIZE, kReadBufferSize);
   curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, OnBody);
   curl_easy_setopt(c, CURLOPT_WRITEDATA, &sink);
+  curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
+  curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, OnProgress);
+  curl_easy_setopt(c, CURLOPT_XFERINFODATA, &watch);
 
   CURLcode code = CURLE_OK;
   for (int attempt = 0; attempt <= options.connectRetries; ++attempt) {
     ++report->connectAttempts;
+    watch.lastProgress = std::chrono::steady_clock::now();
+    watch.lastBytes = -1;
     code = curl_easy_perform(c);
     if (!IsConnectFailure(code, c)) break;
   }
