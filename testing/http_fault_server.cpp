@@ -26,10 +26,14 @@ bool SendAll(int fd, const char* data, size_t size) {
 
 std::string StatusText(int status) {
   switch (status) {
-    case 200: return "OK";
-    case 404: return "Not Found";
-    case 500: return "Internal Server Error";
-    default: return "Status";
+    case 200:
+      return "OK";
+    case 404:
+      return "Not Found";
+    case 500:
+      return "Internal Server Error";
+    default:
+      return "Status";
   }
 }
 
@@ -116,7 +120,8 @@ void HttpFaultServer::Serve(int fd) {
   head.resize(head.find("\r\n\r\n"));
   std::string path;
   size_t firstSpace = head.find(' ');
-  if (firstSpace != std::string::npos) path = head.substr(firstSpace + 1, head.find(' ', firstSpace + 1) - firstSpace - 1);
+  if (firstSpace != std::string::npos)
+    path = head.substr(firstSpace + 1, head.find(' ', firstSpace + 1) - firstSpace - 1);
 
   Reply reply;
   reply.status = 404;
@@ -134,8 +139,7 @@ void HttpFaultServer::Serve(int fd) {
     return;
   }
   std::string answer = "HTTP/1.1 " + std::to_string(reply.status) + " " + StatusText(reply.status) +
-                       "\r\nContent-Length: " + std::to_string(reply.body.size()) +
-                       "\r\nConnection: close\r\n\r\n";
+                       "\r\nContent-Length: " + std::to_string(reply.body.size()) + "\r\nConnection: close\r\n\r\n";
   size_t bodyBytes = reply.fault == Fault::kNone ? reply.body.size() : std::min(reply.sentBytes, reply.body.size());
   answer.append(reply.body, 0, bodyBytes);
   SendAll(fd, answer.data(), answer.size());

@@ -62,9 +62,9 @@ class HttpFaultServer {
   std::atomic<bool> stopping_{false};
   std::thread listener_;
   mutable std::mutex mutex_;
-  std::map<std::string, Reply> replies_;    // guarded by mutex_
-  std::vector<std::string> requests_;       // guarded by mutex_
-  std::vector<std::thread> connections_;    // guarded by mutex_
+  std::map<std::string, Reply> replies_;  // guarded by mutex_
+  std::vector<std::string> requests_;     // guarded by mutex_
+  std::vector<std::thread> connections_;  // guarded by mutex_
 };
 
 }  // namespace quorvo::testing

@@ -22,8 +22,8 @@ PythonHttpServer::PythonHttpServer(const std::string& root) {
   posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
   posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
   // -u: the "Serving HTTP on ... port N" line must not wait in a buffer.
-  const char* argv[] = {"python3", "-u", "-m", "http.server", "--bind", "127.0.0.1", "--directory", root.c_str(),
-                        "0", nullptr};
+  const char* argv[] = {"python3",   "-u",          "-m",         "http.server", "--bind",
+                        "127.0.0.1", "--directory", root.c_str(), "0",           nullptr};
   int error = posix_spawnp(&pid_, "python3", &actions, nullptr, const_cast<char**>(argv), environ);
   posix_spawn_file_actions_destroy(&actions);
   close(out[1]);

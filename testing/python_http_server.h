@@ -3,8 +3,9 @@
 // folder, and ends it when the object goes.
 #pragma once
 
-#include <string>
 #include <sys/types.h>
+
+#include <string>
 
 namespace quorvo::testing {
 

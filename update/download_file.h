@@ -21,8 +21,8 @@ struct DownloadOptions {
 // What one call saw; for callers and tests that want more than the boolean.
 struct DownloadReport {
   int connectAttempts = 0;
-  long status = 0;       // the last HTTP status, 0 when none arrived
-  long long bytes = 0;   // body bytes written to the local file
+  long status = 0;      // the last HTTP status, 0 when none arrived
+  long long bytes = 0;  // body bytes written to the local file
 };
 
 // True when the server answered 200 and the whole body reached the file:

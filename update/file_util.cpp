@@ -58,8 +58,7 @@ bool ReplaceFileAtomically(const std::string& path, std::string_view content, mo
   UniqueFd fd(mkostemp(temp.data(), O_CLOEXEC));
   if (!fd) return false;
   std::string tempPath = temp.data();
-  bool ok = WriteAll(fd.get(), content.data(), content.size()) && fchmod(fd.get(), mode) == 0 &&
-            fsync(fd.get()) == 0;
+  bool ok = WriteAll(fd.get(), content.data(), content.size()) && fchmod(fd.get(), mode) == 0 && fsync(fd.get()) == 0;
   ok = fd.Close() && ok;
   if (ok) ok = rename(tempPath.c_str(), path.c_str()) == 0;
   if (!ok) {

@@ -94,9 +94,8 @@ bool IsPlainFileName(const std::string& localName) {
 UpdateRunResult RunUpdate(const std::string& folder, const UpdateManifest& manifest, UpdateRunView& view,
                           const UpdateRunHooks& given) {
   UpdateRunHooks hooks = given;
-  if (!hooks.download) hooks.download = [](const std::string& url, const std::string& path) {
-    return DownloadFile(url, path);
-  };
+  if (!hooks.download)
+    hooks.download = [](const std::string& url, const std::string& path) { return DownloadFile(url, path); };
   if (!hooks.findWordApp) hooks.findWordApp = FindWordAppProcess;
   if (!hooks.stopWordApp) hooks.stopWordApp = StopWordApp;
 
@@ -113,8 +112,8 @@ UpdateRunResult RunUpdate(const std::string& folder, const UpdateManifest& manif
     std::string localName = InstalledName(LocalNameOfUrl(entry.url));
     view.ShowStatus(Gbk(Format(texts::kRunStatus, i, total)));
     view.ShowCurrentFile(folder + localName);
-    EntryOutcome outcome = IsPlainFileName(localName) ? UpdateOneFile(folder, localName, entry, hooks)
-                                                      : EntryOutcome::kUnsafeName;
+    EntryOutcome outcome =
+        IsPlainFileName(localName) ? UpdateOneFile(folder, localName, entry, hooks) : EntryOutcome::kUnsafeName;
     result.outcomes.push_back(outcome);
     if (outcome != EntryOutcome::kInstalled && outcome != EntryOutcome::kLeftAsBak) ++result.failures;
     view.SetProgress(i * 100 / total);

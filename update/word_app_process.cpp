@@ -34,8 +34,10 @@ std::vector<int> ProcessIds() {
     int pid = 0;
     bool numeric = true;
     for (const char* p = name; *p && numeric; ++p) {
-      if (*p < '0' || *p > '9') numeric = false;
-      else pid = pid * 10 + (*p - '0');
+      if (*p < '0' || *p > '9')
+        numeric = false;
+      else
+        pid = pid * 10 + (*p - '0');
     }
     if (numeric) pids.push_back(pid);
   }

@@ -27,7 +27,8 @@ GradientLayout LayOutBands(int clientRight, int clientBottom, bool vertical, int
   };
   auto restFrom = [&](int edge) {
     layout.hasRest = true;
-    layout.rest = vertical ? BandRect{0, edge, clientRight, clientBottom} : BandRect{edge, 0, clientRight, clientBottom};
+    layout.rest =
+        vertical ? BandRect{0, edge, clientRight, clientBottom} : BandRect{edge, 0, clientRight, clientBottom};
   };
 
   if (steps == 0) {

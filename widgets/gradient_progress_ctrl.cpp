@@ -91,8 +91,7 @@ void CGradientProgressCtrl::DrawBands(QPainter& target, int filled, bool vertica
   // edge; the surface starts out in the background colour, not in whatever a
   // new pixmap holds.
   dc.fillRect(memDc.rect(), m_backgroundColour);
-  GradientLayout layout =
-      LayOutBands(width(), height(), vertical, filled, ToRgb(m_startColour), ToRgb(m_endColour));
+  GradientLayout layout = LayOutBands(width(), height(), vertical, filled, ToRgb(m_startColour), ToRgb(m_endColour));
   for (const GradientBand& band : layout.bands)
     dc.fillRect(ToQRect(band.rect), QColor(band.colour.red, band.colour.green, band.colour.blue));
   if (layout.hasRest) dc.fillRect(ToQRect(layout.rest), m_backgroundColour);

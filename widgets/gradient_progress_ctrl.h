@@ -31,7 +31,7 @@ class CGradientProgressCtrl : public QProgressBar {
   int SetPos(int pos);
   int SetStep(int step);  // returns the previous step
   // position := position + step, without wrap-around or clamping.
-  int StepIt();           // returns the previous position
+  int StepIt();                            // returns the previous position
   void SetBackgroundColor(QColor colour);  // no repaint
   void ShowPercent(bool show);             // no repaint
 

@@ -31,8 +31,10 @@ QApplication& App() {
   static int argc = 1;
   static char name[] = "renova_tests";
   static char* argv[] = {name, nullptr};
-  static QApplication app(argc, argv);
-  return app;
+  // Made once and never destroyed: tearing Qt down among the other
+  // statics at exit is not worth the risk.
+  static QApplication* app = new QApplication(argc, argv);
+  return *app;
 }
 
 void PressKey(QWidget* target, int key) {
@@ -163,8 +165,8 @@ TEST_F(CrenovaDlgTest, NothingToDoDisablesStart) {
     std::string serverBase;
     int configVersionAfter;
   } cases[] = {
-      {"same version", "[update]\nversion=1\nfile_count=1\nfile_1=" + server->Base() + "/lexmuse/v2/words.txt\n",
-       "", 1},
+      {"same version", "[update]\nversion=1\nfile_count=1\nfile_1=" + server->Base() + "/lexmuse/v2/words.txt\n", "",
+       1},
       // Another version without a usable file: config.ini stays as it is, so
       // quorvo keeps offering the update.
       {"no usable file", "[update]\nversion=2\nfile_count=2\nfile_1=no file\n", "", 1},

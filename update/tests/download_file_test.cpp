@@ -63,8 +63,8 @@ TEST_F(DownloadFromPythonServer, FailuresLeaveTheLocalFileAlone) {
   EXPECT_EQ("old content", local.Read("keep.txt"));
   // A folder that does not exist: false after the server answered 200.
   DownloadReport report;
-  EXPECT_FALSE(DownloadFile(server->Base() + "/lexmuse/big.bin", local.File("no/such/copy.bin"), DownloadOptions(),
-                            &report));
+  EXPECT_FALSE(
+      DownloadFile(server->Base() + "/lexmuse/big.bin", local.File("no/such/copy.bin"), DownloadOptions(), &report));
   EXPECT_EQ(200, report.status);
 }
 
@@ -140,8 +140,8 @@ TEST(DownloadFileTest, ARefusedConnectIsRetriedOnce) {
   }
   TempDir dir;
   DownloadReport report;
-  EXPECT_FALSE(DownloadFile("http://127.0.0.1:" + std::to_string(port) + "/f", dir.File("f"), DownloadOptions(),
-                            &report));
+  EXPECT_FALSE(
+      DownloadFile("http://127.0.0.1:" + std::to_string(port) + "/f", dir.File("f"), DownloadOptions(), &report));
   EXPECT_EQ(2, report.connectAttempts);
   EXPECT_FALSE(testing::Exists(dir.File("f")));
 }
@@ -168,8 +168,8 @@ TEST(DownloadFileTest, AConnectWithoutAnswerTimesOutAndIsRetriedOnce) {
   quick.stallSeconds = 2;  // should the connect get through after all
   DownloadReport report;
   TempDir dir;
-  EXPECT_FALSE(DownloadFile("http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/f", dir.File("f"),
-                            quick, &report));
+  EXPECT_FALSE(DownloadFile("http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/f", dir.File("f"), quick,
+                            &report));
   EXPECT_EQ(2, report.connectAttempts);
   for (int fd : fillers) close(fd);
   close(listener);

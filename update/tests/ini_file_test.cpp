@@ -28,12 +28,12 @@ TEST(IniFileTest, ReadsIntegersLikeThePlatformReader) {
       {"[update]\nversion=abc\n", "update", "version", 1, 0},      // not a number: 0
       {"[update]\nversion=\n", "update", "version", 5, 5},         // empty: the default
       {"[update]\nversion=-2\n", "update", "version", 1, -2},
-      {"[update]\nother=3\n", "update", "version", 1, 1},          // key missing
-      {"[other]\nversion=3\n", "update", "version", 0, 0},         // section missing
-      {"version=3\n[update]\n", "update", "version", 9, 9},        // key outside the section
+      {"[update]\nother=3\n", "update", "version", 1, 1},               // key missing
+      {"[other]\nversion=3\n", "update", "version", 0, 0},              // section missing
+      {"version=3\n[update]\n", "update", "version", 9, 9},             // key outside the section
       {"[update]\nversion=2\nversion=5\n", "update", "version", 1, 2},  // the first one counts
       {"; comment\n[update]\n; version=8\nversion=4\n", "update", "version", 1, 4},
-      {"[update]\nversion=\"6\"\n", "update", "version", 1, 6},    // quotes removed
+      {"[update]\nversion=\"6\"\n", "update", "version", 1, 6},  // quotes removed
   };
   TempDir dir;
   for (const Case& c : cases) {
@@ -47,8 +47,7 @@ TEST(IniFileTest, ReadsIntegersLikeThePlatformReader) {
 TEST(IniFileTest, ReadsTextsCutToTheBuffer) {
   TempDir dir;
   std::string longUrl = "http://127.0.0.1/" + std::string(600, 'a');
-  dir.Write("web.ini", "[update]\nfile_1 = http://h/x.txt  \nfile_2=" + longUrl + "\nfile_3=" + Gbk("中文") +
-                           "\n");
+  dir.Write("web.ini", "[update]\nfile_1 = http://h/x.txt  \nfile_2=" + longUrl + "\nfile_3=" + Gbk("中文") + "\n");
   std::string path = dir.File("web.ini");
   EXPECT_EQ("http://h/x.txt", ReadIniString(path, "UPDATE", "FILE_1", "no file"));
   EXPECT_EQ(511u, ReadIniString(path, "update", "file_2", "no file").size());

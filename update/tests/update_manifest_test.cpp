@@ -31,9 +31,9 @@ TEST(LoadManifestTest, ComparesVersionsWithTheUpdatersDefaults) {
   } cases[] = {
       {"[update]\nversion=3\n", "[update]\nversion=3\n", 3, 0, false},  // equal: nothing to do
       {"[update]\nversion=4\n", "[update]\nversion=3\n", 3, 1, true},   // lower on the server counts too
-      {nullptr, "[update]\nversion=1\n", 1, 1, true},                    // local default is 0
-      {"[update]\nversion=1\n", nullptr, 1, 0, false},                   // no manifest: version 1, no file
-      {"[update]\nversion=0\n", nullptr, 1, 0, false},                   // ... and file_count 0
+      {nullptr, "[update]\nversion=1\n", 1, 1, true},                   // local default is 0
+      {"[update]\nversion=1\n", nullptr, 1, 0, false},                  // no manifest: version 1, no file
+      {"[update]\nversion=0\n", nullptr, 1, 0, false},                  // ... and file_count 0
       {"[update]\nversion=2\n", "[update]\nversion=x\n", 0, 1, true},   // not a number reads 0
   };
   for (const Case& c : cases) {

@@ -84,10 +84,18 @@ TEST_F(UpdateRunTest, ReplacesEveryFileAndRecordsTheVersion) {
   const std::string folder = app.path();
   std::vector<std::string> expected = {
       "exit off",
-      "status 当前升级状态： 1/3", "file " + folder + "/quorvo", "pos 33",
-      "status 当前升级状态： 2/3", "file " + folder + "/words.txt", "pos 66",
-      "status 当前升级状态： 3/3", "file " + folder + "/extra.dat", "pos 100",
-      "pos 100", "exit on", "start off",
+      "status 当前升级状态： 1/3",
+      "file " + folder + "/quorvo",
+      "pos 33",
+      "status 当前升级状态： 2/3",
+      "file " + folder + "/words.txt",
+      "pos 66",
+      "status 当前升级状态： 3/3",
+      "file " + folder + "/extra.dat",
+      "pos 100",
+      "pos 100",
+      "exit on",
+      "start off",
   };
   EXPECT_EQ(expected, view.events);
   EXPECT_EQ(0, result.failures);
@@ -132,9 +140,9 @@ TEST_F(UpdateRunTest, AFailedFileKeepsTheOldVersionAndTheInstalledFiles) {
   RecordingView view;
   UpdateRunResult result = Run(manifest, view);
 
-  EXPECT_EQ((std::vector<EntryOutcome>{EntryOutcome::kInstalled, EntryOutcome::kDownloadFailed,
-                                       EntryOutcome::kInstalled}),
-            result.outcomes);
+  EXPECT_EQ(
+      (std::vector<EntryOutcome>{EntryOutcome::kInstalled, EntryOutcome::kDownloadFailed, EntryOutcome::kInstalled}),
+      result.outcomes);
   EXPECT_EQ((std::vector<int>{33, 66, 100, 100}), view.positions);  // the bar advances all the same
   EXPECT_EQ("installed", app.Read("missing-on-server"));
   EXPECT_FALSE(Exists(app.File("missing-on-server.bak")));

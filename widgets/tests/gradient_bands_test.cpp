@@ -15,11 +15,11 @@ TEST(GradientBandsTest, TheFillStopsAtTheFirstBandEdgeBeyondFilled) {
     size_t bandsPainted;
     int restFrom;  // -1: no rest
   } cases[] = {
-      {255, 50, 128, 128},   // filled 127: band 127 is the first whose edge (128) passes it
-      {255, 100, 255, -1},   // everything painted, no background left
-      {255, 1, 3, 3},        // filled 2
-      {510, 50, 128, 256},   // bands two pixels wide
-      {300, 33, 85, 100},    // filled 99; band 84 spans 98..100 and passes it
+      {255, 50, 128, 128},  // filled 127: band 127 is the first whose edge (128) passes it
+      {255, 100, 255, -1},  // everything painted, no background left
+      {255, 1, 3, 3},       // filled 2
+      {510, 50, 128, 256},  // bands two pixels wide
+      {300, 33, 85, 100},   // filled 99; band 84 spans 98..100 and passes it
   };
   for (const Case& c : cases) {
     int filled = FilledExtent(c.position, 100, c.width);
@@ -80,8 +80,8 @@ TEST(GradientBandsTest, EmptyBarAndPercentText) {
       EXPECT_EQ(c.text, PercentText(c.position, 0, 100)) << c.position;
     }
   }
-  EXPECT_EQ(" 33 %", PercentText(1, 0, 3));    // 33.33 rounds down
-  EXPECT_EQ(" 67 %", PercentText(2, 0, 3));    // 66.67 rounds up
+  EXPECT_EQ(" 33 %", PercentText(1, 0, 3));        // 33.33 rounds down
+  EXPECT_EQ(" 67 %", PercentText(2, 0, 3));        // 66.67 rounds up
   EXPECT_EQ(" 50 %", PercentText(150, 100, 200));  // relative to the range
 }
 

@@ -13,8 +13,10 @@ QApplication& App() {
   static int argc = 1;
   static char name[] = "widgets_tests";
   static char* argv[] = {name, nullptr};
-  static QApplication app(argc, argv);
-  return app;
+  // Made once and never destroyed: tearing Qt down among the other
+  // statics at exit is not worth the risk.
+  static QApplication* app = new QApplication(argc, argv);
+  return *app;
 }
 
 const QColor kBackground(160, 180, 220);
@@ -91,7 +93,8 @@ TEST_F(GradientProgressCtrlTest, FullBarHasNoBackgroundLeft) {
 
 TEST_F(GradientProgressCtrlTest, PositionsOutsideTheRangePaintOnlyTheBackground) {
   // 0 right after SetRange, 105 from StepIt at 95 with step 10, and below the range.
-  auto setters = {+[](CGradientProgressCtrl&) {}, +[](CGradientProgressCtrl& b) {
+  auto setters = {+[](CGradientProgressCtrl&) {},
+                  +[](CGradientProgressCtrl& b) {
                     b.SetPos(95);
                     b.SetStep(10);
                     b.StepIt();
