@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <regex>
 
 extern char** environ;
 
@@ -32,10 +31,17 @@ PythonHttpServer::PythonHttpServer(const std::string& root) {
     close(out[0]);
     return;
   }
+  // "Serving HTTP on 127.0.0.1 port 45207 (http://127.0.0.1:45207/) ..."
+  auto portIn = [](const std::string& text) {
+    size_t at = text.find(" port ");
+    if (at == std::string::npos) return 0;
+    size_t digits = at + 6, end = digits;
+    while (end < text.size() && text[end] >= '0' && text[end] <= '9') ++end;
+    if (end == digits || end == text.size()) return 0;  // the number may not be whole yet
+    return std::atoi(text.substr(digits, end - digits).c_str());
+  };
   std::string output;
-  static const std::regex kPortLine(R"(port (\d+) )");
-  std::smatch match;
-  while (!std::regex_search(output, match, kPortLine)) {
+  while (portIn(output) == 0) {
     pollfd fd{out[0], POLLIN, 0};
     if (poll(&fd, 1, 15000) <= 0) break;
     char buffer[256];
@@ -46,7 +52,7 @@ PythonHttpServer::PythonHttpServer(const std::string& root) {
   // Kept open while the server runs: python ends with a broken pipe when
   // the rest of its line (or anything later) meets a closed one.
   output_ = out[0];
-  if (std::regex_search(output, match, kPortLine)) port_ = std::atoi(match[1].str().c_str());
+  port_ = portIn(output);
 }
 
 PythonHttpServer::~PythonHttpServer() {
