@@ -11,7 +11,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libsimpleini-dev
   python3
-  xvfb xauth x11-apps imagemagick
+  xvfb xauth x11-apps imagemagick xdotool
   fonts-noto-cjk
   clang libclang-rt-14-dev
 )

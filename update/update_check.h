@@ -14,9 +14,9 @@
 namespace quorvo {
 
 struct UpdateCheckEnv {
-  std::string appFolder;   // empty: the folder of the running executable
-  std::string serverBase;  // empty: UpdateServerBase()
-  MessageBoxes* boxes = nullptr;
+  std::string appFolder;          // empty: the folder of the running executable
+  std::string serverBase;         // empty: UpdateServerBase()
+  MessageBoxes* boxes = nullptr;  // null: nobody to ask, nothing is started
   // Starts the program detached and returns at once; empty: the default.
   std::function<bool(const std::string& program)> startProgram;
 };

@@ -1,0 +1,172 @@
+#include "crenova_dlg.h"
+
+#include <unistd.h>
+
+#include <QContextMenuEvent>
+#include <QFile>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QScreen>
+
+#include "app_folder.h"
+#include "cabout_dlg.h"
+#include "code_page.h"
+#include "gradient_progress_ctrl.h"
+#include "renova_boxes.h"
+#include "update_names.h"
+#include "update_texts.h"
+#include "word_app_process.h"
+
+namespace quorvo {
+
+// The run's view: the window's controls, repainted at once because the run
+// holds the window thread until it ends.
+class CrenovaDlg::View : public UpdateRunView {
+ public:
+  explicit View(CrenovaDlg& dlg) : dlg_(dlg) {}
+  void BeginEntry(size_t index) override { dlg_.m_cursor = index; }
+  void ShowStatus(const std::string& gbkText) override {
+    dlg_.m_status->setText(QString::fromStdString(Utf8(gbkText)));
+    dlg_.m_status->repaint();
+  }
+  void ShowCurrentFile(const std::string& path) override {
+    dlg_.m_currentFile->setText(QFile::decodeName(QByteArray::fromStdString(path)));
+    dlg_.m_currentFile->repaint();
+  }
+  void SetProgress(int position) override {
+    dlg_.m_progress->SetPos(position);
+    dlg_.m_progress->repaint();
+  }
+  void EnableStart(bool enabled) override { dlg_.m_start->setEnabled(enabled); }
+  void EnableExit(bool enabled) override {
+    dlg_.m_exit->setEnabled(enabled);
+    dlg_.m_exit->repaint();
+  }
+
+ private:
+  CrenovaDlg& dlg_;
+};
+
+CrenovaDlg::CrenovaDlg(RenovaEnv env, QWidget* parent) : QDialog(parent), m_env(std::move(env)) {
+  m_icon = RenovaIcon();
+  setObjectName("102");
+  setWindowTitle(QStringLiteral("自动升级软件"));
+  setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+  setFixedSize(DialogUnits(0, 0, 239, 145).size());
+
+  m_start = new QPushButton(QStringLiteral("开始"), this);
+  m_start->setObjectName("1");
+  m_start->setGeometry(DialogUnits(115, 128, 50, 14));
+  m_start->setDefault(true);
+  connect(m_start, &QPushButton::clicked, this, &CrenovaDlg::RunUpdate);
+
+  m_exit = new QPushButton(QStringLiteral("退出"), this);
+  m_exit->setObjectName("2");
+  m_exit->setGeometry(DialogUnits(177, 128, 50, 14));
+  m_exit->setAutoDefault(false);
+  connect(m_exit, &QPushButton::clicked, this, &QDialog::reject);
+
+  m_currentFile = new QLineEdit(this);
+  m_currentFile->setObjectName("1000");
+  m_currentFile->setReadOnly(true);
+  m_currentFile->setGeometry(DialogUnits(74, 28, 153, 14));
+
+  auto* fileLabel = new QLabel(QStringLiteral("当前升级文件"), this);
+  QRect labelRect = DialogUnits(24, 30, 43, 8);
+  labelRect.setWidth(std::max(labelRect.width(), fileLabel->sizeHint().width()));
+  labelRect.setHeight(std::max(labelRect.height(), fileLabel->sizeHint().height()));
+  fileLabel->setGeometry(labelRect);
+
+  // The bar's border: the control itself paints every pixel of its inside.
+  auto* barFrame = new QFrame(this);
+  barFrame->setFrameShape(QFrame::Box);
+  barFrame->setLineWidth(1);
+  barFrame->setGeometry(DialogUnits(24, 63, 203, 14));
+  m_progress = new CGradientProgressCtrl(barFrame);
+  m_progress->setObjectName("1001");
+  m_progress->setGeometry(barFrame->contentsRect());
+
+  m_status = new QLabel(QStringLiteral("升级状态"), this);
+  m_status->setObjectName("1002");
+  QRect statusRect = DialogUnits(24, 103, 62, 8);
+  // The status line grows with its longest text.
+  statusRect.setRight(DialogUnits(0, 0, 227, 0).width());
+  statusRect.setHeight(std::max(statusRect.height(), m_status->sizeHint().height()));
+  m_status->setGeometry(statusRect);
+}
+
+CrenovaDlg::~CrenovaDlg() = default;
+
+bool CrenovaDlg::OnInitDialog() {
+  setWindowIcon(m_icon);
+  if (QScreen* screen = this->screen()) move(screen->availableGeometry().center() - rect().center());
+  show();
+
+  m_progress->SetRange(0, 100);
+  m_progress->SetBackgroundColor(QColor(160, 180, 220));
+  m_progress->ShowPercent(true);
+
+  m_folder = m_env.appFolder.empty() ? AppFolder() : m_env.appFolder;
+  if (chdir(m_folder.empty() ? "/" : m_folder.c_str()) != 0) {
+    // The folder is used by full paths only; a failed change alters nothing.
+  }
+
+  FetchManifest(m_folder);
+  LoadManifest(m_folder);
+
+  if (m_files.empty()) {
+    m_start->setEnabled(false);
+    m_status->setText(QStringLiteral("不需要升级，请退出"));
+    unlink((m_folder + kWebConfigIni).c_str());
+  }
+
+  int pid = m_env.hooks.findWordApp ? m_env.hooks.findWordApp() : FindWordAppProcess();
+  if (pid != -1) {
+    RenovaBoxes realBoxes;
+    MessageBoxes& boxes = m_env.boxes ? *m_env.boxes : realBoxes;
+    boxes.Show(BoxKind::Plain, Gbk(texts::kCloseWordAppFirst));
+  }
+  return true;
+}
+
+void CrenovaDlg::FetchManifest(const std::string& folder) {
+  quorvo::FetchManifest(folder, m_env.serverBase.empty() ? UpdateServerBase() : m_env.serverBase,
+                        m_env.manifestDownload);
+}
+
+void CrenovaDlg::LoadManifest(const std::string& folder) {
+  UpdateManifest manifest = quorvo::LoadManifest(folder);
+  m_newVersion = manifest.newVersion;
+  m_files = std::move(manifest.files);
+}
+
+void CrenovaDlg::RunUpdate() {
+  if (!m_start->isEnabled()) return;
+  View view(*this);
+  UpdateManifest manifest;
+  manifest.newVersion = m_newVersion;
+  manifest.files = m_files;
+  m_lastRun = quorvo::RunUpdate(m_folder, manifest, view, m_env.hooks);
+}
+
+void CrenovaDlg::OnSysCommand(int id) {
+  if ((id & 0xFFF0) == kIdmAboutBox) {
+    CAboutDlg about(m_icon, this);
+    about.exec();
+  }
+}
+
+void CrenovaDlg::contextMenuEvent(QContextMenuEvent* event) {
+  // The window's menu: the desktop's own title-bar menu cannot be extended,
+  // so the about entry sits in the window's context menu.
+  QMenu menu(this);
+  menu.addSeparator();
+  QAction* about = menu.addAction(QStringLiteral("关于 renova(&A)..."));
+  about->setObjectName(QString::number(kIdmAboutBox));
+  if (menu.exec(event->globalPos()) == about) OnSysCommand(kIdmAboutBox);
+}
+
+}  // namespace quorvo

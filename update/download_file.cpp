@@ -1,0 +1,170 @@
+#include "download_file.h"
+
+#include <curl/curl.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <memory>
+#include <mutex>
+
+#include "file_util.h"
+
+namespace quorvo {
+namespace {
+
+constexpr long kReadBufferSize = 10240;
+
+void InitCurlOnce() {
+  static std::once_flag once;
+  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+struct CurlDeleter {
+  void operator()(CURL* curl) const { curl_easy_cleanup(curl); }
+};
+struct SlistDeleter {
+  void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+};
+using CurlPtr = std::unique_ptr<CURL, CurlDeleter>;
+using SlistPtr = std::unique_ptr<curl_slist, SlistDeleter>;
+
+// Receives the body. The local file is opened at the first byte, once the
+// status is known to be 200; an empty body opens it after the transfer.
+struct BodySink {
+  CURL* curl = nullptr;
+  std::string path;
+  UniqueFd file;
+  bool opened = false;
+  bool failed = false;  // status not 200, file not created, or a write failed
+  long long bytes = 0;
+
+  bool Open() {
+    long status = 0;
+    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+    if (status != 200) return false;
+    file = UniqueFd(open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    opened = static_cast<bool>(file);
+    return opened;
+  }
+};
+
+size_t OnBody(char* data, size_t size, size_t count, void* context) {
+  auto* sink = static_cast<BodySink*>(context);
+  size_t length = size * count;
+  if (!sink->opened && !sink->Open()) {
+    sink->failed = true;
+    return 0;  // ends the transfer with a write error
+  }
+  if (!WriteAll(sink->file.get(), data, length)) {
+    sink->failed = true;
+    return 0;
+  }
+  sink->bytes += static_cast<long long>(length);
+  return length;
+}
+
+// Ends a transfer that has moved no body byte for the stall time, waiting
+// for the answer included. (libcurl's own low-speed limit, also set, judges
+// an average over several seconds and so reacts later.)
+struct StallWatch {
+  std::chrono::steady_clock::duration limit;
+  std::chrono::steady_clock::time_point lastProgress = std::chrono::steady_clock::now();
+  curl_off_t lastBytes = -1;
+};
+
+int OnProgress(void* context, curl_off_t, curl_off_t received, curl_off_t, curl_off_t) {
+  auto* watch = static_cast<StallWatch*>(context);
+  auto now = std::chrono::steady_clock::now();
+  if (received != watch->lastBytes) {
+    watch->lastBytes = received;
+    watch->lastProgress = now;
+    return 0;
+  }
+  return now - watch->lastProgress > watch->limit ? 1 : 0;  // non-zero aborts
+}
+
+bool IsConnectFailure(CURLcode code, CURL* curl) {
+  if (code == CURLE_COULDNT_CONNECT) return true;
+  if (code != CURLE_OPERATION_TIMEDOUT) return false;
+  // A time-out counts as a failed connect only when no connection was made.
+  curl_off_t connected = 0;
+  curl_easy_getinfo(curl, CURLINFO_CONNECT_TIME_T, &connected);
+  return connected == 0;
+}
+
+}  // namespace
+
+bool DownloadFile(const std::string& url, const std::string& localPath) {
+  return DownloadFile(url, localPath, DownloadOptions());
+}
+
+bool DownloadFile(const std::string& url, const std::string& localPath, const DownloadOptions& options,
+                  DownloadReport* report) {
+  DownloadReport ignored;
+  if (!report) report = &ignored;
+  *report = DownloadReport();
+  if (url.empty() || localPath.empty()) return false;
+
+  InitCurlOnce();
+  CurlPtr curl(curl_easy_init());
+  if (!curl) return false;
+  CURL* c = curl.get();
+
+  // Always ask the server itself: no cached copy anywhere on the way.
+  SlistPtr headers(curl_slist_append(nullptr, "Cache-Control: no-cache"));
+  if (!headers) return false;
+  if (!curl_slist_append(headers.get(), "Pragma: no-cache")) return false;
+
+  BodySink sink;
+  sink.curl = c;
+  sink.path = localPath;
+  StallWatch watch{std::chrono::seconds(options.stallSeconds)};
+
+  curl_easy_setopt(c, CURLOPT_URL, url.c_str());
+  curl_easy_setopt(c, CURLOPT_HTTPGET, 1L);
+  curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http");
+  curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "http");
+  curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 1L);
+  curl_easy_setopt(c, CURLOPT_MAXREDIRS, 5L);
+  curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers.get());
+  curl_easy_setopt(c, CURLOPT_FRESH_CONNECT, 1L);
+  curl_easy_setopt(c, CURLOPT_FORBID_REUSE, 1L);
+  curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(c, CURLOPT_NOPROXY, "127.0.0.1,localhost,::1");
+  curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, options.connectTimeoutMs);
+  curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
+  curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, options.stallSeconds);
+  curl_easy_setopt(c, CURLOPT_BUFFERSIZE, kReadBufferSize);
+  curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, OnBody);
+  curl_easy_setopt(c, CURLOPT_WRITEDATA, &sink);
+  curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
+  curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, OnProgress);
+  curl_easy_setopt(c, CURLOPT_XFERINFODATA, &watch);
+
+  CURLcode code = CURLE_OK;
+  for (int attempt = 0; attempt <= options.connectRetries; ++attempt) {
+    ++report->connectAttempts;
+    watch.lastProgress = std::chrono::steady_clock::now();
+    watch.lastBytes = -1;
+    code = curl_easy_perform(c);
+    if (!IsConnectFailure(code, c)) break;
+  }
+
+  long status = 0;
+  curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status);
+  report->status = status;
+  report->bytes = sink.bytes;
+
+  bool ok = code == CURLE_OK && !sink.failed && status == 200;
+  if (ok && !sink.opened) ok = sink.Open();  // 200 with an empty body
+  if (ok) {
+    curl_off_t announced = -1;
+    curl_easy_getinfo(c, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
+    if (announced >= 0 && announced != sink.bytes) ok = false;
+  }
+  if (sink.opened && !sink.file.Close()) ok = false;
+  return ok;
+}
+
+}  // namespace quorvo

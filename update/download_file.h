@@ -1,0 +1,37 @@
+// DownloadFile: saves the body of one HTTP GET to a local file.
+//
+// Blocking; every call opens its own connection and keeps nothing, so it may
+// run on any thread. Only plain http:// URLs are followed (redirects too).
+// The local file is created or truncated only after the server answered
+// 200, and the body is streamed to it in pieces of at most 10240 bytes.
+#pragma once
+
+#include <string>
+
+namespace quorvo {
+
+struct DownloadOptions {
+  long connectTimeoutMs = 2000;  // per connect attempt
+  int connectRetries = 1;        // further attempts after a failed connect
+  // A transfer that moves no byte for this long (waiting for the answer
+  // included) fails instead of hanging forever.
+  long stallSeconds = 60;
+};
+
+// What one call saw; for callers and tests that want more than the boolean.
+struct DownloadReport {
+  int connectAttempts = 0;
+  long status = 0;      // the last HTTP status, 0 when none arrived
+  long long bytes = 0;  // body bytes written to the local file
+};
+
+// True when the server answered 200 and the whole body reached the file:
+// the body is as long as the answer's Content-Length (when it gives one),
+// every write succeeded and the file closed cleanly. False on every failure;
+// an empty URL or path fails without any network access. When the failure
+// came after the file was created, it holds what was written so far.
+bool DownloadFile(const std::string& url, const std::string& localPath);
+bool DownloadFile(const std::string& url, const std::string& localPath, const DownloadOptions& options,
+                  DownloadReport* report = nullptr);
+
+}  // namespace quorvo

@@ -1,0 +1,137 @@
+#include "ini_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#define SI_IMPLEMENTATION  // the 8-bit reader is compiled here, see CMakeLists.txt
+#include <SimpleIni.h>
+
+#include <cerrno>
+#include <cstdint>
+
+#include "code_page.h"
+#include "file_util.h"
+
+namespace quorvo {
+namespace {
+
+// Reads the whole file. nullopt when it exists but cannot be read; an empty
+// text when it does not exist (a missing file reads as an empty one).
+std::optional<std::string> ReadWholeFile(const std::string& path, bool* exists) {
+  *exists = false;
+  UniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd) {
+    if (errno == ENOENT || errno == ENOTDIR) return std::string();
+    *exists = true;
+    return std::nullopt;
+  }
+  *exists = true;
+  std::string content;
+  char buffer[4096];
+  for (;;) {
+    ssize_t n = read(fd.get(), buffer, sizeof buffer);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return std::nullopt;
+    }
+    if (n == 0) return content;
+    content.append(buffer, static_cast<size_t>(n));
+  }
+}
+
+}  // namespace
+
+// Duplicate keys are all kept so that the first one wins on reading, as with
+// the platform's INI reader; a write replaces them all with one.
+struct IniFile::Parsed {
+  CSimpleIniA ini{/*isUtf8=*/false, /*multiKey=*/true, /*multiLine=*/false};
+  bool exists = false;
+};
+
+IniFile::IniFile() : parsed_(std::make_unique<Parsed>()) { parsed_->ini.SetSpaces(false); }
+IniFile::~IniFile() = default;
+
+bool IniFile::Load(const std::string& path) {
+  parsed_->ini.Reset();
+  std::optional<std::string> content = ReadWholeFile(path, &parsed_->exists);
+  if (!content) return false;
+  return parsed_->ini.LoadData(*content) >= 0;
+}
+
+std::optional<std::string> IniFile::Value(const std::string& section, const std::string& key) const {
+  const char* value = parsed_->ini.GetValue(section.c_str(), key.c_str(), nullptr);
+  if (!value) return std::nullopt;
+  std::string text = value;
+  if (text.size() >= 2 && (text.front() == '"' || text.front() == '\'') && text.back() == text.front())
+    text = text.substr(1, text.size() - 2);
+  return text;
+}
+
+int IniFile::Int(const std::string& section, const std::string& key, int defaultValue) const {
+  std::optional<std::string> value = Value(section, key);
+  if (!value || value->empty()) return defaultValue;
+  return LeadingInteger(*value);
+}
+
+std::string IniFile::String(const std::string& section, const std::string& key, const std::string& defaultValue,
+                            size_t capacity) const {
+  std::string value = Value(section, key).value_or(defaultValue);
+  if (capacity == 0) return "";
+  return TruncateGbk(value, capacity - 1);
+}
+
+std::vector<std::string> IniFile::Keys(const std::string& section) const {
+  CSimpleIniA::TNamesDepend keys;
+  parsed_->ini.GetAllKeys(section.c_str(), keys);
+  keys.sort(CSimpleIniA::Entry::LoadOrder());
+  std::vector<std::string> names;
+  for (const auto& entry : keys) names.emplace_back(entry.pItem);
+  return names;
+}
+
+int LeadingInteger(const std::string& text) {
+  size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  uint32_t value = 0;  // wraps like the platform's 32-bit reader
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) value = value * 10u + uint32_t(text[i] - '0');
+  if (negative) value = 0u - value;
+  return static_cast<int>(value);
+}
+
+int ReadIniInt(const std::string& path, const std::string& section, const std::string& key, int defaultValue) {
+  IniFile file;
+  if (!file.Load(path)) return defaultValue;
+  return file.Int(section, key, defaultValue);
+}
+
+std::string ReadIniString(const std::string& path, const std::string& section, const std::string& key,
+                          const std::string& defaultValue, size_t capacity) {
+  IniFile file;
+  if (!file.Load(path)) return IniFile().String(section, key, defaultValue, capacity);
+  return file.String(section, key, defaultValue, capacity);
+}
+
+bool IniFile::Set(const std::string& section, const std::string& key, const std::string& value) {
+  return parsed_->ini.SetValue(section.c_str(), key.c_str(), value.c_str(), nullptr, /*forceReplace=*/true) >= 0;
+}
+
+bool IniFile::Save(const std::string& path) const {
+  std::string output;
+  if (parsed_->ini.Save(output) < 0) return false;
+  mode_t mode = 0644;
+  struct stat st;
+  if (parsed_->exists && stat(path.c_str(), &st) == 0) mode = st.st_mode & 07777;
+  return ReplaceFileAtomically(path, output, mode);
+}
+
+bool WriteIniString(const std::string& path, const std::string& section, const std::string& key,
+                    const std::string& value) {
+  IniFile file;
+  if (!file.Load(path)) return false;  // never replace a file we could not read
+  return file.Set(section, key, value) && file.Save(path);
+}
+
+}  // namespace quorvo

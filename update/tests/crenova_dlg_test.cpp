@@ -1,0 +1,239 @@
+#include "crenova_dlg.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <filesystem>
+
+#include "gradient_progress_ctrl.h"
+#include "ini_file.h"
+#include "python_http_server.h"
+#include "recording_boxes.h"
+#include "temp_dir.h"
+#include "update_test_support.h"
+#include "word_app_process.h"
+
+namespace quorvo {
+namespace {
+
+using testing::Exists;
+using testing::FakeWordApp;
+using testing::TempDir;
+
+QApplication& App() {
+  static int argc = 1;
+  static char name[] = "renova_tests";
+  static char* argv[] = {name, nullptr};
+  // Made once and never destroyed: tearing Qt down among the other
+  // statics at exit is not worth the risk.
+  static QApplication* app = new QApplication(argc, argv);
+  return *app;
+}
+
+void PressKey(QWidget* target, int key) {
+  QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+  QApplication::sendEvent(target, &press);
+}
+
+// An installed folder at version 1 (quorvo, words.txt) and an update server
+// publishing version 2 with three files: the program, words.txt and a file
+// new in this version.
+class CrenovaDlgTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    App();
+    char cwd[4096];
+    ASSERT_NE(nullptr, getcwd(cwd, sizeof cwd));
+    savedCwd = cwd;
+
+    std::filesystem::create_directories(site.File("lexmuse/v2"));
+    site.Write("lexmuse/v2/lexmuse", "new quorvo");
+    site.Write("lexmuse/v2/words.txt", "new words");
+    site.Write("lexmuse/v2/extra.dat", "new extra");
+    server = std::make_unique<testing::PythonHttpServer>(site.path());
+    ASSERT_TRUE(server->running());
+    const std::string v2 = server->Base() + "/lexmuse/v2/";
+    Publish("[update]\nversion=2\nfile_count=3\nfile_1=" + v2 + "lexmuse\nfile_2=" + v2 + "words.txt\nfile_3=" + v2 +
+            "extra.dat\n");
+
+    app.Write("config.ini", "[update]\nversion=1\n");
+    app.Write("words.txt", "old words");
+
+    env.appFolder = app.path();
+    env.serverBase = server->Base();
+    env.boxes = &boxes;
+    // Only quorvo processes this test started are looked for and ended.
+    env.hooks.findWordApp = [] { return FindProcessByName("quorvo", testing::IsChildOfThisProcess); };
+    env.hooks.stopWordApp = StopWordApp;
+  }
+  void TearDown() override { (void)!chdir(savedCwd.c_str()); }
+
+  void Publish(const std::string& manifest) { site.Write("lexmuse/webconfig.ini", manifest); }
+
+  template <typename T>
+  static T* Control(QWidget& dlg, const char* id) {
+    T* control = dlg.findChild<T*>(id);
+    EXPECT_NE(nullptr, control) << id;
+    return control;
+  }
+  static std::string Text(QWidget& dlg, const char* id) {
+    if (auto* label = dlg.findChild<QLabel*>(id)) return label->text().toStdString();
+    if (auto* edit = dlg.findChild<QLineEdit*>(id)) return edit->text().toStdString();
+    if (auto* button = dlg.findChild<QPushButton*>(id)) return button->text().toStdString();
+    ADD_FAILURE() << "no control " << id;
+    return "";
+  }
+
+  TempDir site;
+  TempDir app;
+  std::unique_ptr<testing::PythonHttpServer> server;
+  testing::RecordingBoxes boxes;
+  RenovaEnv env;
+  std::string savedCwd;
+};
+
+TEST_F(CrenovaDlgTest, RunsTheUpdateOnEnterAndEndsQuorvo) {
+  FakeWordApp quorvo(app.path(), "quorvo");  // the installed program, running
+  ASSERT_TRUE(quorvo.ready());
+  CrenovaDlg dlg(env);
+  ASSERT_TRUE(dlg.OnInitDialog());
+
+  EXPECT_EQ("自动升级软件", dlg.windowTitle().toStdString());
+  EXPECT_EQ("开始", Text(dlg, "1"));
+  EXPECT_EQ("退出", Text(dlg, "2"));
+  EXPECT_EQ("升级状态", Text(dlg, "1002"));
+  EXPECT_EQ("", Text(dlg, "1000"));
+  EXPECT_TRUE(Control<QPushButton>(dlg, "1")->isEnabled());
+  EXPECT_TRUE(Control<QPushButton>(dlg, "1")->isDefault());
+  EXPECT_EQ(3u, dlg.files().size());
+  EXPECT_EQ(2, dlg.newVersion());
+  // The AppFolder is the current folder.
+  char cwd[4096];
+  ASSERT_NE(nullptr, getcwd(cwd, sizeof cwd));
+  EXPECT_EQ(app.path(), std::string(cwd));
+  // quorvo runs: the user is asked to close it, nothing is ended yet.
+  ASSERT_EQ(1u, boxes.shown.size());
+  EXPECT_EQ(BoxKind::Plain, boxes.shown[0].kind);
+  EXPECT_EQ("请先关闭原程序,然后点击开始按钮进行更新", boxes.shown[0].text);
+  EXPECT_TRUE(quorvo.Running());
+
+  auto* bar = Control<CGradientProgressCtrl>(dlg, "1001");
+  ASSERT_NE(nullptr, bar);
+  EXPECT_EQ(0, bar->GetPos());
+  EXPECT_EQ(QColor(160, 180, 220), bar->GetBackgroundColor());
+  std::vector<int> positions;
+  QObject::connect(bar, &QProgressBar::valueChanged, [&](int value) { positions.push_back(value); });
+
+  PressKey(&dlg, Qt::Key_Return);  // Start is the default button
+
+  EXPECT_EQ(4, quorvo.WaitForExit());
+  EXPECT_EQ((std::vector<int>{33, 66, 100}), positions);
+  EXPECT_EQ(100, bar->GetPos());
+  EXPECT_EQ("当前升级状态： 3/3", Text(dlg, "1002"));
+  EXPECT_EQ(app.File("extra.dat"), Text(dlg, "1000"));
+  EXPECT_FALSE(Control<QPushButton>(dlg, "1")->isEnabled());
+  EXPECT_TRUE(Control<QPushButton>(dlg, "2")->isEnabled());
+
+  EXPECT_EQ("new quorvo", app.Read("quorvo"));
+  EXPECT_EQ(0755u, testing::ModeOf(app.File("quorvo")));  // still a program
+  EXPECT_EQ("new words", app.Read("words.txt"));
+  EXPECT_EQ("new extra", app.Read("extra.dat.bak"));
+  EXPECT_FALSE(Exists(app.File("extra.dat")));
+  EXPECT_FALSE(Exists(app.File("webconfig.ini")));
+  EXPECT_EQ(2, ReadIniInt(app.File("config.ini"), "update", "version", 0));
+
+  // A run happens once per window; Esc then closes it.
+  PressKey(&dlg, Qt::Key_Return);
+  EXPECT_EQ(1u, boxes.shown.size());
+  EXPECT_TRUE(dlg.isVisible());
+  PressKey(&dlg, Qt::Key_Escape);
+  EXPECT_FALSE(dlg.isVisible());
+  EXPECT_EQ(QDialog::Rejected, dlg.result());
+}
+
+TEST_F(CrenovaDlgTest, NothingToDoDisablesStart) {
+  struct Case {
+    const char* name;
+    std::string manifest;  // empty: none published
+    std::string serverBase;
+    int configVersionAfter;
+  } cases[] = {
+      {"same version", "[update]\nversion=1\nfile_count=1\nfile_1=" + server->Base() + "/lexmuse/v2/words.txt\n", "",
+       1},
+      // Another version without a usable file: config.ini stays as it is, so
+      // quorvo keeps offering the update.
+      {"no usable file", "[update]\nversion=2\nfile_count=2\nfile_1=no file\n", "", 1},
+      {"nothing published", "", "", 1},
+      {"server unreachable", "", "http://127.0.0.1:1", 1},
+  };
+  for (const Case& c : cases) {
+    if (c.manifest.empty())
+      std::filesystem::remove(site.File("lexmuse/webconfig.ini"));
+    else
+      Publish(c.manifest);
+    RenovaEnv caseEnv = env;
+    if (!c.serverBase.empty()) caseEnv.serverBase = c.serverBase;
+    CrenovaDlg dlg(caseEnv);
+    dlg.OnInitDialog();
+    EXPECT_FALSE(Control<QPushButton>(dlg, "1")->isEnabled()) << c.name;
+    EXPECT_TRUE(Control<QPushButton>(dlg, "2")->isEnabled()) << c.name;
+    EXPECT_EQ("不需要升级，请退出", Text(dlg, "1002")) << c.name;
+    EXPECT_FALSE(Exists(app.File("webconfig.ini"))) << c.name;
+    PressKey(&dlg, Qt::Key_Return);  // Start is disabled: nothing runs
+    EXPECT_EQ("old words", app.Read("words.txt")) << c.name;
+    EXPECT_EQ(c.configVersionAfter, ReadIniInt(app.File("config.ini"), "update", "version", 0)) << c.name;
+  }
+  EXPECT_TRUE(boxes.shown.empty());  // quorvo does not run
+}
+
+TEST_F(CrenovaDlgTest, AsksToCloseQuorvoEvenWithNothingToDo) {
+  Publish("[update]\nversion=1\n");
+  FakeWordApp quorvo(app.path(), "quorvo");
+  ASSERT_TRUE(quorvo.ready());
+  CrenovaDlg dlg(env);
+  dlg.OnInitDialog();
+  EXPECT_EQ(std::vector<std::string>{"请先关闭原程序,然后点击开始按钮进行更新"}, boxes.Texts());
+  EXPECT_FALSE(Control<QPushButton>(dlg, "1")->isEnabled());
+  EXPECT_TRUE(quorvo.Running());
+}
+
+TEST_F(CrenovaDlgTest, AFailedFileLeavesTheVersionUnrecordedAndSaysSo) {
+  const std::string v2 = server->Base() + "/lexmuse/v2/";
+  Publish("[update]\nversion=2\nfile_count=2\nfile_1=" + v2 + "words.txt\nfile_2=" + v2 + "not-published.txt\n");
+  CrenovaDlg dlg(env);
+  dlg.OnInitDialog();
+  Control<QPushButton>(dlg, "1")->click();
+  EXPECT_EQ("升级未完成：1 个文件未能更新，下次启动将再次提示更新", Text(dlg, "1002"));
+  EXPECT_EQ(1, ReadIniInt(app.File("config.ini"), "update", "version", 0));
+  EXPECT_EQ(100, Control<CGradientProgressCtrl>(dlg, "1001")->GetPos());
+  EXPECT_TRUE(Control<QPushButton>(dlg, "2")->isEnabled());
+  EXPECT_FALSE(Control<QPushButton>(dlg, "1")->isEnabled());
+}
+
+TEST_F(CrenovaDlgTest, TheMenuCommandSixteenOpensTheAboutBox) {
+  Publish("[update]\nversion=1\n");
+  CrenovaDlg dlg(env);
+  dlg.OnInitDialog();
+  std::string title, line;
+  QTimer::singleShot(0, [&] {
+    QWidget* about = QApplication::activeModalWidget();
+    if (!about) return;
+    title = about->windowTitle().toStdString();
+    for (auto* label : about->findChildren<QLabel*>())
+      if (!label->text().isEmpty()) line = label->text().toStdString();
+    if (auto* ok = about->findChild<QPushButton*>("1")) ok->click();
+  });
+  dlg.OnSysCommand(kIdmAboutBox | 0x3);  // the low four bits are the system's
+  EXPECT_EQ("关于 renova", title);
+  EXPECT_EQ("renova，1.0 版", line);
+}
+
+}  // namespace
+}  // namespace quorvo

@@ -1,0 +1,179 @@
+#include "download_file.h"
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "http_fault_server.h"
+#include "python_http_server.h"
+#include "temp_dir.h"
+#include "update_test_support.h"
+
+namespace quorvo {
+namespace {
+
+using testing::HttpFaultServer;
+using testing::PythonHttpServer;
+using testing::TempDir;
+
+std::string Pattern(size_t size) {
+  std::string body(size, '\0');
+  for (size_t i = 0; i < size; ++i) body[i] = static_cast<char>((i * 7 + i / 251) & 0xFF);
+  return body;
+}
+
+class DownloadFromPythonServer : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::filesystem::create_directories(site.File("lexmuse"));
+    site.Write("lexmuse/big.bin", Pattern(3 * 10240 + 17));
+    site.Write("lexmuse/webconfig.ini", "[update]\nversion=2\n");
+    site.Write("empty.txt", "");
+    server = std::make_unique<PythonHttpServer>(site.path());
+    ASSERT_TRUE(server->running());
+  }
+  TempDir site;
+  TempDir local;
+  std::unique_ptr<PythonHttpServer> server;
+};
+
+TEST_F(DownloadFromPythonServer, SavesWholeBodiesAndTruncates) {
+  std::string target = local.File("copy.bin");
+  ASSERT_TRUE(DownloadFile(server->Base() + "/lexmuse/big.bin", target));
+  EXPECT_EQ(site.Read("lexmuse/big.bin"), local.Read("copy.bin"));
+  // A second, shorter download to the same path replaces it entirely.
+  ASSERT_TRUE(DownloadFile(server->Base() + "/lexmuse/webconfig.ini", target));
+  EXPECT_EQ("[update]\nversion=2\n", local.Read("copy.bin"));
+  // An empty body truncates to an empty file.
+  ASSERT_TRUE(DownloadFile(server->Base() + "/empty.txt", target));
+  EXPECT_TRUE(testing::Exists(target));
+  EXPECT_EQ("", local.Read("copy.bin"));
+  ASSERT_TRUE(DownloadFile(server->Base() + "/empty.txt", local.File("new-empty.txt")));
+  EXPECT_TRUE(testing::Exists(local.File("new-empty.txt")));
+}
+
+TEST_F(DownloadFromPythonServer, FailuresLeaveTheLocalFileAlone) {
+  local.Write("keep.txt", "old content");
+  // Missing on the server (404): the existing file is untouched.
+  EXPECT_FALSE(DownloadFile(server->Base() + "/lexmuse/missing", local.File("keep.txt")));
+  EXPECT_EQ("old content", local.Read("keep.txt"));
+  // A folder that does not exist: false after the server answered 200.
+  DownloadReport report;
+  EXPECT_FALSE(
+      DownloadFile(server->Base() + "/lexmuse/big.bin", local.File("no/such/copy.bin"), DownloadOptions(), &report));
+  EXPECT_EQ(200, report.status);
+}
+
+TEST(DownloadFileTest, AFailedWriteIsAFailedDownload) {
+  HttpFaultServer server;
+  server.Set("/f", HttpFaultServer::Ok(Pattern(50000)));
+  // /dev/full takes the open and refuses every write.
+  EXPECT_FALSE(DownloadFile(server.Url("/f"), "/dev/full"));
+}
+
+TEST(DownloadFileTest, BrokenAnswersFail) {
+  HttpFaultServer server;
+  std::string body = Pattern(40000);
+  struct Case {
+    const char* name;
+    HttpFaultServer::Reply reply;
+    bool fileCreated;
+  } cases[] = {
+      {"404", HttpFaultServer::Answer(404, "gone"), false},
+      {"500", HttpFaultServer::Answer(500, "broken"), false},
+      {"cut mid-body", HttpFaultServer::Cut(body, 15000), true},
+      {"length larger than the body", HttpFaultServer::Cut(body, body.size() - 1), true},
+      {"stalls mid-body", HttpFaultServer::Stall(body, 12000), true},
+      {"no answer", HttpFaultServer::NoAnswer(), false},
+  };
+  DownloadOptions quick;
+  quick.stallSeconds = 1;
+  TempDir dir;
+  int n = 0;
+  for (const Case& c : cases) {
+    std::string path = "/case" + std::to_string(++n);
+    server.Set(path, c.reply);
+    std::string target = dir.File("target");
+    std::filesystem::remove(target);
+    EXPECT_FALSE(DownloadFile(server.Url(path), target, quick)) << c.name;
+    EXPECT_EQ(c.fileCreated, testing::Exists(target)) << c.name;
+    if (c.fileCreated) {
+      EXPECT_LT(dir.Read("target").size(), body.size()) << c.name;
+    }
+  }
+}
+
+TEST(DownloadFileTest, AsksTheServerItselfWithAPlainGet) {
+  HttpFaultServer server;
+  server.Set("/lexmuse/webconfig.ini?x=1", HttpFaultServer::Ok("[update]\nversion=3\n"));
+  TempDir dir;
+  ASSERT_TRUE(DownloadFile(server.Url("/lexmuse/webconfig.ini?x=1"), dir.File("webconfig.ini")));
+  auto requests = server.Requests();
+  ASSERT_EQ(1u, requests.size());
+  EXPECT_EQ(0u, requests[0].rfind("GET /lexmuse/webconfig.ini?x=1 HTTP/1.1\r\n", 0)) << requests[0];
+  EXPECT_NE(std::string::npos, requests[0].find("Cache-Control: no-cache"));
+}
+
+TEST(DownloadFileTest, EmptyUrlOrPathFailsWithoutTheNetwork) {
+  HttpFaultServer server;
+  server.Set("/f", HttpFaultServer::Ok("x"));
+  TempDir dir;
+  DownloadReport report;
+  EXPECT_FALSE(DownloadFile("", dir.File("f"), DownloadOptions(), &report));
+  EXPECT_FALSE(DownloadFile(server.Url("/f"), "", DownloadOptions(), &report));
+  EXPECT_EQ(0, report.connectAttempts);
+  EXPECT_TRUE(server.Requests().empty());
+  EXPECT_FALSE(DownloadFile("ftp://127.0.0.1/f", dir.File("f")));  // only http
+  EXPECT_FALSE(testing::Exists(dir.File("f")));
+}
+
+// A port on which nothing listens: the connect fails and is tried once more.
+TEST(DownloadFileTest, ARefusedConnectIsRetriedOnce) {
+  int port = 0;
+  {
+    HttpFaultServer closed;
+    port = closed.port();
+  }
+  TempDir dir;
+  DownloadReport report;
+  EXPECT_FALSE(
+      DownloadFile("http://127.0.0.1:" + std::to_string(port) + "/f", dir.File("f"), DownloadOptions(), &report));
+  EXPECT_EQ(2, report.connectAttempts);
+  EXPECT_FALSE(testing::Exists(dir.File("f")));
+}
+
+// A listener that never accepts, with its queue full: further connects get
+// no answer at all and give up after the connect time-out, twice.
+TEST(DownloadFileTest, AConnectWithoutAnswerTimesOutAndIsRetriedOnce) {
+  int listener = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  ASSERT_EQ(0, bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address));
+  ASSERT_EQ(0, listen(listener, 0));
+  ASSERT_EQ(0, getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length));
+  std::vector<int> fillers;
+  for (int i = 0; i < 4; ++i) {
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+    connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    fillers.push_back(fd);
+  }
+  DownloadOptions quick;
+  quick.connectTimeoutMs = 300;
+  quick.stallSeconds = 2;  // should the connect get through after all
+  DownloadReport report;
+  TempDir dir;
+  EXPECT_FALSE(DownloadFile("http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/f", dir.File("f"), quick,
+                            &report));
+  EXPECT_EQ(2, report.connectAttempts);
+  for (int fd : fillers) close(fd);
+  close(listener);
+}
+
+}  // namespace
+}  // namespace quorvo

@@ -1,0 +1,110 @@
+#include "update_manifest.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "http_fault_server.h"
+#include "python_http_server.h"
+#include "temp_dir.h"
+#include "update_test_support.h"
+
+namespace quorvo {
+namespace {
+
+using testing::TempDir;
+
+std::vector<std::string> Urls(const UpdateManifest& manifest) {
+  std::vector<std::string> urls;
+  for (const auto& entry : manifest.files) urls.push_back(entry.url);
+  return urls;
+}
+
+TEST(LoadManifestTest, ComparesVersionsWithTheUpdatersDefaults) {
+  const std::string list = "file_count=1\nfile_1=http://h/a.txt\n";
+  struct Case {
+    const char* config;  // nullptr: no config.ini
+    const char* web;     // nullptr: no webconfig.ini
+    int newVersion;
+    size_t files;
+    bool manifestKept;  // deleted at once when the versions are equal
+  } cases[] = {
+      {"[update]\nversion=3\n", "[update]\nversion=3\n", 3, 0, false},  // equal: nothing to do
+      {"[update]\nversion=4\n", "[update]\nversion=3\n", 3, 1, true},   // lower on the server counts too
+      {nullptr, "[update]\nversion=1\n", 1, 1, true},                   // local default is 0
+      {"[update]\nversion=1\n", nullptr, 1, 0, false},                  // no manifest: version 1, no file
+      {"[update]\nversion=0\n", nullptr, 1, 0, false},                  // ... and file_count 0
+      {"[update]\nversion=2\n", "[update]\nversion=x\n", 0, 1, true},   // not a number reads 0
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    if (c.config) dir.Write("config.ini", c.config);
+    if (c.web) dir.Write("webconfig.ini", std::string(c.web) + list);
+    UpdateManifest manifest = LoadManifest(dir.path());
+    EXPECT_EQ(c.newVersion, manifest.newVersion) << (c.config ? c.config : "-") << (c.web ? c.web : "-");
+    EXPECT_EQ(c.files, manifest.files.size()) << (c.config ? c.config : "-") << (c.web ? c.web : "-");
+    EXPECT_EQ(c.manifestKept, testing::Exists(dir.File("webconfig.ini")));
+  }
+}
+
+TEST(LoadManifestTest, ListsFilesInKeyOrderSkippingMissingAndNoFileEntries) {
+  TempDir dir;
+  dir.Write("config.ini", "[update]\nversion=1\n");
+  dir.Write("webconfig.ini",
+            "[update]\nversion=2\nfile_count=5\nfile_3=http://h/c.txt\nfile_1=http://h/a.txt\n"
+            "file_2=http://h/b.txt no file here\nFILE_5=http://h/e.txt\nfile_6=http://h/f.txt\n");
+  EXPECT_EQ((std::vector<std::string>{"http://h/a.txt", "http://h/c.txt", "http://h/e.txt"}),
+            Urls(LoadManifest(dir.path())));
+
+  // file_count smaller than the keys: the ones above it are ignored.
+  dir.Write("webconfig.ini", "[update]\nversion=2\nfile_count=1\nfile_1=http://h/a\nfile_2=http://h/b\n");
+  EXPECT_EQ(std::vector<std::string>{"http://h/a"}, Urls(LoadManifest(dir.path())));
+
+  // A huge file_count ends at the last key present.
+  dir.Write("webconfig.ini", "[update]\nversion=2\nfile_count=2000000000\nfile_1=http://h/a\n");
+  EXPECT_EQ(std::vector<std::string>{"http://h/a"}, Urls(LoadManifest(dir.path())));
+}
+
+TEST(LoadManifestTest, ReadsPublishedDigestsAndSizes) {
+  TempDir dir;
+  dir.Write("webconfig.ini",
+            "[update]\nversion=2\nfile_count=3\n"
+            "file_1=http://h/a\nsha256_1=ABCDEF\nsize_1=1234\n"
+            "file_2=http://h/b\n"
+            "file_3=http://h/c\nsize_3=big\n");
+  UpdateManifest manifest = LoadManifest(dir.path());
+  ASSERT_EQ(3u, manifest.files.size());
+  EXPECT_EQ("abcdef", manifest.files[0].sha256);
+  EXPECT_EQ(1234, manifest.files[0].size);
+  EXPECT_EQ("", manifest.files[1].sha256);
+  EXPECT_EQ(-1, manifest.files[1].size);
+  EXPECT_EQ(0, manifest.files[2].size);  // published but not a number: matches only an empty file
+}
+
+TEST(FetchManifestTest, ReplacesTheLocalCopyAndDropsBrokenOnes) {
+  TempDir site;
+  std::filesystem::create_directories(site.File("lexmuse"));
+  site.Write("lexmuse/webconfig.ini", "[update]\nversion=5\n");
+  testing::PythonHttpServer server(site.path());
+  ASSERT_TRUE(server.running());
+
+  TempDir dir;
+  dir.Write("webconfig.ini", "[update]\nversion=9\n");
+  FetchManifest(dir.path(), server.Base());
+  EXPECT_EQ("[update]\nversion=5\n", dir.Read("webconfig.ini"));
+
+  // Gone from the server: the stale copy is deleted all the same.
+  std::filesystem::remove(site.File("lexmuse/webconfig.ini"));
+  FetchManifest(dir.path(), server.Base());
+  EXPECT_FALSE(testing::Exists(dir.File("webconfig.ini")));
+
+  // Cut in the middle: the part that arrived is not kept as a manifest.
+  testing::HttpFaultServer faulty;
+  std::string manifest = "[update]\nversion=5\nfile_count=3\nfile_1=http://h/a\nfile_2=http://h/b\n";
+  faulty.Set("/lexmuse/webconfig.ini", testing::HttpFaultServer::Cut(manifest, 45));
+  FetchManifest(dir.path(), "http://127.0.0.1:" + std::to_string(faulty.port()));
+  EXPECT_FALSE(testing::Exists(dir.File("webconfig.ini")));
+}
+
+}  // namespace
+}  // namespace quorvo

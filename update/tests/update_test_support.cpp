@@ -1,0 +1,95 @@
+#include "update_test_support.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+extern char** environ;
+
+namespace quorvo::testing {
+
+int ParentOf(int pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+  std::string stat;
+  std::getline(in, stat);
+  size_t close = stat.rfind(')');
+  if (close == std::string::npos) return -1;
+  // ") S <ppid> ..."
+  size_t start = stat.find(' ', close + 2);
+  if (start == std::string::npos) return -1;
+  return std::atoi(stat.c_str() + start + 1);
+}
+
+bool IsChildOfThisProcess(int pid) { return ParentOf(pid) == getpid(); }
+
+FakeWordApp::FakeWordApp(const std::string& folder, const std::string& name) {
+  std::string path = folder + "/" + name;
+  std::filesystem::copy_file(FAKE_WORD_APP, path, std::filesystem::copy_options::overwrite_existing);
+  chmod(path.c_str(), 0755);
+  int out[2];
+  if (pipe2(out, O_CLOEXEC) != 0) return;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+  char* argv[] = {const_cast<char*>(path.c_str()), nullptr};
+  int error = posix_spawn(&pid_, path.c_str(), &actions, nullptr, argv, environ);
+  posix_spawn_file_actions_destroy(&actions);
+  close(out[1]);
+  if (error != 0) {
+    pid_ = -1;
+    close(out[0]);
+    return;
+  }
+  // Ready once the stop handler is installed: only then does SIGTERM give 4.
+  pollfd fd{out[0], POLLIN, 0};
+  char buffer[16];
+  ready_ = poll(&fd, 1, 20000) > 0 && read(out[0], buffer, sizeof buffer) > 0;
+  close(out[0]);
+}
+
+FakeWordApp::~FakeWordApp() {
+  if (pid_ <= 0 || reaped_) return;
+  kill(pid_, SIGKILL);
+  waitpid(pid_, nullptr, 0);
+}
+
+int FakeWordApp::WaitForExit() {
+  if (pid_ <= 0) return -1;
+  for (int waited = 0; waited < 2000 && Running(); ++waited) usleep(10000);
+  if (!reaped_) {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+    reaped_ = true;
+  }
+  return exitStatus_;
+}
+
+bool FakeWordApp::Running() {
+  if (pid_ <= 0 || reaped_) return false;
+  int status = 0;
+  if (waitpid(pid_, &status, WNOHANG) == pid_) {
+    reaped_ = true;
+    exitStatus_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return false;
+  }
+  return true;
+}
+
+mode_t ModeOf(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0;
+}
+
+bool Exists(const std::string& path) {
+  struct stat st;
+  return lstat(path.c_str(), &st) == 0;
+}
+
+}  // namespace quorvo::testing

@@ -1,0 +1,46 @@
+// Helpers of the update tests: processes standing in for quorvo, files with
+// permission bits.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+
+namespace quorvo::testing {
+
+// The parent process id from /proc/<pid>/stat; -1 when unreadable.
+int ParentOf(int pid);
+// True for the processes this test started: the only ones a test may look
+// for or end.
+bool IsChildOfThisProcess(int pid);
+
+// A copy of fake_word_app under a chosen name, started and running with its
+// stop handler installed. Ended with SIGKILL when the object goes, if it is
+// still running.
+class FakeWordApp {
+ public:
+  // Copies the stand-in to folder + "/" + name and starts it.
+  FakeWordApp(const std::string& folder, const std::string& name);
+  ~FakeWordApp();
+  FakeWordApp(const FakeWordApp&) = delete;
+  FakeWordApp& operator=(const FakeWordApp&) = delete;
+
+  int pid() const { return pid_; }
+  bool ready() const { return ready_; }
+  // Waits for the process to end (killing it after 20 s so a test never
+  // hangs) and returns its exit status, or -1 when a signal ended it.
+  int WaitForExit();
+  // True while it has not ended.
+  bool Running();
+
+ private:
+  pid_t pid_ = -1;
+  bool ready_ = false;
+  bool reaped_ = false;
+  int exitStatus_ = -1;
+};
+
+mode_t ModeOf(const std::string& path);
+bool Exists(const std::string& path);
+
+}  // namespace quorvo::testing

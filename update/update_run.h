@@ -1,0 +1,76 @@
+// UpdateRun: renova's update run, the work behind its Start button, kept
+// apart from the window so that it can be driven and checked without one.
+//
+// For every listed file, in order: show "当前升级状态： i/n" and the target
+// path, download the file beside the installed one under a ".bak" name,
+// check it against the manifest's digest and size when it publishes them,
+// and put the complete copy in place of the installed file with one atomic
+// rename (keeping the installed file's permission bits); a file that is not
+// installed yet stays under its ".bak" name. The bar advances to i*100/n.
+// At the end the bar is set to 100, Exit is enabled, Start disabled,
+// webconfig.ini deleted and, only when every file was installed, the new
+// version written to config.ini; otherwise the status line says that the
+// update did not complete and the installed files stay as they were.
+//
+// Runs on the window's thread; the view is called on that thread.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "update_manifest.h"
+
+namespace quorvo {
+
+// What the run shows. Texts for the status line are GBK; paths are bytes of
+// the file system.
+class UpdateRunView {
+ public:
+  virtual ~UpdateRunView() = default;
+  virtual void BeginEntry(size_t /*index*/) {}
+  virtual void ShowStatus(const std::string& gbkText) = 0;    // control 1002
+  virtual void ShowCurrentFile(const std::string& path) = 0;  // control 1000
+  virtual void SetProgress(int position) = 0;                 // the bar (1001)
+  virtual void EnableStart(bool enabled) = 0;                 // button 1
+  virtual void EnableExit(bool enabled) = 0;                  // button 2
+};
+
+// The run's ways out to the network and to other processes; an empty one
+// means the real thing (DownloadFile, FindWordAppProcess, StopWordApp).
+struct UpdateRunHooks {
+  std::function<bool(const std::string& url, const std::string& path)> download;
+  std::function<int()> findWordApp;  // a process id, -1 for none
+  std::function<void(int pid)> stopWordApp;
+};
+
+enum class EntryOutcome {
+  kInstalled,       // the new copy replaced the installed file
+  kLeftAsBak,       // no installed file: the new copy stays under ".bak"
+  kDownloadFailed,  // nothing changed
+  kRefused,         // digest or size differ from the manifest: deleted
+  kNotPutInPlace,   // the rename failed: the installed file is unchanged
+  kUnsafeName,      // the URL names no plain file of the folder: skipped
+};
+
+struct UpdateRunResult {
+  std::vector<EntryOutcome> outcomes;  // one per listed file, in order
+  int failures = 0;
+  bool versionRecorded = false;
+};
+
+UpdateRunResult RunUpdate(const std::string& folder, const UpdateManifest& manifest, UpdateRunView& view,
+                          const UpdateRunHooks& hooks = UpdateRunHooks());
+
+// The URL's text from its last "/" on, that "/" included; empty when the
+// URL holds no "/".
+std::string LocalNameOfUrl(const std::string& url);
+// The name a file is installed under: the published name of the word
+// application ("/lexmuse") becomes its own ("/quorvo").
+std::string InstalledName(const std::string& localName);
+// True when the name (after its leading "/") is a plain file name once
+// percent-decoded: not empty, not "." or "..", no "/", "\" or NUL.
+bool IsPlainFileName(const std::string& localName);
+
+}  // namespace quorvo
