@@ -81,7 +81,7 @@ class TableSnapshot {
 class WordDatabase {
  public:
   // How long a write group gathers stores before it is committed.
-  static constexpr std::chrono::milliseconds kWriteGroupWindow{100};
+  static constexpr std::chrono::milliseconds kWriteGroupWindow{250};
 
   // boxes shows "语法错误，请检查" when a query cannot be prepared; may be null.
   explicit WordDatabase(MessageBoxes* boxes = nullptr);
