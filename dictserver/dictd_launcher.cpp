@@ -11,6 +11,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -82,13 +83,13 @@ bool HostAnswers(std::string_view hostPort, int timeoutMs) {
   return answers;
 }
 
-BundledDictionaryState BundledDictionary::Start(std::string_view configuredHost, std::string_view buildDefault,
-                                                const std::string& programFolder, int waitMs) {
+BundledDictionaryState BundledDictionary::Launch(std::string_view configuredHost, std::string_view buildDefault,
+                                                 const std::string& programFolder) {
   if (configuredHost != buildDefault) return BundledDictionaryState::OtherHost;
   std::string host;
   int port = 0;
   if (!SplitHostPort(configuredHost, &host, &port)) return BundledDictionaryState::Failed;
-  if (pid_ > 0 || HostAnswers(configuredHost, 300)) return BundledDictionaryState::AlreadyAnswering;
+  if (pid_.load() > 0 || HostAnswers(configuredHost, 300)) return BundledDictionaryState::AlreadyAnswering;
 
   std::string program = programFolder + "/quorvo-dictd";
   if (access(program.c_str(), X_OK) != 0) return BundledDictionaryState::Failed;
@@ -118,29 +119,73 @@ BundledDictionaryState BundledDictionary::Start(std::string_view configuredHost,
     execv(program.c_str(), argv.data());
     _exit(127);
   }
-  pid_ = child;
+  pid_.store(child);
+  return BundledDictionaryState::Launched;
+}
 
+BundledDictionaryState BundledDictionary::AwaitAnswer(const std::string& host, int waitMs) {
   auto deadline = Clock::now() + std::chrono::milliseconds(waitMs);
-  while (Clock::now() < deadline) {
-    if (waitpid(pid_, nullptr, WNOHANG) == pid_) {  // it ended: bad data, port taken...
-      pid_ = 0;
+  while (Clock::now() < deadline && !stopWatching_.load()) {
+    pid_t pid = pid_.load();
+    if (pid <= 0) return BundledDictionaryState::Failed;
+    if (waitpid(pid, nullptr, WNOHANG) == pid) {  // it ended: bad data, port taken...
+      pid_.store(0);
       return BundledDictionaryState::Failed;
     }
-    if (HostAnswers(configuredHost, 100)) return BundledDictionaryState::Started;
+    if (HostAnswers(host, 100)) return BundledDictionaryState::Started;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
-  Stop();
+  if (stopWatching_.load()) return BundledDictionaryState::Failed;  // Stop() ends it
+  EndService();
   return BundledDictionaryState::Failed;
 }
 
-void BundledDictionary::Stop() {
-  if (pid_ <= 0) return;
-  kill(pid_, SIGTERM);
-  if (!ReapWithin(pid_, 3000)) {
-    kill(pid_, SIGKILL);
-    ReapWithin(pid_, 3000);
+BundledDictionaryState BundledDictionary::Start(std::string_view configuredHost, std::string_view buildDefault,
+                                                const std::string& programFolder, int waitMs) {
+  BundledDictionaryState launched = Launch(configuredHost, buildDefault, programFolder);
+  if (launched != BundledDictionaryState::Launched) {
+    state_.store(launched);
+    return launched;
   }
-  pid_ = 0;
+  state_.store(AwaitAnswer(std::string(configuredHost), waitMs));
+  return state_.load();
+}
+
+BundledDictionaryState BundledDictionary::StartWithoutWaiting(std::string_view configuredHost,
+                                                              std::string_view buildDefault,
+                                                              const std::string& programFolder, int waitMs) {
+  BundledDictionaryState launched = Launch(configuredHost, buildDefault, programFolder);
+  state_.store(launched);
+  if (launched != BundledDictionaryState::Launched) return launched;
+  if (watcher_.joinable()) watcher_.join();  // an earlier start's, already done
+  try {
+    watcher_ = std::thread([this, host = std::string(configuredHost), waitMs] {
+      BundledDictionaryState outcome = AwaitAnswer(host, waitMs);
+      state_.store(outcome);
+    });
+  } catch (const std::system_error&) {
+    // No thread to watch with: wait here, as Start does.
+    state_.store(AwaitAnswer(std::string(configuredHost), waitMs));
+    return state_.load();
+  }
+  return launched;
+}
+
+void BundledDictionary::EndService() {
+  pid_t pid = pid_.exchange(0);
+  if (pid <= 0) return;
+  kill(pid, SIGTERM);
+  if (!ReapWithin(pid, 3000)) {
+    kill(pid, SIGKILL);
+    ReapWithin(pid, 3000);
+  }
+}
+
+void BundledDictionary::Stop() {
+  stopWatching_.store(true);
+  if (watcher_.joinable()) watcher_.join();
+  stopWatching_.store(false);
+  EndService();
 }
 
 }  // namespace quorvo

@@ -2,25 +2,33 @@
 // the build's own dictionary host and nothing answers there, and ends it when
 // quorvo ends.
 //
-// quorvo's main calls Start() once, from its main thread, before the window
-// opens, and keeps the object until it returns:
+// quorvo's main calls StartWithoutWaiting() once, from its main thread,
+// before the window opens, and keeps the object until it returns:
 //
 //   quorvo::BundledDictionary dictionary;
-//   dictionary.Start(quorvo::DictionaryHost(), quorvo::BuildDictionaryHost(), quorvo::ProgramFolder());
+//   dictionary.StartWithoutWaiting(quorvo::DictionaryHost(), quorvo::BuildDictionaryHost(),
+//                                  quorvo::ProgramFolder());
 //
+// The service needs a moment (about 170 ms) to load its data; quorvo shows
+// its window meanwhile, and a watcher thread waits for the service instead.
+// Start() does the same and waits itself. Either must be called from the
+// thread that lives as long as quorvo (the main thread): the service is ended
+// by the system when the thread that started it ends.
 // where DictionaryHost() (lookup/dictionary_host.h) is the host the lookups
 // will use: the environment's QUORVO_DICT_HOST when set, else the build's. With any other host
 // configured, or with something already answering there, nothing is started.
 // The service runs as a child process with its output discarded; it is ended
 // by Stop() or the destructor, and by the system should quorvo die first.
 //
-// The object is used by one thread.
+// The object is used by one thread; its watcher thread is its own.
 #pragma once
 
 #include <sys/types.h>
 
+#include <atomic>
 #include <string>
 #include <string_view>
+#include <thread>
 
 namespace quorvo {
 
@@ -29,6 +37,7 @@ enum class BundledDictionaryState {
   AlreadyAnswering,  // something accepts connections there already
   Started,           // quorvo-dictd was started and answers
   Failed,            // it could not be started, or did not answer in time
+  Launched,          // started; the watcher waits for it to answer
 };
 
 class BundledDictionary {
@@ -39,16 +48,35 @@ class BundledDictionary {
   BundledDictionary& operator=(const BundledDictionary&) = delete;
 
   // configuredHost and buildDefault are "host[:port]" (port 80 when none).
-  // Waits up to waitMs for a started service to answer.
+  // Waits up to waitMs for a started service to answer; a service that ends
+  // or stays silent that long is ended and the result is Failed.
   BundledDictionaryState Start(std::string_view configuredHost, std::string_view buildDefault,
                                const std::string& programFolder, int waitMs = 5000);
-  // Ends the service this object started, if any, and waits for it.
+  // The same, but returns Launched as soon as the service runs; the watcher
+  // thread then waits for it as Start would (State() tells the outcome).
+  BundledDictionaryState StartWithoutWaiting(std::string_view configuredHost, std::string_view buildDefault,
+                                             const std::string& programFolder, int waitMs = 5000);
+  // The outcome of the last start; Launched while the watcher still waits.
+  BundledDictionaryState State() const { return state_.load(); }
+  // Ends the watcher and the service this object started, if any, and waits
+  // for them.
   void Stop();
   // The started service's process id; 0 when none runs.
-  pid_t pid() const { return pid_; }
+  pid_t pid() const { return pid_.load(); }
 
  private:
-  pid_t pid_ = 0;
+  // Checks and starts the service; Launched when it was started.
+  BundledDictionaryState Launch(std::string_view configuredHost, std::string_view buildDefault,
+                                const std::string& programFolder);
+  // Waits for the started service to answer at host; Started or Failed.
+  BundledDictionaryState AwaitAnswer(const std::string& host, int waitMs);
+  // Ends the started service and reaps it.
+  void EndService();
+
+  std::atomic<pid_t> pid_{0};
+  std::atomic<BundledDictionaryState> state_{BundledDictionaryState::OtherHost};
+  std::atomic<bool> stopWatching_{false};
+  std::thread watcher_;
 };
 
 // The build's dictionary host (the CMake setting QUORVO_DICT_HOST), which

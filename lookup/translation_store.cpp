@@ -31,10 +31,13 @@ int StoreTranslation(WordDatabase* connection, std::string_view word, std::strin
   std::string update = UpdateTranslationStatement(bank, translation, word);
   std::string insert = InsertTranslationStatement(bank, word, translation, hot);
   if (update.size() > kMaxStatementChars || insert.size() > kMaxStatementChars) return 0;
-  int changed = 0;
-  connection->ExecuteCountingChanges(update, &changed);
-  if (changed > 0) return 1;
-  connection->Execute(insert);
+  // Update, count and insert as one step of the connection's write group:
+  // no other statement comes between them, and many stores share a commit.
+  connection->WriteInGroup([&] {
+    int changed = 0;
+    connection->ExecuteCountingChanges(update, &changed);
+    if (changed == 0) connection->Execute(insert);
+  });
   return 1;
 }
 

@@ -1,10 +1,11 @@
 // Storing a looked-up translation in a word bank.
 //
 // StoreTranslation updates the word's row and, when no row changed, inserts
-// the word with its hot value. The update and the reading of its count of
-// changed rows run as one step on the connection (ExecuteCountingChanges),
-// so the four lookup workers and the window thread sharing it never skip or
-// double-insert a word. Texts are spliced through the bank statements, which
+// the word with its hot value. The update, the reading of its count of
+// changed rows and the insert run as one step of the connection's write
+// group (WordDatabase::WriteInGroup), so the four lookup workers and the
+// window thread sharing it never skip or double-insert a word, and many
+// stores share one commit. Texts are spliced through the bank statements, which
 // double single quotes and quote odd bank names: text from the network is
 // stored as text and never becomes a statement.
 //

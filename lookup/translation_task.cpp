@@ -31,10 +31,16 @@ TranslationTask* MakeTranslationTask(std::string_view word, int hot, WordDatabas
   std::memcpy(task->bank, bank.data(), bank.size());
   task->hot = hot;
   task->connection = connection;
+  // Its store is announced to the connection's write group.
+  if (connection) connection->ExpectGroupWrite();
   return task;
 }
 
-void ReleaseTranslationTask(void* argument) { delete static_cast<TranslationTask*>(argument); }
+void ReleaseTranslationTask(void* argument) {
+  auto* task = static_cast<TranslationTask*>(argument);
+  if (task && task->connection) task->connection->GroupWriteDone();
+  delete task;
+}
 
 std::string LookupUrl(std::string_view host, std::string_view word) {
   static constexpr char kHex[] = "0123456789ABCDEF";
@@ -56,7 +62,11 @@ std::string LookupUrl(std::string_view host, std::string_view word) {
 }
 
 void LookupWordTask(void* argument) {
-  std::unique_ptr<TranslationTask> task(static_cast<TranslationTask*>(argument));
+  // Released (and its store reported done) however the lookup ends.
+  struct Release {
+    void operator()(TranslationTask* task) const { ReleaseTranslationTask(task); }
+  };
+  std::unique_ptr<TranslationTask, Release> task(static_cast<TranslationTask*>(argument));
   if (!task) return;
   try {
     std::string_view word(task->word, strnlen(task->word, kWordBytes - 1));

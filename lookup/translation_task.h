@@ -24,11 +24,13 @@ inline constexpr char kLookupTarget[] = "/m/search?vendor=%24vendor&keyfrom=dict
 inline constexpr size_t kMaxUrlChars = 511;
 
 // Makes a zero-filled task; nullptr when the bank name does not fit. The
-// word is cut to 127 characters.
+// word is cut to 127 characters. The task's store is announced to the
+// connection's write group (WordDatabase::ExpectGroupWrite) until the task
+// is released.
 TranslationTask* MakeTranslationTask(std::string_view word, int hot, WordDatabase* connection, std::string_view bank);
 
-// Releases a task that never ran (argument is a TranslationTask*); the
-// discard routine of TaskPool::Submit.
+// Releases a task (argument is a TranslationTask*); the discard routine of
+// TaskPool::Submit for a task that never ran.
 void ReleaseTranslationTask(void* argument);
 
 // host + kLookupTarget + the word. Letters, digits and "-._~" go in as they

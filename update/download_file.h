@@ -3,12 +3,17 @@
 // Blocking; every call opens its own connection and keeps nothing, so it may
 // run on any thread. Only plain http:// URLs are followed (redirects too).
 // The local file is created or truncated only after the server answered
-// 200, and the body is streamed to it in pieces of at most 10240 bytes.
+// 200, and the body is streamed to it in pieces of at most
+// kDownloadPieceBytes.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace quorvo {
+
+// The largest piece of the body read and written at a time.
+inline constexpr size_t kDownloadPieceBytes = 64 * 1024;
 
 struct DownloadOptions {
   long connectTimeoutMs = 2000;  // per connect attempt

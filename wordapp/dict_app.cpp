@@ -1,7 +1,10 @@
 #include "dict_app.h"
 
+#include <utility>
+
 #include "dialog_units.h"
 #include "dict_dlg.h"
+#include "shown_report.h"
 
 namespace quorvo {
 
@@ -14,9 +17,10 @@ CdictApp::CdictApp(int& argc, char** argv) : QApplication(argc, argv) {
   setQuitOnLastWindowClosed(false);
 }
 
-int CdictApp::Run(WindowOps& ops) {
+int CdictApp::Run(WindowOps& ops, std::function<void()> afterShown) {
   CdictDlg window(ops);
   connect(&window, &QDialog::finished, this, &QCoreApplication::quit, Qt::QueuedConnection);
+  if (afterShown) AfterFirstPaint(&window, std::move(afterShown));
   window.show();
   return exec();
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QApplication>
+#include <functional>
 
 #include "window_ops.h"
 
@@ -12,8 +13,9 @@ class CdictApp : public QApplication {
   Q_OBJECT
  public:
   CdictApp(int& argc, char** argv);
-  // Runs the main window until it is closed; the exit code.
-  int Run(WindowOps& ops);
+  // Runs the main window until it is closed; the exit code. afterShown (may
+  // be empty) runs once the window has been painted for the first time.
+  int Run(WindowOps& ops, std::function<void()> afterShown = {});
 };
 
 }  // namespace quorvo

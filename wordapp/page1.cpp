@@ -286,8 +286,10 @@ void CPage1::Refresh() {
     boxes_.Show(BoxKind::Plain, Gbk("请先选择需要打开的数据库"));
     return;
   }
-  // The rows are gathered first and handed to the list in one reset; the
-  // list is not drawn in between.
+  // The list lets go of its rows first, so a large bank is never held
+  // twice; the new rows are gathered and handed to it in one reset. The list
+  // is not drawn in between.
+  wordModel_.Reset({});
   std::vector<WordRow> rows;
   int count = db_.QueryRows(BuildSearchStatement(currentBank_, FilterFromControls()),
                             [&rows](int, const RowView& row) { WordListModel::AppendRow(rows, row); });

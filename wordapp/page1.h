@@ -64,6 +64,10 @@ class CPage1 : public QDialog {
   // Selection change of 1014.
   void OnBatchChoice(int index);
 
+  // The target rows of a batch: every row that is selected or ticked, from
+  // the top. One pass over the list.
+  std::vector<int> TargetRows() const;
+
   const std::string& CurrentBank() const { return currentBank_; }
   bool HasConnection() const { return db_.IsOpen(); }
   WordListModel& WordModel() { return wordModel_; }
@@ -82,8 +86,6 @@ class CPage1 : public QDialog {
   void FillCombos();
   void StartUpdateCheck();
   void ShowCountText();
-  // Rows that are selected or ticked, from the top.
-  std::vector<int> TargetRows() const;
   std::vector<std::string> TargetWords(size_t capacity) const;
   WordFilter FilterFromControls() const;
 

@@ -32,31 +32,79 @@ File OpenSourceText(const std::string& path) {
   return file;
 }
 
+// Fibonacci hashing: every bit of the hash reaches the slot number.
+size_t SlotOf(uint32_t hash, size_t mask) {
+  return static_cast<size_t>((uint64_t{hash} * 0x9E3779B97F4A7C15ull) >> 32) & mask;
+}
+
 }  // namespace
 
-int WordCounter::BucketOf(std::string_view word) {
+uint32_t WordCounter::HashOf(std::string_view word) {
   uint32_t h = 0;
   for (char c : word) h = h * 131u + static_cast<uint32_t>(static_cast<int32_t>(static_cast<int8_t>(c)));
-  return static_cast<int>(h % kBucketCount);
+  return h;
 }
+
+int WordCounter::BucketOf(std::string_view word) { return static_cast<int>(HashOf(word) % kBucketCount); }
+
+WordCounter::IndexSlot& WordCounter::FindSlot(std::string_view word, uint32_t hash) {
+  // The low bits of the hash are the bucket, shared by many words; the
+  // slot comes from all 32 bits. Linear probing.
+  size_t mask = index_.size() - 1;
+  size_t slot = SlotOf(hash, mask);
+  for (;; slot = (slot + 1) & mask) {
+    IndexSlot& candidate = index_[slot];
+    if (!candidate.entry) return candidate;
+    if (candidate.hash == hash && std::memcmp(candidate.entry->word, word.data(), word.size()) == 0 &&
+        candidate.entry->word[word.size()] == '\0')
+      return candidate;
+  }
+}
+
+bool WordCounter::ReserveIndexSlot() {
+  static constexpr size_t kFirstIndexSlots = 1024;
+  if (!index_.empty() && (size_ + 1) * 2 <= index_.size()) return true;
+  std::vector<IndexSlot> grown;
+  try {
+    grown.assign(index_.empty() ? kFirstIndexSlots : index_.size() * 2, IndexSlot{0, nullptr});
+  } catch (const std::bad_alloc&) {
+    // Go on in the old index while a free slot is left to end every probe.
+    return !index_.empty() && size_ + 2 <= index_.size();
+  }
+  index_.swap(grown);
+  size_t mask = index_.size() - 1;
+  for (const IndexSlot& old : grown) {
+    if (!old.entry) continue;
+    size_t slot = SlotOf(old.hash, mask);
+    while (index_[slot].entry) slot = (slot + 1) & mask;
+    index_[slot] = old;
+  }
+  return true;
+}
+
+void WordCounter::ReleaseIndex() { std::vector<IndexSlot>().swap(index_); }
 
 bool WordCounter::AddWord(std::string_view token) {
   if (token.size() > kMaxWordBytes || token.size() <= 2) return false;
   if (token.find('\'') != std::string_view::npos) return false;
-  WordCount*& head = buckets_[BucketOf(token)];
-  for (WordCount* entry = head; entry; entry = entry->next) {
-    if (std::string_view(entry->word) == token) {
-      ++entry->count;
+  uint32_t hash = HashOf(token);
+  if (!index_.empty()) {
+    IndexSlot& found = FindSlot(token, hash);
+    if (found.entry) {
+      ++found.entry->count;
       return false;
     }
   }
+  if (!ReserveIndexSlot()) return false;
   auto* entry = new (std::nothrow) WordCount{};
   if (!entry) return false;
   std::memcpy(entry->word, token.data(), token.size());
   entry->word[token.size()] = '\0';
   entry->count = 1;
+  WordCount*& head = buckets_[hash % kBucketCount];
   entry->next = head;
   head = entry;
+  FindSlot(token, hash) = IndexSlot{hash, entry};
   ++size_;
   return true;
 }
@@ -92,6 +140,7 @@ void WordCounter::ScanFile(const std::string& path) {
 }
 
 void WordCounter::Clear() {
+  ReleaseIndex();
   for (WordCount*& head : buckets_) {
     while (head) {
       WordCount* next = head->next;
@@ -103,6 +152,8 @@ void WordCounter::Clear() {
 }
 
 void WordCounter::Drain(const std::function<void(const WordCount& entry)>& sink) {
+  // Every entry leaves; the index would only point at released ones.
+  ReleaseIndex();
   for (WordCount*& head : buckets_) {
     while (head) {
       WordCount* entry = head;

@@ -2,7 +2,12 @@
 // add-words run.
 //
 // A fixed table of 1024 buckets, each the head of a chain of WordCount
-// entries; a new word goes to the head of its bucket's chain. Words are runs
+// entries; a new word goes to the head of its bucket's chain, and the chains
+// give the order in which the words are queued. A book has tens of thousands
+// of distinct words, so the chains grow long: a word's entry is found through
+// an open-addressing index over the entries (keyed by the full hash, at most
+// half full), never by walking its chain. The index holds two words per slot
+// and grows with the distinct words; Clear and Drain release it. Words are runs
 // of ASCII letters, lower-cased, 3 to 127 letters long; a run that holds an
 // apostrophe is dropped whole. The counter is empty before and after every
 // add-words run: the run fills it and Drain() empties it in queue order.
@@ -16,6 +21,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quorvo {
 
@@ -66,9 +72,24 @@ class WordCounter {
   // The bucket of a word: h = h * 131 + b over its bytes taken as signed
   // 8-bit values, with wrapping unsigned arithmetic; the low 10 bits.
   static int BucketOf(std::string_view word);
+  // The hash before it is cut to a bucket (BucketOf is its low 10 bits).
+  static uint32_t HashOf(std::string_view word);
 
  private:
+  struct IndexSlot {
+    uint32_t hash;     // HashOf(entry->word)
+    WordCount* entry;  // nullptr: the slot is free
+  };
+
+  // The slot holding word, or the free slot where it would go.
+  IndexSlot& FindSlot(std::string_view word, uint32_t hash);
+  // Makes room for one more entry; false when memory ran out and the index
+  // cannot take it.
+  bool ReserveIndexSlot();
+  void ReleaseIndex();
+
   WordCount* buckets_[kBucketCount] = {};
+  std::vector<IndexSlot> index_;  // a power of two slots, or none
   size_t size_ = 0;
 };
 

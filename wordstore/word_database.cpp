@@ -1,6 +1,7 @@
 #include "word_database.h"
 
 #include <cstdio>
+#include <system_error>
 #include <utility>
 
 #include "code_page.h"
@@ -48,8 +49,8 @@ bool WordDatabase::Open(const std::string& fileName) {
     return false;
   }
   sqlite3* db = nullptr;
-  int rc = sqlite3_open_v2(fileName.c_str(), &db,
-                           SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX, nullptr);
+  int rc = sqlite3_open_v2(fileName.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
+                           nullptr);
   if (rc != SQLITE_OK) {
     sqlite3_close(db);
     return false;
@@ -61,6 +62,12 @@ bool WordDatabase::Open(const std::string& fileName) {
 }
 
 void WordDatabase::Close() {
+  StopCommitter();
+  if (db_) {
+    sqlite3_mutex_enter(sqlite3_db_mutex(db_));
+    CommitWriteGroupLocked();
+    sqlite3_mutex_leave(sqlite3_db_mutex(db_));
+  }
   if (slot_) {
     sqlite3_finalize(slot_);
     slot_ = nullptr;
@@ -101,9 +108,114 @@ int WordDatabase::ExecuteCountingChanges(const std::string& sql, int* changes) {
   return rc;
 }
 
-void WordDatabase::BeginBatch() { Execute("begin transaction;"); }
+void WordDatabase::BeginBatch() {
+  if (!db_) return;
+  // Held across both steps, so no store can open a new group in between.
+  sqlite3_mutex* mutex = sqlite3_db_mutex(db_);
+  sqlite3_mutex_enter(mutex);
+  CommitWriteGroupLocked();
+  Execute("begin transaction;");
+  sqlite3_mutex_leave(mutex);
+}
 
 void WordDatabase::CommitBatch() { Execute("commit transaction;"); }
+
+void WordDatabase::WriteInGroup(const std::function<void()>& write) {
+  if (!db_) return;
+  sqlite3_mutex* mutex = sqlite3_db_mutex(db_);
+  sqlite3_mutex_enter(mutex);
+  // A group that something else ended (a failed commit rolled back, say).
+  if (groupOpen_ && sqlite3_get_autocommit(db_)) groupOpen_ = false;
+  // With a batch open, the write joins it; otherwise it goes into a group.
+  if (!groupOpen_ && sqlite3_get_autocommit(db_) &&
+      sqlite3_exec(db_, "begin transaction;", nullptr, nullptr, nullptr) == SQLITE_OK) {
+    groupOpen_ = true;
+    std::lock_guard lock(committerMutex_);
+    groupDeadline_ = std::chrono::steady_clock::now() + groupWindow_;
+    if (!committer_.joinable() && !committerStop_) {
+      try {
+        committer_ = std::thread([this] { CommitterLoop(); });
+      } catch (const std::system_error&) {
+        // No thread to commit later: this write commits its group itself.
+      }
+    }
+    committerWake_.notify_one();
+  }
+  write();
+  bool committerRuns;
+  {
+    std::lock_guard lock(committerMutex_);
+    committerRuns = committer_.joinable();
+  }
+  // With no write announced to follow, waiting would gain nothing.
+  if (!committerRuns || expectedWrites_.load() <= 0) CommitWriteGroupLocked();
+  sqlite3_mutex_leave(mutex);
+}
+
+void WordDatabase::CommitWriteGroup() {
+  if (!db_) return;
+  sqlite3_mutex* mutex = sqlite3_db_mutex(db_);
+  sqlite3_mutex_enter(mutex);
+  CommitWriteGroupLocked();
+  sqlite3_mutex_leave(mutex);
+}
+
+bool WordDatabase::WriteGroupOpen() {
+  if (!db_) return false;
+  sqlite3_mutex* mutex = sqlite3_db_mutex(db_);
+  sqlite3_mutex_enter(mutex);
+  bool open = groupOpen_ && !sqlite3_get_autocommit(db_);
+  sqlite3_mutex_leave(mutex);
+  return open;
+}
+
+void WordDatabase::SetWriteGroupWindow(std::chrono::milliseconds window) {
+  std::lock_guard lock(committerMutex_);
+  groupWindow_ = window;
+}
+
+void WordDatabase::CommitWriteGroupLocked() {
+  if (!groupOpen_) return;
+  sqlite3_exec(db_, "commit transaction;", nullptr, nullptr, nullptr);
+  // A commit that could not finish (another program holding the file past
+  // the busy time-out) leaves the group open for the next try.
+  if (!sqlite3_get_autocommit(db_)) {
+    std::lock_guard lock(committerMutex_);
+    groupDeadline_ = std::chrono::steady_clock::now() + groupWindow_;
+    return;
+  }
+  groupOpen_ = false;
+  std::lock_guard lock(committerMutex_);
+  groupDeadline_.reset();
+}
+
+void WordDatabase::CommitterLoop() {
+  std::unique_lock lock(committerMutex_);
+  while (!committerStop_) {
+    if (!groupDeadline_) {
+      committerWake_.wait(lock);
+      continue;
+    }
+    if (committerWake_.wait_until(lock, *groupDeadline_) != std::cv_status::timeout) continue;
+    if (!groupDeadline_ || std::chrono::steady_clock::now() < *groupDeadline_) continue;
+    lock.unlock();  // the connection's mutex comes first
+    CommitWriteGroup();
+    lock.lock();
+  }
+}
+
+void WordDatabase::StopCommitter() {
+  std::thread committer;
+  {
+    std::lock_guard lock(committerMutex_);
+    committerStop_ = true;
+    committer.swap(committer_);
+  }
+  committerWake_.notify_all();
+  if (committer.joinable()) committer.join();
+  std::lock_guard lock(committerMutex_);
+  committerStop_ = false;
+}
 
 int WordDatabase::QueryRows(const std::string& sql, const RowSink& sink) {
   if (slot_) {

@@ -5,15 +5,33 @@
 // statement slot used by QueryRows. Statements are whole SQL texts in GBK
 // bytes, built by word_bank_statements.h.
 //
-// Threads: Execute, ExecuteCountingChanges, ChangedRows and the batch calls
-// may be called from any thread. QueryRows, LoadTable, Open and Close belong
-// to the thread that owns the object (the window thread).
+// The lookup workers' stores go through a write group (WriteInGroup): while
+// more stores are announced (one per queued lookup, ExpectGroupWrite), they
+// gather in one transaction, committed when the last announced store is done
+// or by a committer thread kWriteGroupWindow after the group began, and
+// before a batch begins or the connection closes. Committing waits for the
+// disk; a commit per store would hold the lookups to the disk's sync rate,
+// a group costs one. A store with none announced after it commits at once.
+// The file keeps its rollback journal: other programs read it as before and
+// see a group's rows once it is committed. A crash loses at most the group
+// not yet committed.
+//
+// Threads: Execute, ExecuteCountingChanges, WriteInGroup, CommitWriteGroup,
+// ChangedRows and the batch calls may be called from any thread. QueryRows,
+// LoadTable, Open and Close belong to the thread that owns the object (the
+// window thread).
 #pragma once
 
 #include <sqlite3.h>
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <functional>
+#include <mutex>
+#include <optional>
 #include <string>
+#include <thread>
 
 #include "message_boxes.h"
 
@@ -62,6 +80,9 @@ class TableSnapshot {
 
 class WordDatabase {
  public:
+  // How long a write group gathers stores before it is committed.
+  static constexpr std::chrono::milliseconds kWriteGroupWindow{250};
+
   // boxes shows "语法错误，请检查" when a query cannot be prepared; may be null.
   explicit WordDatabase(MessageBoxes* boxes = nullptr);
   ~WordDatabase();
@@ -82,8 +103,32 @@ class WordDatabase {
   // Runs sql and reads the count of rows it changed, with no other thread's
   // statement in between. Returns the result code; *changes gets the count.
   int ExecuteCountingChanges(const std::string& sql, int* changes);
+  // A batch is a transaction of its own: an open write group is committed
+  // first. Statements other threads run meanwhile (WriteInGroup included)
+  // join the batch.
   void BeginBatch();
   void CommitBatch();
+  // Runs write (statements on this connection) as one step, with no other
+  // thread's statement in between, inside the write group: begins the group
+  // when none is open, or joins a batch that is. The group is committed at
+  // once when no further write is announced (ExpectGroupWrite), else by the
+  // committer thread at its deadline or by the last announced writer.
+  void WriteInGroup(const std::function<void()>& write);
+  // Commits the open write group now, if there is one.
+  void CommitWriteGroup();
+  // A writer announces a write to come (a queued lookup) and says when it
+  // is done, written or not. When no announced write is left, the group is
+  // committed at once instead of at its deadline, so that a finished run of
+  // lookups is in the file when its last lookup ends.
+  void ExpectGroupWrite() { expectedWrites_.fetch_add(1); }
+  void GroupWriteDone() {
+    if (expectedWrites_.fetch_sub(1) == 1) CommitWriteGroup();
+  }
+  // True while a write group is open (for tests).
+  bool WriteGroupOpen();
+  // How long later groups may gather before the committer ends them (tests
+  // make it long, to see a group open, or short).
+  void SetWriteGroupWindow(std::chrono::milliseconds window);
   // Runs the first statement of sql and hands each row to sink; the number of
   // rows delivered. A statement that cannot be prepared shows "语法错误，请检查".
   int QueryRows(const std::string& sql, const RowSink& sink);
@@ -94,9 +139,28 @@ class WordDatabase {
   sqlite3* handle() const { return db_; }
 
  private:
+  // Callers hold the connection's mutex.
+  void CommitWriteGroupLocked();
+  void CommitterLoop();
+  void StopCommitter();
+
   MessageBoxes* boxes_;
   sqlite3* db_ = nullptr;
   sqlite3_stmt* slot_ = nullptr;
+
+  std::atomic<int> expectedWrites_{0};
+  // Whether the open transaction is the write group's; guarded by the
+  // connection's mutex (sqlite3_db_mutex).
+  bool groupOpen_ = false;
+
+  // The committer thread waits for a group's deadline. Lock order: the
+  // connection's mutex before committerMutex_.
+  std::mutex committerMutex_;
+  std::condition_variable committerWake_;
+  std::optional<std::chrono::steady_clock::time_point> groupDeadline_;  // guarded by committerMutex_
+  bool committerStop_ = false;                                          // guarded by committerMutex_
+  std::chrono::milliseconds groupWindow_ = kWriteGroupWindow;           // guarded by committerMutex_
+  std::thread committer_;  // started by the first WriteInGroup, joined by Close
 };
 
 }  // namespace quorvo

@@ -64,6 +64,42 @@ TEST(DictdLauncherTest, StartsTheServiceForTheBuildsHostAndEndsIt) {
   EXPECT_FALSE(HostAnswers(host, 200));
 }
 
+// Waits, a bounded while, for the watcher to tell how the start went.
+BundledDictionaryState Outcome(const BundledDictionary& dictionary) {
+  for (int i = 0; i < 1000 && dictionary.State() == BundledDictionaryState::Launched; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  return dictionary.State();
+}
+
+TEST(DictdLauncherTest, StartWithoutWaitingReturnsAtOnceAndTheWatcherSeesItAnswer) {
+  std::string host = Loopback(FreePort());
+  pid_t pid = 0;
+  {
+    BundledDictionary dictionary;
+    ASSERT_EQ(dictionary.StartWithoutWaiting(host, host, QUORVO_BIN_DIR), BundledDictionaryState::Launched);
+    pid = dictionary.pid();
+    EXPECT_GT(pid, 0);
+    EXPECT_EQ(Outcome(dictionary), BundledDictionaryState::Started);
+    EXPECT_TRUE(HostAnswers(host, 200));
+    EXPECT_EQ(dictionary.StartWithoutWaiting(host, host, QUORVO_BIN_DIR), BundledDictionaryState::AlreadyAnswering);
+    EXPECT_EQ(dictionary.pid(), pid);
+  }
+  EXPECT_TRUE(ProcessGone(pid));
+  EXPECT_FALSE(HostAnswers(host, 200));
+}
+
+// Ended while the watcher still waits for the service: both go.
+TEST(DictdLauncherTest, StopDuringTheWatchEndsTheService) {
+  std::string host = Loopback(FreePort());
+  BundledDictionary dictionary;
+  ASSERT_EQ(dictionary.StartWithoutWaiting(host, host, QUORVO_BIN_DIR), BundledDictionaryState::Launched);
+  pid_t pid = dictionary.pid();
+  dictionary.Stop();
+  EXPECT_EQ(dictionary.pid(), 0);
+  EXPECT_TRUE(ProcessGone(pid));
+  EXPECT_TRUE(GoesQuiet(host));
+}
+
 TEST(DictdLauncherTest, StartsNothingForAnotherHostOrWhenSomethingAnswers) {
   quorvo::testing::TempDir dir;
   std::string unused = Loopback(FreePort());
@@ -101,30 +137,43 @@ TEST(DictdLauncherTest, FailsCleanlyWhenTheServiceCannotRun) {
     BundledDictionary dictionary;
     EXPECT_EQ(dictionary.Start(host, host, c.folder, c.waitMs), BundledDictionaryState::Failed) << c.folder;
     EXPECT_EQ(dictionary.pid(), 0) << c.folder;
+    // Without waiting: the same outcome, told by the watcher.
+    BundledDictionaryState launched = dictionary.StartWithoutWaiting(host, host, c.folder, c.waitMs);
+    if (launched != BundledDictionaryState::Failed) {
+      EXPECT_EQ(launched, BundledDictionaryState::Launched) << c.folder;
+      EXPECT_EQ(Outcome(dictionary), BundledDictionaryState::Failed) << c.folder;
+    }
+    EXPECT_EQ(dictionary.pid(), 0) << c.folder;
   }
 }
 
-// Should quorvo die without a word, the service goes with it.
+// Should quorvo die without a word, the service goes with it, also when
+// the watcher thread that waited for it has ended before.
 TEST(DictdLauncherTest, ServiceEndsWhenQuorvoDies) {
-  std::string host = Loopback(FreePort());
-  int report[2];
-  ASSERT_EQ(pipe(report), 0);
-  pid_t quorvo = fork();
-  ASSERT_GE(quorvo, 0);
-  if (quorvo == 0) {
-    BundledDictionary dictionary;
-    char started = dictionary.Start(host, host, QUORVO_BIN_DIR) == BundledDictionaryState::Started ? 'y' : 'n';
-    ssize_t ignored = write(report[1], &started, 1);
-    (void)ignored;
-    _exit(0);  // no destructor runs
+  for (bool wait : {true, false}) {
+    std::string host = Loopback(FreePort());
+    int report[2];
+    ASSERT_EQ(pipe(report), 0);
+    pid_t quorvo = fork();
+    ASSERT_GE(quorvo, 0);
+    if (quorvo == 0) {
+      BundledDictionary dictionary;
+      BundledDictionaryState state =
+          wait ? dictionary.Start(host, host, QUORVO_BIN_DIR)
+               : (dictionary.StartWithoutWaiting(host, host, QUORVO_BIN_DIR), Outcome(dictionary));
+      char started = state == BundledDictionaryState::Started ? 'y' : 'n';
+      ssize_t ignored = write(report[1], &started, 1);
+      (void)ignored;
+      _exit(0);  // no destructor runs
+    }
+    close(report[1]);
+    char started = 0;
+    ASSERT_EQ(read(report[0], &started, 1), 1);
+    close(report[0]);
+    waitpid(quorvo, nullptr, 0);
+    EXPECT_EQ(started, 'y') << wait;
+    EXPECT_TRUE(GoesQuiet(host)) << wait;
   }
-  close(report[1]);
-  char started = 0;
-  ASSERT_EQ(read(report[0], &started, 1), 1);
-  close(report[0]);
-  waitpid(quorvo, nullptr, 0);
-  EXPECT_EQ(started, 'y');
-  EXPECT_TRUE(GoesQuiet(host));
 }
 
 }  // namespace

@@ -88,7 +88,6 @@ class DictdRoadTest : public ::testing::Test {
     std::string path = dir_.File("dict_main.db");
     WordDatabase db;
     EXPECT_TRUE(db.Open(path));
-    db.Execute("pragma synchronous = off");  // the disk is not under test
     testing::CreateBanks(db, {"main_word"});
     testing::RecordingBoxes boxes;
     {

@@ -251,9 +251,6 @@ TEST(LookupRoadScaleTest, TenThousandWordsAreStoredOnceWithTheirCounts) {
   testing::TempDir dir;
   WordDatabase db;
   ASSERT_TRUE(db.Open(dir.File("dict_main.db")));
-  // Durability is not under test: without this every insert waits for the
-  // disk, and the test measures the disk instead of the road.
-  db.Execute("pragma synchronous = off");
   testing::CreateBanks(db, {"main_word"});
   testing::RecordingBoxes boxes;
   {

@@ -181,18 +181,22 @@ TEST_F(StoreTranslationTest, ConcurrentStoresNeitherSkipNorDoubleAWord) {
   // One thread keeps updating words the bank has (each update changes a
   // row) while three insert new ones. A new word's update changes nothing;
   // were its count read after another thread's update, it would be skipped.
-  db.Execute("pragma synchronous = off");
+  // The four threads announce their stores, as queued lookups do, so the
+  // stores share commits; the last to end commits what is left.
   for (int i = 0; i < 50; ++i) testing::PutWord(db, "main_word", "old" + std::to_string(i), "x", 1000 + i);
   std::atomic<bool> insertersDone{false};
+  for (int t = 0; t < 4; ++t) db.ExpectGroupWrite();
   std::thread updater([&] {
     while (!insertersDone.load())
       for (int i = 0; i < 50; ++i) StoreTranslation(&db, "old" + std::to_string(i), "main_word", "updated", 1);
+    db.GroupWriteDone();
   });
   std::vector<std::thread> inserters;
   for (int t = 0; t < 3; ++t)
     inserters.emplace_back([&, t] {
       for (int i = 0; i < 200; ++i)
         StoreTranslation(&db, "new" + std::to_string(t) + "_" + std::to_string(i), "main_word", "fresh", t + 1);
+      db.GroupWriteDone();
     });
   for (auto& thread : inserters) thread.join();
   insertersDone.store(true);

@@ -30,7 +30,7 @@ class DownloadFromPythonServer : public ::testing::Test {
  protected:
   void SetUp() override {
     std::filesystem::create_directories(site.File("lexmuse"));
-    site.Write("lexmuse/big.bin", Pattern(3 * 10240 + 17));
+    site.Write("lexmuse/big.bin", Pattern(3 * kDownloadPieceBytes + 17));  // several pieces
     site.Write("lexmuse/webconfig.ini", "[update]\nversion=2\n");
     site.Write("empty.txt", "");
     server = std::make_unique<PythonHttpServer>(site.path());

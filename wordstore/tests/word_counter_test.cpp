@@ -6,6 +6,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <map>
@@ -99,6 +100,47 @@ TEST(WordCounterTest, DrainsBucketByBucketNewestFirstAndEndsEmpty) {
   EXPECT_EQ((Queue{{"bbh", 1}, {"gut", 1}, {"eyz", 2}, {"abc", 1}, {"bbg", 1}}), DrainAll(counter));
   EXPECT_EQ(0u, counter.Size());
   EXPECT_TRUE(DrainAll(counter).empty());
+}
+
+// Enough words for long chains and several growths of the index: the counts
+// and the queue order must be those of walking each chain.
+TEST(WordCounterTest, ManyWordsKeepTheirCountsAndTheChainOrder) {
+  std::vector<std::string> distinct;
+  for (int i = 0; i < 30000; ++i) {
+    std::string word;
+    for (int n = i; word.size() < 3 || n > 0; n /= 26) word += static_cast<char>('a' + n % 26);
+    distinct.push_back(word);
+  }
+  // Pairs with the same full hash (not only the same bucket).
+  for (const char* twin : {"buspbwqg", "pwppnffj", "waidbzwh", "nypxrzob"}) distinct.insert(distinct.begin(), twin);
+  ASSERT_EQ(WordCounter::HashOf("buspbwqg"), WordCounter::HashOf("pwppnffj"));
+  ASSERT_EQ(WordCounter::HashOf("waidbzwh"), WordCounter::HashOf("nypxrzob"));
+  // Reference: per bucket, words with their counts, the newest first.
+  std::vector<Queue> buckets(WordCounter::kBucketCount);
+  WordCounter counter;
+  uint32_t seed = 12345;
+  for (int round = 0; round < 100000; ++round) {
+    seed = seed * 1103515245u + 12345u;
+    // Early words come back often, so both new and repeated words are
+    // looked up while the index grows.
+    size_t pick = (seed >> 8) % (round < 30000 ? static_cast<size_t>(round) + 1 : distinct.size());
+    const std::string& word = distinct[pick];
+    Queue& chain = buckets[static_cast<size_t>(WordCounter::BucketOf(word))];
+    auto known = std::find_if(chain.begin(), chain.end(), [&](const auto& entry) { return entry.first == word; });
+    EXPECT_EQ(known == chain.end(), counter.AddWord(word)) << word;
+    if (known == chain.end())
+      chain.insert(chain.begin(), {word, 1});
+    else
+      ++known->second;
+  }
+  Queue expected;
+  for (const Queue& chain : buckets) expected.insert(expected.end(), chain.begin(), chain.end());
+  EXPECT_EQ(expected.size(), counter.Size());
+  EXPECT_EQ(expected, DrainAll(counter));
+  // Emptied by the drain, the counter starts afresh.
+  EXPECT_TRUE(counter.AddWord(distinct.back()));
+  EXPECT_FALSE(counter.AddWord(distinct.back()));
+  EXPECT_EQ((Queue{{distinct.back(), 2}}), DrainAll(counter));
 }
 
 TEST(WordCounterTest, ScanTextStaysInsideItsBuffer) {

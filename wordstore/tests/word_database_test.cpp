@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
 #include "recording_boxes.h"
 #include "temp_dir.h"
 #include "word_bank.h"
@@ -40,7 +44,8 @@ TEST_F(WordDatabaseTest, QueryRowsDeliversNumberedRowsAndNothingForNoRows) {
   EXPECT_EQ((std::vector<std::pair<int, std::string>>{{1, "apple"}, {2, "pear"}}), seen);
 
   bool called = false;
-  EXPECT_EQ(0, db.QueryRows("select * from main_word where value = 'none'", [&](int, const RowView&) { called = true; }));
+  EXPECT_EQ(0,
+            db.QueryRows("select * from main_word where value = 'none'", [&](int, const RowView&) { called = true; }));
   EXPECT_FALSE(called);
   EXPECT_TRUE(boxes.shown.empty());
 }
@@ -122,6 +127,92 @@ TEST_F(WordDatabaseTest, CountedChangesBelongToTheirOwnStatement) {
   EXPECT_EQ(0, changes);
   EXPECT_NE(SQLITE_OK, db.ExecuteCountingChanges("update missing set trans='x'", &changes));
   EXPECT_EQ(0, changes);
+}
+
+// The write group: what another program reading the file sees, and when.
+class WriteGroupTest : public WordDatabaseTest {
+ protected:
+  // The committer stays out of the way unless a test asks for it.
+  void SetUp() override {
+    WordDatabaseTest::SetUp();
+    db.SetWriteGroupWindow(std::chrono::hours(1));
+  }
+  void Insert(const std::string& word) {
+    db.WriteInGroup([&] { ASSERT_EQ(SQLITE_OK, db.Execute(InsertTranslationStatement(kMainWord, word, "t", 1))); });
+  }
+  // The words of main_word as another connection sees them.
+  std::vector<std::string> Committed() {
+    std::vector<std::string> words;
+    for (const auto& row : testing::ReadBank(dir.File("dict_main.db"), kMainWord)) words.push_back(row.value);
+    return words;
+  }
+  // As this connection sees them.
+  std::vector<std::string> Seen() {
+    std::vector<std::string> words;
+    db.QueryRows("select * from main_word order by value",
+                 [&](int, const RowView& row) { words.push_back(row.Text(kColValue)); });
+    return words;
+  }
+  using Words = std::vector<std::string>;
+};
+
+TEST_F(WriteGroupTest, AWriteWithNoneAnnouncedCommitsAtOnce) {
+  Insert("alone");
+  EXPECT_FALSE(db.WriteGroupOpen());
+  EXPECT_EQ(Words{"alone"}, Committed());
+}
+
+TEST_F(WriteGroupTest, AnnouncedWritesShareOneCommitAfterTheLastIsDone) {
+  db.ExpectGroupWrite();
+  db.ExpectGroupWrite();
+  Insert("first");
+  EXPECT_TRUE(db.WriteGroupOpen());
+  EXPECT_TRUE(Committed().empty());
+  EXPECT_EQ(Words{"first"}, Seen());  // the connection sees its own group
+  db.GroupWriteDone();
+  Insert("second");
+  EXPECT_TRUE(Committed().empty());
+  db.GroupWriteDone();
+  EXPECT_FALSE(db.WriteGroupOpen());
+  EXPECT_EQ((Words{"first", "second"}), Committed());
+}
+
+TEST_F(WriteGroupTest, TheCommitterEndsAGroupWhoseWriterNeverReports) {
+  db.SetWriteGroupWindow(std::chrono::milliseconds(20));
+  db.ExpectGroupWrite();
+  Insert("waiting");
+  // Bounded wait for the committer (its deadline is a fraction of this).
+  for (int i = 0; i < 1000 && db.WriteGroupOpen(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_FALSE(db.WriteGroupOpen());
+  EXPECT_EQ(Words{"waiting"}, Committed());
+  db.GroupWriteDone();
+}
+
+TEST_F(WriteGroupTest, ABatchCommitsTheGroupFirstAndGroupWritesJoinTheBatch) {
+  db.ExpectGroupWrite();
+  Insert("grouped");
+  db.BeginBatch();
+  EXPECT_EQ(Words{"grouped"}, Committed());
+  ASSERT_EQ(SQLITE_OK, db.Execute(InsertTranslationStatement(kMainWord, "batched", "t", 1)));
+  Insert("joined");
+  EXPECT_FALSE(db.WriteGroupOpen());  // the open transaction is the batch's
+  EXPECT_EQ(Words{"grouped"}, Committed());
+  db.CommitBatch();
+  EXPECT_EQ((Words{"batched", "grouped", "joined"}), Committed());
+  EXPECT_TRUE(sqlite3_get_autocommit(db.handle()));
+  db.GroupWriteDone();
+}
+
+TEST_F(WriteGroupTest, CloseCommitsTheGroupAndTheFileKeepsItsRollbackJournal) {
+  db.ExpectGroupWrite();
+  Insert("last");
+  db.Close();
+  EXPECT_EQ(Words{"last"}, Committed());
+  // Bytes 18 and 19 of the header: 1 for a rollback journal, 2 for WAL.
+  std::string header = dir.Read("dict_main.db").substr(0, 20);
+  EXPECT_EQ(1, header[18]);
+  EXPECT_EQ(1, header[19]);
+  EXPECT_FALSE(std::filesystem::exists(dir.File("dict_main.db-wal")));
 }
 
 }  // namespace

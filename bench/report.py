@@ -1,0 +1,191 @@
+#!/usr/bin/env python3
+"""Makes the table of bench/run.sh from the benchmark programs' JSON output.
+
+Every row names our figure, the peer's figure, their ratio in the terms of
+the row's target, the target, and whether it holds. Prints Markdown.
+"""
+import argparse
+import json
+import os
+import platform
+import sys
+
+
+def load(folder, program):
+    path = os.path.join(folder, program + ".json")
+    try:
+        with open(path) as f:
+            return json.load(f)
+    except (OSError, ValueError):
+        return None
+
+
+def find(data, name, aggregate=None):
+    """The run whose name, cut before '/iterations', '/repeats' and
+    '/real_time' or '/manual_time', is name (e.g. 'BM_Batch_Quorvo/0')."""
+    if not data:
+        return None
+    for run in data.get("benchmarks", []):
+        base = run.get("run_name", run["name"])
+        for cut in ("/iterations:", "/repeats:", "/real_time", "/manual_time"):
+            if cut in base:
+                base = base[: base.index(cut)]
+        if base != name:
+            continue
+        if aggregate is None and run.get("run_type") == "aggregate":
+            continue
+        if aggregate is not None and run.get("aggregate_name") != aggregate:
+            continue
+        if run.get("error_occurred"):
+            return {"error": run.get("error_message", "error")}
+        return run
+    return None
+
+
+def millis(run):
+    """Real (or manual) time per iteration in milliseconds."""
+    unit = {"ns": 1e-6, "us": 1e-3, "ms": 1.0, "s": 1e3}[run.get("time_unit", "ns")]
+    return run["real_time"] * unit
+
+
+def machine():
+    cpu = "unknown"
+    try:
+        with open("/proc/cpuinfo") as f:
+            for line in f:
+                if line.startswith("model name"):
+                    cpu = line.split(":", 1)[1].strip()
+                    break
+    except OSError:
+        pass
+    memory = "unknown"
+    try:
+        with open("/proc/meminfo") as f:
+            for line in f:
+                if line.startswith("MemTotal"):
+                    memory = "%.1f GiB" % (int(line.split()[1]) / 1024 / 1024)
+                    break
+    except OSError:
+        pass
+    return cpu, os.cpu_count(), memory
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("folder")
+    parser.add_argument("--corpus-sha256", default="")
+    parser.add_argument("--load", nargs=2, default=["?", "?"])
+    parser.add_argument("--commit", default="")
+    args = parser.parse_args()
+
+    count = load(args.folder, "quorvo_bench_count_words")
+    show = load(args.folder, "quorvo_bench_show_words")
+    batch = load(args.folder, "quorvo_bench_batch")
+    lookups = load(args.folder, "quorvo_bench_lookups")
+    download = load(args.folder, "quorvo_bench_download")
+    startup = load(args.folder, "quorvo_bench_startup")
+
+    rows = []  # job, ours, peer, ratio, target, ok
+
+    def row(job, ours, peer, ratio, target, ok):
+        rows.append((job, ours, peer, ratio, target, "PASS" if ok else "FAIL"))
+
+    def missing(job, target, *runs):
+        for run in runs:
+            if run is None or "error" in run:
+                why = run["error"] if run else "not run"
+                rows.append((job, "-", "-", why, target, "FAIL"))
+                return True
+        return False
+
+    # 1. Counting words.
+    ours = find(count, "BM_CountWords_Quorvo")
+    shell = find(count, "BM_CountWords_ShellPipeline")
+    table = find(count, "BM_CountWords_UnorderedMap")
+    job = "1. Count the words of the 100 MiB corpus (ConvertWords: ScanFile, AddWord, drain)"
+    if not missing(job + " vs pipeline", ">= 5x faster", ours, shell):
+        speed = millis(shell) / millis(ours)
+        row(job, "%.0f ms" % millis(ours), "%.0f ms `tr|tr|awk|sort|uniq -c`" % millis(shell),
+            "%.1fx faster" % speed, ">= 5x faster", speed >= 5)
+    if not missing(job + " vs unordered_map", ">= 0.8x the speed", ours, table):
+        speed = millis(table) / millis(ours)
+        row(job, "%.0f ms" % millis(ours), "%.0f ms `std::unordered_map` counter" % millis(table),
+            "%.2fx the speed" % speed, ">= 0.8x the speed", speed >= 0.8)
+
+    # 2. Showing 100,000 words.
+    ours = find(show, "BM_ShowWords_Quorvo")
+    drawn = find(show, "BM_ShowWords_QuorvoAndDraw")
+    peer = find(show, "BM_ShowWords_Sqlite3Shell")
+    job = "2. Show a bank of 100,000 words (Refresh, empty search, by hot, into the list model)"
+    if not missing(job, "<= 2x the time", ours, peer):
+        ratio = millis(ours) / millis(peer)
+        row(job, "%.0f ms" % millis(ours), "%.0f ms `sqlite3` shell, same statement, to /dev/null" % millis(peer),
+            "%.2fx the time" % ratio, "<= 2x the time", ratio <= 2)
+    job = "2. Resident memory growth while showing them"
+    if not missing(job, "< 100 MiB", ours, drawn):
+        growth = max(ours.get("rss_growth_MiB", 1e9), drawn.get("rss_growth_MiB", 1e9))
+        row(job, "%.0f MiB" % growth, "-", "-", "< 100 MiB", growth < 100)
+
+    # 3. Batches on 10,000 ticked rows.
+    for arg, name, statement in (("0", "会背", "updates"), ("1", "更新热度", "updates"), ("2", "删除单词", "deletes")):
+        run = find(batch, "BM_Batch_SideBySide/" + arg)
+        job = "3. \"%s\" on 10,000 ticked rows of 20,000 (page, incl. refresh; medians)" % name
+        if not missing(job, "<= 2x the time", run):
+            ours_ms, peer_ms = run["ours_ms_median"], run["peer_ms_median"]
+            ratio = ours_ms / peer_ms
+            row(job, "%.0f ms" % ours_ms, "%.0f ms 10,000 %s by `sqlite3_exec`, one transaction" % (peer_ms, statement),
+                "%.2fx the time" % ratio, "<= 2x the time", ratio <= 2)
+
+    # 4. Lookups.
+    ours = find(lookups, "BM_Lookups_AtOnce")
+    fetches = find(lookups, "BM_FetchesOnly_AtOnce")
+    job = "4. Lookups stored end to end, 4 workers, dictionary answering at once"
+    if not missing(job, ">= 500 words/s", ours, fetches):
+        rate = ours["words_per_second"]
+        row(job, "%.0f words/s" % rate, "%.0f words/s: the same fetches, nothing stored" % fetches["words_per_second"],
+            "%.2fx the fetches alone" % (rate / fetches["words_per_second"]), ">= 500 words/s", rate >= 500)
+    ours = find(lookups, "BM_Lookups_After50ms")
+    job = "4. Lookups stored end to end, 4 workers, dictionary answering after 50 ms"
+    if not missing(job, ">= 0.9x the limit", ours):
+        rate = ours["words_per_second"]
+        row(job, "%.1f words/s" % rate, "80 words/s limit (4 workers / 50 ms)", "%.2fx the limit" % (rate / 80),
+            ">= 0.9x the limit", rate / 80 >= 0.9)
+
+    # 5. Download.
+    run = find(download, "BM_Download_SideBySide")
+    job = "5. DownloadFile of 200 MiB from a loopback HTTP server"
+    if not missing(job, ">= 0.9x the throughput", run):
+        ours_rate = run["ours_bytes_per_second"] / 1e6
+        curl_rate = run["curl_bytes_per_second"] / 1e6
+        row(job, "%.0f MB/s" % ours_rate, "%.0f MB/s `curl` tool" % curl_rate,
+            "%.2fx the throughput" % (ours_rate / curl_rate), ">= 0.9x the throughput", ours_rate / curl_rate >= 0.9)
+
+    # 6. Start.
+    ours = find(startup, "BM_Start_Quorvo", "median")
+    peer = find(startup, "BM_Start_EmptyQtWindow", "median")
+    job = "6. quorvo start to first painted window, installed database, offscreen (median of 15)"
+    if not missing(job, "< 300 ms", ours, peer):
+        row(job, "%.0f ms" % millis(ours), "%.0f ms an empty Qt window" % millis(peer),
+            "%.1fx the time" % (millis(ours) / millis(peer)), "< 300 ms", millis(ours) < 300)
+
+    cpu, cores, memory = machine()
+    print("| Job | Ours | Peer | Ratio | Target | Result |")
+    print("|---|---|---|---|---|---|")
+    for r in rows:
+        print("| " + " | ".join(r) + " |")
+    print()
+    print("Machine: %s, %s cores (nproc), %s memory; %s %s." % (cpu, cores, memory, platform.system(),
+                                                               platform.release()))
+    print("Load average (1, 5, 15 min) before the run: %s; after: %s." % (args.load[0], args.load[1]))
+    if args.corpus_sha256:
+        print("Corpus sha256: %s." % args.corpus_sha256)
+    if args.commit:
+        print("Commit: %s." % args.commit)
+    failed = sum(1 for r in rows if r[5] != "PASS")
+    print()
+    print("%d of %d rows pass." % (len(rows) - failed, len(rows)))
+    return 0 if failed == 0 else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# Builds the benchmarks in Release, makes their inputs, runs every job side
+# by side with its peer and prints one table (job, ours, peer, ratio,
+# target, pass/fail).
+#
+#   bash bench/run.sh
+#
+# Build folder: build-bench/ (BENCH_BUILD_DIR). Outputs: bench-out/
+# (BENCH_OUT): the corpus, each program's console output and JSON, and the
+# table as table.md.
+#
+# Inputs, the same on every run:
+#   - the corpus: /usr/share/common-licenses/* (sorted by name) followed by
+#     every English man page (/usr/share/man/man*/*.gz, sorted by path,
+#     uncompressed), repeated until it reaches 100 MiB and cut there; its
+#     sha256 is printed with the table (the man pages differ between
+#     machines);
+#   - word lists, banks and the 200 MiB download: made by the programs from
+#     fixed seeds (bench/bench_support.h, SeededRandom and DistinctWords).
+#
+# The bench build serves its own dictionary host, 127.0.0.1:28666, so a
+# quorvo-dictd of another build on the default port does not get in the way
+# of the start-up row.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+ROOT=$PWD
+BUILD=${BENCH_BUILD_DIR:-$ROOT/build-bench}
+OUT=${BENCH_OUT:-$ROOT/bench-out}
+CORPUS_BYTES=$((100 * 1024 * 1024))
+PROGRAMS=(quorvo_bench_count_words quorvo_bench_show_words quorvo_bench_batch quorvo_bench_lookups
+          quorvo_bench_download quorvo_bench_startup)
+
+bash scripts/deps.sh
+mkdir -p "$OUT"
+
+echo "== Building the benchmarks (Release) in $BUILD"
+cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORVO_BUILD_TESTS=ON \
+  -DQUORVO_DICT_HOST=127.0.0.1:28666 >/dev/null
+cmake --build "$BUILD" --parallel 2 --target "${PROGRAMS[@]}"
+
+echo "== Making the corpus ($CORPUS_BYTES bytes)"
+corpus_once() {
+  find /usr/share/common-licenses -maxdepth 1 -type f -print0 2>/dev/null | LC_ALL=C sort -z | xargs -0r cat
+  find /usr/share/man -path '/usr/share/man/man*' -name '*.gz' -print0 2>/dev/null | LC_ALL=C sort -z |
+    xargs -0r zcat -f 2>/dev/null || true
+}
+corpus_once > "$OUT/corpus-once.txt"
+if [ ! -s "$OUT/corpus-once.txt" ]; then
+  echo "no text found under /usr/share/common-licenses or /usr/share/man" >&2
+  exit 1
+fi
+# `yes` repeats the file's name; cat reads it over and over; head cuts.
+yes "$OUT/corpus-once.txt" | xargs cat 2>/dev/null | head -c "$CORPUS_BYTES" > "$OUT/corpus.txt" || true
+rm -f "$OUT/corpus-once.txt"
+if [ "$(stat -c %s "$OUT/corpus.txt")" -ne "$CORPUS_BYTES" ]; then
+  echo "the corpus came out short" >&2
+  exit 1
+fi
+CORPUS_SHA=$(sha256sum "$OUT/corpus.txt" | cut -d' ' -f1)
+
+LOAD_BEFORE=$(cut -d' ' -f1-3 /proc/loadavg)
+for program in "${PROGRAMS[@]}"; do
+  echo "== $program"
+  QUORVO_BENCH_CORPUS="$OUT/corpus.txt" "$BUILD/bin/$program" \
+    --benchmark_out="$OUT/$program.json" --benchmark_out_format=json | tee "$OUT/$program.txt"
+done
+LOAD_AFTER=$(cut -d' ' -f1-3 /proc/loadavg)
+
+python3 bench/report.py "$OUT" --corpus-sha256 "$CORPUS_SHA" --load "$LOAD_BEFORE" "$LOAD_AFTER" \
+  --commit "$(git rev-parse --short HEAD 2>/dev/null || echo unknown)" | tee "$OUT/table.md"
