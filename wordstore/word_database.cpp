@@ -103,7 +103,15 @@ int WordDatabase::ExecuteCountingChanges(const std::string& sql, int* changes) {
 
 void WordDatabase::BeginBatch() { Execute("begin transaction;"); }
 
-void WordDatabase::CommitBatch() { Execute("commit transaction;"); }
+void WordDatabase::CommitBatch() {
+  if (Execute("commit transaction;") == SQLITE_OK || !db_ || sqlite3_get_autocommit(db_)) return;
+  // The commit could not finish (another program kept reading the file past
+  // the busy wait) and the transaction is still open. Left so, every later
+  // statement on this connection, the lookups' stores included, would join
+  // it and be lost when the connection closes. Try once more, then give the
+  // batch up so that the connection writes straight to the file again.
+  if (Execute("commit transaction;") != SQLITE_OK && !sqlite3_get_autocommit(db_)) Execute("rollback transaction;");
+}
 
 int WordDatabase::QueryRows(const std::string& sql, const RowSink& sink) {
   if (slot_) {

@@ -83,6 +83,9 @@ class WordDatabase {
   // statement in between. Returns the result code; *changes gets the count.
   int ExecuteCountingChanges(const std::string& sql, int* changes);
   void BeginBatch();
+  // Commits the batch. A commit that cannot finish even when tried twice
+  // (another program holding the file) gives the batch up rather than leave
+  // the connection inside a transaction that later statements would join.
   void CommitBatch();
   // Runs the first statement of sql and hands each row to sink; the number of
   // rows delivered. A statement that cannot be prepared shows "语法错误，请检查".
