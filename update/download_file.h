@@ -6,9 +6,23 @@
 // 200, and the body is streamed to it in pieces of at most 10240 bytes.
 #pragma once
 
+#include <optional>
 #include <string>
 
 namespace quorvo {
+
+// A URL as the HTTP client splits it for the request.
+struct DownloadTarget {
+  std::string host;
+  int port = 80;
+  std::string path;  // path and query, beginning with "/"
+};
+
+// Splits an absolute http:// URL the way the transfer will; nullopt for
+// anything else (another scheme, no host, a malformed URL, bytes that would
+// break the request line). DownloadFile refuses such a URL before any
+// network access.
+std::optional<DownloadTarget> SplitDownloadUrl(const std::string& url);
 
 struct DownloadOptions {
   long connectTimeoutMs = 2000;  // per connect attempt
