@@ -122,6 +122,12 @@ std::optional<DownloadTarget> SplitDownloadUrl(const std::string& url) {
   target.host = *host;
   target.path = path->empty() ? "/" : *path;
   if (std::optional<std::string> query = UrlPart(parsed.get(), CURLUPART_QUERY)) target.path += "?" + *query;
+  // The client decodes a percent-encoded host ("h%7F" is "h" and DEL) and
+  // refuses only some control bytes there; none of them belongs in the
+  // request's host header or line.
+  for (const std::string* part : {&target.host, &target.path})
+    for (unsigned char c : *part)
+      if (c <= 0x20 || c == 0x7F) return std::nullopt;
   if (port->empty() || port->size() > 5 || port->find_first_not_of("0123456789") != std::string::npos) return std::nullopt;
   target.port = std::stoi(*port);
   if (target.port < 1 || target.port > 65535) return std::nullopt;

@@ -156,6 +156,10 @@ TEST(DownloadFileTest, SplitsOnlyHttpUrlsWithAHost) {
       {"h/x", false, "", 0, ""},
       {"http://h/a b", false, "", 0, ""},
       {"http://h/a\r\nX-Injected: 1", false, "", 0, ""},
+      {"http://h%0d%0aX-Injected:%201/x", false, "", 0, ""},
+      // Found by the URL fuzzer: the client decodes %7F in a host to DEL.
+      {"http://h%7f/y", false, "", 0, ""},
+      {"http:/\xff" "2b%7Fe/x", false, "", 0, ""},
       {"", false, "", 0, ""},
   };
   for (const Case& c : cases) {
