@@ -139,7 +139,8 @@ void HttpFaultServer::Serve(int fd) {
     return;
   }
   std::string answer = "HTTP/1.1 " + std::to_string(reply.status) + " " + StatusText(reply.status) +
-                       "\r\nContent-Length: " + std::to_string(reply.body.size()) + "\r\nConnection: close\r\n\r\n";
+                       "\r\nContent-Length: " +
+                       std::to_string(reply.announced >= 0 ? static_cast<size_t>(reply.announced) : reply.body.size()) + "\r\nConnection: close\r\n\r\n";
   size_t bodyBytes = reply.fault == Fault::kNone ? reply.body.size() : std::min(reply.sentBytes, reply.body.size());
   answer.append(reply.body, 0, bodyBytes);
   SendAll(fd, answer.data(), answer.size());

@@ -30,7 +30,8 @@ class HttpFaultServer {
     int status = 200;
     std::string body;
     Fault fault = Fault::kNone;
-    size_t sentBytes = 0;  // for kCut and kStall
+    size_t sentBytes = 0;     // for kCut and kStall
+    long long announced = -1;  // the Content-Length sent; -1: the body's size
   };
   static Reply Answer(int status, std::string body) { return {status, std::move(body), Fault::kNone, 0}; }
   static Reply Ok(std::string body) { return Answer(200, std::move(body)); }
@@ -38,6 +39,10 @@ class HttpFaultServer {
   static Reply Cut(std::string body, size_t sentBytes) { return {200, std::move(body), Fault::kCut, sentBytes}; }
   static Reply Stall(std::string body, size_t sentBytes) { return {200, std::move(body), Fault::kStall, sentBytes}; }
   static Reply NoAnswer() { return {200, "", Fault::kNoAnswer, 0}; }
+  // 200 with the whole body, whose Content-Length says announced bytes.
+  static Reply Announcing(std::string body, long long announced) {
+    return {200, std::move(body), Fault::kNone, 0, announced};
+  }
 
   HttpFaultServer();
   ~HttpFaultServer();

@@ -91,7 +91,46 @@ bool IsConnectFailure(CURLcode code, CURL* curl) {
   return connected == 0;
 }
 
+struct CurlUrlDeleter {
+  void operator()(CURLU* url) const { curl_url_cleanup(url); }
+};
+struct CurlTextDeleter {
+  void operator()(char* text) const { curl_free(text); }
+};
+
+std::optional<std::string> UrlPart(CURLU* url, CURLUPart part, unsigned flags = 0) {
+  char* text = nullptr;
+  if (curl_url_get(url, part, &text, flags) != CURLUE_OK || !text) return std::nullopt;
+  std::unique_ptr<char, CurlTextDeleter> owned(text);
+  return std::string(text);
+}
+
 }  // namespace
+
+std::optional<DownloadTarget> SplitDownloadUrl(const std::string& url) {
+  if (url.empty() || url.find('\0') != std::string::npos) return std::nullopt;
+  std::unique_ptr<CURLU, CurlUrlDeleter> parsed(curl_url());
+  if (!parsed || curl_url_set(parsed.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK) return std::nullopt;
+  std::optional<std::string> scheme = UrlPart(parsed.get(), CURLUPART_SCHEME);
+  std::optional<std::string> host = UrlPart(parsed.get(), CURLUPART_HOST);
+  std::optional<std::string> port = UrlPart(parsed.get(), CURLUPART_PORT, CURLU_DEFAULT_PORT);
+  std::optional<std::string> path = UrlPart(parsed.get(), CURLUPART_PATH);
+  if (!scheme || *scheme != "http" || !host || host->empty() || !port || !path) return std::nullopt;
+  DownloadTarget target;
+  target.host = *host;
+  target.path = path->empty() ? "/" : *path;
+  if (std::optional<std::string> query = UrlPart(parsed.get(), CURLUPART_QUERY)) target.path += "?" + *query;
+  // The client decodes a percent-encoded host ("h%7F" is "h" and DEL) and
+  // refuses only some control bytes there; none of them belongs in the
+  // request's host header or line.
+  for (const std::string* part : {&target.host, &target.path})
+    for (unsigned char c : *part)
+      if (c <= 0x20 || c == 0x7F) return std::nullopt;
+  if (port->empty() || port->size() > 5 || port->find_first_not_of("0123456789") != std::string::npos) return std::nullopt;
+  target.port = std::stoi(*port);
+  if (target.port < 1 || target.port > 65535) return std::nullopt;
+  return target;
+}
 
 bool DownloadFile(const std::string& url, const std::string& localPath) {
   return DownloadFile(url, localPath, DownloadOptions());
@@ -102,7 +141,7 @@ bool DownloadFile(const std::string& url, const std::string& localPath, const Do
   DownloadReport ignored;
   if (!report) report = &ignored;
   *report = DownloadReport();
-  if (url.empty() || localPath.empty()) return false;
+  if (url.empty() || localPath.empty() || !SplitDownloadUrl(url)) return false;
 
   InitCurlOnce();
   CurlPtr curl(curl_easy_init());

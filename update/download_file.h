@@ -8,12 +8,26 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 
 namespace quorvo {
 
 // The largest piece of the body read and written at a time.
 inline constexpr size_t kDownloadPieceBytes = 64 * 1024;
+
+// A URL as the HTTP client splits it for the request.
+struct DownloadTarget {
+  std::string host;
+  int port = 80;
+  std::string path;  // path and query, beginning with "/"
+};
+
+// Splits an absolute http:// URL the way the transfer will; nullopt for
+// anything else (another scheme, no host, a malformed URL, bytes that would
+// break the request line). DownloadFile refuses such a URL before any
+// network access.
+std::optional<DownloadTarget> SplitDownloadUrl(const std::string& url);
 
 struct DownloadOptions {
   long connectTimeoutMs = 2000;  // per connect attempt

@@ -7,6 +7,7 @@
 #define SI_IMPLEMENTATION  // the 8-bit reader is compiled here, see CMakeLists.txt
 #include <SimpleIni.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 
@@ -40,6 +41,34 @@ std::optional<std::string> ReadWholeFile(const std::string& path, bool* exists) 
   }
 }
 
+// A line that opens a section name but never closes it ("[update" alone)
+// is no section line; the platform's reader ignores it. SimpleIni skips it
+// too, but then files the keys that follow under a name made of that line
+// and the next key, so they vanish from their own section and come back
+// changed when the file is written. Such a line becomes a comment: it is
+// still written back, and reads as nothing.
+std::string WithoutOpenSectionLines(const std::string& content) {
+  std::string out;
+  out.reserve(content.size() + 8);
+  size_t start = 0;
+  while (start < content.size()) {
+    size_t end = content.find_first_of("\r\n", start);
+    if (end == std::string::npos) end = content.size();
+    // The first line may begin with a UTF-8 byte-order mark, which SimpleIni
+    // skips before it looks at the line.
+    size_t lineStart = start == 0 && content.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : start;
+    size_t first = std::min(content.find_first_not_of(" \t", lineStart), end);
+    out.append(content, start, first - start);
+    if (first < end && content[first] == '[' && content.find(']', first) >= end) out += ';';
+    out.append(content, first, end - first);
+    size_t next = content.find_first_not_of("\r\n", end);
+    if (next == std::string::npos) next = content.size();
+    out.append(content, end, next - end);
+    start = next;
+  }
+  return out;
+}
+
 }  // namespace
 
 // Duplicate keys are all kept so that the first one wins on reading, as with
@@ -56,7 +85,13 @@ bool IniFile::Load(const std::string& path) {
   parsed_->ini.Reset();
   std::optional<std::string> content = ReadWholeFile(path, &parsed_->exists);
   if (!content) return false;
-  return parsed_->ini.LoadData(*content) >= 0;
+  return parsed_->ini.LoadData(WithoutOpenSectionLines(*content)) >= 0;
+}
+
+bool IniFile::LoadText(const std::string& content) {
+  parsed_->ini.Reset();
+  parsed_->exists = false;
+  return parsed_->ini.LoadData(WithoutOpenSectionLines(content)) >= 0;
 }
 
 std::optional<std::string> IniFile::Value(const std::string& section, const std::string& key) const {
@@ -90,6 +125,15 @@ std::vector<std::string> IniFile::Keys(const std::string& section) const {
   return names;
 }
 
+std::vector<std::string> IniFile::Sections() const {
+  CSimpleIniA::TNamesDepend sections;
+  parsed_->ini.GetAllSections(sections);
+  sections.sort(CSimpleIniA::Entry::LoadOrder());
+  std::vector<std::string> names;
+  for (const auto& entry : sections) names.emplace_back(entry.pItem);
+  return names;
+}
+
 int LeadingInteger(const std::string& text) {
   size_t i = 0;
   while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
@@ -118,13 +162,23 @@ bool IniFile::Set(const std::string& section, const std::string& key, const std:
   return parsed_->ini.SetValue(section.c_str(), key.c_str(), value.c_str(), nullptr, /*forceReplace=*/true) >= 0;
 }
 
-bool IniFile::Save(const std::string& path) const {
+std::optional<std::string> IniFile::Text() const {
   std::string output;
-  if (parsed_->ini.Save(output) < 0) return false;
+  if (parsed_->ini.Save(output) < 0) return std::nullopt;
+  // A key that begins with the bytes of a UTF-8 byte-order mark (possible
+  // in the middle of a file) must not land on the first line, where the
+  // reader would take those bytes for the mark and drop them.
+  if (output.rfind("\xEF\xBB\xBF", 0) == 0) output = "\n" + output;
+  return output;
+}
+
+bool IniFile::Save(const std::string& path) const {
+  std::optional<std::string> output = Text();
+  if (!output) return false;
   mode_t mode = 0644;
   struct stat st;
   if (parsed_->exists && stat(path.c_str(), &st) == 0) mode = st.st_mode & 07777;
-  return ReplaceFileAtomically(path, output, mode);
+  return ReplaceFileAtomically(path, *output, mode);
 }
 
 bool WriteIniString(const std::string& path, const std::string& section, const std::string& key,

@@ -29,6 +29,8 @@ class IniFile {
   IniFile& operator=(const IniFile&) = delete;
 
   bool Load(const std::string& path);
+  // Reads the file's content from memory instead (the fuzzer, tests).
+  bool LoadText(const std::string& content);
   // The trimmed value (one pair of surrounding quotes removed), or nullopt.
   std::optional<std::string> Value(const std::string& section, const std::string& key) const;
   int Int(const std::string& section, const std::string& key, int defaultValue) const;
@@ -36,6 +38,8 @@ class IniFile {
                      size_t capacity = 512) const;
   // Names of the section's keys as written in the file, in file order.
   std::vector<std::string> Keys(const std::string& section) const;
+  // Names of the sections as written in the file, in file order.
+  std::vector<std::string> Sections() const;
 
   // Sets one key (replacing every copy of it), creating section and key as
   // needed, in memory only.
@@ -43,6 +47,8 @@ class IniFile {
   // Writes the whole file to path in one step (temporary file, then rename),
   // keeping the permission bits of the file that was loaded.
   bool Save(const std::string& path) const;
+  // What Save() writes; nullopt when it cannot be made.
+  std::optional<std::string> Text() const;
 
  private:
   struct Parsed;

@@ -18,16 +18,19 @@ std::string Lowercase(std::string text) {
   return text;
 }
 
-// The highest n of the "file_<n>" keys present: keys above it are missing,
-// so a huge file_count need not be walked to its end.
+// The highest n of the "file_<n>" keys that "file_%d" can name: keys above
+// it are missing, so a huge file_count need not be walked to its end. A key
+// with leading zeros, or with more digits than any int has, is never looked
+// up, so it must not make the walk any longer.
 long long HighestFileKey(const IniFile& manifest) {
   long long highest = 0;
   for (const std::string& key : manifest.Keys(kUpdateSection)) {
     std::string name = Lowercase(key);
-    if (name.rfind("file_", 0) != 0 || name.size() == 5) continue;
-    if (!std::all_of(name.begin() + 5, name.end(), [](char c) { return c >= '0' && c <= '9'; })) continue;
-    if (name.size() > 15) return 1LL << 40;  // absurdly long: walk to file_count
-    highest = std::max(highest, std::stoll(name.substr(5)));
+    if (name.rfind("file_", 0) != 0) continue;
+    std::string digits = name.substr(5);
+    if (digits.empty() || digits.size() > 10 || digits[0] == '0') continue;
+    if (!std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) continue;
+    highest = std::max(highest, std::stoll(digits));
   }
   return highest;
 }
@@ -51,15 +54,18 @@ void FetchManifest(const std::string& folder, const std::string& serverBase, con
 }
 
 UpdateManifest LoadManifest(const std::string& folder) {
-  UpdateManifest manifest;
   int localVersion = ReadIniInt(folder + kConfigIni, kUpdateSection, kVersionKey, 0);
   IniFile web;
   web.Load(folder + kWebConfigIni);  // unreadable: read as empty
+  UpdateManifest manifest = ManifestFromIni(web, localVersion);
+  if (manifest.newVersion == localVersion) unlink((folder + kWebConfigIni).c_str());
+  return manifest;
+}
+
+UpdateManifest ManifestFromIni(const IniFile& web, int localVersion) {
+  UpdateManifest manifest;
   manifest.newVersion = web.Int(kUpdateSection, kVersionKey, 1);
-  if (manifest.newVersion == localVersion) {
-    unlink((folder + kWebConfigIni).c_str());
-    return manifest;
-  }
+  if (manifest.newVersion == localVersion) return manifest;
   long long count = std::min<long long>(web.Int(kUpdateSection, kFileCountKey, 0), HighestFileKey(web));
   for (long long i = 1; i <= count; ++i) {
     std::string n = std::to_string(i);

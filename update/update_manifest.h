@@ -37,6 +37,11 @@ void FetchManifest(const std::string& folder, const std::string& serverBase,
 // missing or whose value contains "no file".
 UpdateManifest LoadManifest(const std::string& folder);
 
+class IniFile;
+// The reading behind LoadManifest, on a webconfig.ini already loaded and the
+// local version; touches no file.
+UpdateManifest ManifestFromIni(const IniFile& web, int localVersion);
+
 // The leading decimal digits of a text as a 64-bit number (0 when none).
 long long LeadingSize(const std::string& text);
 

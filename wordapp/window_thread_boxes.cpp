@@ -1,17 +1,11 @@
 #include "window_thread_boxes.h"
 
 #include <QThread>
-#include <future>
-#include <memory>
 
 namespace quorvo {
 
 int WindowThreadBoxes::Show(BoxKind kind, const std::string& gbkText) {
-  // Only the posted call holds the promise: when the window side goes before
-  // the call ran, Qt drops the call, the promise goes with it and the wait
-  // below ends with broken_promise instead of hanging.
-  auto answer = std::make_shared<std::promise<int>>();
-  std::future<int> future = answer->get_future();
+  std::future<int> answer;
   MessageBoxes* direct = nullptr;
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -19,26 +13,45 @@ int WindowThreadBoxes::Show(BoxKind kind, const std::string& gbkText) {
     if (QThread::currentThread() == windowSide_->thread()) {
       direct = target_;
     } else {
-      MessageBoxes* target = target_;
-      QMetaObject::invokeMethod(
-          windowSide_, [answer, target, kind, gbkText] { answer->set_value(target->Show(kind, gbkText)); },
-          Qt::QueuedConnection);
+      // The request is handed over through mutex_; Qt's posted call only
+      // says that one is waiting, and carries nothing but this object.
+      waiting_.push_back(Request{kind, gbkText, {}});
+      answer = waiting_.back().answer.get_future();
+      QMetaObject::invokeMethod(windowSide_, [this] { ShowNext(); }, Qt::QueuedConnection);
     }
   }
   // Shown outside the lock: the box runs an event loop in which the window
   // side may be closed and call Detach().
   if (direct) return direct->Show(kind, gbkText);
-  answer.reset();
   try {
-    return future.get();
+    return answer.get();
   } catch (const std::future_error&) {
-    return kBoxCancel;
+    return kBoxCancel;  // dropped by Detach() before it was shown
   }
 }
 
+void WindowThreadBoxes::ShowNext() {
+  Request request;
+  MessageBoxes* target = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (waiting_.empty() || !windowSide_) return;
+    request = std::move(waiting_.front());
+    waiting_.pop_front();
+    target = target_;
+  }
+  request.answer.set_value(target->Show(request.kind, request.text));
+}
+
 void WindowThreadBoxes::Detach() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  windowSide_ = nullptr;
+  std::deque<Request> dropped;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    windowSide_ = nullptr;
+    dropped.swap(waiting_);
+  }
+  // The dropped requests' promises go unanswered: each waiting Show() sees
+  // a broken promise and answers kBoxCancel.
 }
 
 }  // namespace quorvo

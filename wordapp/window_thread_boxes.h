@@ -7,10 +7,17 @@
 // answers kBoxCancel at once; a box that was posted but had not run when the
 // window side went is answered kBoxCancel too. Hold the object in a
 // shared_ptr shared by both sides.
+//
+// A request (kind, text, the promise of its answer) waits in a queue guarded
+// by the object's mutex; the call posted through Qt's event queue carries
+// only this object, and the window thread takes the request from the queue.
 #pragma once
 
 #include <QObject>
+#include <deque>
+#include <future>
 #include <mutex>
+#include <string>
 
 #include "message_boxes.h"
 
@@ -27,9 +34,18 @@ class WindowThreadBoxes : public MessageBoxes {
   void Detach();
 
  private:
+  struct Request {
+    BoxKind kind = BoxKind::Plain;
+    std::string text;
+    std::promise<int> answer;
+  };
+  // Window thread: shows the oldest waiting request and answers it.
+  void ShowNext();
+
   std::mutex mutex_;
-  QObject* windowSide_;  // guarded by mutex_; null once detached
+  QObject* windowSide_;          // guarded by mutex_; null once detached
   MessageBoxes* target_;
+  std::deque<Request> waiting_;  // guarded by mutex_
 };
 
 }  // namespace quorvo

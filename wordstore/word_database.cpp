@@ -118,7 +118,15 @@ void WordDatabase::BeginBatch() {
   sqlite3_mutex_leave(mutex);
 }
 
-void WordDatabase::CommitBatch() { Execute("commit transaction;"); }
+void WordDatabase::CommitBatch() {
+  if (Execute("commit transaction;") == SQLITE_OK || !db_ || sqlite3_get_autocommit(db_)) return;
+  // The commit could not finish (another program kept reading the file past
+  // the busy wait) and the transaction is still open. Left so, every later
+  // statement on this connection, the lookups' stores included, would join
+  // it and be lost when the connection closes. Try once more, then give the
+  // batch up so that the connection writes straight to the file again.
+  if (Execute("commit transaction;") != SQLITE_OK && !sqlite3_get_autocommit(db_)) Execute("rollback transaction;");
+}
 
 void WordDatabase::WriteInGroup(const std::function<void()>& write) {
   if (!db_) return;

@@ -107,6 +107,9 @@ class WordDatabase {
   // first. Statements other threads run meanwhile (WriteInGroup included)
   // join the batch.
   void BeginBatch();
+  // Commits the batch. A commit that cannot finish even when tried twice
+  // (another program holding the file) gives the batch up rather than leave
+  // the connection inside a transaction that later statements would join.
   void CommitBatch();
   // Runs write (statements on this connection) as one step, with no other
   // thread's statement in between, inside the write group: begins the group

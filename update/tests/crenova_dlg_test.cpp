@@ -159,11 +159,13 @@ TEST_F(CrenovaDlgTest, RunsTheUpdateOnEnterAndEndsQuorvo) {
 }
 
 TEST_F(CrenovaDlgTest, NothingToDoDisablesStart) {
+  using namespace std::string_literals;
   struct Case {
     const char* name;
     std::string manifest;  // empty: none published
     std::string serverBase;
     int configVersionAfter;
+    std::string config = "[update]\nversion=1\n";  // installed before the window opens
   } cases[] = {
       {"same version", "[update]\nversion=1\nfile_count=1\nfile_1=" + server->Base() + "/lexmuse/v2/words.txt\n", "",
        1},
@@ -172,12 +174,18 @@ TEST_F(CrenovaDlgTest, NothingToDoDisablesStart) {
       {"no usable file", "[update]\nversion=2\nfile_count=2\nfile_1=no file\n", "", 1},
       {"nothing published", "", "", 1},
       {"server unreachable", "", "http://127.0.0.1:1", 1},
+      // Binary bytes read as a manifest without a version (1) and without files.
+      {"a binary manifest", "\0\xff\xfe\x01[update\0]\nversion=2\nfile_count=1\nfile_1="s + server->Base() +
+       "/lexmuse/v2/words.txt\n", "", 1},
+      {"a binary config.ini and a binary manifest", "\x80\x81\n\xff["s, "", 0,
+       "\0\x01binary\xff\n[update\n=\n"s},
   };
   for (const Case& c : cases) {
     if (c.manifest.empty())
       std::filesystem::remove(site.File("lexmuse/webconfig.ini"));
     else
       Publish(c.manifest);
+    app.Write("config.ini", c.config);
     RenovaEnv caseEnv = env;
     if (!c.serverBase.empty()) caseEnv.serverBase = c.serverBase;
     CrenovaDlg dlg(caseEnv);
@@ -189,6 +197,7 @@ TEST_F(CrenovaDlgTest, NothingToDoDisablesStart) {
     PressKey(&dlg, Qt::Key_Return);  // Start is disabled: nothing runs
     EXPECT_EQ("old words", app.Read("words.txt")) << c.name;
     EXPECT_EQ(c.configVersionAfter, ReadIniInt(app.File("config.ini"), "update", "version", 0)) << c.name;
+    EXPECT_EQ(c.config, app.Read("config.ini")) << c.name;  // never written when nothing ran
   }
   EXPECT_TRUE(boxes.shown.empty());  // quorvo does not run
 }

@@ -131,6 +131,53 @@ TEST(DownloadFileTest, EmptyUrlOrPathFailsWithoutTheNetwork) {
   EXPECT_FALSE(testing::Exists(dir.File("f")));
 }
 
+TEST(DownloadFileTest, SplitsOnlyHttpUrlsWithAHost) {
+  struct Case {
+    const char* url;
+    bool accepted;
+    const char* host;
+    int port;
+    const char* path;
+  } cases[] = {
+      {"http://127.0.0.1:8667/lexmuse/webconfig.ini", true, "127.0.0.1", 8667, "/lexmuse/webconfig.ini"},
+      {"http://h/a/b?x=1&y=/z", true, "h", 80, "/a/b?x=1&y=/z"},
+      {"HTTP://H", true, "H", 80, "/"},
+      {"http:///path", true, "path", 80, "/"},  // the client reads the first name as the host
+      {"http://h/../../x", true, "h", 80, "/x"},  // dot segments are resolved, never sent
+      {"http://[::1]:8080/x", true, "[::1]", 8080, "/x"},
+      {"http://h:65535/", true, "h", 65535, "/"},
+      {"http://h/a#fragment", true, "h", 80, "/a"},
+      {"http://h:0/", false, "", 0, ""},
+      {"http://h:65536/", false, "", 0, ""},
+      {"http://", false, "", 0, ""},
+      {"https://h/x", false, "", 0, ""},
+      {"ftp://h/x", false, "", 0, ""},
+      {"file:///etc/passwd", false, "", 0, ""},
+      {"h/x", false, "", 0, ""},
+      {"http://h/a b", false, "", 0, ""},
+      {"http://h/a\r\nX-Injected: 1", false, "", 0, ""},
+      {"http://h%0d%0aX-Injected:%201/x", false, "", 0, ""},
+      // Found by the URL fuzzer: the client decodes %7F in a host to DEL.
+      {"http://h%7f/y", false, "", 0, ""},
+      {"http:/\xff" "2b%7Fe/x", false, "", 0, ""},
+      {"", false, "", 0, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.url);
+    std::optional<DownloadTarget> target = SplitDownloadUrl(c.url);
+    ASSERT_EQ(c.accepted, target.has_value());
+    if (!target) continue;
+    EXPECT_EQ(c.host, target->host);
+    EXPECT_EQ(c.port, target->port);
+    EXPECT_EQ(c.path, target->path);
+  }
+  // A refused URL fails without the network.
+  DownloadReport report;
+  TempDir dir;
+  EXPECT_FALSE(DownloadFile("http://h/a b", dir.File("f"), DownloadOptions(), &report));
+  EXPECT_EQ(0, report.connectAttempts);
+}
+
 // A port on which nothing listens: the connect fails and is tried once more.
 TEST(DownloadFileTest, ARefusedConnectIsRetriedOnce) {
   int port = 0;

@@ -108,5 +108,42 @@ TEST(IniFileTest, AFailedWriteLeavesTheOldFile) {
   EXPECT_TRUE(std::filesystem::is_directory(dir.File("config.ini")));
 }
 
+// Lines that open a section name and never close it (found by the INI
+// fuzzer): the keys after them stay where they were, for reading and after
+// a write of another key.
+TEST(IniFileTest, AnUnclosedSectionLineIsNoSectionAndMovesNoKey) {
+  struct Case {
+    const char* name;
+    std::string content;
+    const char* section;  // where other=5 must be found
+  } cases[] = {
+      {"in the middle", "[update]\nversion=1\n[broken\nother=5\n", "update"},
+      {"after a byte-order mark", "\xEF\xBB\xBF[broken\nother=5\n[update]\nversion=1\n", ""},
+      {"with CR line ends", "[update]\r\n[bro]ken\r\n[x\r\nother=5\r\nversion=1\r\n", "bro"},
+  };
+  TempDir dir;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    dir.Write("config.ini", c.content);
+    std::string path = dir.File("config.ini");
+    EXPECT_EQ(5, ReadIniInt(path, c.section, "other", 0));
+    ASSERT_TRUE(WriteIniString(path, "update", "version", "2"));
+    EXPECT_EQ(2, ReadIniInt(path, "update", "version", 0));
+    EXPECT_EQ(5, ReadIniInt(path, c.section, "other", 0)) << dir.Read("config.ini");
+  }
+}
+
+// A key outside any section whose name begins with the bytes of a UTF-8
+// byte-order mark is written first; it must not read back as the mark.
+TEST(IniFileTest, AKeyThatLooksLikeAByteOrderMarkSurvivesAWrite) {
+  TempDir dir;
+  dir.Write("config.ini", "[update]\nversion=1\n[]\n\xEF\xBB\xBFkey=3\n");
+  std::string path = dir.File("config.ini");
+  ASSERT_EQ(3, ReadIniInt(path, "", "\xEF\xBB\xBFkey", 0));
+  ASSERT_TRUE(WriteIniString(path, "update", "version", "2"));
+  EXPECT_EQ(3, ReadIniInt(path, "", "\xEF\xBB\xBFkey", 0));
+  EXPECT_EQ(2, ReadIniInt(path, "update", "version", 0));
+}
+
 }  // namespace
 }  // namespace quorvo

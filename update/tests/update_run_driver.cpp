@@ -1,0 +1,51 @@
+// update_run_driver <folder> <server base>: what renova does from the opening
+// of its window to the end of a run, without the window: fetch and read the
+// manifest, then run the update (the same engine code renova's Start button
+// runs). Prints one line per step and flushes it, so a test can end it with
+// SIGKILL at a chosen point. Never looks for or ends any other process.
+//
+// Exit status: 0 when the run recorded the new version, 1 when it did not,
+// 3 when there was nothing to update, 2 on a bad command line.
+#include <cstdio>
+#include <string>
+
+#include "code_page.h"
+#include "update_manifest.h"
+#include "update_run.h"
+
+namespace {
+
+class PrintingView : public quorvo::UpdateRunView {
+ public:
+  void BeginEntry(size_t index) override { Line("entry " + std::to_string(index)); }
+  void ShowStatus(const std::string& gbkText) override { Line("status " + quorvo::Utf8(gbkText)); }
+  void ShowCurrentFile(const std::string& path) override { Line("file " + path); }
+  void SetProgress(int position) override { Line("pos " + std::to_string(position)); }
+  void EnableStart(bool enabled) override { Line(enabled ? "start on" : "start off"); }
+  void EnableExit(bool enabled) override { Line(enabled ? "exit on" : "exit off"); }
+  static void Line(const std::string& text) {
+    std::fputs((text + "\n").c_str(), stdout);
+    std::fflush(stdout);
+  }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 3) {
+    std::fputs("usage: update_run_driver <folder> <server base>\n", stderr);
+    return 2;
+  }
+  const std::string folder = argv[1];
+  quorvo::FetchManifest(folder, argv[2]);
+  quorvo::UpdateManifest manifest = quorvo::LoadManifest(folder);
+  PrintingView::Line("manifest " + std::to_string(manifest.files.size()));
+  if (manifest.files.empty()) return 3;
+  PrintingView view;
+  quorvo::UpdateRunHooks hooks;
+  hooks.findWordApp = [] { return -1; };
+  hooks.stopWordApp = [](int) {};
+  quorvo::UpdateRunResult result = quorvo::RunUpdate(folder, manifest, view, hooks);
+  PrintingView::Line("done " + std::to_string(result.failures));
+  return result.versionRecorded ? 0 : 1;
+}
