@@ -81,11 +81,6 @@ std::string LogExcerpt(std::string_view received) {
 
 }  // namespace
 
-void UniqueFd::Reset(int fd) {
-  if (fd_ >= 0) close(fd_);
-  fd_ = fd;
-}
-
 DictServer::DictServer(const Dictionary& dictionary, ServerOptions options)
     : dictionary_(dictionary), options_(std::move(options)) {}
 

@@ -19,6 +19,8 @@
 #include <mutex>
 #include <string>
 
+#include "unique_fd.h"
+
 #include "dictionary.h"
 
 namespace quorvo::dictd {
@@ -31,35 +33,6 @@ struct ServerOptions {
   size_t maxConnections = 64;
   int readTimeoutMs = 5000;
   std::FILE* log = stderr;  // one line per request; nullptr for none
-};
-
-// Closes the descriptor it owns.
-class UniqueFd {
- public:
-  UniqueFd() = default;
-  explicit UniqueFd(int fd) : fd_(fd) {}
-  ~UniqueFd() { Reset(); }
-  UniqueFd(UniqueFd&& other) noexcept : fd_(other.Release()) {}
-  UniqueFd& operator=(UniqueFd&& other) noexcept {
-    if (this != &other) {
-      Reset();
-      fd_ = other.Release();
-    }
-    return *this;
-  }
-  UniqueFd(const UniqueFd&) = delete;
-  UniqueFd& operator=(const UniqueFd&) = delete;
-
-  int get() const { return fd_; }
-  int Release() {
-    int fd = fd_;
-    fd_ = -1;
-    return fd;
-  }
-  void Reset(int fd = -1);
-
- private:
-  int fd_ = -1;
 };
 
 class DictServer {

@@ -12,18 +12,6 @@
 
 namespace quorvo {
 
-void UniqueFd::Reset() {
-  if (fd_ >= 0) close(fd_);
-  fd_ = -1;
-}
-
-bool UniqueFd::Close() {
-  if (fd_ < 0) return true;
-  int result = close(fd_);
-  fd_ = -1;
-  return result == 0;
-}
-
 bool WriteAll(int fd, const char* data, size_t size) {
   while (size > 0) {
     ssize_t n = write(fd, data, size);

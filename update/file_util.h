@@ -1,5 +1,5 @@
-// Small file helpers of the update road: an owner for file descriptors and
-// the crash-safe ways of putting a file in place.
+// Small file helpers of the update road: the crash-safe ways of putting a
+// file in place.
 #pragma once
 
 #include <sys/types.h>
@@ -7,39 +7,9 @@
 #include <string>
 #include <string_view>
 
+#include "unique_fd.h"
+
 namespace quorvo {
-
-// Owns one file descriptor and closes it when it goes.
-class UniqueFd {
- public:
-  UniqueFd() = default;
-  explicit UniqueFd(int fd) : fd_(fd) {}
-  ~UniqueFd() { Reset(); }
-  UniqueFd(UniqueFd&& other) noexcept : fd_(other.Release()) {}
-  UniqueFd& operator=(UniqueFd&& other) noexcept {
-    if (this != &other) {
-      Reset();
-      fd_ = other.Release();
-    }
-    return *this;
-  }
-  UniqueFd(const UniqueFd&) = delete;
-  UniqueFd& operator=(const UniqueFd&) = delete;
-
-  explicit operator bool() const { return fd_ >= 0; }
-  int get() const { return fd_; }
-  int Release() {
-    int fd = fd_;
-    fd_ = -1;
-    return fd;
-  }
-  void Reset();
-  // Closes now and says whether the close reported no error.
-  bool Close();
-
- private:
-  int fd_ = -1;
-};
 
 // Writes every byte, going on after short writes and interruptions.
 bool WriteAll(int fd, const char* data, size_t size);
