@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "code_page.h"
+#include "scoped_dictionary_host.h"
 #include "convert_words.h"
 #include "dictd_process.h"
 #include "dictionary.h"
@@ -32,23 +33,7 @@ namespace {
 
 using dictd::testing::DictdProcess;
 
-// Points the lookups at the started service while no lookup runs.
-class ScopedDictionaryHost {
- public:
-  explicit ScopedDictionaryHost(const std::string& host) {
-    if (const char* old = std::getenv(kDictionaryHostVariable)) old_ = old;
-    setenv(kDictionaryHostVariable, host.c_str(), 1);
-  }
-  ~ScopedDictionaryHost() {
-    if (old_)
-      setenv(kDictionaryHostVariable, old_->c_str(), 1);
-    else
-      unsetenv(kDictionaryHostVariable);
-  }
-
- private:
-  std::optional<std::string> old_;
-};
+using testing::ScopedDictionaryHost;
 
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "code_page.h"
+#include "scoped_dictionary_host.h"
 #include "dictionary_host.h"
 #include "loopback_server.h"
 #include "page_fetch.h"
@@ -62,23 +63,7 @@ struct FaultCase {
   std::string stored;  // GBK
 };
 
-// Points the lookups at the server while the object lives.
-class DictionaryHostFor {
- public:
-  explicit DictionaryHostFor(const std::string& host) {
-    if (const char* old = std::getenv(kDictionaryHostVariable)) old_ = old;
-    setenv(kDictionaryHostVariable, host.c_str(), 1);
-  }
-  ~DictionaryHostFor() {
-    if (old_)
-      setenv(kDictionaryHostVariable, old_->c_str(), 1);
-    else
-      unsetenv(kDictionaryHostVariable);
-  }
-
- private:
-  std::optional<std::string> old_;
-};
+using testing::ScopedDictionaryHost;
 
 std::vector<FaultCase> FaultCases() {
   const std::string notFound = kNotFoundTranslation;
@@ -185,7 +170,7 @@ TEST_F(LookupFaultTest, EveryWordEndsStoredAndNoOtherRowChanges) {
     auto it = byWord.find(word);
     if (it != byWord.end()) it->second->serve(connection);
   });
-  DictionaryHostFor host(server.HostPort());
+  ScopedDictionaryHost host(server.HostPort());
 
   {
     TaskPool pool;
@@ -240,7 +225,7 @@ TEST_F(LookupFaultTest, AnOddBankNameHoldsTheWordsAndMainWordStaysAsItWas) {
     if (word == "quote") connection.Send(kHeader + Page(Part("n.", "'); delete from main_word; --")));
     if (word == "cut") connection.Send(kHeader + "<ul>" + Part("n.", "半"));
   });
-  DictionaryHostFor host(server.HostPort());
+  ScopedDictionaryHost host(server.HostPort());
   {
     TaskPool pool;
     for (const char* word : {"quote", "cut", "apple"})

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "code_page.h"
+#include "scoped_dictionary_host.h"
 #include "convert_words.h"
 #include "dictionary_host.h"
 #include "loopback_dictionary.h"
@@ -27,24 +28,7 @@ namespace {
 
 using testing::LoopbackDictionary;
 
-// Points the lookups at a dictionary for the life of the object. Set while
-// no lookup runs.
-class ScopedDictionaryHost {
- public:
-  explicit ScopedDictionaryHost(const std::string& host) {
-    if (const char* old = std::getenv(kDictionaryHostVariable)) old_ = old;
-    setenv(kDictionaryHostVariable, host.c_str(), 1);
-  }
-  ~ScopedDictionaryHost() {
-    if (old_)
-      setenv(kDictionaryHostVariable, old_->c_str(), 1);
-    else
-      unsetenv(kDictionaryHostVariable);
-  }
-
- private:
-  std::optional<std::string> old_;
-};
+using testing::ScopedDictionaryHost;
 
 TEST(DictionaryHostTest, EnvironmentOverridesTheBuildSetting) {
   {
