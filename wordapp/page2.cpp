@@ -82,10 +82,7 @@ void CPage2::BuildControls() {
 
   sayButton_ = button("发音", 1050, 406, 60);
   connect(sayButton_, &QPushButton::clicked, this, &CPage2::SayCurrentWord);
-  if (!speech_ || !speech_->Available()) {
-    sayButton_->setEnabled(false);
-    sayButton_->setToolTip(Ui(kNoSpeechTip));
-  }
+  UpdateSayButton();
 
   openButton_ = button("打开数据库", 1008, 406, 16);
   // Focus given to the page goes to the typing box.
@@ -143,6 +140,14 @@ void CPage2::ShowCurrentWord() {
   }
 }
 
+void CPage2::UpdateSayButton() {
+  // An engine can fail after it started (no sound device): asked again at
+  // every card.
+  bool available = speech_ && speech_->Available();
+  sayButton_->setEnabled(available);
+  sayButton_->setToolTip(available ? QString() : Ui(kNoSpeechTip));
+}
+
 void CPage2::SayCurrentWord() {
   if (!speech_ || !speech_->Available() || !hasSnapshot_ || rowCount_ == 0) return;
   QString word = FromGbk(CurrentCell(kColValue));
@@ -157,6 +162,7 @@ void CPage2::ShowCounter() { counter_->setText(Ui("第%1个 共%2个单词").arg
 
 void CPage2::Refresh() {
   translationShown_ = false;
+  UpdateSayButton();
   ShowCurrentWord();
   ShowHint();
   ShowCounter();

@@ -61,6 +61,7 @@ class CPage2 : public QDialog {
 
  private:
   void BuildControls();
+  void UpdateSayButton();
   void OnInitDialog();
   // The snapshot's cell of the current row, or null.
   const char* CurrentCell(int column) const;

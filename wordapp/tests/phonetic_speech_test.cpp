@@ -141,6 +141,16 @@ TEST_F(PhoneticSpeechTest, TheRecitationPageButtonIsDisabledWithoutAnEngineOrWor
   }
   EXPECT_TRUE(speech.said.empty());
 
+  // An engine that fails after the start disables the button at the next card.
+  speech.available = true;
+  CPage2 failing(nullptr, &speech);
+  ASSERT_TRUE(Control<QPushButton>(&failing, 1050)->isEnabled());
+  speech.available = false;
+  failing.NextWord();
+  EXPECT_FALSE(Control<QPushButton>(&failing, 1050)->isEnabled());
+  failing.SayCurrentWord();
+  EXPECT_TRUE(speech.said.empty());
+
   // With an engine but no words there is nothing to say.
   speech.available = true;
   {
