@@ -1,8 +1,7 @@
 #include "page_fetch.h"
 
-#include <gtest/gtest.h>
-
 #include <arpa/inet.h>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 
 #include <atomic>

@@ -66,7 +66,7 @@ TEST_F(PhoneticSpeechTest, TheWordListShowsPhoneticsWhenTheListedRowsHaveThem) {
   auto recited = testing::ReadBank(DbPath(), kMainRemember);
   ASSERT_EQ(3u, recited.size());
   EXPECT_EQ("/ˈæp.əl/", Utf8(recited[0].phonetic));  // apple
-  EXPECT_EQ("", recited[1].phonetic);                 // banana
+  EXPECT_EQ("", recited[1].phonetic);                // banana
   CPage2 cards;
   const std::pair<std::string, std::string> expected[] = {{"learn", ""}, {"apple", "/ˈæp.əl/"}, {"banana", ""}};
   for (const auto& [word, phonetic] : expected) {
