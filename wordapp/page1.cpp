@@ -31,7 +31,7 @@ constexpr char kContactAddress[] = "quorvo@example.com";
 constexpr size_t kWordCapacity = 55;
 constexpr size_t kLookupWordCapacity = 127;
 // Width of the "音标" column while it is shown.
-constexpr int kPhoneticWidth = 160;
+constexpr int kPhoneticWidth = 140;
 
 QString FromGbk(const std::string& gbk) { return QString::fromStdString(Utf8(gbk)); }
 std::string ToGbk(const QString& text) { return Gbk(text.toStdString()); }
@@ -229,9 +229,11 @@ void CPage1::SetUpWordList() {
 }
 
 void CPage1::ShowPhoneticColumn() {
+  // The column takes its width from "释义", so the list keeps its width.
   bool shown = wordModel_.HasPhonetics();
   if (shown) wordList_->setColumnWidth(kColPhonetic, kPhoneticWidth);
   wordList_->setColumnHidden(kColPhonetic, !shown);
+  wordList_->setColumnWidth(kColTrans, WordListModel::kWidths[kColTrans] - (shown ? kPhoneticWidth : 0));
 }
 
 QMenu* CPage1::MakeWordMenu(int row) {
