@@ -7,9 +7,14 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
 BUILD=${PACKAGE_BUILD_DIR:-build-package}
-# Only what is installed is built: no tests, no benchmarks.
+# Only what is installed is built: no tests, no benchmarks. Debian's
+# hardening flags (stack protector, fortified functions, read-only
+# relocations bound at start).
+flags="$(dpkg-buildflags --get CXXFLAGS | sed 's/-g //') $(dpkg-buildflags --get CPPFLAGS)"
+link="$(dpkg-buildflags --get LDFLAGS) -Wl,-z,now"
 cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORVO_BUILD_TESTS=OFF \
-  -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON >/dev/null
+  -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON -DCMAKE_CXX_FLAGS="$flags" -DCMAKE_C_FLAGS="$flags" \
+  -DCMAKE_EXE_LINKER_FLAGS="$link" >/dev/null
 cmake --build "$BUILD" --target quorvo quorvo-dictd quorvo_install_files
 (cd "$BUILD" && cpack -G DEB >/dev/null)
 deb=$(ls "$BUILD"/quorvo_*_amd64.deb)
