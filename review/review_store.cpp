@@ -79,25 +79,39 @@ constexpr char kCreateTables[] =
 int64_t FloorDiv(int64_t a, int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
 
 // Begins a write transaction at once, so that a locked file fails here and
-// not half-way through.
+// not half-way through. Holds the connection's (recursive) mutex for its
+// life, so the word-bank page's lookup workers keep off meanwhile; inside a
+// transaction already open on the connection (a batch or a write group) it
+// joins that one instead.
 class WriteTransaction {
  public:
   explicit WriteTransaction(sqlite3* db) : db_(db) {
-    rc_ = db ? sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) : SQLITE_MISUSE;
+    if (!db) {
+      rc_ = SQLITE_MISUSE;
+      return;
+    }
+    sqlite3_mutex_enter(sqlite3_db_mutex(db));
+    joined_ = !sqlite3_get_autocommit(db);
+    rc_ = joined_ ? SQLITE_OK : sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
   }
   ~WriteTransaction() {
-    if (rc_ == SQLITE_OK && !done_) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    if (!db_) return;
+    if (rc_ == SQLITE_OK && !done_ && !joined_) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_mutex_leave(sqlite3_db_mutex(db_));
   }
+  WriteTransaction(const WriteTransaction&) = delete;
+  WriteTransaction& operator=(const WriteTransaction&) = delete;
   int Began() const { return rc_; }
   int Commit() {
-    int rc = sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+    int rc = joined_ ? SQLITE_OK : sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
     if (rc == SQLITE_OK) done_ = true;
     return rc;
   }
 
  private:
   sqlite3* db_;
-  int rc_;
+  int rc_ = SQLITE_OK;
+  bool joined_ = false;
   bool done_ = false;
 };
 
@@ -242,6 +256,25 @@ int ReviewStore::LogKnownChanges(const std::string& bank, const std::vector<std:
     s.Reset();
   }
   return txn.Commit();
+}
+
+int ReviewStore::MarkKnownAndLog(const std::string& bank, const std::vector<std::string>& words,
+                                 int64_t nowSeconds) {
+  // Only words that were not known yet are a change worth logging.
+  std::vector<std::string> changed;
+  {
+    Statement s(db_.handle(), "select 1 from " + BankIdentifier(bank) +
+                                  " where value = ? and cast(known as text) = '0'");
+    for (const auto& word : words) {
+      if (s.Prepared() != SQLITE_OK) break;
+      s.Bind(1, word);
+      if (s.Step() == SQLITE_ROW) changed.push_back(word);
+      s.Reset();
+    }
+  }
+  MarkKnown(db_, bank, words);
+  if (changed.empty()) return SQLITE_OK;
+  return LogKnownChanges(bank, changed, true, nowSeconds);
 }
 
 int ReviewStore::NewCardsPerDay() {

@@ -95,6 +95,10 @@ class ReviewStore {
   int LogKnownChanges(const std::string& bank, const std::vector<std::string>& words, bool known,
                       int64_t nowSeconds);
 
+  // The word-bank page's "会背": MarkKnown as always, then a log line for
+  // each word that was not known before. The result of the logging.
+  int MarkKnownAndLog(const std::string& bank, const std::vector<std::string>& words, int64_t nowSeconds);
+
   int NewCardsPerDay();
   int SetNewCardsPerDay(int count);
 

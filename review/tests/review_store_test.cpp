@@ -69,9 +69,8 @@ TEST_F(ReviewStoreTest, AFileMadeBeforeReviewsKeepsItsTablesAndRowsAndGainsTheRe
   ASSERT_EQ(remembered.size(), ReadBank(Path(), kMainRemember).size());
   EXPECT_EQ(remembered[0].known, ReadBank(Path(), kMainRemember)[0].known);
   EXPECT_EQ(words[0].trans, ReadBank(Path(), kMainWord)[0].trans);
-  // The banks are still listed as before (the new tables are listed as
-  // other tables of the file always were).
-  EXPECT_EQ("main_word", ListBanks(db).front());
+  // The bank list is what it was: the review tables are not banks.
+  EXPECT_EQ((std::vector<std::string>{"main_word"}), ListBanks(db));
 }
 
 TEST_F(ReviewStoreTest, ReviewsAreStoredWithTheirScheduleAndLog) {
@@ -137,6 +136,28 @@ TEST_F(ReviewStoreTest, ALockedFileRefusesTheReviewWholeAndTakesItLater) {
   EXPECT_TRUE(sqlite3_get_autocommit(db.handle()));
   ASSERT_EQ(SQLITE_OK, store.RecordReview(kMainRemember, "alpha", Grade::Good, kNow, nullptr));
   EXPECT_EQ(1, Count("select count(*) from review_log"));
+}
+
+TEST_F(ReviewStoreTest, MarkingKnownByHandLogsOnlyWordsThatWereNotKnown) {
+  PutWord(db, kMainWord, "apple", "苹果", 9);
+  PutWord(db, kMainWord, "date", "枣", 3, 1);
+  PutWord(db, kMainWord, "egg", "蛋", 1);
+  ASSERT_EQ(SQLITE_OK, store.MarkKnownAndLog(kMainWord, {"apple", "date", "nosuch"}, kNow));
+  auto rows = ReadBank(Path(), kMainWord);
+  EXPECT_EQ("1", rows[0].known);  // apple
+  EXPECT_EQ("1", rows[1].known);  // date
+  EXPECT_EQ("0", rows[2].known);  // egg
+  EXPECT_EQ(1, Count("select count(*) from known_log"));
+  EXPECT_EQ(1, Count("select count(*) from known_log where word = 'apple' and bank = 'main_word' and known = 1 "
+                     "and source = 'hand'"));
+  // Nothing new to log: no tables are needed either.
+  testing::TempDir other;
+  WordDatabase plain;
+  ASSERT_TRUE(plain.Open(other.File("dict_main.db")));
+  CreateBanks(plain, {kMainWord});
+  PutWord(plain, kMainWord, "fig", "无花果", 2, 1);
+  ASSERT_EQ(SQLITE_OK, ReviewStore(plain, 0).MarkKnownAndLog(kMainWord, {"fig"}, kNow));
+  EXPECT_EQ((std::vector<std::string>{"main_word"}), TableNames(other.File("dict_main.db")));
 }
 
 TEST_F(ReviewStoreTest, NewCardsPerDayIsASettingOfTheFile) {
