@@ -7,7 +7,7 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config git
   libsqlite3-dev sqlite3
   libcurl4-openssl-dev curl libssl-dev
-  qt6-base-dev libgl-dev
+  qt6-base-dev libgl-dev qt6-charts-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libsimpleini-dev
   python3
