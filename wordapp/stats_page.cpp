@@ -3,6 +3,7 @@
 #include <QBarCategoryAxis>
 #include <QBarSeries>
 #include <QBarSet>
+#include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
 #include <QDate>
@@ -52,20 +53,35 @@ void StyleAxis(QAbstractAxis* axis, const QString& title) {
   axis->setLabelsFont(ChartFont(7));
 }
 
-QBarCategoryAxis* DayAxis(const std::vector<int>& days, int every) {
-  auto* axis = new QBarCategoryAxis;
-  QStringList labels;
-  // Unlabelled days get distinct blank texts: categories must differ.
-  for (size_t i = 0; i < days.size(); ++i)
-    labels << ((i % every == 0 || i + 1 == days.size()) ? DayLabel(days[i]) : QString(static_cast<int>(i) + 1, ' '));
-  axis->append(labels);
+// Days on a value axis (day i of the series at x = i), labelled every
+// `every` days and on the last: a label for each of 30 narrow columns would
+// not fit.
+QCategoryAxis* DayAxis(const std::vector<int>& days, int every) {
+  auto* axis = new QCategoryAxis;
+  axis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+  axis->setRange(-0.5, static_cast<double>(days.size()) - 0.5);
+  axis->setStartValue(-0.5);
+  for (size_t i = 0; i < days.size(); ++i) {
+    size_t fromEnd = days.size() - 1 - i;
+    if (fromEnd % every == 0) axis->append(DayLabel(days[i]), static_cast<double>(i));
+  }
+  axis->setGridLineVisible(false);
   StyleAxis(axis, Ui("日期"));
   return axis;
 }
 
 QValueAxis* CountAxis(int maximum, const QString& title) {
+  // Four steps of a round size (1, 2 or 5 times a power of ten), so every
+  // tick is a whole count.
+  int step = 1;
+  for (int power = 1; step * 4 < maximum + 1; power *= 10) {
+    for (int m : {1, 2, 5}) {
+      step = m * power;
+      if (step * 4 >= maximum + 1) break;
+    }
+  }
   auto* axis = new QValueAxis;
-  axis->setRange(0, std::max(4, maximum + maximum / 5 + 1));
+  axis->setRange(0, step * 4);
   axis->setLabelFormat(QStringLiteral("%d"));
   axis->setTickCount(5);
   StyleAxis(axis, title);
