@@ -91,6 +91,11 @@ void CPage2::BuildControls() {
   connect(review_, &ReviewControls::ModeChosen, this,
           [this](int mode) { SetReviewMode(mode == ReviewControls::kDueToday); });
   connect(review_, &ReviewControls::GradeChosen, this, &CPage2::GradeCard);
+  connect(review_, &ReviewControls::NewPerDayChosen, this, [this](int count) {
+    session_->Store().SetNewCardsPerDay(count);
+    LoadDueCards();
+    Refresh();
+  });
   retry_ = new QTimer(this);
   retry_->setInterval(kRetryMilliseconds);
   connect(retry_, &QTimer::timeout, this, &CPage2::RetryPendingReviews);
@@ -246,11 +251,15 @@ void CPage2::LoadDueCards() {
 
 void CPage2::GradeCard(Grade grade) {
   if (!reviewMode_ || !translationShown_ || !session_->Current()) return;
-  if (session_->GradeCurrent(grade) == SQLITE_OK) {
+  int rc = session_->GradeCurrent(grade);
+  if (rc == SQLITE_OK) {
     review_->SetStatus({});
     retry_->stop();
   } else {
-    review_->SetStatus(Ui("词库文件正被其他程序占用，%1 条复习记录已暂存，稍后自动保存。").arg(session_->Pending()));
+    const char* text = rc == SQLITE_BUSY || rc == SQLITE_LOCKED
+                           ? "词库文件正被其他程序占用，%1 条复习记录已暂存，稍后自动保存。"
+                           : "复习记录暂时无法保存，%1 条已暂存，稍后再试。";
+    review_->SetStatus(Ui(text).arg(session_->Pending()));
     retry_->start();
   }
   Refresh();
@@ -268,6 +277,7 @@ void CPage2::UpdateReviewControls() {
   bool card = reviewMode_ && session_->Current();
   review_->ShowGrades(card, card && translationShown_);
   review_->ShowNothingDue(reviewMode_ && !session_->Current());
+  review_->ShowNewPerDay(reviewMode_, reviewMode_ ? session_->Store().NewCardsPerDay() : 0);
 }
 
 void CPage2::OnOK() {

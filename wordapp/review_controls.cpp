@@ -3,6 +3,8 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QSignalBlocker>
+#include <QSpinBox>
 
 #include "dialog_units.h"
 
@@ -40,6 +42,24 @@ ReviewControls::ReviewControls(QWidget* page) : QObject(page) {
   status_->setObjectName(QStringLiteral("1046"));
   status_->setStyleSheet(QStringLiteral("color: rgb(176, 32, 32)"));
   PlaceAt(status_, 93, 288, 363, 12);
+
+  newPerDayLabel_ = new QLabel(Ui("每日新词"), page);
+  PlaceText(newPerDayLabel_, 92, 18, 36, 10);
+  newPerDay_ = new QSpinBox(page);
+  newPerDay_->setObjectName(QStringLiteral("1047"));
+  newPerDay_->setRange(0, 200);
+  newPerDay_->setFocusPolicy(Qt::NoFocus);
+  PlaceAt(newPerDay_, 130, 16, 36, 14);
+  newPerDayLabel_->hide();
+  newPerDay_->hide();
+  connect(newPerDay_, &QSpinBox::valueChanged, this, &ReviewControls::NewPerDayChosen);
+}
+
+void ReviewControls::ShowNewPerDay(bool visible, int count) {
+  QSignalBlocker quiet(newPerDay_);
+  newPerDay_->setValue(count);
+  newPerDay_->setVisible(visible);
+  newPerDayLabel_->setVisible(visible);
 }
 
 ReviewControls::Mode ReviewControls::CurrentMode() const {

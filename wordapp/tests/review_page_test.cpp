@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTest>
 
 #include "gui_fixture.h"
@@ -106,6 +107,16 @@ TEST_F(ReviewPageTest, NewWordsAreLimitedPerDayCountingThoseStartedToday) {
   Selector()->setCurrentIndex(1);
   EXPECT_EQ("今日待复习 3 个", Counter());
   EXPECT_EQ("word102", Word());
+
+  // The page's own setting: one more a day.
+  auto* newPerDay = Control<QSpinBox>(page.get(), 1047);
+  ASSERT_TRUE(newPerDay->isVisible());
+  EXPECT_EQ(5, newPerDay->value());
+  newPerDay->setValue(6);
+  EXPECT_EQ("今日待复习 4 个", Counter());
+  EXPECT_EQ(1, Count("select count(*) from review_setting where key = 'new_per_day' and value = 6"));
+  Selector()->setCurrentIndex(0);
+  EXPECT_FALSE(newPerDay->isVisible());
 }
 
 TEST_F(ReviewPageTest, DigitsGradeOnlyAfterTheTranslationIsShown) {
