@@ -69,8 +69,9 @@ void MakeDatabase(int64_t now) {
   }
   sqlite3_finalize(card);
   sqlite3_stmt* log = nullptr;
-  sqlite3_prepare_v2(h, "insert into review_log (word, bank, grade, reviewed_at, interval) values (?, 'main_remember', ?, ?, ?)",
-                     -1, &log, nullptr);
+  sqlite3_prepare_v2(
+      h, "insert into review_log (word, bank, grade, reviewed_at, interval) values (?, 'main_remember', ?, ?, ?)", -1,
+      &log, nullptr);
   for (int i = 0; i < kLogLines; ++i) {
     sqlite3_bind_text(log, 1, words[random.Below(kReviewed)].c_str(), -1, SQLITE_TRANSIENT);
     sqlite3_bind_int(log, 2, 1 + static_cast<int>(random.Below(4)));
@@ -81,8 +82,9 @@ void MakeDatabase(int64_t now) {
   }
   sqlite3_finalize(log);
   sqlite3_stmt* known = nullptr;
-  sqlite3_prepare_v2(h, "insert into known_log (word, bank, known, changed_at, source) values (?, 'main_remember', 1, ?, 'review')",
-                     -1, &known, nullptr);
+  sqlite3_prepare_v2(
+      h, "insert into known_log (word, bank, known, changed_at, source) values (?, 'main_remember', 1, ?, 'review')",
+      -1, &known, nullptr);
   for (int i = 0; i < kKnownChanges; ++i) {
     sqlite3_bind_text(known, 1, words[random.Below(kWords)].c_str(), -1, SQLITE_TRANSIENT);
     sqlite3_bind_int64(known, 2, now - static_cast<int64_t>(random.Below(120 * kDay)));
@@ -183,12 +185,20 @@ void BM_OpenStats_Sqlite3Shell(benchmark::State& state) {
       "select count(*), coalesce(sum(cast(known as text) = '0'), 0) from main_word;"
       "select count(*), coalesce(sum(cast(known as text) = '0'), 0) from main_remember;"
       "select count(*) from sqlite_master where type = 'table' and name = 'review_card';"
-      "select (reviewed_at + " + off + ") / 86400 as day, count(*), sum(grade > 1) from review_log "
-      "where reviewed_at >= " + from + " group by day order by day;"
-      "select (changed_at + " + off + ") / 86400 as day, sum(case when known then 1 else -1 end) from known_log "
-      "where changed_at >= " + from + " group by day order by day;"
-      "select due, count(*) from review_card where due < " + std::to_string(f.today + 14) +
-      " group by due order by due;";
+      "select (reviewed_at + " +
+      off +
+      ") / 86400 as day, count(*), sum(grade > 1) from review_log "
+      "where reviewed_at >= " +
+      from +
+      " group by day order by day;"
+      "select (changed_at + " +
+      off +
+      ") / 86400 as day, sum(case when known then 1 else -1 end) from known_log "
+      "where changed_at >= " +
+      from +
+      " group by day order by day;"
+      "select due, count(*) from review_card where due < " +
+      std::to_string(f.today + 14) + " group by due order by due;";
   for (auto _ : state)
     if (!Shell(state, sql)) return;
 }

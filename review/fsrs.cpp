@@ -21,9 +21,7 @@ double Fsrs::Retrievability(double elapsedDays, double stability) {
   return std::pow(1 + kFactor * std::max(0.0, elapsedDays) / stability, kDecay);
 }
 
-double Fsrs::InitialDifficulty(Grade grade) const {
-  return ClampDifficulty(p_.w[4] - (G(grade) - 3) * p_.w[5]);
-}
+double Fsrs::InitialDifficulty(Grade grade) const { return ClampDifficulty(p_.w[4] - (G(grade) - 3) * p_.w[5]); }
 
 MemoryState Fsrs::FirstReview(Grade grade) const {
   return {std::max(0.1, p_.w[G(grade) - 1]), InitialDifficulty(grade)};

@@ -11,9 +11,9 @@ namespace quorvo {
 
 struct DueCard {
   std::string word;
-  int row = 0;       // the word's data row in the list, counted from 1
+  int row = 0;  // the word's data row in the list, counted from 1
   bool isNew = false;
-  int due = 0;       // day number; today for a new word
+  int due = 0;  // day number; today for a new word
 };
 
 // The list's reviewed words due by today, the most overdue first (list order

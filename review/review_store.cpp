@@ -222,8 +222,8 @@ int ReviewStore::RecordReview(const std::string& bank, const std::string& word, 
   bool markedKnown = false;
   if (next.intervalDays > kKnownAfterDays) {
     // Only a word not known yet changes, and only a change is logged.
-    Statement mark(db_.handle(), "update " + BankIdentifier(bank) +
-                                     " set known = 1 where value = ? and cast(known as text) = '0'");
+    Statement mark(db_.handle(),
+                   "update " + BankIdentifier(bank) + " set known = 1 where value = ? and cast(known as text) = '0'");
     mark.Bind(1, word);
     // A bank that is gone leaves the flag alone; the review itself stands.
     if (mark.Prepared() == SQLITE_OK) {
@@ -258,13 +258,12 @@ int ReviewStore::LogKnownChanges(const std::string& bank, const std::vector<std:
   return txn.Commit();
 }
 
-int ReviewStore::MarkKnownAndLog(const std::string& bank, const std::vector<std::string>& words,
-                                 int64_t nowSeconds) {
+int ReviewStore::MarkKnownAndLog(const std::string& bank, const std::vector<std::string>& words, int64_t nowSeconds) {
   // Only words that were not known yet are a change worth logging.
   std::vector<std::string> changed;
   {
-    Statement s(db_.handle(), "select 1 from " + BankIdentifier(bank) +
-                                  " where value = ? and cast(known as text) = '0'");
+    Statement s(db_.handle(),
+                "select 1 from " + BankIdentifier(bank) + " where value = ? and cast(known as text) = '0'");
     for (const auto& word : words) {
       if (s.Prepared() != SQLITE_OK) break;
       s.Bind(1, word);
@@ -325,8 +324,8 @@ int ReviewStore::BanksProgress(const std::vector<std::string>& banks, std::vecto
   progress->clear();
   for (const auto& bank : banks) {
     // The word-bank page shows "不会" for a known text of exactly "0".
-    Statement s(db_.handle(), "select count(*), coalesce(sum(cast(known as text) = '0'), 0) from " +
-                                  BankIdentifier(bank));
+    Statement s(db_.handle(),
+                "select count(*), coalesce(sum(cast(known as text) = '0'), 0) from " + BankIdentifier(bank));
     if (s.Prepared() != SQLITE_OK) continue;  // not a bank of the word layout
     if (s.Step() == SQLITE_ROW) {
       int total = static_cast<int>(s.Int(0));

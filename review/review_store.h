@@ -41,7 +41,7 @@ int LocalUtcOffset(int64_t unixSeconds);
 
 struct ReviewCard {
   std::string word;
-  int due = 0;         // day number
+  int due = 0;  // day number
   MemoryState state;
   int reps = 0;
   int lapses = 0;
@@ -92,8 +92,7 @@ class ReviewStore {
   int RecordReview(const std::string& bank, const std::string& word, Grade grade, int64_t nowSeconds,
                    ReviewOutcome* outcome);
   // Logs a change of the known flag made by hand on the word-bank page.
-  int LogKnownChanges(const std::string& bank, const std::vector<std::string>& words, bool known,
-                      int64_t nowSeconds);
+  int LogKnownChanges(const std::string& bank, const std::vector<std::string>& words, bool known, int64_t nowSeconds);
 
   // The word-bank page's "会背": MarkKnown as always, then a log line for
   // each word that was not known before. The result of the logging.

@@ -62,7 +62,7 @@ int main(int argc, char** argv) {
     if (Next(seed) % 7 == 0) continue;
     for (const auto& card : quorvo::ChooseDueCards(list, cards, quorvo::LocalDay(at, offset), 8)) {
       uint64_t roll = Next(seed) % 100;
-      quorvo::Grade grade = roll < 12 ? quorvo::Grade::Again
+      quorvo::Grade grade = roll < 12   ? quorvo::Grade::Again
                             : roll < 25 ? quorvo::Grade::Hard
                             : roll < 88 ? quorvo::Grade::Good
                                         : quorvo::Grade::Easy;

@@ -1,10 +1,10 @@
 #include "page2.h"
 
+#include <QDateTime>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
-#include <QDateTime>
 #include <QPushButton>
 #include <QTimer>
 
@@ -212,8 +212,7 @@ void CPage2::ToggleTranslation() {
     ShowHint();
   } else {
     translationShown_ = true;
-    if (rowCount_ > 0 && (!reviewMode_ || session_->Current()))
-      translation_->setText(FromGbk(CurrentCell(kColTrans)));
+    if (rowCount_ > 0 && (!reviewMode_ || session_->Current())) translation_->setText(FromGbk(CurrentCell(kColTrans)));
   }
   UpdateReviewControls();
   typingBox_->setFocus();
@@ -309,8 +308,8 @@ bool CPage2::eventFilter(QObject* watched, QEvent* event) {
     }
     // 1-4 grade a due card once its translation is shown; before that they
     // are typed like any other key.
-    if (reviewMode_ && translationShown_ && session_->Current() && key->key() >= Qt::Key_1 &&
-        key->key() <= Qt::Key_4 && !(key->modifiers() & ~Qt::KeypadModifier)) {
+    if (reviewMode_ && translationShown_ && session_->Current() && key->key() >= Qt::Key_1 && key->key() <= Qt::Key_4 &&
+        !(key->modifiers() & ~Qt::KeypadModifier)) {
       GradeCard(static_cast<Grade>(key->key() - Qt::Key_1 + 1));
       return true;
     }

@@ -11,8 +11,8 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineSeries>
-#include <QStackedWidget>
 #include <QStackedBarSeries>
+#include <QStackedWidget>
 #include <QValueAxis>
 #include <algorithm>
 

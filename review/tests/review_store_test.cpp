@@ -91,8 +91,8 @@ TEST_F(ReviewStoreTest, ReviewsAreStoredWithTheirScheduleAndLog) {
   EXPECT_EQ(second.card.due, cards[0].due);
   EXPECT_NEAR(second.card.state.stability, cards[0].state.stability, 1e-9);
   EXPECT_EQ(2, Count("select count(*) from review_log where word = 'alpha' and bank = 'main_remember'"));
-  EXPECT_EQ(1, Count("select count(*) from review_log where grade = 1 and reviewed_at = " +
-                     std::to_string(kNow + 4 * kDay)));
+  EXPECT_EQ(
+      1, Count("select count(*) from review_log where grade = 1 and reviewed_at = " + std::to_string(kNow + 4 * kDay)));
   // Another bank's card of the same word is a card of its own.
   ASSERT_EQ(SQLITE_OK, store.LoadCards(kMainWord, &cards));
   EXPECT_TRUE(cards.empty());

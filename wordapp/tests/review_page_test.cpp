@@ -75,9 +75,9 @@ class ReviewPageTest : public testing::GuiTest {
 
 TEST_F(ReviewPageTest, DueCardsComeMostOverdueFirstThenNewWordsInListOrder) {
   PutWords({"alpha", "beta", "gamma", "delta", "epsilon"});
-  Reviewed("beta", Grade::Good, 10);   // due 6 days ago
-  Reviewed("delta", Grade::Good, 5);   // due yesterday
-  Reviewed("gamma", Grade::Good, 1);   // due in 3 days
+  Reviewed("beta", Grade::Good, 10);  // due 6 days ago
+  Reviewed("delta", Grade::Good, 5);  // due yesterday
+  Reviewed("gamma", Grade::Good, 1);  // due in 3 days
   Open();
   EXPECT_EQ("今日待复习 4 个", Counter());
   EXPECT_EQ("点击看释义", Translation());
@@ -211,8 +211,7 @@ TEST_F(ReviewPageTest, ABusyFileKeepsTheReviewAndStoresItLater) {
   Press(Qt::Key_2);
   EXPECT_EQ("alpha", Word());  // the learner goes on
   EXPECT_EQ(1, page->Session().Pending());
-  EXPECT_EQ("词库文件正被其他程序占用，1 条复习记录已暂存，稍后自动保存。",
-            TextOf(Control<QWidget>(page.get(), 1046)));
+  EXPECT_EQ("词库文件正被其他程序占用，1 条复习记录已暂存，稍后自动保存。", TextOf(Control<QWidget>(page.get(), 1046)));
   sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
   sqlite3_close(other);
 

@@ -65,10 +65,10 @@ TEST_F(StatsPageTest, EachChartDrawsTheSeededHistory) {
   for (const char* w : {"alpha", "beta", "gamma", "delta"}) Put(kMainRemember, w, "释义", 1);
   Put(kMainWord, "apple", "苹果", 1, 1);
   Put(kMainWord, "pear", "梨", 1);
-  Review("alpha", Grade::Good, 3);   // due in 1 day
-  Review("beta", Grade::Again, 3);   // due 2 days ago: today
-  Review("gamma", Grade::Hard, 3);   // interval 1: today
-  Review("alpha", Grade::Easy, 0);   // alpha again today
+  Review("alpha", Grade::Good, 3);  // due in 1 day
+  Review("beta", Grade::Again, 3);  // due 2 days ago: today
+  Review("gamma", Grade::Hard, 3);  // interval 1: today
+  Review("alpha", Grade::Easy, 0);  // alpha again today
   {
     WordDatabase db;
     ASSERT_TRUE(db.Open(DbPath()));
@@ -77,8 +77,7 @@ TEST_F(StatsPageTest, EachChartDrawsTheSeededHistory) {
   }
   Open();
 
-  for (auto id : {CStatsPage::kReviewsChart, CStatsPage::kKnownChart, CStatsPage::kDueChart,
-                  CStatsPage::kBanksChart})
+  for (auto id : {CStatsPage::kReviewsChart, CStatsPage::kKnownChart, CStatsPage::kDueChart, CStatsPage::kBanksChart})
     EXPECT_FALSE(page->ShowsEmptyState(id)) << id;
 
   std::vector<double> reviews = Bars(CStatsPage::kReviewsChart);
@@ -113,14 +112,12 @@ TEST_F(StatsPageTest, EachChartDrawsTheSeededHistory) {
   auto* axis = qobject_cast<QBarCategoryAxis*>(page->Chart(CStatsPage::kBanksChart)->axes(Qt::Horizontal).at(0));
   ASSERT_NE(nullptr, axis);
   EXPECT_EQ((QStringList{"main_word", "main_remember"}), axis->categories());
-  EXPECT_EQ("单词数（个）",
-            page->Chart(CStatsPage::kBanksChart)->axes(Qt::Vertical).at(0)->titleText().toStdString());
+  EXPECT_EQ("单词数（个）", page->Chart(CStatsPage::kBanksChart)->axes(Qt::Vertical).at(0)->titleText().toStdString());
 }
 
 TEST_F(StatsPageTest, AFileWithoutHistoryShowsEmptyStatesAndGainsNoTables) {
   Open();
-  for (auto id : {CStatsPage::kReviewsChart, CStatsPage::kKnownChart, CStatsPage::kDueChart,
-                  CStatsPage::kBanksChart}) {
+  for (auto id : {CStatsPage::kReviewsChart, CStatsPage::kKnownChart, CStatsPage::kDueChart, CStatsPage::kBanksChart}) {
     EXPECT_TRUE(page->ShowsEmptyState(id)) << id;
     EXPECT_FALSE(page->EmptyText(CStatsPage::ChartId(id)).isEmpty());
   }
