@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Takes the README's screenshots of quorvo on a virtual display (Xvfb): the
 # word-bank page, the recitation page and the add-words dialog, cut to the
-# main window, on a copy of the installed dict_main.db; then 今日复习 and
-# the 统计 tab on a second copy given six weeks of made-up review history
-# (build/tools/seed_review_history).
+# main window. quorvo runs from a portable folder of its own: a copy of the
+# program beside a copy of the build's dict_main.db. Then 今日复习 and the
+# 统计 tab from a second such folder whose database was given six weeks of
+# made-up review history (build/tools/seed_review_history).
 #
 #   bash wordapp/screenshots.sh [build dir] [output dir]
 #   QT_SCALE_FACTOR=2 SCREEN=2000x1500x24 bash wordapp/screenshots.sh build /tmp/shots-200
@@ -18,16 +19,16 @@ for tool in xvfb-run xdotool import; do
 done
 WORK="$(mktemp -d)"
 trap 'rm -rf "$WORK"' EXIT
-cp "$BIN/dict_main.db" "$WORK/"
+cp "$BIN/quorvo" "$BIN/dict_main.db" "$WORK/"
 mkdir "$WORK/history"
-cp "$BIN/dict_main.db" "$WORK/history/"
+cp "$BIN/quorvo" "$BIN/dict_main.db" "$WORK/history/"
 "$BIN/../tools/seed_review_history" "$WORK/history/dict_main.db"
 
 xvfb-run -a -s "-screen 0 ${SCREEN:-1280x900x24}" bash -c '
   set -euo pipefail
   bin=$1 out=$2 scale=${QT_SCALE_FACTOR:-1}
   cd "$3"
-  "$bin/quorvo" & app=$!
+  ./quorvo & app=$!
   trap "kill $app 2>/dev/null || true" EXIT
   win=$(xdotool search --sync --name "^quorvo$" | head -1)
   sleep 2
@@ -45,7 +46,7 @@ xvfb-run -a -s "-screen 0 ${SCREEN:-1280x900x24}" bash -c '
   kill $app; wait $app 2>/dev/null || true
 
   cd history
-  "$bin/quorvo" & app=$!
+  ./quorvo & app=$!
   win=$(xdotool search --sync --name "^quorvo$" | head -1)
   sleep 2
   eval "$(xdotool getwindowgeometry --shell "$win")"

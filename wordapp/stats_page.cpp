@@ -16,14 +16,13 @@
 #include <QValueAxis>
 #include <algorithm>
 
+#include "app_layout.h"
 #include "code_page.h"
 #include "dialog_units.h"
 #include "word_bank.h"
 
 namespace quorvo {
 namespace {
-
-constexpr char kDatabaseFile[] = "dict_main.db";
 
 // Fonts that carry the Chinese labels; the desktop falls back from here.
 QFont ChartFont(int pointSize, bool bold = false) {
@@ -113,7 +112,7 @@ CStatsPage::CStatsPage(QWidget* parent) : QWidget(parent), clock_([] { return QD
     stacks_[i]->addWidget(empty_[i]);
     grid->addWidget(stacks_[i], i / 2, i % 2);
   }
-  db_.Open(kDatabaseFile);
+  db_.Open(BankFile());
 }
 
 CStatsPage::~CStatsPage() { db_.Close(); }

@@ -6,7 +6,7 @@
 //   known against not yet known words for each bank.
 // A chart without history shows a sentence saying so instead of empty axes.
 //
-// Owns its own WordDatabase on "dict_main.db" (only reads; it makes no
+// Owns its own WordDatabase on the bank file (only reads; it makes no
 // tables). The series come from LoadStats (review_stats.h). Window thread.
 #pragma once
 
