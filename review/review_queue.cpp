@@ -20,6 +20,8 @@ std::vector<DueCard> ChooseDueCards(const std::vector<std::string>& listWords, c
   std::vector<DueCard> fresh;
   for (size_t i = 0; i < listWords.size(); ++i) {
     int row = static_cast<int>(i) + 1;
+    // A row without a word (NULL in a file another program wrote) is no card.
+    if (listWords[i].empty()) continue;
     auto found = byWord.find(listWords[i]);
     if (found == byWord.end()) {
       if (static_cast<int>(fresh.size()) < newLeft) fresh.push_back({listWords[i], row, true, today});

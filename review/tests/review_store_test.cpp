@@ -175,7 +175,7 @@ TEST(ChooseDueCards, OverdueFirstThenNewWordsUpToTheDailyLimit) {
     c.introduced = introduced;
     return c;
   };
-  const std::vector<std::string> list{"a1", "b2", "c3", "d4", "e5", "f6", "g7"};
+  const std::vector<std::string> list{"a1", "b2", "", "c3", "d4", "e5", "f6", "g7"};
   const std::vector<ReviewCard> cards{card("b2", kToday, kToday - 9), card("d4", kToday - 3, kToday - 9),
                                       card("f6", kToday + 1, kToday), card("g7", kToday - 3, kToday - 9),
                                       card("zz", kToday - 50, kToday - 60)};
@@ -194,10 +194,12 @@ TEST(ChooseDueCards, OverdueFirstThenNewWordsUpToTheDailyLimit) {
     EXPECT_EQ(c.words, got) << "new per day " << c.newPerDay;
   }
   auto due = ChooseDueCards(list, cards, kToday, 20);
-  EXPECT_EQ(4, due[0].row);
+  // Rows count the list's rows, the one without a word included.
+  EXPECT_EQ(5, due[0].row);
   EXPECT_FALSE(due[0].isNew);
   EXPECT_EQ(1, due[3].row);
   EXPECT_TRUE(due[3].isNew);
+  EXPECT_EQ(4, due[4].row);
 }
 
 TEST(ReviewSeries, DaysAreFilledCountedAndWalkedBack) {
