@@ -11,6 +11,7 @@ void ReviewSession::Load(const std::string& bank, const std::vector<std::string>
   // A file that never saw a review has no cards: every word is new.
   if (store_.HasTables() && store_.LoadCards(bank, &cards) != SQLITE_OK) cards.clear();
   int today = LocalDay(clock_(), store_.UtcOffset());
+  loadedDay_ = today;
   // Words graded today but not yet stored are done for today.
   cards_ = ChooseDueCards(listWords, cards, today, store_.NewCardsPerDay());
   std::erase_if(cards_, [this](const DueCard& c) {

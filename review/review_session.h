@@ -28,6 +28,8 @@ class ReviewSession {
   // being data row 1) and starts at the most overdue.
   void Load(const std::string& bank, const std::vector<std::string>& listWords);
   int Count() const { return static_cast<int>(cards_.size()); }
+  // True once the day the cards were chosen on is over.
+  bool Stale() const { return LocalDay(clock_(), store_.UtcOffset()) != loadedDay_; }
   // The current card, or null when nothing is due.
   const DueCard* Current() const { return cards_.empty() ? nullptr : &cards_[index_]; }
   // Move through the due cards; both wrap.
@@ -57,6 +59,7 @@ class ReviewSession {
   std::string bank_;
   std::vector<DueCard> cards_;
   size_t index_ = 0;
+  int loadedDay_ = 0;
   std::deque<PendingReview> pending_;
 };
 

@@ -294,6 +294,14 @@ bool CPage2::event(QEvent* event) {
   return QDialog::event(event);
 }
 
+void CPage2::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  if (reviewMode_ && session_->Stale()) {
+    LoadDueCards();
+    Refresh();
+  }
+}
+
 bool CPage2::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::KeyPress) {
     auto* key = static_cast<QKeyEvent*>(event);

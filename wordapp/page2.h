@@ -70,6 +70,8 @@ class CPage2 : public QDialog {
 
  protected:
   bool event(QEvent* event) override;
+  // Coming back to the page on a new day chooses that day's due cards.
+  void showEvent(QShowEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   // Escape must not close a page.

@@ -199,6 +199,24 @@ TEST_F(ReviewPageTest, NothingDueSaysSoAndOffersAllWords) {
   EXPECT_FALSE(allWords->isVisible());
 }
 
+TEST_F(ReviewPageTest, ComingBackOnANewDayChoosesThatDaysCards) {
+  PutWords({"alpha", "beta"});
+  Reviewed("alpha", Grade::Good, 0);
+  Reviewed("beta", Grade::Good, 0);
+  Open();
+  int64_t now = kNow;
+  page->SetClock([&now] { return now; });
+  EXPECT_EQ("今日待复习 0 个", Counter());
+  page->hide();
+  page->show();
+  EXPECT_EQ("今日待复习 0 个", Counter());  // the same day: nothing changes
+  now += 4 * kDay;  // both were due after 4 days
+  page->hide();
+  page->show();
+  EXPECT_EQ("今日待复习 2 个", Counter());
+  EXPECT_EQ("alpha", Word());
+}
+
 TEST_F(ReviewPageTest, ABusyFileKeepsTheReviewAndStoresItLater) {
   PutWords({"alpha", "beta", "gamma"});
   Reviewed("gamma", Grade::Good, 30);  // makes the tables; gamma is due
