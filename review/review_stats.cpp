@@ -45,6 +45,7 @@ int LoadStats(ReviewStore& store, const std::vector<std::string>& banks, int64_t
   int rc = store.BanksProgress(banks, &out->banks);
   int knownNow = 0;
   for (const auto& b : out->banks) knownNow += b.known;
+  out->knownNow = knownNow;
 
   std::vector<DayReviews> reviews;
   std::vector<DayCount> known;

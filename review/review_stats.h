@@ -26,6 +26,7 @@ struct StatsSeries {
   std::vector<DayCount> known;      // 30 days
   std::vector<DayCount> due;        // 14 days
   std::vector<BankProgress> banks;
+  int knownNow = 0;  // known words of every bank together
   // Whether anything was ever reviewed or marked known.
   bool hasReviews = false;
   bool hasKnownHistory = false;

@@ -197,7 +197,8 @@ void CStatsPage::DrawKnown() {
   line->attachAxis(x);
   line->attachAxis(y);
   empty_[kKnownChart]->setText(Ui("还没有掌握进度的记录。\n标记“会背”或坚持复习后，这里会显示会背单词的变化。"));
-  Show(kKnownChart, chart, !series_.hasKnownHistory);
+  // Words known before any change was logged still make a (flat) line.
+  Show(kKnownChart, chart, !series_.hasKnownHistory && series_.knownNow == 0);
 }
 
 void CStatsPage::DrawDue() {

@@ -210,7 +210,7 @@ TEST_F(ReviewPageTest, ComingBackOnANewDayChoosesThatDaysCards) {
   page->hide();
   page->show();
   EXPECT_EQ("今日待复习 0 个", Counter());  // the same day: nothing changes
-  now += 4 * kDay;  // both were due after 4 days
+  now += 4 * kDay;                          // both were due after 4 days
   page->hide();
   page->show();
   EXPECT_EQ("今日待复习 2 个", Counter());

@@ -123,11 +123,20 @@ TEST_F(StatsPageTest, AFileWithoutHistoryShowsEmptyStatesAndGainsNoTables) {
   }
   EXPECT_EQ("未来 14 天没有要复习的单词。", page->EmptyText(CStatsPage::kDueChart).toStdString());
   EXPECT_EQ((std::vector<std::string>{"main_remember", "main_word"}), testing::TableNames(DbPath()));
-  // Words in a bank are progress even without reviews.
+  // Words in a bank are progress even without reviews; known ones make a
+  // flat line of what is known.
   Put(kMainWord, "apple", "苹果", 1);
   page->Refresh();
   EXPECT_FALSE(page->ShowsEmptyState(CStatsPage::kBanksChart));
   EXPECT_TRUE(page->ShowsEmptyState(CStatsPage::kReviewsChart));
+  EXPECT_TRUE(page->ShowsEmptyState(CStatsPage::kKnownChart));
+  Put(kMainWord, "pear", "梨", 1, 1);
+  page->Refresh();
+  EXPECT_FALSE(page->ShowsEmptyState(CStatsPage::kKnownChart));
+  std::vector<double> known = LineY(CStatsPage::kKnownChart, 0);
+  ASSERT_EQ(30u, known.size());
+  EXPECT_EQ(1, known.front());
+  EXPECT_EQ(1, known.back());
 }
 
 TEST_F(StatsPageTest, ChoosingTheTabReadsTheHistoryAgain) {
