@@ -33,8 +33,7 @@ class DictServerTest : public ::testing::Test {
   void SetUp() override { ASSERT_TRUE(bundled_.Load(testing::BundledDataPath())); }
 
   std::string Expected(const std::string& word) const {
-    std::string headword = bundled_.Resolve(word);
-    return headword.empty() ? "" : TranslationText(*bundled_.Entry(headword));
+    return TranslationText(bundled_.PartsFor(word));
   }
 
   quorvo::testing::TempDir dir_;

