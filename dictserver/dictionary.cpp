@@ -137,7 +137,7 @@ std::vector<std::string> InflectionCandidates(std::string_view word) {
   };
   auto cut = [word](size_t n) { return std::string(word.substr(0, word.size() - n)); };
 
-  if (EndsWith(word, "men") && word.size() > 4) add(cut(3) + "man");  // fishermen
+  if (EndsWith(word, "men")) add(cut(3) + "man");  // fishermen, men
   if (EndsWith(word, "s") && !EndsWith(word, "ss")) {
     add(cut(1));                                   // cats, likes, dies
     if (EndsWith(word, "es")) add(cut(2));         // boxes, goes

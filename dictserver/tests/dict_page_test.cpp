@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <fstream>
 #include <string>
 
@@ -81,6 +82,40 @@ TEST(DictPageTest, AnswersByRequest) {
     EXPECT_EQ(StatusOf(answer.bytes), c.status) << c.request;
     EXPECT_NE(answer.bytes.find("\r\nConnection: close\r\n"), std::string::npos) << c.request;
     EXPECT_EQ(CutTranslation(KeptPage(answer.bytes)), c.translation) << c.request;
+  }
+}
+
+// The phonetic stands in its own element between the last part and the end
+// marker, where quorvo keeps it and the translation is cut as before.
+TEST(DictPageTest, PhoneticStandsBeforeTheEndMarker) {
+  Dictionary dictionary;
+  ASSERT_TRUE(dictionary.LoadText("apple\t/ˈæpəl/\tn. 苹果\tv. 摘苹果\npear\tn. 梨\n"));
+  const struct {
+    const char* word;
+    const char* element;  // "" for none
+    const char* translation;
+  } cases[] = {
+      {"apple", "<span class=\"phonetic\">/ˈæpəl/</span>", "n. 苹果\nv. 摘苹果"},
+      {"pear", "", "n. 梨"},
+      {"apples", "", "n. 苹果（apple 的复数）\nv. 摘苹果"},  // a form without its own
+  };
+  for (const auto& c : cases) {
+    Answer answer = AnswerRequest(dictionary, ProgramRequest(8666, c.word));
+    ASSERT_EQ(answer.status, 200) << c.word;
+    std::string kept = KeptPage(answer.bytes);
+    EXPECT_EQ(CutTranslation(kept), c.translation) << c.word;
+    size_t lastPart = kept.rfind("</li>");
+    size_t end = kept.find("id=\"listtrans\"");
+    size_t element = kept.find("class=\"phonetic\"");
+    if (*c.element) {
+      ASSERT_NE(kept.find(c.element), std::string::npos) << kept;
+      EXPECT_GT(kept.find(c.element), lastPart);
+      EXPECT_LT(kept.find(c.element) + strlen(c.element), end);
+      EXPECT_EQ(kept.find("class=\"phonetic\"", element + 1), std::string::npos) << "one element only";
+    } else {
+      EXPECT_EQ(element, std::string::npos) << kept;
+    }
+    EXPECT_LE(answer.bytes.find(kStartMarker) + kStartMarker.size(), kFirstChunkBytes);
   }
 }
 

@@ -690,8 +690,8 @@ def inflection_bases(word):
     def doubled(stem):
         return len(stem) >= 3 and stem[-1] == stem[-2] and stem[-1] not in VOWELS + "sz"
 
-    if word.endswith("men") and len(word) > 4:
-        add(word[:-3] + "man")              # fishermen
+    if word.endswith("men"):
+        add(word[:-3] + "man")              # fishermen, men
     if word.endswith("s") and not word.endswith("ss"):
         add(word[:-1])                      # cats, likes, dies
         if word.endswith("es"):
