@@ -795,7 +795,8 @@ def add_form_parts(entries, pos_use, irregular_kinds, names=()):
             participle = pos == POS_VERB and not word.endswith("s")
             # A plural glossed as a word of its own (fries 薯条, glasses 眼镜)
             # is read in that sense first.
-            lexical_plural = kind is None and pos == POS_NOUN and any(p == POS_NOUN for p, _ in parts)
+            lexical_plural = (kind is None and word.endswith("s") and pos == POS_NOUN
+                              and any(p == POS_NOUN for p, _ in parts))
             own_first = lexical_plural or own_use >= (5 if participle else 30)
             entries[word] = parts + [part] if own_first else [part] + parts
             added += 1
