@@ -423,7 +423,8 @@ def invert_cedict(entries, pos_use, zh_ranks, jieba, senses, meaning_words):
     # the frequency of the character speaks only for that reading.
     main_reading = {}
     for entry in entries:
-        count = len(entry[3]) if isinstance(entry[3], list) else 1
+        meanings = entry[3] if isinstance(entry[3], list) else [entry[3]]
+        count = sum(1 for m in meanings if not re.search(r"^\((archaic|literary|old)\)|variant of|^surname", m))
         if entry[2] and entry[2][0].islower() and count > main_reading.get(entry[1], ("", 0))[1]:
             main_reading[entry[1]] = (entry[2], count)
     for entry in entries:
@@ -437,11 +438,14 @@ def invert_cedict(entries, pos_use, zh_ranks, jieba, senses, meaning_words):
             continue
         glosses = [(mi, gi, g, leading_tag_penalty(m) + (VARIANT_PENALTY if "variant of" in m.lower() else 0.0))
                    for mi, m in enumerate(meanings) for gi, g in enumerate(split_glosses(m))]
-        zh_tag = jieba.get(simplified, (0, None))[1]
-        base = (commonness(simplified, jieba, zh_ranks) + 0.06 * min(len(glosses), 12)
+        main = main_reading.get(simplified, (pinyin, 0))[0] == pinyin
+        # Counts and word classes belong to a character's everyday reading:
+        # 那 nuó "beautiful" is not as common as 那 nà "that".
+        zh_tag = jieba.get(simplified, (0, None))[1] if main else None
+        base = ((commonness(simplified, jieba, zh_ranks) if main else 0.0) + 0.06 * min(len(glosses), 12)
                 + rare_character_penalty(simplified) + JIEBA_MARKED.get(zh_tag, 0.0))
         entry_words = content_words(" ".join(g for _, _, g, _ in glosses))
-        if main_reading.get(simplified, (pinyin, 0))[0] != pinyin:
+        if not main:
             base += 1.5
         if len(simplified) == 1:
             base += 0.3  # a lone character is often a bound form
@@ -650,8 +654,9 @@ def derive_from_relations(entries, pos_use, senses, members, related):
                 theirs = entries.get(other)
                 # A noun may read as the verb or adjective it comes from, an
                 # adjective as its noun, an adverb as its adjective; a verb
-                # never reads as a noun ("locate" is not 地点).
-                fits = {POS_NOUN: (POS_VERB, POS_ADJ, POS_NOUN), POS_ADJ: (POS_NOUN, POS_ADJ, POS_VERB),
+                # never reads as a noun ("locate" is not 地点), nor an
+                # adjective as a verb ("advisable" is not 劝).
+                fits = {POS_NOUN: (POS_VERB, POS_ADJ, POS_NOUN), POS_ADJ: (POS_NOUN, POS_ADJ),
                         POS_ADV: (POS_ADJ, POS_ADV), POS_VERB: (POS_VERB,)}
                 if not isinstance(theirs, list) or other_pos not in fits[pos]:
                     continue
@@ -797,7 +802,8 @@ def add_form_parts(entries, pos_use, irregular_kinds, names=()):
             # is read in that sense first.
             lexical_plural = (kind is None and word.endswith("s") and pos == POS_NOUN
                               and any(p == POS_NOUN for p, _ in parts))
-            own_first = lexical_plural or own_use >= (5 if participle else 30)
+            # "fell" 伐 (to cut down) is read as "fall" first all the same.
+            own_first = lexical_plural or own_use >= 30 or (participle and own_use >= 5 and parts[0][0] != POS_VERB)
             entries[word] = parts + [part] if own_first else [part] + parts
             added += 1
             break
