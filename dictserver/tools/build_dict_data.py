@@ -97,7 +97,7 @@ JIEBA_POS = {"n": {POS_NOUN}, "ng": {POS_NOUN}, "vn": {POS_NOUN, POS_VERB}, "v":
 # Function words (prepositions, conjunctions, particles, pronouns, numerals
 # and measure words...) are no rendering of a noun, verb, adjective or adverb:
 # 于 does not translate "to go".
-JIEBA_FUNCTION = {"p", "c", "u", "uj", "ul", "uz", "ud", "ug", "uv", "y", "e", "o"}
+JIEBA_FUNCTION = {"p", "c", "u", "uj", "ul", "uz", "ud", "ug", "uv", "y", "e", "o", "m", "q", "r", "f"}
 JIEBA_MARKED = {"nr": 2.5, "nrt": 2.5, "nrfg": 2.5, "ns": 2.5, "nt": 2.0, "nz": 1.5, "i": 1.5, "l": 0.5, "j": 1.0}
 STOP_WORDS = set("a an the of to in on at by for with from as or and be is are sb sth one's oneself it its etc "
                  "used something someone that which who this".split())
@@ -360,7 +360,8 @@ def choose_pos(word, hint, chinese, has_classifier, pos_use, zh_tag=None):
         return POS_NOUN
     # The Chinese word's own class decides a bare gloss ("pretty" 漂亮 is an
     # adjective although "pretty" is used more as an adverb).
-    agreeing = [p for p in known if p in JIEBA_POS.get(zh_tag, ())]
+    # A part of speech the word is seldom used in does not count ("the sick").
+    agreeing = [p for p in known if p in JIEBA_POS.get(zh_tag, ()) and 10 * known[p] >= max(known.values())]
     if len(agreeing) == 1:
         return agreeing[0]
     choices = list(known)
@@ -477,8 +478,8 @@ def invert_cedict(entries, pos_use, zh_ranks, jieba, senses, meaning_words):
                 score += 1.0
             if zh_tag in JIEBA_POS and pos in WORDNET_POS.values() and pos not in JIEBA_POS[zh_tag]:
                 score += 1.0  # 誓言 is a noun, not a rendering of the verb "to pledge"
-            elif zh_tag in JIEBA_FUNCTION and pos in WORDNET_POS.values() and len(simplified) == 1:
-                score += 0.8
+            elif zh_tag in JIEBA_FUNCTION and pos in WORDNET_POS.values():
+                score += 0.8  # 多少 "how many" is no rendering of the noun "number"
             if not named:
                 score += sense_penalty(word, pos, entry_words - {word}, senses, meaning_words)
             into = proper_found if named else found
