@@ -514,6 +514,44 @@ def load_supplement(path):
     return out
 
 
+def load_core_senses(path):
+    """The hand-written first senses of the most frequent words, in the
+    supplement's format; {} when the file is missing."""
+    if not os.path.exists(path):
+        return {}
+    core = load_supplement(path)
+    for word, value in core.items():
+        if isinstance(value, str) or not value or any(not senses for _, senses in value):
+            raise ValueError(f"{path}: {word}: every line needs parts with senses")
+    return core
+
+
+def apply_core_senses(entries, core):
+    """Puts each word's hand-written senses first: a core part takes the
+    senses the data has for the same part of speech after its own (once
+    each, at most MAX_SENSES in all unless the core part has more), and the
+    word's other parts follow. A part noting a form ("（run 的现在分词）")
+    stays a part of its own. Running it twice changes nothing more."""
+    applied = 0
+    for word, core_parts in core.items():
+        value = entries.get(word)
+        if isinstance(value, str):
+            continue  # an irregular form answered through its base
+        rest = list(value or [])
+        merged = []
+        for pos, own in core_parts:
+            senses = list(own)
+            for i, (other_pos, others) in enumerate(rest):
+                if other_pos == pos and not any("（" in zh for zh in others):
+                    senses += [zh for zh in others if zh not in senses]
+                    del rest[i]
+                    break
+            merged.append((pos, senses[:max(len(own), MAX_SENSES)]))
+        entries[word] = merged + rest
+        applied += 1
+    return applied
+
+
 def format_parts(parts):
     """Cuts the senses to the page budget; returns ["pos. a；b", ...]."""
     out, total = [], 0
@@ -1044,6 +1082,8 @@ def main():
     parser.add_argument("--cmudict", help="the CMU Pronouncing Dictionary's index.js (default: in --sources)")
     parser.add_argument("--jieba", default="/usr/lib/python3/dist-packages/jieba/dict.txt",
                         help="jieba's dictionary (Debian python3-jieba): Chinese word counts and classes")
+    parser.add_argument("--core", default=os.path.join(HERE, "core_senses.tsv"),
+                        help="hand-written first senses of the most frequent words")
     parser.add_argument("--out", default=os.path.join(ROOT, "dictserver", "data", "quorvo-dict.tsv"))
     parser.add_argument("--starter-dir", default=os.path.join(ROOT, "data"))
     args = parser.parse_args()
@@ -1060,6 +1100,8 @@ def main():
     found, by_phrase, names = invert_cedict(cedict, pos_use, zh_ranks, jieba, senses, meaning_words)
     moved_british = merge_british(found, senses)
     entries = build_entries(found, pos_use, supplement, jieba)
+    core = load_core_senses(args.core)
+    apply_core_senses(entries, core)
     direct = {w: v for w, v in entries.items() if isinstance(v, list)}
     adverbs = derive_adverbs(entries, set(pos_use) | {w for w in counts if counts[w] >= 20})
     synonyms = derive_from_synonyms(entries, direct, pos_use, senses, members)
@@ -1070,8 +1112,9 @@ def main():
             entries[word] = [(pos, senses[:2]) for pos, senses in parts]
             phrases += 1
     forms = add_form_parts(entries, pos_use, irregular_kinds, names | wordnet_names)
+    core_words = apply_core_senses(entries, core)  # again: form parts go after the core senses
     print(f"{len(direct)} words from CC-CEDICT and the supplement, {adverbs} -ly adverbs, {forms} forms noted, "
-          f"{synonyms} from WordNet synonyms, {phrases} from two-word glosses")
+          f"{synonyms} from WordNet synonyms, {phrases} from two-word glosses, {core_words} core entries")
     aliases = resolve_irregular(entries, irregular, irregular_kinds)
     for word in sorted(entries):
         # A synonym's renderings may have been borrowed for a British spelling meanwhile.

@@ -120,6 +120,63 @@ class RankingTest(unittest.TestCase):
         self.assertIn("tour", found)
 
 
+class CoreSensesTest(unittest.TestCase):
+    """The hand-written first senses of frequent words go before what the
+    inverted dictionary found, without losing its other senses or parts."""
+
+    def test_core_senses_lead_and_the_found_ones_follow(self):
+        entries = {
+            "point": [("n.", ["点点", "一点", "点子", "论点"]), ("v.", ["指"])],
+            "home": [("n.", ["家里", "家"]), ("adv.", ["回家"])],
+            "gave": "=give",
+            "run": [("v.", ["跑（ran 的原形）"]), ("v.", ["跑", "运行"])],
+        }
+        core = {
+            "point": [("n.", ["点", "要点"]), ("v.", ["指向"])],
+            "home": [("n.", ["家", "家庭"])],
+            "gave": [("v.", ["给"])],
+            "run": [("v.", ["跑", "奔跑"])],
+            "sick": [("adj.", ["生病的", "恶心的"])],
+        }
+        build.apply_core_senses(entries, core)
+        cases = [
+            ("point", [("n.", ["点", "要点", "点点", "一点"]), ("v.", ["指向", "指"])]),  # cut to four senses
+            ("home", [("n.", ["家", "家庭", "家里"]), ("adv.", ["回家"])]),               # no sense twice
+            ("gave", "=give"),                                                          # a form stays a form
+            ("run", [("v.", ["跑", "奔跑", "运行"]), ("v.", ["跑（ran 的原形）"])]),       # a form note stays apart
+            ("sick", [("adj.", ["生病的", "恶心的"])]),                                  # a word the data lacked
+        ]
+        for word, expected in cases:
+            self.assertEqual(entries[word], expected, word)
+        again = {w: list(v) if isinstance(v, list) else v for w, v in entries.items()}
+        build.apply_core_senses(again, core)
+        self.assertEqual(again, entries)
+
+    def test_the_table_loads_and_rejects_lines_without_senses(self):
+        import tempfile
+        with tempfile.TemporaryDirectory() as folder:
+            path = os.path.join(folder, "core.tsv")
+            self.assertEqual(build.load_core_senses(path), {})
+            with open(path, "w", encoding="utf-8") as f:
+                f.write("# comment\nlight\tn. 光；灯\tadj. 轻的\n")
+            self.assertEqual(build.load_core_senses(path), {"light": [("n.", ["光", "灯"]), ("adj.", ["轻的"])]})
+            for bad in ("light\tn.\n", "light\n", "went\t=go\n"):
+                with open(path, "w", encoding="utf-8") as f:
+                    f.write(bad)
+                with self.assertRaises(ValueError, msg=bad):
+                    build.load_core_senses(path)
+
+    def test_every_core_line_fits_a_page(self):
+        core = build.load_core_senses(os.path.join(os.path.dirname(os.path.abspath(__file__)), "core_senses.tsv"))
+        self.assertGreater(len(core), 300)
+        for word, parts in core.items():
+            self.assertEqual(word, word.lower(), word)
+            for pos, senses in parts:
+                self.assertIn(pos, ("n.", "v.", "adj.", "adv.", "prep.", "conj.", "pron.", "int.", "num.", "aux."), word)
+                self.assertTrue(all(s and "；" not in s and "\t" not in s for s in senses), word)
+            self.assertEqual(len(build.format_parts(parts)), len(parts), word)  # nothing cut away
+
+
 class FormsTest(unittest.TestCase):
     def test_bases_in_the_order_the_service_tries_them(self):
         cases = [("fishermen", "fisherman"), ("flies", "fly"), ("hoping", "hope"), ("running", "run"),
