@@ -678,16 +678,23 @@ def derived_rendering(chinese, pos, from_pos):
     return chinese
 
 
-def derive_from_relations(entries, pos_use, senses, members, related):
+def derive_from_relations(entries, pos_use, senses, members, related, direct=None):
     """Words still without a translation borrow those of a word they are
     derived from (retirement <- retire, generosity <- generous, surgical <-
     surgery), or of any synonym that shares one of their first meanings."""
     added = 0
     for word in sorted(pos_use):
-        if word in entries:
+        # A word that borrowed one part from a synonym ("northerly" adv. 向北)
+        # may still borrow its other parts here (adj. 北方的).
+        have = entries.get(word)
+        if have is not None and (direct is None or word in direct or not isinstance(have, list)):
             continue
+        have = have or []
         parts = []
         for pos in sorted(pos_use[word], key=lambda p: -pos_use[word][p]):
+            if any(p == pos for p, _ in have):
+                parts.append(next(part for part in have if part[0] == pos))
+                continue
             borrowed = []
             for other, other_pos in related.get((word, pos), []):
                 theirs = entries.get(other)
@@ -717,9 +724,9 @@ def derive_from_relations(entries, pos_use, senses, members, related):
                                 borrowed.append(zh)
             if borrowed:
                 parts.append((pos, borrowed[:MAX_SENSES]))
-        if parts:
+        if parts and parts != have:
             entries[word] = parts
-            added += 1
+            added += not have
     return added
 
 
@@ -1105,7 +1112,7 @@ def main():
     direct = {w: v for w, v in entries.items() if isinstance(v, list)}
     adverbs = derive_adverbs(entries, set(pos_use) | {w for w in counts if counts[w] >= 20})
     synonyms = derive_from_synonyms(entries, direct, pos_use, senses, members)
-    synonyms += derive_from_relations(entries, pos_use, senses, members, related)
+    synonyms += derive_from_relations(entries, pos_use, senses, members, related, direct)
     phrases = 0
     for word, parts in build_entries(by_phrase, pos_use, {}, jieba).items():
         if word not in entries:
