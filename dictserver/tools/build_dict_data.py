@@ -1019,6 +1019,9 @@ def lemma_counts(counts, entries, pos_use, irregular):
         elif sum(pos_use.get(word, {}).values()) < 30 and word not in CLOSED_POS:
             for candidate in irregular.get(word, []) + inflection_bases(word):
                 if candidate in full and candidate != word:
+                    if word.endswith(("er", "est")) and candidate not in irregular.get(word, []) and \
+                            not any(pos == POS_ADJ for pos, _ in entries[candidate]):
+                        continue  # "honest" is no superlative of "hon", nor "number" a comparative of "numb"
                     base = candidate
                     break
         merged[base] += count
