@@ -573,11 +573,15 @@ def format_parts(parts):
     return out
 
 
-def single_character_penalty(chinese, jieba):
+def single_character_penalty(chinese, jieba, rare=False):
     """A lone character is often a bound form or a literary use: it comes
-    after a common word of two or more characters for the same sense."""
-    common = any(len(zh) > 1 and jieba.get(zh, (0, None))[0] >= 1000 for zh in chinese)
-    return {zh: (0.8 if common and len(zh) == 1 else 0.0) for zh in chinese}
+    after a common word of two or more characters for the same sense. A word
+    WordNet seldom meets ("extinct") is hardly ever rendered by a lone
+    character at all: there any word of two characters that jieba has seen a
+    few dozen times (绝迹, 183) goes before it (绝, mostly an adverb)."""
+    least, step = (30, 2.0) if rare else (1000, 0.8)
+    common = any(len(zh) > 1 and jieba.get(zh, (0, None))[0] >= least for zh in chinese)
+    return {zh: (step if common and len(zh) == 1 else 0.0) for zh in chinese}
 
 
 def build_entries(found, pos_use, supplement, jieba):
@@ -585,7 +589,7 @@ def build_entries(found, pos_use, supplement, jieba):
     for word, by_pos in found.items():
         parts = []
         for pos, chinese in by_pos.items():
-            extra = single_character_penalty(chinese, jieba)
+            extra = single_character_penalty(chinese, jieba, pos_use.get(word, {}).get(pos, 0) < 10)
             chinese = {zh: score + extra[zh] for zh, score in chinese.items()}
             ranked = sorted(chinese.items(), key=lambda kv: (kv[1], kv[0]))
             best = ranked[0][1]

@@ -79,6 +79,12 @@ class RankingTest(unittest.TestCase):
         entries = [entry("若", ["to seem", "like", "as", "if"]), entry("似乎", "to seem")]
         jieba = {"若": (17000, "v"), "似乎": (5000, "v")}
         self.assertEqual(self.first(entries, "seem", build.POS_VERB, verbs, jieba)[0], "似乎")
+        # a rarer word of two characters still goes first; an unknown one does not
+        adjectives = {"extinct": {build.POS_ADJ: 3}}
+        entries = [entry("绝", ["extinct", "to cut off"]), entry("绝迹", "extinct")]
+        for count, expected in ((183, "绝迹"), (0, "绝")):
+            jieba = {"绝": (4795, "a"), "绝迹": (count, "a")}
+            self.assertEqual(self.first(entries, "extinct", build.POS_ADJ, adjectives, jieba)[0], expected, count)
 
     def test_function_words_and_phrases_are_no_rendering(self):
         verbs = {"go": {build.POS_VERB: 50}}
