@@ -174,13 +174,41 @@ class CoreSensesTest(unittest.TestCase):
 
     def test_every_core_line_fits_a_page(self):
         core = build.load_core_senses(os.path.join(os.path.dirname(os.path.abspath(__file__)), "core_senses.tsv"))
-        self.assertGreater(len(core), 300)
+        self.assertGreater(len(core), 4000)
         for word, parts in core.items():
             self.assertEqual(word, word.lower(), word)
             for pos, senses in parts:
                 self.assertIn(pos, ("n.", "v.", "adj.", "adv.", "prep.", "conj.", "pron.", "int.", "num.", "aux."), word)
                 self.assertTrue(all(s and "；" not in s and "\t" not in s for s in senses), word)
             self.assertEqual(len(build.format_parts(parts)), len(parts), word)  # nothing cut away
+
+
+class DerivedEntriesTest(unittest.TestCase):
+    def test_lemma_counts_join_only_real_forms(self):
+        entries = {"hon": [("n.", ["亲爱的"])], "kill": [("v.", ["杀死"])], "big": [("adj.", ["大的"])],
+                   "honest": [("adj.", ["诚实的"])], "killer": [("n.", ["杀手"])], "walk": [("v.", ["走"])]}
+        counts = {"hon": 10, "honest": 50, "kill": 100, "killer": 40, "big": 70, "bigger": 30, "walks": 5,
+                  "walk": 20}
+        merged = build.lemma_counts(counts, entries, {}, {})
+        self.assertEqual(merged["honest"], 50)  # no superlative of "hon"
+        self.assertEqual(merged["hon"], 10)
+        self.assertEqual(merged["killer"], 40)  # no comparative of the verb "kill"
+        self.assertEqual(merged["big"], 100)    # bigger is big's
+        self.assertEqual(merged["walk"], 25)
+
+    def test_a_word_with_one_borrowed_part_borrows_the_others(self):
+        pos_use = {"northerly": {build.POS_ADJ: 2, build.POS_ADV: 1}}
+        entries = {"north": [(build.POS_NOUN, ["北方", "北部"])],
+                   "northerly": [(build.POS_ADV, ["向北"])]}       # from a synonym
+        related = {("northerly", build.POS_ADJ): [("north", build.POS_NOUN)]}
+        direct = {"north": entries["north"]}
+        build.derive_from_relations(entries, pos_use, defaultdict(list), {}, related, direct)
+        self.assertEqual(entries["northerly"], [(build.POS_ADJ, ["北方的", "北部的"]), (build.POS_ADV, ["向北"])])
+        # a word with an entry of its own is left as it is
+        entries["northerly"] = [(build.POS_ADV, ["向北"])]
+        direct["northerly"] = entries["northerly"]
+        build.derive_from_relations(entries, pos_use, defaultdict(list), {}, related, direct)
+        self.assertEqual(entries["northerly"], [(build.POS_ADV, ["向北"])])
 
 
 class FormsTest(unittest.TestCase):
