@@ -43,7 +43,7 @@ struct UpdateManifest {
   int newVersion = 1;                // version of webconfig.ini, default 1
   std::vector<ManifestEntry> files;  // in key order; empty: nothing to do
   bool verified = false;             // the release key's signature checked
-  std::string renovaSha256;          // the updater's published digest and size
+  std::string renovaSha256 = "";     // the updater's published digest and size
   long long renovaSize = -1;
   ManifestRefusal refusal = ManifestRefusal::kNone;
 };
