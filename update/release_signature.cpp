@@ -3,7 +3,6 @@
 #include <openssl/evp.h>
 
 #include <cctype>
-
 #include <memory>
 #include <vector>
 

@@ -123,8 +123,8 @@ int Publish(const std::map<std::string, std::string>& options, const std::vector
     if (!digest) return Fail("cannot read " + copy);
     if (name == kUpdaterFile) renova = digest;
     std::string i = std::to_string(++n);
-    manifest += "file_" + i + "=" + baseUrl + published + "\nsha256_" + i + "=" + digest->sha256 + "\nsize_" + i +
-                "=" + std::to_string(digest->size) + "\n";
+    manifest += "file_" + i + "=" + baseUrl + published + "\nsha256_" + i + "=" + digest->sha256 + "\nsize_" + i + "=" +
+                std::to_string(digest->size) + "\n";
   }
   if (!renova) return Fail("the files must include renova: quorvo starts only the signed one");
   manifest += std::string(kRenovaSha256Key) + "=" + renova->sha256 + "\n" + kRenovaSizeKey + "=" +

@@ -101,16 +101,16 @@ class SignedRoadTest : public ::testing::Test {
 
 TEST_F(SignedRoadTest, NothingTheKeyDidNotSignIsEverInstalled) {
   testing::TestReleaseKey otherKey;
-  const std::string good = testing::SignedManifestText(
-      2, {{Url("words.txt"), "new words"}, {Url("lexmuse"), "new quorvo"}}, "renova");
+  const std::string good =
+      testing::SignedManifestText(2, {{Url("words.txt"), "new words"}, {Url("lexmuse"), "new quorvo"}}, "renova");
   std::string flipped = good;
   flipped[flipped.find("version=2") + 8] = '3';
   std::string big = good + ";" + std::string(1 << 20, 'x') + "\n";
   std::string hostileCount = "[update]\nversion=2\nfile_count=2147483647\nfile_2147483647=" + Url("far") +
                              "\nsha256_2147483647=" + std::string(64, 'a') +
                              "\nsize_2147483647=1\nrenova_sha256=" + std::string(64, 'b') + "\nrenova_size=1\n";
-  std::string noDigest = "[update]\nversion=2\nfile_count=1\nfile_1=" + Url("words.txt") + "\nrenova_sha256=" +
-                         std::string(64, 'b') + "\nrenova_size=1\n";
+  std::string noDigest = "[update]\nversion=2\nfile_count=1\nfile_1=" + Url("words.txt") +
+                         "\nrenova_sha256=" + std::string(64, 'b') + "\nrenova_size=1\n";
   std::string protectedNames = testing::SignedManifestText(
       2, {{Url("dict_main.db"), "a bank from the server"}, {Url("config.ini"), "[update]\nversion=9\n"}}, "renova");
   const std::string otherHost = "http://localhost:" + std::to_string(server.port()) + "/elsewhere/words.txt";
@@ -130,8 +130,8 @@ TEST_F(SignedRoadTest, NothingTheKeyDidNotSignIsEverInstalled) {
        ManifestRefusal::kBadSignature},
       {"another key's signature", HttpFaultServer::Ok(good), otherKey.Sign(good), HttpFaultServer::Ok("new words"), 1,
        ManifestRefusal::kBadSignature},
-      {"a signature that is not base64", HttpFaultServer::Ok(good), "not a signature!", HttpFaultServer::Ok("new words"),
-       1, ManifestRefusal::kBadSignature},
+      {"a signature that is not base64", HttpFaultServer::Ok(good), "not a signature!",
+       HttpFaultServer::Ok("new words"), 1, ManifestRefusal::kBadSignature},
       {"one flipped byte in the manifest", HttpFaultServer::Ok(flipped), key.Sign(good),
        HttpFaultServer::Ok("new words"), 1, ManifestRefusal::kBadSignature},
       {"a file whose digest differs", HttpFaultServer::Ok(good), key.Sign(good), HttpFaultServer::Ok("new wordz")},
@@ -147,8 +147,8 @@ TEST_F(SignedRoadTest, NothingTheKeyDidNotSignIsEverInstalled) {
       {"a signed manifest without digests", HttpFaultServer::Ok(noDigest), key.Sign(noDigest),
        HttpFaultServer::Ok("new words"), 1, ManifestRefusal::kUnusable},
       {"a cut manifest", HttpFaultServer::Cut(good, good.size() / 2), key.Sign(good)},
-      {"a cut manifest without Content-Length", HttpFaultServer::Unannounced(good, good.find("file_2")),
-       key.Sign(good), HttpFaultServer::Ok("new words"), 1, ManifestRefusal::kBadSignature},
+      {"a cut manifest without Content-Length", HttpFaultServer::Unannounced(good, good.find("file_2")), key.Sign(good),
+       HttpFaultServer::Ok("new words"), 1, ManifestRefusal::kBadSignature},
       {"a cut file without Content-Length", HttpFaultServer::Ok(good), key.Sign(good),
        HttpFaultServer::Unannounced("new words", 4)},
       {"a redirect to another host", HttpFaultServer::Ok(good), key.Sign(good), HttpFaultServer::Redirect(otherHost)},
@@ -206,7 +206,8 @@ TEST_F(SignedRoadTest, WithoutAKeyOrAServerNothingIsFetched) {
 
   // A key given as text that is no 32-byte key refuses just the same.
   EXPECT_TRUE(SignedUpdateTrust("c2hvcnQ=").RefusesEverything());
-  EXPECT_EQ(ManifestRefusal::kNoKey, RunRoad(app.path(), server.Url(""), SignedUpdateTrust("c2hvcnQ=")).manifest.refusal);
+  EXPECT_EQ(ManifestRefusal::kNoKey,
+            RunRoad(app.path(), server.Url(""), SignedUpdateTrust("c2hvcnQ=")).manifest.refusal);
 
   // No server: nothing to update, no refusal.
   size_t requests = server.Requests().size();
@@ -237,8 +238,8 @@ TEST_F(SignedRoadTest, WithoutAKeyOrAServerNothingIsFetched) {
 // Planted links at every name the road writes: nothing outside the folder
 // changes, and the link itself never becomes an installed file.
 TEST_F(SignedRoadTest, PlantedLinksAreNeverWrittenThrough) {
-  const std::string good = testing::SignedManifestText(
-      2, {{Url("words.txt"), "new words"}, {Url("extra.dat"), "new extra"}}, "new renova");
+  const std::string good =
+      testing::SignedManifestText(2, {{Url("words.txt"), "new words"}, {Url("extra.dat"), "new extra"}}, "new renova");
   server.Set("/lexmuse/webconfig.ini", HttpFaultServer::Ok(good));
   server.Set("/lexmuse/webconfig.ini.sig", HttpFaultServer::Ok(key.Sign(good)));
   server.Set("/lexmuse/v2/words.txt", HttpFaultServer::Ok("new words"));
@@ -361,8 +362,9 @@ TEST(RenovaReleaseTest, APublishedReleaseInstallsVersion2) {
 
   testing::PythonHttpServer server(site.path());
   ASSERT_TRUE(server.running());
-  std::vector<std::string> publish = {"publish", "--secret", keys.File("secret"), "--version", "2",
-                                      "--base-url", server.Base() + "/lexmuse", "--out", site.File("lexmuse")};
+  std::vector<std::string> publish = {
+      "publish", "--secret",          keys.File("secret"), "--version", "2", "--base-url", server.Base() + "/lexmuse",
+      "--out",   site.File("lexmuse")};
   // A word bank is never published.
   std::vector<std::string> withBank = publish;
   withBank.push_back(build.File("dict_main.db"));
