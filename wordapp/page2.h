@@ -6,26 +6,44 @@
 // typing box), Backspace (previous word) and Space (translation on and off),
 // caught before whichever control of the page has the focus.
 //
+// The word's phonetic, when the list has one, shows beneath it; "发音" says
+// the word through the Speech it is given (disabled, with a tooltip, when
+// there is none or it has no engine).
+//
+// The selector "全部单词 / 今日复习" switches between every card in list
+// order and today's due cards (ReviewSession), graded after the translation
+// is shown with the keys 1-4 or the grade buttons; only those reviews are
+// written, through the review store.
+//
 // Owns its own WordDatabase on "dict_main.db" and a TableSnapshot of the
-// list, loaded at start and again on RecitationListChanged. Only reads.
-// Window thread only.
+// list, loaded at start and again on RecitationListChanged. Window thread
+// only.
 #pragma once
 
 #include <QDialog>
+#include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 
+#include "fsrs.h"
+#include "window_ops.h"
 #include "word_database.h"
 
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QTimer;
 
 namespace quorvo {
+
+class ReviewControls;
+class ReviewSession;
 
 class CPage2 : public QDialog {
   Q_OBJECT
  public:
-  explicit CPage2(QWidget* parent = nullptr);
+  explicit CPage2(QWidget* parent = nullptr, Speech* speech = nullptr);
   ~CPage2() override;
 
   // Loads "select * from <table>" into the snapshot; the library's result
@@ -40,6 +58,17 @@ class CPage2 : public QDialog {
   void ToggleTranslation();
   // Enter: the next word, with the typing box cleared and focused.
   void OnOK();
+  // "发音": says the current word; nothing without words or an engine.
+  void SayCurrentWord();
+
+  // 今日复习 (true) or 全部单词 (false), as the selector chooses.
+  void SetReviewMode(bool review);
+  bool ReviewMode() const { return reviewMode_; }
+  // Grades the current due card (after its translation was shown) and moves on.
+  void GradeCard(Grade grade);
+  // Where reviews get their time (seconds since 1970); tests set their own.
+  void SetClock(std::function<int64_t()> clock);
+  ReviewSession& Session() { return *session_; }
 
   int Position() const { return position_; }
   int RowCount() const { return rowCount_; }
@@ -47,6 +76,8 @@ class CPage2 : public QDialog {
 
  protected:
   bool event(QEvent* event) override;
+  // Coming back to the page on a new day chooses that day's due cards.
+  void showEvent(QShowEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   // Escape must not close a page.
@@ -54,9 +85,15 @@ class CPage2 : public QDialog {
 
  private:
   void BuildControls();
+  void UpdateSayButton();
   void OnInitDialog();
   // The snapshot's cell of the current row, or null.
   const char* CurrentCell(int column) const;
+  // The snapshot row on screen: the position, or the due card's row.
+  int CurrentRow() const;
+  void LoadDueCards();
+  void UpdateReviewControls();
+  void RetryPendingReviews();
 
   WordDatabase db_;
   TableSnapshot snapshot_;
@@ -65,12 +102,20 @@ class CPage2 : public QDialog {
   int columnCount_ = 0;
   int position_ = 1;
   bool translationShown_ = false;
+  std::string table_;
+  bool reviewMode_ = false;
+  std::unique_ptr<ReviewSession> session_;
+  ReviewControls* review_ = nullptr;
+  QTimer* retry_ = nullptr;
 
   QLabel* word_ = nullptr;             // 1009
   QLabel* translation_ = nullptr;      // 1010
   QLabel* counter_ = nullptr;          // 1013
   QLineEdit* typingBox_ = nullptr;     // 1032
   QPushButton* openButton_ = nullptr;  // 1008
+  QLabel* phonetic_ = nullptr;         // 1051
+  QPushButton* sayButton_ = nullptr;   // 1050
+  Speech* speech_ = nullptr;
 };
 
 }  // namespace quorvo

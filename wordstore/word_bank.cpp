@@ -135,6 +135,11 @@ std::string InsertTranslationStatement(std::string_view bank, std::string_view w
          SqlText(translation) + "', " + std::to_string(hot) + ")";
 }
 
+std::string UpdatePhoneticStatement(std::string_view bank, std::string_view phonetic, std::string_view word) {
+  return "update " + BankIdentifier(bank) + " set phonetic='" + SqlText(phonetic) + "' where value='" +
+         SqlText(word) + "'";
+}
+
 bool IsAcceptableBankName(std::string_view name) {
   if (name.size() > kMaxBankNameBytes) return false;
   for (char c : name)
@@ -150,11 +155,17 @@ int CreateBank(WordDatabase& db, std::string_view bank, MessageBoxes& boxes) {
   return db.ExecuteLogged(CreateBankStatement(bank));
 }
 
+bool IsReviewHistoryTable(std::string_view name) {
+  for (const char* table : kReviewHistoryTables)
+    if (name == table) return true;
+  return false;
+}
+
 std::vector<std::string> ListBanks(WordDatabase& db) {
   std::vector<std::string> names;
   db.QueryRows(ListBanksStatement(), [&](int, const RowView& row) {
     const char* name = row.Text(1);
-    names.emplace_back(name ? name : "");
+    if (!IsReviewHistoryTable(name ? name : "")) names.emplace_back(name ? name : "");
   });
   return names;
 }
