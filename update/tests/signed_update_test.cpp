@@ -186,6 +186,16 @@ TEST_F(SignedRoadTest, NothingTheKeyDidNotSignIsEverInstalled) {
       EXPECT_FALSE(road.run.versionRecorded);
     }
     EXPECT_EQ(before, after);  // nothing changed, nothing left behind
+    // What each case came to, for the record of a run.
+    static const char* const kOutcomes[] = {"installed",        "added",       "download failed", "refused",
+                                            "not put in place", "unsafe name", "protected",       "not installed",
+                                            "not attempted"};
+    std::string outcomes;
+    for (EntryOutcome outcome : road.run.outcomes) outcomes += std::string(" ") + kOutcomes[static_cast<int>(outcome)];
+    static const char* const kRefusals[] = {"none", "no key", "bad signature", "unusable"};
+    std::printf("  %-52s refusal: %s, %zu files listed,%s%s\n", c.name,
+                kRefusals[static_cast<int>(road.manifest.refusal)], road.manifest.files.size(),
+                outcomes.empty() ? " no run" : outcomes.c_str(), road.run.versionRecorded ? ", version recorded" : "");
   }
 }
 
