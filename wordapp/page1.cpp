@@ -372,7 +372,7 @@ void CPage1::RunBatch() {
       SetHot(db_, currentBank_, TargetWords(kWordCapacity), ToGbk(batchHot_->text()), boxes_);
       break;
     case kBatchKnown:
-      MarkKnown(db_, currentBank_, TargetWords(kWordCapacity));
+      MarkKnown(db_, currentBank_, TargetWords(kWordCapacity), boxes_);
       break;
     case kBatchDelete:
       DeleteWords(db_, currentBank_, TargetWords(kWordCapacity), boxes_);
