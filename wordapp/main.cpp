@@ -16,6 +16,12 @@ int main(int argc, char** argv) {
   quorvo::BundledDictionary dictionary;
   quorvo::CdictApp app(argc, argv);
   quorvo::QtWindowOps ops;
+  // Before each run of lookups, and after a refused connection during one,
+  // a bundled service that died is reaped and started again.
+  ops.ops().keepDictionary = [&dictionary] {
+    auto state = dictionary.Revive(quorvo::DictionaryHost(), quorvo::BuildDictionaryHost(), quorvo::ProgramFolder());
+    return state != quorvo::BundledDictionaryState::Failed;
+  };
   return app.Run(ops.ops(), [&] {
     quorvo::ReportShown(shownFd);
     // The window comes first: the service loads its data (a fifth of a

@@ -1,6 +1,7 @@
 #include "page1.h"
 
 #include <QComboBox>
+#include <QFile>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -10,6 +11,7 @@
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QTableView>
+#include <algorithm>
 #include <thread>
 
 #include "code_page.h"
@@ -17,8 +19,10 @@
 #include "dialog_units.h"
 #include "insert_dlg.h"
 #include "recitation_event.h"
+#include "translation_store.h"
 #include "translation_task.h"
 #include "window_thread_boxes.h"
+#include "word_export.h"
 
 namespace quorvo {
 namespace {
@@ -69,6 +73,13 @@ void SetListFont(QTableView* view) {
   view->verticalHeader()->setDefaultSectionSize(QFontMetrics(view->font()).height() + 8);
 }
 
+// 39226 as "39,226".
+QString Grouped(long long n) {
+  QString digits = QString::number(n < 0 ? -n : n);
+  for (int i = digits.size() - 3; i > 0; i -= 3) digits.insert(i, QLatin1Char(','));
+  return n < 0 ? QStringLiteral("-") + digits : digits;
+}
+
 void SetColumns(QTableView* view, const int* widths, int count) {
   for (int c = 0; c < count; ++c) {
     view->setColumnWidth(c, widths[c]);
@@ -87,6 +98,10 @@ CPage1::CPage1(WindowOps& ops, QWidget* parent)
 
 CPage1::~CPage1() {
   if (updateBoxes_) updateBoxes_->Detach();
+  progressTimer_.stop();
+  // Closing mid-run: the lookups still queued end without fetching.
+  for (const auto& weak : runs_)
+    if (auto run = weak.lock()) run->Cancel();
   // No lookup may write through a closed connection.
   pool_.Shutdown();
   db_.Close();
@@ -136,7 +151,7 @@ void CPage1::BuildControls() {
   countLabel_ = label("单词总数:", 1004, 9, 254, 73, 8);
   countText_ = countLabel_->text();
   bankLabel_ = label("当前词库:main_word", 1012, 9, 273, 96, 8);
-  label("可以进行转换", 1007, 9, 292, 73, 8);
+  infoLabel_ = label("可以进行转换", 1007, 9, 292, 95, 8);
 
   label("所含单词：", 0, 124, 247, 54, 8);
   searchText_ = new QLineEdit(this);
@@ -154,6 +169,7 @@ void CPage1::BuildControls() {
   knownCombo_ = combo(1033, true, 124, 292, 48);
   orderCombo_ = combo(1034, true, 182, 292, 48);
   connect(button("搜索", 1003, 241, 291, 50, 14), &QPushButton::clicked, this, &CPage1::Refresh);
+  connect(button("导出", 1040, 255, 267, 36, 14), &QPushButton::clicked, this, &CPage1::Export);
 
   connect(button("添加新单词", 1006, 336, 244, 50, 14), &QPushButton::clicked, this, &CPage1::AddWords);
   batchCombo_ = combo(1014, false, 335, 269, 60);
@@ -185,6 +201,8 @@ void CPage1::BuildControls() {
     if (index.isValid()) OpenBank(index.row());
   });
   connect(batchCombo_, &QComboBox::currentIndexChanged, this, &CPage1::OnBatchChoice);
+  progressTimer_.setInterval(kProgressIntervalMs);
+  connect(&progressTimer_, &QTimer::timeout, this, &CPage1::OnProgressTick);
 }
 
 void CPage1::OnInitDialog() {
@@ -229,7 +247,7 @@ void CPage1::FillCombos() {
     for (const char* item : items) combo->insertItem(i++, Ui(item));
     combo->setCurrentIndex(0);
   };
-  fill(batchCombo_, {"批量操作", "更新释义", "更新热度", "会背", "删除单词", "添加到背诵列表"});
+  fill(batchCombo_, {"批量操作", "更新释义", "更新热度", "会背", "删除单词", "添加到背诵列表", "重新查询未找到的单词"});
   fill(knownCombo_, {"全部", "会背", "不会背"});
   fill(orderCombo_, {"由高到低", "由低到高"});
 }
@@ -330,14 +348,128 @@ void CPage1::DropBanks() {
   QItemSelectionModel* selection = bankList_->selectionModel();
   for (int row = 0; selection && row < bankModel_.rowCount(); ++row) {
     if (!selection->isRowSelected(row, QModelIndex())) continue;
-    if (DropBank(db_, TruncateGbk(bankModel_.Name(row), kWordCapacity), currentBank_, boxes_)) ShowBanks();
+    std::string name = TruncateGbk(bankModel_.Name(row), kWordCapacity);
+    // A bank that would go asks first; the refusals speak for themselves.
+    if (name != currentBank_ && name.find(kMainWord) == std::string::npos) {
+      QString question = Ui("确定要删除词库“%1”吗？其中的 %2 个单词会一起删除，无法恢复。")
+                             .arg(FromGbk(name), Grouped(std::max(0, CountWords(db_, name))));
+      if (boxes_.Show(BoxKind::PlainOkCancel, ToGbk(question)) != kBoxOk) continue;
+    }
+    if (DropBank(db_, name, currentBank_, boxes_)) ShowBanks();
   }
 }
 
+bool CPage1::CheckDictionary() {
+  if (!ops_.keepDictionary || ops_.keepDictionary()) return true;
+  boxes_.Show(BoxKind::Application,
+              Gbk("词典服务没有响应，重新启动也没有成功。查不到的单词会记为未找到（已有的释义不会被覆盖），"
+                  "可以稍后用“重新查询未找到的单词”再试。"));
+  return false;
+}
+
 void CPage1::AddWords() {
-  CInsertDlg dialog(*ops_.files, this);
+  auto bankExists = [this](const std::string& name) {
+    for (const auto& bank : ListBanks(db_))
+      if (bank == name) return true;
+    return false;
+  };
+  CInsertDlg dialog(*ops_.files, this, &boxes_, bankExists);
   if (dialog.exec() != QDialog::Accepted) return;
-  ConvertWords(dialog.Request(), db_, currentBank_, pool_, boxes_);
+  const AddWordsRequest& request = dialog.Request();
+  bool answers = (request.sources & (SourceFile | SourceText)) ? CheckDictionary() : true;
+  ConvertOptions options;
+  if (answers) options.dictionaryKeeper = ops_.keepDictionary;
+  ConvertSummary summary = ConvertWords(request, db_, currentBank_, pool_, boxes_, options);
+  if (!summary.counted || !summary.run) return;
+  FollowRun(summary.run, RunKind::AddWords, summary.bank, summary.distinct, summary.known, !answers);
+}
+
+void CPage1::LookUp(const std::vector<std::string>& words, int hot) {
+  bool answers = CheckDictionary();
+  auto run = std::make_shared<LookupRun>(static_cast<int>(words.size()));
+  if (answers && ops_.keepDictionary) run->SetKeeper(ops_.keepDictionary);
+  for (const auto& word : words) {
+    // A task that cannot be made (a bank name too long for it) is lost.
+    TranslationTask* task = MakeTranslationTask(word, hot, &db_, currentBank_, run);
+    if (task) pool_.Submit(LookupWordTask, task, ReleaseTranslationTask);
+    else run->TaskDone();
+  }
+  FollowRun(run, RunKind::Batch, currentBank_, 0, 0, !answers);
+}
+
+void CPage1::FollowRun(std::shared_ptr<LookupRun> run, RunKind kind, const std::string& bank, int distinct,
+                       int known, bool dictionaryWarned) {
+  // A run started while another goes replaces it in the info box; the
+  // earlier one still stores its words.
+  runs_.erase(std::remove_if(runs_.begin(), runs_.end(), [](const auto& weak) { return weak.expired(); }),
+              runs_.end());
+  runs_.push_back(run);
+  run_ = std::move(run);
+  runKind_ = kind;
+  runBank_ = bank;
+  runDistinct_ = distinct;
+  runKnown_ = known;
+  runDictionaryWarned_ = dictionaryWarned;
+  OnProgressTick();
+  if (run_) progressTimer_.start();
+}
+
+void CPage1::OnProgressTick() {
+  if (!run_) {
+    progressTimer_.stop();
+    return;
+  }
+  if (run_->Finished()) {
+    FinishRun();
+    return;
+  }
+  if (progressShown_)
+    infoLabel_->setText(Ui("正在查询 %1/%2").arg(Grouped(run_->Done()), Grouped(run_->Total())));
+}
+
+void CPage1::FinishRun() {
+  progressTimer_.stop();
+  std::shared_ptr<LookupRun> run = std::move(run_);
+  run_.reset();
+  infoLabel_->setText(Ui("查询完毕：新增 %1 个").arg(Grouped(run->Added())));
+  QString summary = Ui("查询完毕：新增 %1 个单词，查到释义 %2 个，未找到 %3 个。")
+                        .arg(Grouped(run->Added()), Grouped(run->Translated()), Grouped(run->NotFound()));
+  if (run->Kept() > 0) summary += Ui("\n%1 个单词没能查询，原有释义已保留。").arg(Grouped(run->Kept()));
+  if (runKind_ == RunKind::AddWords && runDistinct_ > 0) {
+    long long percent = (200LL * runKnown_ + runDistinct_) / (2LL * runDistinct_);
+    summary += Ui("\n这段文字共 %1 个单词，你已掌握 %2 个（%3%）")
+                   .arg(Grouped(runDistinct_), Grouped(runKnown_), QString::number(percent));
+  }
+  infoLabel_->setToolTip(summary);
+  // The list first, so the words are there behind the summary.
+  if (runKind_ == RunKind::AddWords) ShowBank(runBank_);
+  else if (runBank_ == currentBank_ && wordList_->isVisible()) Refresh();
+  boxes_.Show(BoxKind::Application, ToGbk(summary));
+  if (run->DictionaryLost() && !runDictionaryWarned_)
+    boxes_.Show(BoxKind::Application,
+                Gbk("词典服务中途停止，重新启动也没有成功。没查到的单词已记为未找到（已有的释义没有被覆盖），"
+                    "可以稍后用“重新查询未找到的单词”再试。"));
+}
+
+void CPage1::Export() {
+  if (!db_.IsOpen()) {
+    boxes_.Show(BoxKind::Plain, Gbk("请先选择需要打开的数据库"));
+    return;
+  }
+  QString path = ops_.files->SaveFile(this, Ui("CSV 表格 (*.csv);;Anki 文本 (*.txt)"),
+                                      FromGbk(currentBank_) + QStringLiteral(".csv"));
+  if (path.isEmpty()) return;
+  std::vector<ExportRow> rows;
+  rows.reserve(static_cast<size_t>(wordModel_.rowCount()));
+  for (int row = 0; row < wordModel_.rowCount(); ++row)
+    rows.push_back({wordModel_.CellText(row, kColValue), wordModel_.CellText(row, kColPhonetic),
+                    wordModel_.CellText(row, kColTrans), wordModel_.CellText(row, kColKnown),
+                    wordModel_.CellText(row, kColHot)});
+  std::string file = QFile::encodeName(path).toStdString();
+  if (WriteExport(file, rows, ExportFormatForName(file), currentBank_))
+    infoLabel_->setText(Ui("已导出 %1 个单词").arg(Grouped(static_cast<long long>(rows.size()))));
+  else
+    boxes_.Show(BoxKind::Application, ToGbk(Ui("无法写入文件：%1").arg(path)));
 }
 
 std::vector<int> CPage1::TargetRows() const {
@@ -362,12 +494,14 @@ void CPage1::RunBatch() {
       boxes_.Show(BoxKind::PlainOkCancel, Gbk("选择您所需要的批量操作"));
       return;
     case kBatchLookup:
-      for (const auto& word : TargetWords(kLookupWordCapacity)) {
-        // A task that cannot be made (a bank name too long for it) is lost.
-        if (TranslationTask* task = MakeTranslationTask(word, 1, &db_, currentBank_))
-          pool_.Submit(LookupWordTask, task);
-      }
+      LookUp(TargetWords(kLookupWordCapacity), 1);
       break;
+    case kBatchRetry: {
+      std::vector<std::string> words = WordsWithTranslation(db_, currentBank_, kNotFoundTranslation);
+      if (words.empty()) boxes_.Show(BoxKind::Application, Gbk("当前词库没有未找到释义的单词。"));
+      else LookUp(words, 1);
+      break;
+    }
     case kBatchHot:
       SetHot(db_, currentBank_, TargetWords(kWordCapacity), ToGbk(batchHot_->text()), boxes_);
       break;
