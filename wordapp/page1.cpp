@@ -19,6 +19,7 @@
 #include "dialog_units.h"
 #include "insert_dlg.h"
 #include "recitation_event.h"
+#include "run_summary.h"
 #include "translation_store.h"
 #include "translation_task.h"
 #include "window_thread_boxes.h"
@@ -71,13 +72,6 @@ void StyleList(QTableView* view) {
 void SetListFont(QTableView* view) {
   view->setFont(CellFont(Ui("微软雅黑"), 18, 550));
   view->verticalHeader()->setDefaultSectionSize(QFontMetrics(view->font()).height() + 8);
-}
-
-// 39226 as "39,226".
-QString Grouped(long long n) {
-  QString digits = QString::number(n < 0 ? -n : n);
-  for (int i = digits.size() - 3; i > 0; i -= 3) digits.insert(i, QLatin1Char(','));
-  return n < 0 ? QStringLiteral("-") + digits : digits;
 }
 
 void SetColumns(QTableView* view, const int* widths, int count) {
@@ -424,7 +418,7 @@ void CPage1::OnProgressTick() {
     return;
   }
   if (progressShown_)
-    infoLabel_->setText(Ui("正在查询 %1/%2").arg(Grouped(run_->Done()), Grouped(run_->Total())));
+    infoLabel_->setText(ProgressText(run_->Done(), run_->Total()));
 }
 
 void CPage1::FinishRun() {
@@ -432,14 +426,16 @@ void CPage1::FinishRun() {
   std::shared_ptr<LookupRun> run = std::move(run_);
   run_.reset();
   infoLabel_->setText(Ui("查询完毕：新增 %1 个").arg(Grouped(run->Added())));
-  QString summary = Ui("查询完毕：新增 %1 个单词，查到释义 %2 个，未找到 %3 个。")
-                        .arg(Grouped(run->Added()), Grouped(run->Translated()), Grouped(run->NotFound()));
-  if (run->Kept() > 0) summary += Ui("\n%1 个单词没能查询，原有释义已保留。").arg(Grouped(run->Kept()));
-  if (runKind_ == RunKind::AddWords && runDistinct_ > 0) {
-    long long percent = (200LL * runKnown_ + runDistinct_) / (2LL * runDistinct_);
-    summary += Ui("\n这段文字共 %1 个单词，你已掌握 %2 个（%3%）")
-                   .arg(Grouped(runDistinct_), Grouped(runKnown_), QString::number(percent));
+  RunCounts counts;
+  counts.added = run->Added();
+  counts.translated = run->Translated();
+  counts.notFound = run->NotFound();
+  counts.kept = run->Kept();
+  if (runKind_ == RunKind::AddWords) {
+    counts.distinct = runDistinct_;
+    counts.known = runKnown_;
   }
+  QString summary = SummaryText(counts);
   infoLabel_->setToolTip(summary);
   // The list first, so the words are there behind the summary.
   if (runKind_ == RunKind::AddWords) ShowBank(runBank_);
