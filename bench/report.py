@@ -84,6 +84,8 @@ def main():
     lookups = load(args.folder, "quorvo_bench_lookups")
     download = load(args.folder, "quorvo_bench_download")
     startup = load(args.folder, "quorvo_bench_startup")
+    export = load(args.folder, "quorvo_bench_export")
+    add_text = load(args.folder, "quorvo_bench_add_text")
 
     rows = []  # job, ours, peer, ratio, target, ok
 
@@ -167,6 +169,27 @@ def main():
     if not missing(job, "< 300 ms", ours, peer):
         row(job, "%.0f ms" % millis(ours), "%.0f ms an empty Qt window" % millis(peer),
             "%.1fx the time" % (millis(ours) / millis(peer)), "< 300 ms", millis(ours) < 300)
+
+    # 7. Export.
+    ours = find(export, "BM_Export_Quorvo/min_time:2.000")
+    peer = find(export, "BM_Export_Sqlite3Shell/min_time:2.000")
+    job = "7. \"导出\" of 100,000 shown words to UTF-8 CSV (rows from the list, conversion, file)"
+    if not missing(job, "< 1 s and <= 2x the time", ours, peer):
+        ratio = millis(ours) / millis(peer)
+        row(job, "%.0f ms" % millis(ours), "%.0f ms `sqlite3 -header -csv`, same rows, to a file" % millis(peer),
+            "%.2fx the time" % ratio, "< 1 s and <= 2x the time", millis(ours) < 1000 and ratio <= 2)
+
+    # 8. A text of 39,000 distinct words, progress shown or not.
+    runs = [r for r in (add_text or {}).get("benchmarks", []) if r.get("name", "").startswith("BM_AddText/")]
+    shown = [millis(r) for r in runs if r["name"].startswith("BM_AddText/1/")]
+    hidden = [millis(r) for r in runs if r["name"].startswith("BM_AddText/0/")]
+    job = "8. 39,000 distinct words from \"确定\" to every word stored, bundled quorvo-dictd, progress shown"
+    if not shown or not hidden:
+        rows.append((job, "-", "-", "not run", "< 5 s; <= 1.05x without progress", "FAIL"))
+    else:
+        on, off = min(shown), min(hidden)
+        row(job, "%.0f ms" % on, "%.0f ms the same with the progress display off" % off, "%.3fx the time" % (on / off),
+            "< 5 s; <= 1.05x without progress", on < 5000 and on / off <= 1.05)
 
     cpu, cores, memory = machine()
     print("| Job | Ours | Peer | Ratio | Target | Result |")
