@@ -109,9 +109,9 @@ void CPage1::BuildControls() {
     auto* box = new QGroupBox(Ui(title), this);
     PlaceAt(box, x, y, w, h);
   };
-  group("信息栏", 4, 228, 103, 83);
-  group(" 搜索框", 120, 229, 181, 83);
-  group("单词管理", 314, 229, 86, 84);
+  group("信息栏", 4, 228, 112, 83);
+  group(" 搜索框", 120, 229, 176, 83);
+  group("单词管理", 300, 229, 110, 84);
   group("词典管理", 414, 229, 86, 83);
 
   auto label = [this](const char* text, int id, int x, int y, int w, int h) {
@@ -144,8 +144,8 @@ void CPage1::BuildControls() {
 
   countLabel_ = label("单词总数:", 1004, 9, 254, 73, 8);
   countText_ = countLabel_->text();
-  bankLabel_ = label("当前词库:main_word", 1012, 9, 273, 96, 8);
-  infoLabel_ = label("可以进行转换", 1007, 9, 292, 95, 8);
+  bankLabel_ = label("当前词库:main_word", 1012, 9, 273, 105, 8);
+  infoLabel_ = label("可以进行转换", 1007, 9, 292, 105, 8);
 
   label("所含单词：", 0, 124, 247, 54, 8);
   searchText_ = new QLineEdit(this);
@@ -161,17 +161,21 @@ void CPage1::BuildControls() {
   highestHot_->setObjectName(QStringLiteral("1035"));
   PlaceAt(highestHot_, 226, 267, 22, 14);
   knownCombo_ = combo(1033, true, 124, 292, 48);
-  orderCombo_ = combo(1034, true, 182, 292, 48);
+  orderCombo_ = combo(1034, true, 182, 292, 54);
   connect(button("搜索", 1003, 241, 291, 50, 14), &QPushButton::clicked, this, &CPage1::Refresh);
   connect(button("导出", 1040, 255, 267, 36, 14), &QPushButton::clicked, this, &CPage1::Export);
 
-  connect(button("添加新单词", 1006, 336, 244, 50, 14), &QPushButton::clicked, this, &CPage1::AddWords);
-  batchCombo_ = combo(1014, false, 335, 269, 60);
+  connect(button("添加新单词", 1006, 304, 242, 50, 14), &QPushButton::clicked, this, &CPage1::AddWords);
+  batchCombo_ = combo(1014, false, 304, 265, 102);
+  // The value for "更新热度", with its label, beside "添加新单词".
+  batchHotLabel_ = label("热度:", 0, 358, 245, 22, 8);
   batchHot_ = DigitsEdit(this);
   batchHot_->setObjectName(QStringLiteral("1036"));
-  PlaceAt(batchHot_, 315, 269, 17, 12);
+  PlaceAt(batchHot_, 381, 242, 25, 14);
+  batchHotLabel_->setBuddy(batchHot_);
+  batchHotLabel_->hide();
   batchHot_->hide();
-  connect(button("确定更新", 1015, 337, 291, 50, 14), &QPushButton::clicked, this, &CPage1::RunBatch);
+  connect(button("确定更新", 1015, 330, 291, 50, 14), &QPushButton::clicked, this, &CPage1::RunBatch);
 
   connect(button("默认词库", 1011, 430, 239, 58, 14), &QPushButton::clicked, this, [this] { ShowBank(kMainWord); });
   connect(button("查看背诵列表", 1010, 430, 257, 58, 14), &QPushButton::clicked, this,
@@ -184,7 +188,7 @@ void CPage1::BuildControls() {
   contactLine_ = new QLineEdit(this);
   contactLine_->setObjectName(QStringLiteral("1037"));
   contactLine_->setReadOnly(true);
-  PlaceAt(contactLine_, 313, 313, 188, 14);
+  PlaceAt(contactLine_, 200, 314, 300, 14);
 
   // A double click on a column header of either list, whatever the state of
   // the database, asks for a database to be opened.
@@ -523,7 +527,10 @@ void CPage1::RunBatch() {
   Refresh();
 }
 
-void CPage1::OnBatchChoice(int index) { batchHot_->setVisible(index == kBatchHot); }
+void CPage1::OnBatchChoice(int index) {
+  batchHot_->setVisible(index == kBatchHot);
+  batchHotLabel_->setVisible(index == kBatchHot);
+}
 
 void CPage1::keyPressEvent(QKeyEvent* event) {
   // Enter anywhere on the page searches, as the page's OK.

@@ -150,6 +150,7 @@ class CPage1 : public QDialog {
   QComboBox* orderCombo_ = nullptr;    // 1034
   QComboBox* batchCombo_ = nullptr;    // 1014
   QLineEdit* batchHot_ = nullptr;      // 1036
+  QLabel* batchHotLabel_ = nullptr;    // names 1036
   QPushButton* dropButton_ = nullptr;  // 1009
   QLineEdit* contactLine_ = nullptr;   // 1037
 };

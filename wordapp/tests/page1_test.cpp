@@ -85,7 +85,7 @@ TEST_F(Page1Test, StartsOnMainWordWithEveryControlInItsFirstState) {
   EXPECT_EQ("1", page->WordModel().CellText(0, 0));
   EXPECT_EQ("苹果", page->WordModel().data(page->WordModel().index(0, 3), Qt::DisplayRole).toString().toStdString());
 
-  const int widths[] = {70, 120, 0, 450, 0, 70, 70};
+  const int widths[] = {96, 120, 0, 404, 0, 70, 120};
   for (int c = 0; c < 7; ++c) {
     EXPECT_EQ(widths[c] == 0, Words()->isColumnHidden(c)) << "column " << c;
     if (widths[c]) {
