@@ -32,6 +32,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <utility>
 
 namespace quorvo {
 
@@ -59,6 +60,9 @@ class BundledDictionary {
   // thread then waits for it as Start would (State() tells the outcome).
   BundledDictionaryState StartWithoutWaiting(std::string_view configuredHost, std::string_view buildDefault,
                                              const std::string& programFolder, int waitMs = 5000);
+  // The data file handed to the service (--data); empty, the default: the
+  // service reads the one beside itself.
+  void SetDataFile(std::string path) { dataFile_ = std::move(path); }
   // The outcome of the last start; Launched while the watcher still waits.
   BundledDictionaryState State() const { return state_.load(); }
   // Brings the service back when it is not answering: reaps a service of
@@ -88,6 +92,7 @@ class BundledDictionary {
   void RunOnKeeper(const std::function<void()>& job);
   void StopKeeper();
 
+  std::string dataFile_;
   std::atomic<pid_t> pid_{0};
   std::atomic<BundledDictionaryState> state_{BundledDictionaryState::OtherHost};
   std::atomic<bool> stopWatching_{false};

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <thread>
 
+#include "app_layout.h"
 #include "code_page.h"
 #include "convert_words.h"
 #include "dialog_units.h"
@@ -28,7 +29,6 @@
 namespace quorvo {
 namespace {
 
-constexpr char kDatabaseFile[] = "dict_main.db";
 constexpr char kContactAddress[] = "quorvo@example.com";
 // Bank names and words are read back from the lists with a 56-byte
 // capacity; "更新释义" reads words with 128 bytes.
@@ -204,7 +204,7 @@ void CPage1::BuildControls() {
 }
 
 void CPage1::OnInitDialog() {
-  if (db_.Open(kDatabaseFile)) {
+  if (db_.Open(BankFile())) {
     SetUpWordList();
     std::vector<WordRow> rows;
     db_.QueryRows(SelectAllStatement(kMainWord),

@@ -5,7 +5,7 @@
 // add-words run; applies the batch operations to the rows that are selected
 // or ticked. Every control carries its numeric id as its object name.
 //
-// Owns the main WordDatabase on "dict_main.db" (working folder) and the
+// Owns the main WordDatabase on BankFile() (app_layout.h) and the
 // TaskPool whose lookups write through that connection; the pool is shut
 // down before the connection closes. Starts the update check on a thread of
 // its own when it is made and never waits for it. Window thread only.

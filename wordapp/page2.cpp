@@ -6,6 +6,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 
+#include "app_layout.h"
 #include "code_page.h"
 #include "dialog_units.h"
 #include "recitation_event.h"
@@ -14,7 +15,6 @@
 namespace quorvo {
 namespace {
 
-constexpr char kDatabaseFile[] = "dict_main.db";
 
 QString FromGbk(const char* gbk) { return gbk ? QString::fromStdString(Utf8(gbk)) : QString(); }
 
@@ -87,7 +87,7 @@ void CPage2::OnInitDialog() {
   counter_->setFont(textFont);
   word_->setFont(wordFont);
 
-  if (db_.Open(kDatabaseFile) && LoadRecitationList(kMainRemember) == SQLITE_OK) Refresh();
+  if (db_.Open(BankFile()) && LoadRecitationList(kMainRemember) == SQLITE_OK) Refresh();
 
   openButton_->setEnabled(false);
   openButton_->hide();
