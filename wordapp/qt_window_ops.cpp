@@ -28,7 +28,8 @@ QString QtFilePicker::OpenFile(QWidget* parent, const QString& filter) {
 
 QString QtFilePicker::SaveFile(QWidget* parent, const QString& filters, const QString& suggestedName) {
   QString chosenFilter;
-  QString path = QFileDialog::getSaveFileName(parent, QString(), suggestedName, filters, &chosenFilter);
+  QString path =
+      QFileDialog::getSaveFileName(parent, QString::fromUtf8("导出单词"), suggestedName, filters, &chosenFilter);
   if (path.isEmpty() || QFileInfo(path).suffix().size() > 0) return path;
   // "Anki 文本 (*.txt)": the pattern's extension.
   int star = chosenFilter.indexOf(QStringLiteral("*."));
