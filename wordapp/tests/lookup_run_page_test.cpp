@@ -240,9 +240,57 @@ TEST_F(LookupRunPageTest, ClosingMidRunEndsWithoutFetchingTheQueuedWords) {
   later.join();
   EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
   EXPECT_LE(dictionary.Requests(), 8);
-  EXPECT_GE(dictionary.Requests(), 1);
   // What was answered is stored; the file is whole.
   EXPECT_EQ(static_cast<size_t>(dictionary.Requests()), testing::ReadBank(DbPath(), kMainWord).size());
+}
+
+// The dictionary stops answering. Checked before the run, and asked once
+// more after the first refused lookup; when it cannot be brought back, the
+// page says so once (not once per word), and no translation is lost.
+TEST_F(LookupRunPageTest, ADictionaryThatCannotBeRevivedIsToldOnce) {
+  Put(kMainWord, "husband", "n. 丈夫；先生；夫；良人", 5);
+  std::string closed;
+  {
+    LoopbackServer gone([](LoopbackConnection&) {});
+    closed = gone.HostPort();
+  }
+  testing::ScopedDictionaryHost nobody(closed);
+  const std::string lostDuring =
+      "词典服务中途停止，重新启动也没有成功。没查到的单词已记为未找到（已有的释义没有被覆盖），"
+      "可以稍后用“重新查询未找到的单词”再试。";
+  const std::string lostBefore =
+      "词典服务没有响应，重新启动也没有成功。查不到的单词会记为未找到（已有的释义不会被覆盖），"
+      "可以稍后用“重新查询未找到的单词”再试。";
+  const std::string first = "查询完毕：新增 4 个单词，查到释义 0 个，未找到 4 个。\n"
+                            "1 个单词没能查询，原有释义已保留。\n这段文字共 5 个单词，你已掌握 0 个（0%）";
+  const std::string again = "查询完毕：新增 0 个单词，查到释义 0 个，未找到 4 个。\n"
+                            "1 个单词没能查询，原有释义已保留。\n这段文字共 5 个单词，你已掌握 0 个（0%）";
+  struct Case {
+    const char* what;
+    std::vector<bool> answers;  // of the keeper, call by call
+    std::vector<std::string> boxes;
+  };
+  const Case cases[] = {
+      {"lost during the run", {true, false}, {first, lostDuring}},
+      {"lost before the run", {false}, {lostBefore, again}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    size_t calls = 0;
+    ops.keepDictionary = [&calls, &c] { return calls < c.answers.size() ? static_cast<bool>(c.answers[calls++]) : true; };
+    OpenPage();
+    boxes.shown.clear();
+    AddText("husband whale ocean swims deep", "");
+    ASSERT_TRUE(Until([this] { return !page->CurrentRun(); }));
+    EXPECT_EQ(c.boxes, BoxTexts());
+    EXPECT_EQ(c.answers.size(), calls);
+    page.reset();
+  }
+  auto rows = testing::ReadBank(DbPath(), kMainWord);
+  ASSERT_EQ(5u, rows.size());
+  for (const auto& row : rows)
+    EXPECT_EQ(row.value == "husband" ? Gbk("n. 丈夫；先生；夫；良人") : std::string(kNotFoundTranslation), row.trans)
+        << row.value;
 }
 
 TEST(RunSummaryText, CountsCoverageAndGrouping) {
