@@ -96,15 +96,15 @@ void BM_AddText(benchmark::State& state) {
       dialog->findChild<QTextEdit*>(QStringLiteral("1026"))->setPlainText(f.text);
       dialog->findChild<QLineEdit*>(QStringLiteral("1031"))->setText(bank);
       // From here: "确定".
-      f.page->setProperty("started", QVariant::fromValue<qint64>(
-                                         std::chrono::steady_clock::now().time_since_epoch().count()));
+      f.page->setProperty("started",
+                          QVariant::fromValue<qint64>(std::chrono::steady_clock::now().time_since_epoch().count()));
       dialog->findChild<QPushButton*>(QStringLiteral("1"))->click();
     });
     f.page->findChild<QPushButton*>(QStringLiteral("1006"))->click();
     while (f.page->CurrentRun()) QApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
     auto end = std::chrono::steady_clock::now().time_since_epoch().count();
-    state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::duration(
-                                                             end - f.page->property("started").toLongLong()))
+    state.SetIterationTime(std::chrono::duration<double>(
+                               std::chrono::steady_clock::duration(end - f.page->property("started").toLongLong()))
                                .count());
     if (f.page->WordModel().rowCount() != kDistinct) {
       state.SkipWithError("not every word was stored");

@@ -74,11 +74,11 @@ BENCHMARK(BM_Export_Quorvo)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTi
 
 void BM_Export_Sqlite3Shell(benchmark::State& state) {
   Fixture& f = Shared();
-  const std::string command =
-      "sqlite3 -header -csv dict_main.db " +
-      quorvo::bench::ShellQuote("select value, phonetic, trans, known, hot from main_word where value like '%%' "
-                                "order by hot desc") +
-      " > " + quorvo::bench::ShellQuote(f.folder.File("peer.csv"));
+  const std::string command = "sqlite3 -header -csv dict_main.db " +
+                              quorvo::bench::ShellQuote(
+                                  "select value, phonetic, trans, known, hot from main_word where value like '%%' "
+                                  "order by hot desc") +
+                              " > " + quorvo::bench::ShellQuote(f.folder.File("peer.csv"));
   for (auto _ : state) {
     if (!quorvo::bench::RunShell(command)) {
       state.SkipWithError("the sqlite3 shell failed");

@@ -2,14 +2,13 @@
 // keeper reaps the dead service, starts a new one, and the next words are
 // translated; when no service can be started, the run says so once and no
 // good translation is lost.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 
 #include <atomic>
 #include <chrono>
@@ -63,8 +62,7 @@ class DictdReviveTest : public ::testing::Test {
   }
 
   // Queues the words as one run whose keeper revives the dictionary.
-  std::shared_ptr<LookupRun> Run(TaskPool& pool, const std::vector<std::string>& words,
-                                 const std::string& folder) {
+  std::shared_ptr<LookupRun> Run(TaskPool& pool, const std::vector<std::string>& words, const std::string& folder) {
     auto run = std::make_shared<LookupRun>(static_cast<int>(words.size()));
     run->SetKeeper([this, folder] {
       ++keeperCalls;

@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "code_page.h"
+#include "lookup_run.h"
 #include "loopback_dictionary.h"
 #include "loopback_server.h"
-#include "lookup_run.h"
 #include "page_fetch.h"
 #include "scoped_dictionary_host.h"
 #include "temp_dir.h"
@@ -121,7 +121,8 @@ TEST_F(FailedLookupStoreTest, AFailedFetchReplacesNoTranslation) {
     testing::ScopedDictionaryHost host(server->HostPort());
     if (!c.serve) server.reset();
     auto run = std::make_shared<LookupRun>(4);
-    for (const char* word : {"husband", "wife", "child"}) LookupWordTask(MakeTranslationTask(word, 1, &db, kMainWord, run));
+    for (const char* word : {"husband", "wife", "child"})
+      LookupWordTask(MakeTranslationTask(word, 1, &db, kMainWord, run));
     LookupWordTask(MakeTranslationTask("newword", 5, &db, kMainWord, run));
     EXPECT_TRUE(run->Finished());
     EXPECT_EQ(1, run->Kept());

@@ -119,8 +119,8 @@ class LookupRunPageTest : public testing::GuiTest {
     return words;
   }
 
-  PacedDictionary dictionary{{{"whale", "鲸"}, {"ocean", "海洋"}, {"swims", "游泳"}, {"deep", "深的"},
-                              {"blue", "蓝色"}, {"husband", "丈夫"}}};
+  PacedDictionary dictionary{
+      {{"whale", "鲸"}, {"ocean", "海洋"}, {"swims", "游泳"}, {"deep", "深的"}, {"blue", "蓝色"}, {"husband", "丈夫"}}};
   testing::ScopedDictionaryHost host{dictionary.HostPort()};
   std::unique_ptr<CPage1> page;
 };
@@ -164,9 +164,11 @@ TEST_F(LookupRunPageTest, KnownWordsOfAnyBankCountForTheTextAndCanBeLeftOut) {
     std::string summary;
   };
   const Case cases[] = {
-      {true, {"blue", "deep", "swims"},
+      {true,
+       {"blue", "deep", "swims"},
        "查询完毕：新增 3 个单词，查到释义 3 个，未找到 0 个。\n这段文字共 5 个单词，你已掌握 2 个（40%）"},
-      {false, {"blue", "deep", "ocean", "swims", "whale"},
+      {false,
+       {"blue", "deep", "ocean", "swims", "whale"},
        "查询完毕：新增 5 个单词，查到释义 5 个，未找到 0 个。\n这段文字共 5 个单词，你已掌握 2 个（40%）"},
   };
   int n = 0;
@@ -226,8 +228,8 @@ TEST_F(LookupRunPageTest, RetryLooksUpOnlyTheWordsNotFound) {
 TEST_F(LookupRunPageTest, ClosingMidRunEndsWithoutFetchingTheQueuedWords) {
   OpenPage();
   QString text;
-  for (int i = 0; i < 60; ++i) text += QString::fromStdString(" word" + std::string(1, 'a' + i % 26) +
-                                                              std::string(1, 'a' + i / 26));
+  for (int i = 0; i < 60; ++i)
+    text += QString::fromStdString(" word" + std::string(1, 'a' + i % 26) + std::string(1, 'a' + i / 26));
   AddText(text, "");
   EXPECT_EQ("正在查询 0/60", Info());
   // Four lookups hold the four workers; let them go once the page closes.
@@ -261,10 +263,12 @@ TEST_F(LookupRunPageTest, ADictionaryThatCannotBeRevivedIsToldOnce) {
   const std::string lostBefore =
       "词典服务没有响应，重新启动也没有成功。查不到的单词会记为未找到（已有的释义不会被覆盖），"
       "可以稍后用“重新查询未找到的单词”再试。";
-  const std::string first = "查询完毕：新增 4 个单词，查到释义 0 个，未找到 4 个。\n"
-                            "1 个单词没能查询，原有释义已保留。\n这段文字共 5 个单词，你已掌握 0 个（0%）";
-  const std::string again = "查询完毕：新增 0 个单词，查到释义 0 个，未找到 4 个。\n"
-                            "1 个单词没能查询，原有释义已保留。\n这段文字共 5 个单词，你已掌握 0 个（0%）";
+  const std::string first =
+      "查询完毕：新增 4 个单词，查到释义 0 个，未找到 4 个。\n"
+      "1 个单词没能查询，原有释义已保留。\n这段文字共 5 个单词，你已掌握 0 个（0%）";
+  const std::string again =
+      "查询完毕：新增 0 个单词，查到释义 0 个，未找到 4 个。\n"
+      "1 个单词没能查询，原有释义已保留。\n这段文字共 5 个单词，你已掌握 0 个（0%）";
   struct Case {
     const char* what;
     std::vector<bool> answers;  // of the keeper, call by call
@@ -277,7 +281,9 @@ TEST_F(LookupRunPageTest, ADictionaryThatCannotBeRevivedIsToldOnce) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     size_t calls = 0;
-    ops.keepDictionary = [&calls, &c] { return calls < c.answers.size() ? static_cast<bool>(c.answers[calls++]) : true; };
+    ops.keepDictionary = [&calls, &c] {
+      return calls < c.answers.size() ? static_cast<bool>(c.answers[calls++]) : true;
+    };
     OpenPage();
     boxes.shown.clear();
     AddText("husband whale ocean swims deep", "");
@@ -304,10 +310,13 @@ TEST(RunSummaryText, CountsCoverageAndGrouping) {
       {{39226, 39000, 226, 0, 0, 0}, "查询完毕：新增 39,226 个单词，查到释义 39,000 个，未找到 226 个。"},
       {{0, 0, 1, 3, 0, 0}, "查询完毕：新增 0 个单词，查到释义 0 个，未找到 1 个。\n3 个单词没能查询，原有释义已保留。"},
       // 1 of 200 is 0.5%: rounded up; 1 of 201 rounds down; all known is 100.
-      {{0, 0, 0, 0, 200, 1}, "查询完毕：新增 0 个单词，查到释义 0 个，未找到 0 个。\n这段文字共 200 个单词，你已掌握 1 个（1%）"},
-      {{0, 0, 0, 0, 201, 1}, "查询完毕：新增 0 个单词，查到释义 0 个，未找到 0 个。\n这段文字共 201 个单词，你已掌握 1 个（0%）"},
+      {{0, 0, 0, 0, 200, 1},
+       "查询完毕：新增 0 个单词，查到释义 0 个，未找到 0 个。\n这段文字共 200 个单词，你已掌握 1 个（1%）"},
+      {{0, 0, 0, 0, 201, 1},
+       "查询完毕：新增 0 个单词，查到释义 0 个，未找到 0 个。\n这段文字共 201 个单词，你已掌握 1 个（0%）"},
       {{0, 0, 0, 0, 1000000, 1000000},
-       "查询完毕：新增 0 个单词，查到释义 0 个，未找到 0 个。\n这段文字共 1,000,000 个单词，你已掌握 1,000,000 个（100%）"},
+       "查询完毕：新增 0 个单词，查到释义 0 个，未找到 0 个。\n这段文字共 1,000,000 个单词，你已掌握 1,000,000 "
+       "个（100%）"},
   };
   for (const Case& c : cases) EXPECT_EQ(c.text, SummaryText(c.counts).toStdString());
   EXPECT_EQ("正在查询 999/1,000", ProgressText(999, 1000).toStdString());

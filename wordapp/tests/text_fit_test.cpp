@@ -98,7 +98,8 @@ std::vector<std::string> CutTexts(QWidget* root) {
         // with its check box, "不会", the largest hot value.
         int box = table->style()->pixelMetric(QStyle::PM_IndicatorWidth) + 8;
         check(w, "100000", cellFm.horizontalAdvance(QStringLiteral("100000")) + box + 6, table->columnWidth(0));
-        check(w, QString::fromUtf8("不会"), cellFm.horizontalAdvance(QString::fromUtf8("不会")) + 8, table->columnWidth(5));
+        check(w, QString::fromUtf8("不会"), cellFm.horizontalAdvance(QString::fromUtf8("不会")) + 8,
+              table->columnWidth(5));
         check(w, "2147483647", cellFm.horizontalAdvance(QStringLiteral("2147483647")) + 8, table->columnWidth(6));
       }
     }
