@@ -4,6 +4,7 @@
 #include <string>
 
 #include "code_page.h"
+#include "phonetic_extract.h"
 #include "translation_extract.h"
 #include "word_bank.h"
 
@@ -15,9 +16,10 @@ enum class Written { Refused, Updated, Inserted, Untouched };
 
 // Update (all rows, or only one without a translation when onlyMissing),
 // count and insert as one step of the connection's write group: no other
-// statement comes between them, and many stores share a commit.
+// statement comes between them, and many stores share a commit. A non-empty
+// phonetic is set on the row when the translation was written.
 Written Write(WordDatabase* connection, std::string_view word, std::string_view bank, std::string_view translation,
-              int hot, bool onlyMissing) {
+              int hot, bool onlyMissing, std::string_view phonetic) {
   if (!connection || !connection->IsOpen() || word.empty()) return Written::Refused;
   if (word.size() + translation.size() >= kMaxWordAndTranslation) return Written::Refused;
   std::string update = onlyMissing
@@ -25,19 +27,23 @@ Written Write(WordDatabase* connection, std::string_view word, std::string_view 
                            : UpdateTranslationStatement(bank, translation, word);
   std::string insert = InsertTranslationStatement(bank, word, translation, hot);
   if (update.size() > kMaxStatementChars || insert.size() > kMaxStatementChars) return Written::Refused;
+  std::string setPhonetic;
+  if (!phonetic.empty() && phonetic.size() <= kMaxStoredPhoneticBytes)
+    setPhonetic = UpdatePhoneticStatement(bank, phonetic, word);
   Written written = Written::Untouched;
   connection->WriteInGroup([&] {
     int changed = 0;
     connection->ExecuteCountingChanges(update, &changed);
     if (changed > 0) {
       written = Written::Updated;
-      return;
+    } else {
+      // A word that is there with a translation of its own makes the insert
+      // fail on the unique value: it is left as it is.
+      int inserted = 0;
+      connection->ExecuteCountingChanges(insert, &inserted);
+      if (inserted > 0) written = Written::Inserted;
     }
-    // A word that is there with a translation of its own makes the insert
-    // fail on the unique value: it is left as it is.
-    int inserted = 0;
-    connection->ExecuteCountingChanges(insert, &inserted);
-    if (inserted > 0) written = Written::Inserted;
+    if (written != Written::Untouched && !setPhonetic.empty()) connection->Execute(setPhonetic);
   });
   return written;
 }
@@ -56,7 +62,11 @@ StoreResult StoreLookup(WordDatabase* connection, std::string_view word, std::st
     std::fflush(stdout);
     return {};
   }
-  Written written = Write(connection, word, bank, *gbk, hot, fetchFailed || !found);
+  std::string phonetic;
+  std::optional<std::string> storedPhonetic;
+  if (ExtractPhonetic(page, &phonetic)) storedPhonetic = Utf8ToGbk(phonetic);
+  Written written = Write(connection, word, bank, *gbk, hot, fetchFailed || !found,
+                          storedPhonetic ? *storedPhonetic : std::string());
   StoreResult result;
   result.inserted = written == Written::Inserted;
   if (written == Written::Refused) result.outcome = StoreOutcome::Refused;
@@ -80,8 +90,8 @@ int StoreTranslationFromPage(WordDatabase* connection, std::string_view word, st
 }
 
 int StoreTranslation(WordDatabase* connection, std::string_view word, std::string_view bank,
-                     std::string_view translation, int hot) {
-  return Write(connection, word, bank, translation, hot, false) == Written::Refused ? 0 : 1;
+                     std::string_view translation, int hot, std::string_view phonetic) {
+  return Write(connection, word, bank, translation, hot, false, phonetic) == Written::Refused ? 0 : 1;
 }
 
 }  // namespace quorvo

@@ -37,13 +37,14 @@ struct StoreResult {
   bool inserted = false;  // the word was new to the bank
 };
 
-// Cuts the translation out of the page (UTF-8), converts it to GBK and
-// stores it. fetchFailed says the page is not the dictionary's whole answer
+// Cuts the translation and the phonetic out of the page (UTF-8), converts
+// them to the stored code page and stores them. fetchFailed says the page is not the dictionary's whole answer
 // (refused, timed out, error marker, cut). A page with a translation that
 // came whole replaces what the word had. Otherwise, and whenever no
 // translation could be cut, the not-found text (or what a broken page still
 // yielded) goes only to a word that has no translation yet: a lookup that
-// failed never destroys a good translation.
+// failed never destroys a good translation. A phonetic found on the page is
+// set with the translation whenever the word's row is written.
 StoreResult StoreLookup(WordDatabase* connection, std::string_view word, std::string_view bank, int hot,
                         std::string_view page, bool fetchFailed);
 
@@ -53,10 +54,15 @@ StoreResult StoreLookup(WordDatabase* connection, std::string_view word, std::st
 int StoreTranslationFromPage(WordDatabase* connection, std::string_view word, std::string_view bank, int hot,
                              std::string_view page);
 
+// A stored phonetic fits this many bytes; a longer one is not stored.
+inline constexpr size_t kMaxStoredPhoneticBytes = 255;
+
 // 1 when its statements ran; 0 when it refused: no open connection, an
 // empty word, word and translation of 1024 characters or more, or a
-// statement longer than 1151 characters.
+// statement longer than 1151 characters. A non-empty phonetic is set on the
+// word's row in the same step, after the translation; an empty one leaves
+// the row's phonetic as it is (empty for a new row).
 int StoreTranslation(WordDatabase* connection, std::string_view word, std::string_view bank,
-                     std::string_view translation, int hot);
+                     std::string_view translation, int hot, std::string_view phonetic = {});
 
 }  // namespace quorvo

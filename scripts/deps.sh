@@ -8,6 +8,9 @@ PACKAGES=(
   libsqlite3-dev sqlite3
   libcurl4-openssl-dev curl libssl-dev
   qt6-base-dev libgl-dev
+  # Qt TextToSpeech's CMake package needs Qt6QmlIntegration, which Debian
+  # ships in qt6-declarative-dev without qt6-speech-dev depending on it.
+  qt6-speech-dev qt6-speech-flite-plugin qt6-declarative-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libsimpleini-dev
   python3

@@ -28,6 +28,7 @@
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QPushButton;
 class QTableView;
 
@@ -78,6 +79,12 @@ class CPage1 : public QDialog {
   // Whether the info box shows progress while a run goes (benchmarks turn
   // it off to compare).
   void SetProgressShown(bool shown) { progressShown_ = shown; }
+
+  // The word list's context menu for a row, owned by the caller: "发音"
+  // says the row's word (disabled, with a tooltip, without a speech engine).
+  QMenu* MakeWordMenu(int row);
+  // Shows or hides "音标" by whether the listed rows carry phonetics.
+  void ShowPhoneticColumn();
 
   // The target rows of a batch: every row that is selected or ticked, from
   // the top. One pass over the list.

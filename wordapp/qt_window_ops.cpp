@@ -68,6 +68,7 @@ QtWindowOps::QtWindowOps() {
   ops_.boxes = &boxes_;
   ops_.files = &files_;
   ops_.tray = &tray_;
+  ops_.speech = &speech_;
   ops_.updateCheck = CheckForUpdate;
 }
 

@@ -179,6 +179,11 @@ std::vector<std::string> WordsWithTranslation(WordDatabase& db, std::string_view
   return words;
 }
 
+std::string UpdatePhoneticStatement(std::string_view bank, std::string_view phonetic, std::string_view word) {
+  return "update " + BankIdentifier(bank) + " set phonetic='" + SqlText(phonetic) + "' where value='" +
+         SqlText(word) + "'";
+}
+
 bool IsAcceptableBankName(std::string_view name) {
   if (name.size() > kMaxBankNameBytes) return false;
   for (char c : name)

@@ -77,6 +77,7 @@ std::string UpdateMissingTranslationStatement(std::string_view bank, std::string
                                               std::string_view word, std::string_view placeholder);
 // The words of a bank whose translation is exactly translation, by id.
 std::string WordsWithTranslationStatement(std::string_view bank, std::string_view translation);
+std::string UpdatePhoneticStatement(std::string_view bank, std::string_view phonetic, std::string_view word);
 
 // ---- operations ----------------------------------------------------------
 // A new bank's name must hold something besides blanks and fit 55 bytes.
