@@ -15,8 +15,10 @@
 #     uncompressed), repeated until it reaches 100 MiB and cut there; its
 #     sha256 is printed with the table (the man pages differ between
 #     machines);
-#   - word lists, banks and the 200 MiB download: made by the programs from
-#     fixed seeds (bench/bench_support.h, SeededRandom and DistinctWords).
+#   - word lists, banks, the 200 MiB download and the signed 200 MiB update
+#     (four 50 MiB files, signed by a key made for the run): made by the
+#     programs from fixed seeds (bench/bench_support.h, SeededRandom and
+#     DistinctWords).
 #
 # The bench build serves its own dictionary host, 127.0.0.1:28666, so a
 # quorvo-dictd of another build on the default port does not get in the way
@@ -28,7 +30,8 @@ BUILD=${BENCH_BUILD_DIR:-$ROOT/build-bench}
 OUT=${BENCH_OUT:-$ROOT/bench-out}
 CORPUS_BYTES=$((100 * 1024 * 1024))
 PROGRAMS=(quorvo_bench_count_words quorvo_bench_show_words quorvo_bench_batch quorvo_bench_lookups
-          quorvo_bench_download quorvo_bench_startup quorvo_bench_review)
+          quorvo_bench_download quorvo_bench_startup quorvo_bench_export quorvo_bench_add_text
+          quorvo_bench_review)
 
 bash scripts/deps.sh
 mkdir -p "$OUT"

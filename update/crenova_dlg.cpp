@@ -119,7 +119,7 @@ bool CrenovaDlg::OnInitDialog() {
 
   if (m_files.empty()) {
     m_start->setEnabled(false);
-    m_status->setText(QStringLiteral("不需要升级，请退出"));
+    m_status->setText(m_refusal.empty() ? QStringLiteral("不需要升级，请退出") : QString::fromStdString(m_refusal));
     unlink((m_folder + kWebConfigIni).c_str());
   }
 
@@ -138,7 +138,8 @@ void CrenovaDlg::FetchManifest(const std::string& folder) {
 }
 
 void CrenovaDlg::LoadManifest(const std::string& folder) {
-  UpdateManifest manifest = quorvo::LoadManifest(folder);
+  UpdateManifest manifest = quorvo::LoadManifest(folder, m_env.trust);
+  m_refusal = RefusalText(manifest.refusal);
   m_newVersion = manifest.newVersion;
   m_files = std::move(manifest.files);
 }

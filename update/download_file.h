@@ -2,9 +2,10 @@
 //
 // Blocking; every call opens its own connection and keeps nothing, so it may
 // run on any thread. Only plain http:// URLs are followed (redirects too).
-// The local file is created or truncated only after the server answered
-// 200, and the body is streamed to it in pieces of at most
-// kDownloadPieceBytes.
+// The local file is created only after the server answered 200, always as a
+// new file (an existing file or link at the path makes the download fail,
+// so nothing is ever written through a planted link), and the body is
+// streamed to it in pieces of at most kDownloadPieceBytes.
 #pragma once
 
 #include <cstddef>
@@ -35,6 +36,13 @@ struct DownloadOptions {
   // A transfer that moves no byte for this long (waiting for the answer
   // included) fails instead of hanging forever.
   long stallSeconds = 60;
+  // A transfer slower than lowSpeedBytesPerSecond for lowSpeedSeconds (a
+  // server that drips) fails.
+  long lowSpeedBytesPerSecond = 1024;
+  long lowSpeedSeconds = 15;
+  // The most body bytes accepted; a larger answer (announced or sent) fails
+  // before more is written. -1: no limit.
+  long long maxBytes = -1;
 };
 
 // What one call saw; for callers and tests that want more than the boolean.

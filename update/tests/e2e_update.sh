@@ -1,19 +1,24 @@
 #!/usr/bin/env bash
 # End-to-end run of the update road on a virtual display (Xvfb):
 # an installed folder at version 1 (a stand-in quorvo that runs the real
-# update check, config.ini, words.txt), python's http.server on 127.0.0.1
-# publishing version 2 (renova, lexmuse, words.txt). The stand-in offers the
-# update, the box is confirmed, renova starts, asks for quorvo to be closed,
+# update check, config.ini, words.txt, a word bank), python's http.server on
+# 127.0.0.1 publishing a signed version 2 made by renova-release (renova,
+# lexmuse, words.txt). The stand-in offers the update, the box is confirmed,
+# the signed renova is fetched and started, asks for quorvo to be closed,
 # runs on Start, ends quorvo (status 4) and replaces the files; config.ini
-# then says 2 and the next start of the stand-in offers nothing.
+# then says 2, the word bank is byte for byte as it was, and the next start
+# of the stand-in offers nothing.
+#
+# The programs come from build-e2e/, configured with the test release key
+# update/tests/e2e_release.pub (its secret beside it signs the release; it
+# is a key for this test only).
 #
 # The display is started outside (xvfb-run picks a free one); the run itself
 # happens in a process namespace of its own (unshare, as root) so that renova
 # sees, and ends, only the quorvo this script started.
 #
 #   bash update/tests/e2e_update.sh [screenshot folder]
-# Needs: a build in build/ (renova, e2e_word_app), xvfb-run, xdotool,
-# ImageMagick's import, python3.
+# Needs: cmake, ninja, xvfb-run, xdotool, ImageMagick's import, python3.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 ROOT=$PWD
@@ -21,6 +26,9 @@ SHOTS=${1:-}
 
 case "${E2E_STAGE:-}" in
   "")
+    cmake -S . -B build-e2e -G Ninja -DQUORVO_BUILD_TESTS=ON \
+      -DQUORVO_UPDATE_PUBLIC_KEY="$(cat update/tests/e2e_release.pub)" >/dev/null
+    cmake --build build-e2e --parallel 2 --target renova renova-release e2e_word_app >/dev/null
     export E2E_STAGE=display
     exec xvfb-run -a -s "-screen 0 800x600x24" bash "$0" "$SHOTS" ;;
   display)
@@ -28,8 +36,8 @@ case "${E2E_STAGE:-}" in
     exec unshare --pid --fork --mount-proc bash "$0" "$SHOTS" ;;
 esac
 
-BIN=$ROOT/build/bin
-STANDIN=$ROOT/build/update/tests/e2e_word_app
+BIN=$ROOT/build-e2e/bin
+STANDIN=$ROOT/build-e2e/update/tests/e2e_word_app
 WORK=$(mktemp -d /tmp/quorvo-e2e-XXXXXX)
 SERVER_PID=
 cleanup() {
@@ -48,46 +56,40 @@ shot() { [ -n "$SHOTS" ] && import -window root "$SHOTS/$1" && echo "screenshot:
 # the focus to each window it shows, so the newest box or dialog gets it.
 press() { sleep 1; xdotool key --clearmodifiers "$1"; }
 
-APP=$WORK/app SITE=$WORK/site
-mkdir -p "$APP" "$SITE/lexmuse/v2"
+APP=$WORK/app SITE=$WORK/site RELEASE=$WORK/release
+mkdir -p "$APP" "$SITE" "$RELEASE"
 cp "$STANDIN" "$APP/quorvo"
 printf '[update]\nversion=1\n' > "$APP/config.ini"
 echo "words of version 1" > "$APP/words.txt"
+head -c 100000 /dev/urandom > "$APP/dict_main.db"
+cp "$APP/dict_main.db" "$WORK/bank-before"
 
-cp "$BIN/renova" "$SITE/lexmuse/renova"
-cp "$STANDIN" "$SITE/lexmuse/v2/lexmuse"
-printf 'version 2' >> "$SITE/lexmuse/v2/lexmuse"   # trailing bytes: still the same program
-echo "words of version 2" > "$SITE/lexmuse/v2/words.txt"
+cp "$BIN/renova" "$RELEASE/renova"
+cp "$STANDIN" "$RELEASE/quorvo"
+printf 'version 2' >> "$RELEASE/quorvo"   # trailing bytes: still the same program
+echo "words of version 2" > "$RELEASE/words.txt"
 
 python3 -u -m http.server --bind 127.0.0.1 --directory "$SITE" 0 > "$WORK/server.log" 2>/dev/null &
 SERVER_PID=$!
 wait_for 15 grep -q 'port [0-9]* ' "$WORK/server.log" || fail "no server"
 PORT=$(grep -o 'port [0-9]* ' "$WORK/server.log" | head -1 | cut -d' ' -f2)
 BASE=http://127.0.0.1:$PORT
-SHA=$(sha256sum "$SITE/lexmuse/v2/lexmuse" | cut -d' ' -f1)
-SIZE=$(stat -c %s "$SITE/lexmuse/v2/lexmuse")
-cat > "$SITE/lexmuse/webconfig.ini" <<INI
-[update]
-version=2
-file_count=2
-file_1=$BASE/lexmuse/v2/lexmuse
-sha256_1=$SHA
-size_1=$SIZE
-file_2=$BASE/lexmuse/v2/words.txt
-INI
+"$BIN/renova-release" publish --secret "$ROOT/update/tests/e2e_release.key" --version 2 \
+  --base-url "$BASE/lexmuse" --out "$SITE/lexmuse" "$RELEASE/quorvo" "$RELEASE/renova" "$RELEASE/words.txt"
+"$BIN/renova-release" verify --public "$ROOT/update/tests/e2e_release.pub" "$SITE/lexmuse" || fail "release does not verify"
 export QUORVO_UPDATE_SERVER=$BASE
 
 echo "1. quorvo (version 1) starts and checks for an update"
 (cd "$APP" && exec ./quorvo > "$WORK/quorvo1.log" 2>&1) &
 QUORVO_PID=$!
 wait_for 20 grep -q offered "$WORK/quorvo1.log" || fail "no update offered"
-[ -x "$APP/renova" ] || fail "renova was not fetched"
 sleep 1
 shot quorvo-offer.png
 press Return   # the box "软件有更新，点确定更新": OK
 
 echo "2. renova opens and asks for quorvo to be closed"
 xdotool search --sync --onlyvisible --name "自动升级软件" > /dev/null
+cmp -s "$APP/renova" "$RELEASE/renova" || fail "the signed renova was not fetched"
 sleep 1
 shot renova-asks.png
 press Return   # the box "请先关闭原程序,然后点击开始按钮进行更新": OK
@@ -102,7 +104,8 @@ set +e; wait "$QUORVO_PID"; STATUS=$?; set -e
 wait_for 20 grep -q 'version=2' "$APP/config.ini" || fail "config.ini: $(cat "$APP/config.ini")"
 sleep 1
 shot renova-after.png
-cmp -s "$APP/quorvo" "$SITE/lexmuse/v2/lexmuse" || fail "quorvo not replaced"
+cmp -s "$APP/quorvo" "$SITE/lexmuse/lexmuse" || fail "quorvo not replaced"
+cmp -s "$APP/dict_main.db" "$WORK/bank-before" || fail "the word bank changed"
 [ -x "$APP/quorvo" ] || fail "quorvo no longer executable"
 grep -q "version 2" "$APP/words.txt" || fail "words.txt not replaced"
 [ ! -e "$APP/webconfig.ini" ] || fail "webconfig.ini left behind"
