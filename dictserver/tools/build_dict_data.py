@@ -16,6 +16,9 @@ network here):
   - supplement.tsv beside this script: the few function words, interjections
     and contraction pieces that an inverted Chinese-English dictionary cannot
     give (the, of, didn, ...), written by hand.
+  - core_senses.tsv beside this script: the sense a learner's dictionary
+    lists first for each of the 5,000 most frequent words, written by hand in
+    frequency order; it goes before the senses the other sources give.
 
 Outputs:
   - dictserver/data/quorvo-dict.tsv: "word<TAB>pos. 义；义<TAB>pos. 义" per
