@@ -16,6 +16,9 @@ network here):
   - supplement.tsv beside this script: the few function words, interjections
     and contraction pieces that an inverted Chinese-English dictionary cannot
     give (the, of, didn, ...), written by hand.
+  - core_senses.tsv beside this script: the sense a learner's dictionary
+    lists first for each of the 5,000 most frequent words, written by hand in
+    frequency order; it goes before the senses the other sources give.
 
 Outputs:
   - dictserver/data/quorvo-dict.tsv: "word<TAB>pos. 义；义<TAB>pos. 义" per
@@ -514,6 +517,44 @@ def load_supplement(path):
     return out
 
 
+def load_core_senses(path):
+    """The hand-written first senses of the most frequent words, in the
+    supplement's format; {} when the file is missing."""
+    if not os.path.exists(path):
+        return {}
+    core = load_supplement(path)
+    for word, value in core.items():
+        if isinstance(value, str) or not value or any(not senses for _, senses in value):
+            raise ValueError(f"{path}: {word}: every line needs parts with senses")
+    return core
+
+
+def apply_core_senses(entries, core):
+    """Puts each word's hand-written senses first: a core part takes the
+    senses the data has for the same part of speech after its own (once
+    each, at most MAX_SENSES in all unless the core part has more), and the
+    word's other parts follow. A part noting a form ("（run 的现在分词）")
+    stays a part of its own. Running it twice changes nothing more."""
+    applied = 0
+    for word, core_parts in core.items():
+        value = entries.get(word)
+        if isinstance(value, str):
+            continue  # an irregular form answered through its base
+        rest = list(value or [])
+        merged = []
+        for pos, own in core_parts:
+            senses = list(own)
+            for i, (other_pos, others) in enumerate(rest):
+                if other_pos == pos and not any("（" in zh for zh in others):
+                    senses += [zh for zh in others if zh not in senses]
+                    del rest[i]
+                    break
+            merged.append((pos, senses[:max(len(own), MAX_SENSES)]))
+        entries[word] = merged + rest
+        applied += 1
+    return applied
+
+
 def format_parts(parts):
     """Cuts the senses to the page budget; returns ["pos. a；b", ...]."""
     out, total = [], 0
@@ -535,11 +576,15 @@ def format_parts(parts):
     return out
 
 
-def single_character_penalty(chinese, jieba):
+def single_character_penalty(chinese, jieba, rare=False):
     """A lone character is often a bound form or a literary use: it comes
-    after a common word of two or more characters for the same sense."""
-    common = any(len(zh) > 1 and jieba.get(zh, (0, None))[0] >= 1000 for zh in chinese)
-    return {zh: (0.8 if common and len(zh) == 1 else 0.0) for zh in chinese}
+    after a common word of two or more characters for the same sense. A word
+    WordNet seldom meets ("extinct") is hardly ever rendered by a lone
+    character at all: there any word of two characters that jieba has seen a
+    few dozen times (绝迹, 183) goes before it (绝, mostly an adverb)."""
+    least, step = (30, 2.0) if rare else (1000, 0.8)
+    common = any(len(zh) > 1 and jieba.get(zh, (0, None))[0] >= least for zh in chinese)
+    return {zh: (step if common and len(zh) == 1 else 0.0) for zh in chinese}
 
 
 def build_entries(found, pos_use, supplement, jieba):
@@ -547,7 +592,7 @@ def build_entries(found, pos_use, supplement, jieba):
     for word, by_pos in found.items():
         parts = []
         for pos, chinese in by_pos.items():
-            extra = single_character_penalty(chinese, jieba)
+            extra = single_character_penalty(chinese, jieba, pos_use.get(word, {}).get(pos, 0) < 10)
             chinese = {zh: score + extra[zh] for zh, score in chinese.items()}
             ranked = sorted(chinese.items(), key=lambda kv: (kv[1], kv[0]))
             best = ranked[0][1]
@@ -640,16 +685,23 @@ def derived_rendering(chinese, pos, from_pos):
     return chinese
 
 
-def derive_from_relations(entries, pos_use, senses, members, related):
+def derive_from_relations(entries, pos_use, senses, members, related, direct=None):
     """Words still without a translation borrow those of a word they are
     derived from (retirement <- retire, generosity <- generous, surgical <-
     surgery), or of any synonym that shares one of their first meanings."""
     added = 0
     for word in sorted(pos_use):
-        if word in entries:
+        # A word that borrowed one part from a synonym ("northerly" adv. 向北)
+        # may still borrow its other parts here (adj. 北方的).
+        have = entries.get(word)
+        if have is not None and (direct is None or word in direct or not isinstance(have, list)):
             continue
+        have = have or []
         parts = []
         for pos in sorted(pos_use[word], key=lambda p: -pos_use[word][p]):
+            if any(p == pos for p, _ in have):
+                parts.append(next(part for part in have if part[0] == pos))
+                continue
             borrowed = []
             for other, other_pos in related.get((word, pos), []):
                 theirs = entries.get(other)
@@ -679,9 +731,9 @@ def derive_from_relations(entries, pos_use, senses, members, related):
                                 borrowed.append(zh)
             if borrowed:
                 parts.append((pos, borrowed[:MAX_SENSES]))
-        if parts:
+        if parts and parts != have:
             entries[word] = parts
-            added += 1
+            added += not have
     return added
 
 
@@ -974,6 +1026,9 @@ def lemma_counts(counts, entries, pos_use, irregular):
         elif sum(pos_use.get(word, {}).values()) < 30 and word not in CLOSED_POS:
             for candidate in irregular.get(word, []) + inflection_bases(word):
                 if candidate in full and candidate != word:
+                    if word.endswith(("er", "est")) and candidate not in irregular.get(word, []) and \
+                            not any(pos == POS_ADJ for pos, _ in entries[candidate]):
+                        continue  # "honest" is no superlative of "hon", nor "number" a comparative of "numb"
                     base = candidate
                     break
         merged[base] += count
@@ -1044,6 +1099,8 @@ def main():
     parser.add_argument("--cmudict", help="the CMU Pronouncing Dictionary's index.js (default: in --sources)")
     parser.add_argument("--jieba", default="/usr/lib/python3/dist-packages/jieba/dict.txt",
                         help="jieba's dictionary (Debian python3-jieba): Chinese word counts and classes")
+    parser.add_argument("--core", default=os.path.join(HERE, "core_senses.tsv"),
+                        help="hand-written first senses of the most frequent words")
     parser.add_argument("--out", default=os.path.join(ROOT, "dictserver", "data", "quorvo-dict.tsv"))
     parser.add_argument("--starter-dir", default=os.path.join(ROOT, "data"))
     args = parser.parse_args()
@@ -1060,18 +1117,21 @@ def main():
     found, by_phrase, names = invert_cedict(cedict, pos_use, zh_ranks, jieba, senses, meaning_words)
     moved_british = merge_british(found, senses)
     entries = build_entries(found, pos_use, supplement, jieba)
+    core = load_core_senses(args.core)
+    apply_core_senses(entries, core)
     direct = {w: v for w, v in entries.items() if isinstance(v, list)}
     adverbs = derive_adverbs(entries, set(pos_use) | {w for w in counts if counts[w] >= 20})
     synonyms = derive_from_synonyms(entries, direct, pos_use, senses, members)
-    synonyms += derive_from_relations(entries, pos_use, senses, members, related)
+    synonyms += derive_from_relations(entries, pos_use, senses, members, related, direct)
     phrases = 0
     for word, parts in build_entries(by_phrase, pos_use, {}, jieba).items():
         if word not in entries:
             entries[word] = [(pos, senses[:2]) for pos, senses in parts]
             phrases += 1
     forms = add_form_parts(entries, pos_use, irregular_kinds, names | wordnet_names)
+    core_words = apply_core_senses(entries, core)  # again: form parts go after the core senses
     print(f"{len(direct)} words from CC-CEDICT and the supplement, {adverbs} -ly adverbs, {forms} forms noted, "
-          f"{synonyms} from WordNet synonyms, {phrases} from two-word glosses")
+          f"{synonyms} from WordNet synonyms, {phrases} from two-word glosses, {core_words} core entries")
     aliases = resolve_irregular(entries, irregular, irregular_kinds)
     for word in sorted(entries):
         # A synonym's renderings may have been borrowed for a British spelling meanwhile.

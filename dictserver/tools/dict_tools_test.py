@@ -79,6 +79,12 @@ class RankingTest(unittest.TestCase):
         entries = [entry("若", ["to seem", "like", "as", "if"]), entry("似乎", "to seem")]
         jieba = {"若": (17000, "v"), "似乎": (5000, "v")}
         self.assertEqual(self.first(entries, "seem", build.POS_VERB, verbs, jieba)[0], "似乎")
+        # a rarer word of two characters still goes first; an unknown one does not
+        adjectives = {"extinct": {build.POS_ADJ: 3}}
+        entries = [entry("绝", ["extinct", "to cut off"]), entry("绝迹", "extinct")]
+        for count, expected in ((183, "绝迹"), (0, "绝")):
+            jieba = {"绝": (4795, "a"), "绝迹": (count, "a")}
+            self.assertEqual(self.first(entries, "extinct", build.POS_ADJ, adjectives, jieba)[0], expected, count)
 
     def test_function_words_and_phrases_are_no_rendering(self):
         verbs = {"go": {build.POS_VERB: 50}}
@@ -118,6 +124,91 @@ class RankingTest(unittest.TestCase):
         self.assertEqual(build.merge_british(found, senses), ["centre"])
         self.assertEqual(found["center"][build.POS_NOUN], {"中心": 0.5, "基点": 1.0})
         self.assertIn("tour", found)
+
+
+class CoreSensesTest(unittest.TestCase):
+    """The hand-written first senses of frequent words go before what the
+    inverted dictionary found, without losing its other senses or parts."""
+
+    def test_core_senses_lead_and_the_found_ones_follow(self):
+        entries = {
+            "point": [("n.", ["点点", "一点", "点子", "论点"]), ("v.", ["指"])],
+            "home": [("n.", ["家里", "家"]), ("adv.", ["回家"])],
+            "gave": "=give",
+            "run": [("v.", ["跑（ran 的原形）"]), ("v.", ["跑", "运行"])],
+        }
+        core = {
+            "point": [("n.", ["点", "要点"]), ("v.", ["指向"])],
+            "home": [("n.", ["家", "家庭"])],
+            "gave": [("v.", ["给"])],
+            "run": [("v.", ["跑", "奔跑"])],
+            "sick": [("adj.", ["生病的", "恶心的"])],
+        }
+        build.apply_core_senses(entries, core)
+        cases = [
+            ("point", [("n.", ["点", "要点", "点点", "一点"]), ("v.", ["指向", "指"])]),  # cut to four senses
+            ("home", [("n.", ["家", "家庭", "家里"]), ("adv.", ["回家"])]),               # no sense twice
+            ("gave", "=give"),                                                          # a form stays a form
+            ("run", [("v.", ["跑", "奔跑", "运行"]), ("v.", ["跑（ran 的原形）"])]),       # a form note stays apart
+            ("sick", [("adj.", ["生病的", "恶心的"])]),                                  # a word the data lacked
+        ]
+        for word, expected in cases:
+            self.assertEqual(entries[word], expected, word)
+        again = {w: list(v) if isinstance(v, list) else v for w, v in entries.items()}
+        build.apply_core_senses(again, core)
+        self.assertEqual(again, entries)
+
+    def test_the_table_loads_and_rejects_lines_without_senses(self):
+        import tempfile
+        with tempfile.TemporaryDirectory() as folder:
+            path = os.path.join(folder, "core.tsv")
+            self.assertEqual(build.load_core_senses(path), {})
+            with open(path, "w", encoding="utf-8") as f:
+                f.write("# comment\nlight\tn. 光；灯\tadj. 轻的\n")
+            self.assertEqual(build.load_core_senses(path), {"light": [("n.", ["光", "灯"]), ("adj.", ["轻的"])]})
+            for bad in ("light\tn.\n", "light\n", "went\t=go\n"):
+                with open(path, "w", encoding="utf-8") as f:
+                    f.write(bad)
+                with self.assertRaises(ValueError, msg=bad):
+                    build.load_core_senses(path)
+
+    def test_every_core_line_fits_a_page(self):
+        core = build.load_core_senses(os.path.join(os.path.dirname(os.path.abspath(__file__)), "core_senses.tsv"))
+        self.assertGreater(len(core), 4000)
+        for word, parts in core.items():
+            self.assertEqual(word, word.lower(), word)
+            for pos, senses in parts:
+                self.assertIn(pos, ("n.", "v.", "adj.", "adv.", "prep.", "conj.", "pron.", "int.", "num.", "aux."), word)
+                self.assertTrue(all(s and "；" not in s and "\t" not in s for s in senses), word)
+            self.assertEqual(len(build.format_parts(parts)), len(parts), word)  # nothing cut away
+
+
+class DerivedEntriesTest(unittest.TestCase):
+    def test_lemma_counts_join_only_real_forms(self):
+        entries = {"hon": [("n.", ["亲爱的"])], "kill": [("v.", ["杀死"])], "big": [("adj.", ["大的"])],
+                   "honest": [("adj.", ["诚实的"])], "killer": [("n.", ["杀手"])], "walk": [("v.", ["走"])]}
+        counts = {"hon": 10, "honest": 50, "kill": 100, "killer": 40, "big": 70, "bigger": 30, "walks": 5,
+                  "walk": 20}
+        merged = build.lemma_counts(counts, entries, {}, {})
+        self.assertEqual(merged["honest"], 50)  # no superlative of "hon"
+        self.assertEqual(merged["hon"], 10)
+        self.assertEqual(merged["killer"], 40)  # no comparative of the verb "kill"
+        self.assertEqual(merged["big"], 100)    # bigger is big's
+        self.assertEqual(merged["walk"], 25)
+
+    def test_a_word_with_one_borrowed_part_borrows_the_others(self):
+        pos_use = {"northerly": {build.POS_ADJ: 2, build.POS_ADV: 1}}
+        entries = {"north": [(build.POS_NOUN, ["北方", "北部"])],
+                   "northerly": [(build.POS_ADV, ["向北"])]}       # from a synonym
+        related = {("northerly", build.POS_ADJ): [("north", build.POS_NOUN)]}
+        direct = {"north": entries["north"]}
+        build.derive_from_relations(entries, pos_use, defaultdict(list), {}, related, direct)
+        self.assertEqual(entries["northerly"], [(build.POS_ADJ, ["北方的", "北部的"]), (build.POS_ADV, ["向北"])])
+        # a word with an entry of its own is left as it is
+        entries["northerly"] = [(build.POS_ADV, ["向北"])]
+        direct["northerly"] = entries["northerly"]
+        build.derive_from_relations(entries, pos_use, defaultdict(list), {}, related, direct)
+        self.assertEqual(entries["northerly"], [(build.POS_ADV, ["向北"])])
 
 
 class FormsTest(unittest.TestCase):
