@@ -119,6 +119,11 @@ TEST_F(DictdReviveTest, KilledDuringARunTheNextWordsAreTranslated) {
   ASSERT_EQ(1, before->Translated());
 
   ASSERT_EQ(0, kill(first, SIGKILL));
+  // Until the kernel has ended it, the dying service may still accept a
+  // connection and then drop it: a cut lookup, not a refused one. Once it is
+  // a zombie its socket is closed and every lookup meets a refusal.
+  for (int i = 0; i < 400 && ProcessState(first) != 'Z'; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  ASSERT_EQ('Z', ProcessState(first));
   std::vector<std::string> words = {"house", "water", "green", "money", "happy", "river", "table", "night"};
   auto run = Run(pool, words, QUORVO_BIN_DIR);
   pool.Shutdown();
