@@ -29,7 +29,7 @@ case "${E2E_STAGE:-}" in
 esac
 
 BIN=$ROOT/build/bin
-STANDIN=$ROOT/build/update/tests/e2e_word_app
+STANDIN=$ROOT/build/renova/tests/e2e_word_app
 WORK=$(mktemp -d /tmp/quorvo-e2e-XXXXXX)
 SERVER_PID=
 cleanup() {
