@@ -69,10 +69,12 @@ struct StallWatch {
   std::chrono::steady_clock::duration limit;
   std::chrono::steady_clock::time_point lastProgress = std::chrono::steady_clock::now();
   curl_off_t lastBytes = -1;
+  const std::atomic<bool>* cancel = nullptr;
 };
 
 int OnProgress(void* context, curl_off_t, curl_off_t received, curl_off_t, curl_off_t) {
   auto* watch = static_cast<StallWatch*>(context);
+  if (watch->cancel && watch->cancel->load()) return 1;  // non-zero aborts
   auto now = std::chrono::steady_clock::now();
   if (received != watch->lastBytes) {
     watch->lastBytes = received;
@@ -157,6 +159,7 @@ bool DownloadFile(const std::string& url, const std::string& localPath, const Do
   sink.curl = c;
   sink.path = localPath;
   StallWatch watch{std::chrono::seconds(options.stallSeconds)};
+  watch.cancel = options.cancel;
 
   curl_easy_setopt(c, CURLOPT_URL, url.c_str());
   curl_easy_setopt(c, CURLOPT_HTTPGET, 1L);
@@ -185,6 +188,7 @@ bool DownloadFile(const std::string& url, const std::string& localPath, const Do
 
   CURLcode code = CURLE_OK;
   for (int attempt = 0; attempt <= options.connectRetries; ++attempt) {
+    if (options.cancel && options.cancel->load()) break;
     ++report->connectAttempts;
     watch.lastProgress = std::chrono::steady_clock::now();
     watch.lastBytes = -1;

@@ -7,6 +7,7 @@
 // kDownloadPieceBytes.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -35,6 +36,9 @@ struct DownloadOptions {
   // A transfer that moves no byte for this long (waiting for the answer
   // included) fails instead of hanging forever.
   long stallSeconds = 60;
+  // When set and it turns true, the transfer ends within about a second and
+  // the call fails (waiting for a connection or an answer included).
+  const std::atomic<bool>* cancel = nullptr;
 };
 
 // What one call saw; for callers and tests that want more than the boolean.

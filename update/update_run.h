@@ -12,7 +12,8 @@
 // version written to config.ini; otherwise the status line says that the
 // update did not complete and the installed files stay as they were.
 //
-// Runs on the window's thread; the view is called on that thread.
+// Runs on the caller's thread (renova: a worker of its window); the view is
+// called on that thread.
 #pragma once
 
 #include <cstddef>
