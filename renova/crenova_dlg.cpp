@@ -149,7 +149,7 @@ bool CrenovaDlg::OnInitDialog() {
   StartWork([this, folder = m_folder] {
     FetchManifest(folder);
     UpdateManifest manifest = quorvo::LoadManifest(folder);
-    int pid = m_cancel ? -1 : m_env.hooks.findWordApp ? m_env.hooks.findWordApp() : FindWordAppProcess();
+    int pid = m_cancel ? -1 : m_env.hooks.findWordApp ? m_env.hooks.findWordApp() : FindWordAppProcess(folder);
     Post([this, manifest = std::move(manifest), pid]() mutable { FinishOpening(std::move(manifest), pid); });
   });
   return true;

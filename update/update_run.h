@@ -39,7 +39,8 @@ class UpdateRunView {
 };
 
 // The run's ways out to the network and to other processes; an empty one
-// means the real thing (DownloadFile, FindWordAppProcess, StopWordApp).
+// means the real thing (DownloadFile, and FindWordAppProcess and StopWordApp
+// for the run's folder).
 struct UpdateRunHooks {
   std::function<bool(const std::string& url, const std::string& path)> download;
   std::function<int()> findWordApp;  // a process id, -1 for none

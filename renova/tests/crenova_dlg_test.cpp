@@ -79,9 +79,8 @@ class CrenovaDlgTest : public ::testing::Test {
     env.appFolder = app.path();
     env.serverBase = server->Base();
     env.boxes = &boxes;
-    // Only quorvo processes this test started are looked for and ended.
-    env.hooks.findWordApp = [] { return FindProcessByName("quorvo", testing::IsChildOfThisProcess); };
-    env.hooks.stopWordApp = StopWordApp;
+    // The real ones: only the quorvo of the test's own folder is looked for
+    // and ended.
   }
   void TearDown() override { (void)!chdir(savedCwd.c_str()); }
 
