@@ -5,11 +5,11 @@
 #include "dictionary_host.h"
 #include "qt_window_ops.h"
 #include "shown_report.h"
-#include "word_app_process.h"
 
 int main(int argc, char** argv) {
-  // renova ends a running quorvo with SIGTERM before it replaces its files.
-  quorvo::InstallStopHandler();
+  // renova ends a running quorvo with SIGTERM before it replaces its files:
+  // quorvo saves its stores and ends with status 4.
+  quorvo::CdictApp::InstallStopHandler();
   int shownFd = quorvo::TakeShownReportFd();
   // With the build's own dictionary host and nothing answering there, the
   // bundled service is started beside quorvo and ended with it.
