@@ -11,12 +11,14 @@
 
 #include <QString>
 #include <functional>
+#include <string>
 
 #include "message_boxes.h"
 #include "update_check.h"
 
 class QIcon;
 class QMenu;
+class QObject;
 class QWidget;
 
 namespace quorvo {
@@ -27,6 +29,17 @@ class FilePicker {
   // Runs the file-open dialog with one filter entry ("title (*.txt)"); the
   // full path of the chosen file, or an empty text when the user cancelled.
   virtual QString OpenFile(QWidget* parent, const QString& filter) = 0;
+};
+
+// Boxes that do not hold up the windows: Open() shows the box without an
+// owner and without blocking any window, and returns at once; done gets
+// kBoxOk or kBoxCancel on the window thread when the user closes the box.
+// The box goes when context is destroyed first, and done then never runs
+// (it is destroyed unrun).
+class ModelessBoxes {
+ public:
+  virtual ~ModelessBoxes() = default;
+  virtual void Open(BoxKind kind, const std::string& gbkText, QObject* context, std::function<void(int)> done) = 0;
 };
 
 // A mouse action on the notification-area icon.
@@ -51,7 +64,10 @@ class NotificationArea {
 };
 
 struct WindowOps {
-  MessageBoxes* boxes = nullptr;     // every box of the windows (and, relayed, of the update check)
+  MessageBoxes* boxes = nullptr;     // every box of the windows
+  // The update check's boxes, shown while the windows stay usable; null:
+  // they go to boxes, on the window thread, like the windows' own.
+  ModelessBoxes* modelessBoxes = nullptr;
   FilePicker* files = nullptr;       // the add-words dialog's "打开文件"
   NotificationArea* tray = nullptr;  // where the main window hides when minimised
   // Runs on a thread of its own, started by the word-bank page; the real
