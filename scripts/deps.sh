@@ -6,7 +6,7 @@ set -euo pipefail
 PACKAGES=(
   build-essential cmake ninja-build pkg-config git
   libsqlite3-dev sqlite3
-  libcurl4-openssl-dev curl libssl-dev
+  libcurl4-openssl-dev curl libssl-dev openssl ca-certificates
   qt6-base-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libsimpleini-dev

@@ -1,7 +1,11 @@
 // DownloadFile: saves the body of one HTTP GET to a local file.
 //
 // Blocking; every call opens its own connection and keeps nothing, so it may
-// run on any thread. Only plain http:// URLs are followed (redirects too).
+// run on any thread. http:// and https:// URLs are fetched; https checks the
+// server's certificate against the system's CA store, plus the CA file that
+// QUORVO_CA_FILE names (the environment variable, else the build setting of
+// that name) when there is one. At most kMaxRedirects redirects are
+// followed, and only to the same scheme, host and port.
 // The local file is created or truncated only after the server answered
 // 200, and the body is streamed to it in pieces of at most
 // kDownloadPieceBytes.
@@ -16,15 +20,20 @@ namespace quorvo {
 
 // The largest piece of the body read and written at a time.
 inline constexpr size_t kDownloadPieceBytes = 64 * 1024;
+inline constexpr int kMaxRedirects = 3;
+// Names an extra CA file for https (tests' own CA).
+inline constexpr char kCaFileVariable[] = "QUORVO_CA_FILE";
 
 // A URL as the HTTP client splits it for the request.
 struct DownloadTarget {
+  std::string scheme;  // "http" or "https"
   std::string host;
   int port = 80;
   std::string path;  // path and query, beginning with "/"
 };
 
-// Splits an absolute http:// URL the way the transfer will; nullopt for
+// Splits an absolute http:// or https:// URL the way the transfer will
+// (the scheme in lower case); nullopt for
 // anything else (another scheme, no host, a malformed URL, bytes that would
 // break the request line). DownloadFile refuses such a URL before any
 // network access.
