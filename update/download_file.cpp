@@ -13,6 +13,10 @@
 
 #include "file_util.h"
 
+#ifndef QUORVO_CA_FILE_DEFAULT
+#define QUORVO_CA_FILE_DEFAULT ""
+#endif
+
 namespace quorvo {
 namespace {
 
