@@ -101,8 +101,12 @@ BundledDictionaryState BundledDictionary::Launch(std::string_view configuredHost
                              host.data(),
                              const_cast<char*>("--port"),
                              portText.data(),
-                             const_cast<char*>("--quiet"),
-                             nullptr};
+                             const_cast<char*>("--quiet")};
+  if (!dataFile_.empty()) {
+    argv.push_back(const_cast<char*>("--data"));
+    argv.push_back(dataFile_.data());
+  }
+  argv.push_back(nullptr);
   pid_t parent = getpid();
   pid_t child = fork();
   if (child < 0) return BundledDictionaryState::Failed;

@@ -29,6 +29,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <utility>
 
 namespace quorvo {
 
@@ -56,6 +57,9 @@ class BundledDictionary {
   // thread then waits for it as Start would (State() tells the outcome).
   BundledDictionaryState StartWithoutWaiting(std::string_view configuredHost, std::string_view buildDefault,
                                              const std::string& programFolder, int waitMs = 5000);
+  // The data file handed to the service (--data); empty, the default: the
+  // service reads the one beside itself.
+  void SetDataFile(std::string path) { dataFile_ = std::move(path); }
   // The outcome of the last start; Launched while the watcher still waits.
   BundledDictionaryState State() const { return state_.load(); }
   // Ends the watcher and the service this object started, if any, and waits
@@ -73,6 +77,7 @@ class BundledDictionary {
   // Ends the started service and reaps it.
   void EndService();
 
+  std::string dataFile_;
   std::atomic<pid_t> pid_{0};
   std::atomic<BundledDictionaryState> state_{BundledDictionaryState::OtherHost};
   std::atomic<bool> stopWatching_{false};

@@ -11,7 +11,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <memory>
+#include <mutex>
+#include <thread>
 
 namespace quorvo {
 namespace {
@@ -66,7 +70,7 @@ bool WaitReady(int fd, short events, int timeoutMs) {
   }
 }
 
-bool Resolve(const std::string& name, int port, sockaddr_in* address) {
+bool SystemResolve(const std::string& name, uint32_t* ipv4) {
   addrinfo hints{};
   hints.ai_family = AF_INET;
   hints.ai_socktype = SOCK_STREAM;
@@ -75,12 +79,58 @@ bool Resolve(const std::string& name, int port, sockaddr_in* address) {
   if (getaddrinfo(name.c_str(), nullptr, &hints, answer.out()) != 0 || !answer.get()) return false;
   for (const addrinfo* a = answer.get(); a; a = a->ai_next) {
     if (a->ai_family == AF_INET && a->ai_addrlen >= sizeof(sockaddr_in)) {
-      std::memcpy(address, a->ai_addr, sizeof(sockaddr_in));
-      address->sin_port = htons(static_cast<uint16_t>(port));
+      *ipv4 = reinterpret_cast<const sockaddr_in*>(a->ai_addr)->sin_addr.s_addr;
       return true;
     }
   }
   return false;
+}
+
+// A name lookup's answer, shared by its helper thread and the fetch, which
+// may have stopped waiting for it.
+struct PendingLookup {
+  std::mutex mutex;
+  std::condition_variable done;
+  bool finished = false;  // guarded by mutex
+  bool found = false;     // guarded by mutex
+  uint32_t ipv4 = 0;      // guarded by mutex
+};
+
+// The address of name within timeoutMs. A numeric address needs no lookup;
+// a name is looked up on a helper thread, which is left to finish alone when
+// the time is up (getaddrinfo cannot be interrupted).
+bool ResolveWithin(const std::string& name, const NameResolver& resolver, int timeoutMs, uint32_t* ipv4) {
+  in_addr numeric{};
+  if (::inet_pton(AF_INET, name.c_str(), &numeric) == 1) {
+    *ipv4 = numeric.s_addr;
+    return true;
+  }
+  if (timeoutMs <= 0) return false;
+  auto pending = std::make_shared<PendingLookup>();
+  try {
+    NameResolver resolve = resolver ? resolver : NameResolver(SystemResolve);
+    std::thread([pending, resolve = std::move(resolve), name] {
+      uint32_t address = 0;
+      bool found = false;
+      try {
+        found = resolve(name, &address);
+      } catch (...) {
+      }
+      std::lock_guard lock(pending->mutex);
+      pending->finished = true;
+      pending->found = found;
+      pending->ipv4 = address;
+      pending->done.notify_all();
+    }).detach();
+  } catch (...) {
+    return false;  // no thread could be started
+  }
+  std::unique_lock lock(pending->mutex);
+  if (!pending->done.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return pending->finished; }))
+    return false;
+  if (!pending->found) return false;
+  *ipv4 = pending->ipv4;
+  return true;
 }
 
 bool ConnectWithin(const Socket& socket, const sockaddr_in& address, int timeoutMs) {
@@ -178,14 +228,22 @@ int FetchDictionaryPage(std::string_view url, char* page, const FetchOptions& op
   std::string request = BuildPageRequest(parts.host, parts.target);
   std::string name;
   int port = 0;
-  sockaddr_in address{};
-  if (request.empty() || !SplitHostPort(parts.host, &name, &port) || !Resolve(name, port, &address))
+  if (request.empty() || !SplitHostPort(parts.host, &name, &port)) return collector.result;
+
+  // The exchange's bound starts before the name lookup, which counts as a
+  // step of its own.
+  auto deadline = Clock::now() + std::chrono::milliseconds(options.exchangeTimeoutMs);
+  uint32_t ipv4 = 0;
+  if (!ResolveWithin(name, options.resolve, std::min(options.connectTimeoutMs, MillisecondsLeft(deadline)), &ipv4))
     return collector.result;
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = ipv4;
+  address.sin_port = htons(static_cast<uint16_t>(port));
 
   Socket socket;
   if (!socket.ok()) return collector.result;
-  auto deadline = Clock::now() + std::chrono::milliseconds(options.exchangeTimeoutMs);
-  if (!ConnectWithin(socket, address, std::min(options.connectTimeoutMs, options.exchangeTimeoutMs)) ||
+  if (!ConnectWithin(socket, address, std::min(options.connectTimeoutMs, MillisecondsLeft(deadline))) ||
       !SendAll(socket, request))
     return collector.result;
 

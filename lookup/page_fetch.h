@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -70,16 +71,25 @@ std::string BuildPageRequest(std::string_view host, std::string_view target);
 // empty name or a port that is not a number from 1 to 65535.
 bool SplitHostPort(std::string_view host, std::string* name, int* port);
 
+// Looks up a host name's IPv4 address (network byte order); false when it
+// has none. May block; the fetch runs it on a helper thread.
+using NameResolver = std::function<bool(const std::string& name, uint32_t* ipv4)>;
+
 struct FetchOptions {
-  // A silent server holds a worker at most this long per step; the whole
-  // exchange is bounded as well, so a server that trickles bytes cannot
-  // hold it either.
+  // A silent server or name service holds a worker at most this long per
+  // step (name lookup and connect share connectTimeoutMs); the whole
+  // exchange, name lookup included, is bounded as well, so a server that
+  // trickles bytes cannot hold it either.
   int connectTimeoutMs = 5000;
   int receiveTimeoutMs = 5000;
   int exchangeTimeoutMs = 15000;
   // Called after each chunk with the bytes received and the decision; for
   // tests that pace a server by what the client has read.
   std::function<void(std::string_view chunk, ChunkDecision decision)> onChunk;
+  // The name lookup; empty: the system's resolver. A numeric address is used
+  // as it is and never looked up. A lookup still running when its time is up
+  // is given up: its helper thread ends on its own and its answer is dropped.
+  NameResolver resolve;
 };
 
 // Fetches the page of url (host and target, no scheme; at most 511

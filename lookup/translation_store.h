@@ -25,17 +25,23 @@ inline constexpr size_t kMaxWordAndTranslation = 1024;
 // A statement fits 1151 characters.
 inline constexpr size_t kMaxStatementChars = 1151;
 
-// Cuts the translation out of the page (UTF-8), stores the not-found text
-// when there is none, converts it to GBK and stores it. 1 when a store was
-// attempted, -1 when the converted text could not be made
-// ("~~~utf8toansi failed!!!" on standard output).
+// Cuts the translation and the phonetic out of the page (UTF-8), stores the
+// not-found text when there is no translation, converts both to the stored
+// code page and stores them. 1 when a store was attempted, -1 when the
+// converted text could not be made ("~~~utf8toansi failed!!!" on standard
+// output).
 int StoreTranslationFromPage(WordDatabase* connection, std::string_view word, std::string_view bank, int hot,
                              std::string_view page);
 
+// A stored phonetic fits this many bytes; a longer one is not stored.
+inline constexpr size_t kMaxStoredPhoneticBytes = 255;
+
 // 1 when its statements ran; 0 when it refused: no open connection, an
 // empty word, word and translation of 1024 characters or more, or a
-// statement longer than 1151 characters.
+// statement longer than 1151 characters. A non-empty phonetic is set on the
+// word's row in the same step, after the translation; an empty one leaves
+// the row's phonetic as it is (empty for a new row).
 int StoreTranslation(WordDatabase* connection, std::string_view word, std::string_view bank,
-                     std::string_view translation, int hot);
+                     std::string_view translation, int hot, std::string_view phonetic = {});
 
 }  // namespace quorvo

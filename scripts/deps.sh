@@ -8,12 +8,17 @@ PACKAGES=(
   libsqlite3-dev sqlite3
   libcurl4-openssl-dev curl libssl-dev openssl ca-certificates
   qt6-base-dev libgl-dev
+  # Qt TextToSpeech's CMake package needs Qt6QmlIntegration, which Debian
+  # ships in qt6-declarative-dev without qt6-speech-dev depending on it.
+  qt6-speech-dev qt6-speech-flite-plugin qt6-declarative-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libsimpleini-dev
   python3
   xvfb xauth x11-apps imagemagick xdotool
   fonts-noto-cjk
   clang libclang-rt-14-dev
+  # The Debian package (scripts/package.sh) and its checks.
+  dpkg-dev fakeroot lintian desktop-file-utils appstream librsvg2-bin
 )
 
 missing=()

@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/build.sh
 BIN="$PWD/${BUILD_DIR:-build}/bin"
-cd "$BIN"   # quorvo keeps its word banks in dict_main.db of its working folder
+cd "$BIN"   # build/bin holds dict_main.db: quorvo runs as a portable folder
 
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
   exec ./quorvo

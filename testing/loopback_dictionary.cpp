@@ -8,12 +8,20 @@ LoopbackDictionary::LoopbackDictionary(Lookup lookup)
 void LoopbackDictionary::Serve(LoopbackConnection& connection) {
   std::string head = connection.ReadRequestHead();
   std::string word = QueryValue(RequestTarget(head), "q");
+  std::string phonetic;
   {
     std::lock_guard lock(mutex_);
     ++requested_[word];
     heads_.push_back(head);
+    auto it = phonetics_.find(word);
+    if (it != phonetics_.end()) phonetic = it->second;
   }
-  connection.Send(Answer(lookup_(word)));
+  connection.Send(Answer(lookup_(word), phonetic));
+}
+
+void LoopbackDictionary::SetPhonetics(std::map<std::string, std::string> phonetics) {
+  std::lock_guard lock(mutex_);
+  phonetics_ = std::move(phonetics);
 }
 
 std::map<std::string, int> LoopbackDictionary::RequestedWords() const {
@@ -26,13 +34,14 @@ std::vector<std::string> LoopbackDictionary::RequestHeads() const {
   return heads_;
 }
 
-std::string LoopbackDictionary::Answer(const std::optional<Parts>& parts) {
+std::string LoopbackDictionary::Answer(const std::optional<Parts>& parts, const std::string& phonetic) {
   std::string page = "<html><body>";
   if (parts) {
     page += "<ul>";
     // "</em>" and one blank are the six characters between head and body.
     for (const auto& [head, body] : *parts)
       page += "<li><span class=\"blue12other\">" + head + "</em>  " + body + "<br/></li>";
+    if (!phonetic.empty()) page += "<span class=\"phonetic\">" + phonetic + "</span>";
     page += "</ul><div id=\"listtrans\"></div>";
   } else {
     page += "<p>no result</p>";

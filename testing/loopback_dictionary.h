@@ -5,7 +5,9 @@
 // A known word's page carries one part per (head, body) pair between the
 // start marker and the end marker; the lookup cuts each part out as
 // head + " " + body + a line feed. An unknown word's page has no markers.
-// Each answer is sent with one write and kept under 512 bytes where the
+// A word given a phonetic carries it in <span class="phonetic">...</span>
+// after its last part, before the end marker. Each answer is sent with one
+// write and kept under 512 bytes where the
 // translation allows, so a reader's chunks never split a marker.
 //
 // Threads: serves many connections at once; the counters may be read from
@@ -33,6 +35,9 @@ class LoopbackDictionary {
 
   explicit LoopbackDictionary(Lookup lookup);
 
+  // UTF-8 phonetics by word, for the pages served from now on.
+  void SetPhonetics(std::map<std::string, std::string> phonetics);
+
   std::string HostPort() const { return server_.HostPort(); }
   int RequestCount() const { return server_.ConnectionCount(); }
   // How often each word was asked for.
@@ -42,7 +47,7 @@ class LoopbackDictionary {
   void Stop() { server_.Stop(); }
 
   // The whole answer (status line, headers, page) for a word's parts.
-  static std::string Answer(const std::optional<Parts>& parts);
+  static std::string Answer(const std::optional<Parts>& parts, const std::string& phonetic = {});
 
  private:
   void Serve(LoopbackConnection& connection);
@@ -51,6 +56,7 @@ class LoopbackDictionary {
   mutable std::mutex mutex_;
   std::map<std::string, int> requested_;  // guarded by mutex_
   std::vector<std::string> heads_;        // guarded by mutex_
+  std::map<std::string, std::string> phonetics_;  // guarded by mutex_
   LoopbackServer server_;                 // last: stops before the rest goes
 };
 

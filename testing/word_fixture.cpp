@@ -23,10 +23,10 @@ std::vector<StoredWord> ReadBank(const std::string& dbPath, const std::string& b
   std::vector<StoredWord> rows;
   WordDatabase db;
   if (!db.Open(dbPath)) return rows;
-  db.QueryRows("select value, trans, known, hot from " + BankIdentifier(bank) + " order by value",
+  db.QueryRows("select value, trans, known, hot, phonetic from " + BankIdentifier(bank) + " order by value",
                [&](int, const RowView& row) {
                  auto text = [&](int i) { return std::string(row.Text(i) ? row.Text(i) : ""); };
-                 rows.push_back({text(0), text(1), text(2), text(3)});
+                 rows.push_back({text(0), text(1), text(2), text(3), text(4)});
                });
   return rows;
 }

@@ -13,6 +13,7 @@ struct StoredWord {
   std::string trans;  // as stored (GBK)
   std::string known;
   std::string hot;
+  std::string phonetic;  // as stored; empty also for NULL
 };
 
 // Creates the banks (from the fixed layout) in an open database.

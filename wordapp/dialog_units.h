@@ -43,4 +43,7 @@ QFont CellFont(const QString& face, int cellHeight, int weight);
 // A text of the program's own (UTF-8 source) for a widget.
 inline QString Ui(const char* utf8) { return QString::fromUtf8(utf8); }
 
+// The "发音" controls' tooltip where no speech engine is there to use.
+inline constexpr char kNoSpeechTip[] = "没有可用的语音引擎，无法发音";
+
 }  // namespace quorvo

@@ -14,7 +14,10 @@
 namespace quorvo {
 
 CdictApp::CdictApp(int& argc, char** argv) : QApplication(argc, argv) {
+  // The window's class (StartupWMClass "quorvo") and, on Wayland, its app id:
+  // both tie the window to the menu entry.
   setApplicationName(QStringLiteral("quorvo"));
+  setDesktopFileName(QStringLiteral(QUORVO_APP_ID));
   // The settings key of the original wizard; nothing is stored under it.
   setOrganizationName(Ui("应用程序向导生成的本地应用程序"));
   // The window hides in the notification area and message boxes may close

@@ -28,7 +28,7 @@ CdictDlg::CdictDlg(WindowOps& ops, QWidget* parent)
   tabs_->tabBar()->setFocusPolicy(Qt::NoFocus);
 
   page1_ = new CPage1(ops_);
-  page2_ = new CPage2();
+  page2_ = new CPage2(nullptr, ops_.speech);
   tabs_->addTab(page1_, Ui("词库"));
   tabs_->addTab(page2_, Ui("浏览"));
   page1_->SetRecitationPage(page2_);

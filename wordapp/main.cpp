@@ -1,5 +1,13 @@
-// quorvo: the word application. Keeps its word banks in dict_main.db of the
-// working folder (scripts/run.sh starts it next to the installed file).
+// quorvo: the word application. Where it keeps its word banks is chosen at
+// start (app_layout.h): beside the executable in a portable folder, in the
+// user's data folder when installed; never in the working folder.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app_layout.h"
+#include "code_page.h"
+#include "command_line.h"
 #include "dict_app.h"
 #include "dictd_launcher.h"
 #include "dictionary_host.h"
@@ -7,20 +15,37 @@
 #include "shown_report.h"
 
 int main(int argc, char** argv) {
+  // Read before the application object: --help and --version need no display.
+  quorvo::CommandLineAction action = quorvo::ReadCommandLine({argv + 1, argv + argc}, QUORVO_VERSION);
+  if (action.kind != quorvo::CommandLineAction::Run) {
+    std::fputs(action.text.c_str(), action.kind == quorvo::CommandLineAction::Print ? stdout : stderr);
+    return action.exitCode;
+  }
   // renova ends a running quorvo with SIGTERM before it replaces its files:
   // quorvo saves its stores and ends with status 4.
   quorvo::CdictApp::InstallStopHandler();
   int shownFd = quorvo::TakeShownReportFd();
+  const quorvo::AppLayout layout = quorvo::ResolveLayout(quorvo::CurrentLayoutInputs());
+  const std::string problem = quorvo::PrepareBankFile(layout);
+  quorvo::SetBankFile(layout.bankFile);
   // With the build's own dictionary host and nothing answering there, the
   // bundled service is started beside quorvo and ended with it.
   quorvo::BundledDictionary dictionary;
+  dictionary.SetDataFile(layout.dictData);
   quorvo::CdictApp app(argc, argv);
   quorvo::QtWindowOps ops;
+  if (!problem.empty()) {
+    std::fprintf(stderr, "quorvo: %s\n", problem.c_str());
+    ops.ops().boxes->Show(quorvo::BoxKind::Application, quorvo::Gbk(problem));
+    return 1;
+  }
+  // An installed quorvo is updated by the package manager, not by renova.
+  if (!layout.updateCheck) ops.ops().updateCheck = nullptr;
   return app.Run(ops.ops(), [&] {
     quorvo::ReportShown(shownFd);
     // The window comes first: the service loads its data (a fifth of a
     // second of work) while the user looks at the window, not before, and a
     // watcher thread waits for it to answer.
-    dictionary.StartWithoutWaiting(quorvo::DictionaryHost(), quorvo::BuildDictionaryHost(), quorvo::ProgramFolder());
+    dictionary.StartWithoutWaiting(quorvo::DictionaryHost(), quorvo::BuildDictionaryHost(), layout.dictdFolder);
   });
 }

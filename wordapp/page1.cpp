@@ -7,11 +7,13 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QTableView>
 #include <thread>
 
+#include "app_layout.h"
 #include "code_page.h"
 #include "convert_words.h"
 #include "dialog_units.h"
@@ -23,12 +25,13 @@
 namespace quorvo {
 namespace {
 
-constexpr char kDatabaseFile[] = "dict_main.db";
 constexpr char kContactAddress[] = "quorvo@example.com";
 // Bank names and words are read back from the lists with a 56-byte
 // capacity; "更新释义" reads words with 128 bytes.
 constexpr size_t kWordCapacity = 55;
 constexpr size_t kLookupWordCapacity = 127;
+// Width of the "音标" column while it is shown.
+constexpr int kPhoneticWidth = 140;
 
 QString FromGbk(const std::string& gbk) { return QString::fromStdString(Utf8(gbk)); }
 std::string ToGbk(const QString& text) { return Gbk(text.toStdString()); }
@@ -188,7 +191,7 @@ void CPage1::BuildControls() {
 }
 
 void CPage1::OnInitDialog() {
-  if (db_.Open(kDatabaseFile)) {
+  if (db_.Open(BankFile())) {
     SetUpWordList();
     std::vector<WordRow> rows;
     db_.QueryRows(SelectAllStatement(kMainWord),
@@ -213,6 +216,39 @@ void CPage1::SetUpWordList() {
   SetListFont(wordList_);
   wordList_->setModel(&wordModel_);
   SetColumns(wordList_, WordListModel::kWidths, WordListModel::kColumnCount);
+  // The "音标" column is shown while the listed rows carry phonetics.
+  connect(&wordModel_, &QAbstractItemModel::modelReset, this, &CPage1::ShowPhoneticColumn);
+  ShowPhoneticColumn();
+  wordList_->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(wordList_, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+    QModelIndex index = wordList_->indexAt(pos);
+    if (!index.isValid()) return;
+    std::unique_ptr<QMenu> menu(MakeWordMenu(index.row()));
+    menu->exec(wordList_->viewport()->mapToGlobal(pos));
+  });
+}
+
+void CPage1::ShowPhoneticColumn() {
+  // The column takes its width from "释义", so the list keeps its width.
+  bool shown = wordModel_.HasPhonetics();
+  if (shown) wordList_->setColumnWidth(kColPhonetic, kPhoneticWidth);
+  wordList_->setColumnHidden(kColPhonetic, !shown);
+  wordList_->setColumnWidth(kColTrans, WordListModel::kWidths[kColTrans] - (shown ? kPhoneticWidth : 0));
+}
+
+QMenu* CPage1::MakeWordMenu(int row) {
+  auto* menu = new QMenu(wordList_);
+  QAction* say = menu->addAction(Ui("发音"));
+  if (!ops_.speech || !ops_.speech->Available()) {
+    say->setEnabled(false);
+    say->setToolTip(Ui(kNoSpeechTip));
+    menu->setToolTipsVisible(true);
+    return menu;
+  }
+  // The word is taken now: the list may be refreshed before the entry is chosen.
+  QString word = FromGbk(wordModel_.CellText(row, kColValue));
+  connect(say, &QAction::triggered, this, [speech = ops_.speech, word] { speech->Say(word); });
+  return menu;
 }
 
 void CPage1::SetUpBankList() {

@@ -5,7 +5,7 @@
 // add-words run; applies the batch operations to the rows that are selected
 // or ticked. Every control carries its numeric id as its object name.
 //
-// Owns the main WordDatabase on "dict_main.db" (working folder) and the
+// Owns the main WordDatabase on BankFile() (app_layout.h) and the
 // TaskPool whose lookups write through that connection; the pool is shut
 // down before the connection closes. Starts the update check on a thread of
 // its own when it is made and never waits for it. Window thread only.
@@ -26,6 +26,7 @@
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QPushButton;
 class QTableView;
 
@@ -63,6 +64,12 @@ class CPage1 : public QDialog {
   void RunBatch();
   // Selection change of 1014.
   void OnBatchChoice(int index);
+
+  // The word list's context menu for a row, owned by the caller: "发音"
+  // says the row's word (disabled, with a tooltip, without a speech engine).
+  QMenu* MakeWordMenu(int row);
+  // Shows or hides "音标" by whether the listed rows carry phonetics.
+  void ShowPhoneticColumn();
 
   // The target rows of a batch: every row that is selected or ticked, from
   // the top. One pass over the list.

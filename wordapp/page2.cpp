@@ -6,6 +6,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 
+#include "app_layout.h"
 #include "code_page.h"
 #include "dialog_units.h"
 #include "recitation_event.h"
@@ -14,13 +15,12 @@
 namespace quorvo {
 namespace {
 
-constexpr char kDatabaseFile[] = "dict_main.db";
 
 QString FromGbk(const char* gbk) { return gbk ? QString::fromStdString(Utf8(gbk)) : QString(); }
 
 }  // namespace
 
-CPage2::CPage2(QWidget* parent) : QDialog(parent, Qt::Widget) {
+CPage2::CPage2(QWidget* parent, Speech* speech) : QDialog(parent, Qt::Widget), speech_(speech) {
   setFont(DialogFont(9));
   BuildControls();
   OnInitDialog();
@@ -47,6 +47,11 @@ void CPage2::BuildControls() {
   word_->setObjectName(QStringLiteral("1009"));
   word_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
   PlaceAt(word_, 96, 51, 306, 46);
+
+  phonetic_ = new QLabel(this);
+  phonetic_->setObjectName(QStringLiteral("1051"));
+  phonetic_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+  PlaceAt(phonetic_, 96, 90, 306, 13);
 
   translation_ = new QLabel(Ui("释义"), this);
   translation_->setObjectName(QStringLiteral("1010"));
@@ -75,6 +80,10 @@ void CPage2::BuildControls() {
   PlaceAt(typingBox_, 160, 226, 230, 14);
   PlaceAt(new QLabel(Ui("注: 回车--下一个     Backspace--上一个 \n      空格--释义"), this), 160, 243, 230, 22);
 
+  sayButton_ = button("发音", 1050, 406, 60);
+  connect(sayButton_, &QPushButton::clicked, this, &CPage2::SayCurrentWord);
+  UpdateSayButton();
+
   openButton_ = button("打开数据库", 1008, 406, 16);
   // Focus given to the page goes to the typing box.
   setFocusProxy(typingBox_);
@@ -86,8 +95,9 @@ void CPage2::OnInitDialog() {
   translation_->setFont(textFont);
   counter_->setFont(textFont);
   word_->setFont(wordFont);
+  phonetic_->setFont(CellFont(Ui("微软雅黑"), 20, 400));
 
-  if (db_.Open(kDatabaseFile) && LoadRecitationList(kMainRemember) == SQLITE_OK) Refresh();
+  if (db_.Open(BankFile()) && LoadRecitationList(kMainRemember) == SQLITE_OK) Refresh();
 
   openButton_->setEnabled(false);
   openButton_->hide();
@@ -121,10 +131,27 @@ const char* CPage2::CurrentCell(int column) const {
 }
 
 void CPage2::ShowCurrentWord() {
-  if (!hasSnapshot_ || rowCount_ == 0)
+  if (!hasSnapshot_ || rowCount_ == 0) {
     word_->setText(Ui("没有单词"));
-  else
+    phonetic_->clear();
+  } else {
     word_->setText(FromGbk(CurrentCell(kColValue)));
+    phonetic_->setText(FromGbk(CurrentCell(kColPhonetic)));
+  }
+}
+
+void CPage2::UpdateSayButton() {
+  // An engine can fail after it started (no sound device): asked again at
+  // every card.
+  bool available = speech_ && speech_->Available();
+  sayButton_->setEnabled(available);
+  sayButton_->setToolTip(available ? QString() : Ui(kNoSpeechTip));
+}
+
+void CPage2::SayCurrentWord() {
+  if (!speech_ || !speech_->Available() || !hasSnapshot_ || rowCount_ == 0) return;
+  QString word = FromGbk(CurrentCell(kColValue));
+  if (!word.isEmpty()) speech_->Say(word);
 }
 
 void CPage2::ShowHint() {
@@ -135,6 +162,7 @@ void CPage2::ShowCounter() { counter_->setText(Ui("第%1个 共%2个单词").arg
 
 void CPage2::Refresh() {
   translationShown_ = false;
+  UpdateSayButton();
   ShowCurrentWord();
   ShowHint();
   ShowCounter();

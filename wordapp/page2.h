@@ -6,6 +6,10 @@
 // typing box), Backspace (previous word) and Space (translation on and off),
 // caught before whichever control of the page has the focus.
 //
+// The word's phonetic, when the list has one, shows beneath it; "发音" says
+// the word through the Speech it is given (disabled, with a tooltip, when
+// there is none or it has no engine).
+//
 // Owns its own WordDatabase on "dict_main.db" and a TableSnapshot of the
 // list, loaded at start and again on RecitationListChanged. Only reads.
 // Window thread only.
@@ -14,6 +18,7 @@
 #include <QDialog>
 #include <string>
 
+#include "window_ops.h"
 #include "word_database.h"
 
 class QLabel;
@@ -25,7 +30,7 @@ namespace quorvo {
 class CPage2 : public QDialog {
   Q_OBJECT
  public:
-  explicit CPage2(QWidget* parent = nullptr);
+  explicit CPage2(QWidget* parent = nullptr, Speech* speech = nullptr);
   ~CPage2() override;
 
   // Loads "select * from <table>" into the snapshot; the library's result
@@ -40,6 +45,8 @@ class CPage2 : public QDialog {
   void ToggleTranslation();
   // Enter: the next word, with the typing box cleared and focused.
   void OnOK();
+  // "发音": says the current word; nothing without words or an engine.
+  void SayCurrentWord();
 
   int Position() const { return position_; }
   int RowCount() const { return rowCount_; }
@@ -54,6 +61,7 @@ class CPage2 : public QDialog {
 
  private:
   void BuildControls();
+  void UpdateSayButton();
   void OnInitDialog();
   // The snapshot's cell of the current row, or null.
   const char* CurrentCell(int column) const;
@@ -71,6 +79,9 @@ class CPage2 : public QDialog {
   QLabel* counter_ = nullptr;          // 1013
   QLineEdit* typingBox_ = nullptr;     // 1032
   QPushButton* openButton_ = nullptr;  // 1008
+  QLabel* phonetic_ = nullptr;         // 1051
+  QPushButton* sayButton_ = nullptr;   // 1050
+  Speech* speech_ = nullptr;
 };
 
 }  // namespace quorvo

@@ -80,6 +80,7 @@ QtWindowOps::QtWindowOps() {
   ops_.modelessBoxes = &boxes_;
   ops_.files = &files_;
   ops_.tray = &tray_;
+  ops_.speech = &speech_;
   ops_.updateCheck = CheckForUpdate;
 }
 

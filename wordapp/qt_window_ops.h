@@ -1,5 +1,5 @@
 // The desktop side of WindowOps: real Qt message boxes, the Qt file dialog,
-// QSystemTrayIcon and CheckForUpdate. Made once by main() after the
+// QSystemTrayIcon, Qt TextToSpeech and CheckForUpdate. Made once by main() after the
 // application object, and kept alive until the main window has gone.
 #pragma once
 
@@ -7,6 +7,7 @@
 #include <QSystemTrayIcon>
 #include <memory>
 
+#include "qt_speech.h"
 #include "window_ops.h"
 
 namespace quorvo {
@@ -46,6 +47,7 @@ class QtWindowOps {
   QtMessageBoxes boxes_;
   QtFilePicker files_;
   QtNotificationArea tray_;
+  QtSpeech speech_;
   WindowOps ops_;
 };
 

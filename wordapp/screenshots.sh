@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Takes the README's screenshots of quorvo on a virtual display (Xvfb): the
 # word-bank page, the recitation page and the add-words dialog, cut to the
-# main window. quorvo runs on a copy of the installed dict_main.db.
+# main window. quorvo runs from a portable folder of its own: a copy of the
+# program beside a copy of the build's dict_main.db.
 #
 #   bash wordapp/screenshots.sh [build dir] [output dir]
 #   QT_SCALE_FACTOR=2 SCREEN=2000x1500x24 bash wordapp/screenshots.sh build /tmp/shots-200
@@ -16,13 +17,13 @@ for tool in xvfb-run xdotool import; do
 done
 WORK="$(mktemp -d)"
 trap 'rm -rf "$WORK"' EXIT
-cp "$BIN/dict_main.db" "$WORK/"
+cp "$BIN/quorvo" "$BIN/dict_main.db" "$WORK/"
 
 xvfb-run -a -s "-screen 0 ${SCREEN:-1280x900x24}" bash -c '
   set -euo pipefail
   bin=$1 out=$2 scale=${QT_SCALE_FACTOR:-1}
   cd "$3"
-  "$bin/quorvo" & app=$!
+  ./quorvo & app=$!
   trap "kill $app 2>/dev/null || true" EXIT
   win=$(xdotool search --sync --name "^quorvo$" | head -1)
   sleep 2

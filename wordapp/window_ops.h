@@ -1,6 +1,6 @@
 // WindowOps: what the windows of quorvo ask of the desktop beyond their own
-// widgets: message boxes, the file-open dialog, the notification area and the
-// start of the update check.
+// widgets: message boxes, the file-open dialog, the notification area, the
+// speech engine and the start of the update check.
 //
 // The program hands the windows Qt implementations (qt_window_ops.h); tests
 // hand them fakes that answer at once, so no test blocks on a modal window,
@@ -63,6 +63,17 @@ class NotificationArea {
   virtual bool HasIcon() const = 0;
 };
 
+// Says words aloud (the "发音" button and menu entry).
+class Speech {
+ public:
+  virtual ~Speech() = default;
+  // False where no speech engine is installed or it failed to start; the
+  // windows then disable their "发音" controls.
+  virtual bool Available() const = 0;
+  // Starts saying the word and returns at once.
+  virtual void Say(const QString& word) = 0;
+};
+
 struct WindowOps {
   MessageBoxes* boxes = nullptr;     // every box of the windows
   // The update check's boxes, shown while the windows stay usable; null:
@@ -70,6 +81,7 @@ struct WindowOps {
   ModelessBoxes* modelessBoxes = nullptr;
   FilePicker* files = nullptr;       // the add-words dialog's "打开文件"
   NotificationArea* tray = nullptr;  // where the main window hides when minimised
+  Speech* speech = nullptr;          // the "发音" controls; none: they are disabled
   // Runs on a thread of its own, started by the word-bank page; the real
   // program passes CheckForUpdate.
   std::function<int(const UpdateCheckEnv&)> updateCheck;

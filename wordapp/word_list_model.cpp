@@ -34,6 +34,9 @@ void WordListModel::AppendRow(std::vector<WordRow>& rows, const RowView& row) {
       case kColValue:
         r.word = text(c);
         break;
+      case kColPhonetic:
+        r.phonetic = text(c);
+        break;
       case kColTrans:
         r.trans = text(c);
         break;
@@ -54,6 +57,13 @@ void WordListModel::AppendRow(std::vector<WordRow>& rows, const RowView& row) {
 void WordListModel::Reset(std::vector<WordRow> rows) {
   beginResetModel();
   rows_ = std::move(rows);
+  hasPhonetics_ = false;
+  for (const WordRow& r : rows_) {
+    if (!r.phonetic.empty()) {
+      hasPhonetics_ = true;
+      break;
+    }
+  }
   endResetModel();
 }
 
@@ -64,6 +74,8 @@ std::string WordListModel::CellText(int row, int column) const {
       return std::to_string(row + 1);
     case kColValue:
       return r.word;
+    case kColPhonetic:
+      return r.phonetic;
     case kColTrans:
       return r.trans;
     case kColHot:

@@ -20,6 +20,7 @@ namespace quorvo {
 // One word-list row as the list shows it (GBK texts).
 struct WordRow {
   std::string word;                                                          // column 1, the value column
+  std::string phonetic;                                                      // column 2
   std::string trans;                                                         // column 3
   std::string hot;                                                           // column 6, as stored
   enum class Known : unsigned char { Unset, No, Yes } known = Known::Unset;  // column 5: "" / "不会" / "会"
@@ -37,11 +38,13 @@ class WordListModel : public QAbstractTableModel {
   using QAbstractTableModel::QAbstractTableModel;
 
   // The word-list row sink: appends result row `row` to rows the way the
-  // list shows it (columns 1, 3 and 6 as text, column 5 as "不会" when the
-  // text is exactly "0" and "会" otherwise, the others empty).
+  // list shows it (columns 1, 2, 3 and 6 as text, column 5 as "不会" when
+  // the text is exactly "0" and "会" otherwise, the others empty).
   static void AppendRow(std::vector<WordRow>& rows, const RowView& row);
   // Replaces every row in one model reset.
   void Reset(std::vector<WordRow> rows);
+  // True when a row has a phonetic: the page then shows the "音标" column.
+  bool HasPhonetics() const { return hasPhonetics_; }
 
   const WordRow& Row(int row) const { return rows_[static_cast<size_t>(row)]; }
   // The GBK text of a cell as the list shows it (column 0: the row number).
@@ -58,6 +61,7 @@ class WordListModel : public QAbstractTableModel {
 
  private:
   std::vector<WordRow> rows_;
+  bool hasPhonetics_ = false;
 };
 
 class BankListModel : public QAbstractTableModel {

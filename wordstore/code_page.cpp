@@ -41,17 +41,34 @@ bool IsUtf8Sequence(const char* p, size_t avail) {
   return true;
 }
 
+bool IsDigitByte(char c) { return c >= '0' && c <= '9'; }
+
+// 1, 2 or 4: a GB18030 four-byte sequence is lead, digit, lead, digit (GBK
+// itself only has one- and two-byte characters).
 size_t GbkSequenceLength(const char* p, size_t avail) {
   unsigned char c = static_cast<unsigned char>(*p);
-  if (c >= 0x81 && c <= 0xFE && avail >= 2) return 2;
-  return 1;
+  if (c < 0x81 || c > 0xFE || avail < 2) return 1;
+  if (IsDigitByte(p[1]) && avail >= 4) {
+    unsigned char third = static_cast<unsigned char>(p[2]);
+    if (third >= 0x81 && third <= 0xFE && IsDigitByte(p[3])) return 4;
+  }
+  return 2;
 }
+
+// The code page of stored text: GB18030 keeps every GBK byte sequence as it
+// is and adds four-byte sequences for the rest of Unicode (the IPA of
+// phonetics among them).
+constexpr char kStoredCodePage[] = "GB18030";
+// The one byte in which earlier files may hold the euro sign (code page 936
+// wrote it alone); GB18030 has no single-byte meaning for it.
+constexpr unsigned char kCp936Euro = 0x80;
+constexpr char kEuroUtf8[] = "\xE2\x82\xAC";
 
 // Converts with iconv; an input sequence that cannot be converted becomes
 // the replacement and is skipped whole (skip tells how many bytes).
-template <typename SkipFn>
-std::optional<std::string> Convert(const char* to, const char* from, std::string_view in,
-                                   std::string_view replacement, SkipFn skip) {
+template <typename SkipFn, typename ReplaceFn>
+std::optional<std::string> Convert(const char* to, const char* from, std::string_view in, ReplaceFn replacement,
+                                   SkipFn skip) {
   Converter conv(to, from);
   if (!conv.ok()) return std::nullopt;
   std::string out;
@@ -68,7 +85,7 @@ std::optional<std::string> Convert(const char* to, const char* from, std::string
     if (rc != static_cast<size_t>(-1)) break;
     if (err == E2BIG) continue;
     // EILSEQ or EINVAL: replace the offending sequence and go on.
-    out.append(replacement);
+    out.append(replacement(inp));
     size_t n = skip(inp, inleft);
     if (n == 0 || n > inleft) n = 1;
     inp += n;
@@ -81,14 +98,22 @@ std::optional<std::string> Convert(const char* to, const char* from, std::string
 }  // namespace
 
 std::optional<std::string> Utf8ToGbk(std::string_view utf8) {
-  return Convert("CP936", "UTF-8", utf8, "?", [](const char* p, size_t avail) -> size_t {
-    // A well-formed character that GBK lacks is skipped whole; a stray byte alone.
-    return IsUtf8Sequence(p, avail) ? Utf8SequenceLength(static_cast<unsigned char>(*p)) : 1;
-  });
+  return Convert(
+      kStoredCodePage, "UTF-8", utf8, [](const char*) { return std::string_view("?"); },
+      [](const char* p, size_t avail) -> size_t {
+        // A well-formed character that cannot be converted is skipped whole;
+        // a stray byte alone.
+        return IsUtf8Sequence(p, avail) ? Utf8SequenceLength(static_cast<unsigned char>(*p)) : 1;
+      });
 }
 
 std::optional<std::string> GbkToUtf8(std::string_view gbk) {
-  return Convert("UTF-8", "CP936", gbk, "?", GbkSequenceLength);
+  return Convert(
+      "UTF-8", kStoredCodePage, gbk,
+      [](const char* p) {
+        return static_cast<unsigned char>(*p) == kCp936Euro ? std::string_view(kEuroUtf8) : std::string_view("?");
+      },
+      GbkSequenceLength);
 }
 
 std::string Gbk(std::string_view utf8) {

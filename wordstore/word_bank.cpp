@@ -135,6 +135,11 @@ std::string InsertTranslationStatement(std::string_view bank, std::string_view w
          SqlText(translation) + "', " + std::to_string(hot) + ")";
 }
 
+std::string UpdatePhoneticStatement(std::string_view bank, std::string_view phonetic, std::string_view word) {
+  return "update " + BankIdentifier(bank) + " set phonetic='" + SqlText(phonetic) + "' where value='" +
+         SqlText(word) + "'";
+}
+
 bool IsAcceptableBankName(std::string_view name) {
   if (name.size() > kMaxBankNameBytes) return false;
   for (char c : name)

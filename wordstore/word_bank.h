@@ -70,6 +70,7 @@ std::string UpdateTranslationStatement(std::string_view bank, std::string_view t
                                        std::string_view word);
 std::string InsertTranslationStatement(std::string_view bank, std::string_view word,
                                        std::string_view translation, int hot);
+std::string UpdatePhoneticStatement(std::string_view bank, std::string_view phonetic, std::string_view word);
 
 // ---- operations ----------------------------------------------------------
 // A new bank's name must hold something besides blanks and fit 55 bytes.

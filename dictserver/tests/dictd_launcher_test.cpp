@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <string>
 #include <thread>
 
@@ -114,6 +115,30 @@ TEST(DictdLauncherTest, StartsNothingForAnotherHostOrWhenSomethingAnswers) {
   std::string taken = Loopback(running.port());
   EXPECT_EQ(dictionary.Start(taken, taken, QUORVO_BIN_DIR), BundledDictionaryState::AlreadyAnswering);
   EXPECT_EQ(dictionary.pid(), 0);
+}
+
+// An installed quorvo keeps the service in libexec/quorvo and its data in
+// share/quorvo: the data file is handed over, not looked for beside it.
+TEST(DictdLauncherTest, ServiceReadsTheDataFileItIsGiven) {
+  quorvo::testing::TempDir dir;
+  mkdir(dir.File("libexec").c_str(), 0755);
+  mkdir(dir.File("share").c_str(), 0755);
+  std::filesystem::copy_file(std::string(QUORVO_BIN_DIR) + "/quorvo-dictd", dir.File("libexec/quorvo-dictd"));
+  std::filesystem::copy_file(std::string(QUORVO_BIN_DIR) + "/quorvo-dict.tsv", dir.File("share/words.tsv"));
+  for (bool given : {false, true}) {
+    std::string host = Loopback(FreePort());
+    BundledDictionary dictionary;
+    if (given) dictionary.SetDataFile(dir.File("share/words.tsv"));
+    BundledDictionaryState state = dictionary.Start(host, host, dir.File("libexec"));
+    if (!given) {
+      // Nothing beside the service: it cannot load and ends.
+      EXPECT_EQ(state, BundledDictionaryState::Failed);
+      continue;
+    }
+    ASSERT_EQ(state, BundledDictionaryState::Started);
+    int port = std::stoi(host.substr(host.rfind(':') + 1));
+    EXPECT_EQ(dictd::testing::ReadLikeProgram(port, "apple").rfind("n. 苹果", 0), 0u);
+  }
 }
 
 TEST(DictdLauncherTest, FailsCleanlyWhenTheServiceCannotRun) {

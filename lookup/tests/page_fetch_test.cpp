@@ -1,8 +1,14 @@
 #include "page_fetch.h"
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstring>
+#include <future>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -273,6 +279,81 @@ TEST(PageFetchTest, UnreachableOrUnusableHostsGiveAnEmptyPage) {
     std::memset(page, 'X', sizeof page);
     EXPECT_EQ(1, FetchDictionaryPage(url, page)) << url;
     EXPECT_EQ("", std::string(page)) << url;
+  }
+}
+
+// A name lookup for the fetch that answers 127.0.0.1 once it is let go (or
+// after ten seconds), and counts the names it was asked for.
+struct SlowNameService {
+  std::shared_ptr<std::promise<void>> release = std::make_shared<std::promise<void>>();
+  std::shared_future<void> released = release->get_future().share();
+  std::shared_ptr<std::atomic<int>> calls = std::make_shared<std::atomic<int>>(0);
+
+  NameResolver Resolver(bool waits) const {
+    return [released = released, calls = calls, waits](const std::string& name, uint32_t* ipv4) {
+      ++*calls;
+      if (waits) released.wait_for(std::chrono::seconds(10));
+      *ipv4 = htonl(INADDR_LOOPBACK);
+      return name == "dict.example";
+    };
+  }
+  ~SlowNameService() { release->set_value(); }
+};
+
+std::string PortOf(const std::string& hostPort) { return hostPort.substr(hostPort.rfind(':')); }
+
+void ServeOnePage(testing::LoopbackConnection& connection) {
+  connection.ReadRequestHead();
+  connection.Send(kStart + "n.<span> go<br>" + kEnd);
+}
+
+TEST(PageFetchTest, ASlowNameLookupIsGivenUpWithinTheBounds) {
+  testing::LoopbackServer server(ServeOnePage);
+  struct Case {
+    const char* name;
+    int connectTimeoutMs;
+    int exchangeTimeoutMs;
+  } cases[] = {
+      {"the exchange's bound", 5000, 300},
+      {"the connect time-out", 300, 15000},
+  };
+  for (const auto& c : cases) {
+    SlowNameService names;
+    FetchOptions options;
+    options.connectTimeoutMs = c.connectTimeoutMs;
+    options.exchangeTimeoutMs = c.exchangeTimeoutMs;
+    options.resolve = names.Resolver(/*waits=*/true);
+    char page[kPageBufferBytes];
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(1, FetchDictionaryPage("dict.example" + PortOf(server.HostPort()) + "/m/search?q=go", page, options))
+        << c.name;
+    // The lookup is held for ten seconds; the fetch must not wait for it.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5)) << c.name;
+    EXPECT_EQ("", std::string(page)) << c.name;
+  }
+  EXPECT_EQ(0, server.ConnectionCount());
+}
+
+TEST(PageFetchTest, NameLookupAnswersAreUsedAndNumericHostsAreNotLookedUp) {
+  testing::LoopbackServer server(ServeOnePage);
+  struct Case {
+    const char* name;
+    std::string host;
+    std::string page;
+    int lookups;
+  } cases[] = {
+      {"a name the service knows", "dict.example" + PortOf(server.HostPort()), kStart + "n.<span> go<br>" + kEnd, 1},
+      {"a name it does not know", "other.example" + PortOf(server.HostPort()), "", 1},
+      {"a numeric address", server.HostPort(), kStart + "n.<span> go<br>" + kEnd, 0},
+  };
+  for (const auto& c : cases) {
+    SlowNameService names;
+    FetchOptions options;
+    options.resolve = names.Resolver(/*waits=*/false);
+    char page[kPageBufferBytes];
+    EXPECT_EQ(1, FetchDictionaryPage(c.host + "/m/search?q=go", page, options)) << c.name;
+    EXPECT_EQ(c.page, std::string(page)) << c.name;
+    EXPECT_EQ(c.lookups, names.calls->load()) << c.name;
   }
 }
 

@@ -66,6 +66,16 @@ class FakeNotificationArea : public NotificationArea {
   std::function<void(IconAction)> onAction;
 };
 
+// A speech engine that is there (or not) and records the words it was given.
+class FakeSpeech : public Speech {
+ public:
+  bool Available() const override { return available; }
+  void Say(const QString& word) override { said.push_back(word.toStdString()); }
+
+  bool available = true;
+  std::vector<std::string> said;  // UTF-8
+};
+
 // Runs each test in a fresh folder holding a dict_main.db with main_word and
 // main_remember, and hands the windows fakes for everything outside them.
 class GuiTest : public ::testing::Test {

@@ -56,6 +56,7 @@ TEST(WordBankStatements, OrdinaryInputGivesTheFixedTexts) {
        "'1', '7')"},
       {UpdateTranslationStatement("b1", "t", "w"), "update b1 set trans='t' where value='w'"},
       {InsertTranslationStatement("b1", "w", "t", 4), "insert into b1 (value, trans, hot) values('w', 't', 4)"},
+      {UpdatePhoneticStatement("b1", "/a'b/", "w"), "update b1 set phonetic='/a''b/' where value='w'"},
       {SelectAllStatement("main_remember"), "select * from main_remember"},
   };
   for (const auto& c : cases) EXPECT_EQ(c.want, c.got);
