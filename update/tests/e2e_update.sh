@@ -1,18 +1,20 @@
 #!/usr/bin/env bash
 # End-to-end run of the update road on a virtual display (Xvfb):
-# an installed folder at version 1 (a stand-in quorvo that runs the real
-# update check, config.ini, words.txt), python's http.server on 127.0.0.1
-# publishing version 2 (renova, lexmuse, words.txt). The stand-in offers the
-# update, the box is confirmed, renova starts, asks for quorvo to be closed,
-# runs on Start, ends quorvo (status 4) and replaces the files; config.ini
-# then says 2 and the next start of the stand-in offers nothing.
+# a portable folder at version 1 (the real quorvo, its word banks
+# dict_main.db, config.ini, words.txt), python's http.server on 127.0.0.1
+# publishing version 2 (renova, lexmuse, words.txt). quorvo offers the
+# update in a box that leaves its window usable, the box is confirmed,
+# renova starts, asks for quorvo to be closed, runs on Start, ends quorvo
+# (it saves and ends with status 4) and replaces the files; config.ini then
+# says 2, the word banks are byte for byte what they were, and the next
+# start of quorvo offers nothing.
 #
 # The display is started outside (xvfb-run picks a free one); the run itself
 # happens in a process namespace of its own (unshare, as root) so that renova
 # sees, and ends, only the quorvo this script started.
 #
 #   bash update/tests/e2e_update.sh [screenshot folder]
-# Needs: a build in build/ (renova, e2e_word_app), xvfb-run, xdotool,
+# Needs: a build in build/ (quorvo, renova, dict_main.db), xvfb-run, xdotool,
 # ImageMagick's import, python3.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -29,7 +31,6 @@ case "${E2E_STAGE:-}" in
 esac
 
 BIN=$ROOT/build/bin
-STANDIN=$ROOT/build/renova/tests/e2e_word_app
 WORK=$(mktemp -d /tmp/quorvo-e2e-XXXXXX)
 SERVER_PID=
 cleanup() {
@@ -48,18 +49,24 @@ shot() { [ -n "$SHOTS" ] && import -window root "$SHOTS/$1" && echo "screenshot:
 # the focus to each window it shows, so the newest box or dialog gets it.
 press() { sleep 1; xdotool key --clearmodifiers "$1"; }
 
+# The windows quorvo shows, by the process id Qt sets on each.
+windows_of() { xdotool search --onlyvisible --pid "$1" 2>/dev/null || true; }
+window_count() { windows_of "$1" | grep -c . || true; }
+
 APP=$WORK/app SITE=$WORK/site
 mkdir -p "$APP" "$SITE/lexmuse/v2"
-cp "$STANDIN" "$APP/quorvo"
+cp "$BIN/quorvo" "$APP/quorvo"
+cp "$BIN/dict_main.db" "$APP/dict_main.db"   # the word banks: a portable folder
+cp "$APP/dict_main.db" "$WORK/banks-before.db"
 printf '[update]\nversion=1\n' > "$APP/config.ini"
 echo "words of version 1" > "$APP/words.txt"
 
 cp "$BIN/renova" "$SITE/lexmuse/renova"
-cp "$STANDIN" "$SITE/lexmuse/v2/lexmuse"
+cp "$BIN/quorvo" "$SITE/lexmuse/v2/lexmuse"
 printf 'version 2' >> "$SITE/lexmuse/v2/lexmuse"   # trailing bytes: still the same program
 echo "words of version 2" > "$SITE/lexmuse/v2/words.txt"
 
-python3 -u -m http.server --bind 127.0.0.1 --directory "$SITE" 0 > "$WORK/server.log" 2>/dev/null &
+python3 -u -m http.server --bind 127.0.0.1 --directory "$SITE" 0 > "$WORK/server.log" 2> "$WORK/requests.log" &
 SERVER_PID=$!
 wait_for 15 grep -q 'port [0-9]* ' "$WORK/server.log" || fail "no server"
 PORT=$(grep -o 'port [0-9]* ' "$WORK/server.log" | head -1 | cut -d' ' -f2)
@@ -76,14 +83,21 @@ size_1=$SIZE
 file_2=$BASE/lexmuse/v2/words.txt
 INI
 export QUORVO_UPDATE_SERVER=$BASE
+# No lookups in this run: the dictionary is an address where nothing answers,
+# so quorvo does not start its bundled service either.
+export QUORVO_DICT_HOST=127.0.0.1:9
 
 echo "1. quorvo (version 1) starts and checks for an update"
-(cd "$APP" && exec ./quorvo > "$WORK/quorvo1.log" 2>&1) &
+(cd / && exec "$APP/quorvo" > "$WORK/quorvo1.log" 2>&1) &
 QUORVO_PID=$!
-wait_for 20 grep -q offered "$WORK/quorvo1.log" || fail "no update offered"
+# The main window, then the box: a second window of the process.
+wait_for 30 bash -c "[ \$(xdotool search --onlyvisible --pid $QUORVO_PID 2>/dev/null | grep -c .) -ge 2 ]" ||
+  fail "no update offered ($(cat "$WORK/quorvo1.log"))"
 [ -x "$APP/renova" ] || fail "renova was not fetched"
 sleep 1
 shot quorvo-offer.png
+BOX=$(windows_of "$QUORVO_PID" | tail -1)
+xdotool windowfocus --sync "$BOX" 2>/dev/null || true
 press Return   # the box "软件有更新，点确定更新": OK
 
 echo "2. renova opens and asks for quorvo to be closed"
@@ -109,11 +123,18 @@ grep -q "version 2" "$APP/words.txt" || fail "words.txt not replaced"
 press Escape
 wait_for 10 bash -c '! xdotool search --onlyvisible --name "自动升级软件" > /dev/null' || fail "renova did not close"
 
-echo "4. the new quorvo starts: nothing is offered"
-(cd "$APP" && exec ./quorvo > "$WORK/quorvo2.log" 2>&1) &
-QUORVO_PID=$!
-wait_for 20 grep -q checked "$WORK/quorvo2.log" || fail "second check did not finish"
-grep -q offered "$WORK/quorvo2.log" && fail "update offered again"
-kill "$QUORVO_PID"; wait "$QUORVO_PID" 2>/dev/null || true
+cmp -s "$APP/dict_main.db" "$WORK/banks-before.db" || fail "the word banks changed"
 
-echo "E2E PASSED: version 1 -> 2, config.ini: $(tr '\n' ' ' < "$APP/config.ini")"
+echo "4. the new quorvo starts: nothing is offered"
+: > "$WORK/requests.log"
+(cd / && exec "$APP/quorvo" > "$WORK/quorvo2.log" 2>&1) &
+QUORVO_PID=$!
+wait_for 30 grep -q 'GET /lexmuse/webconfig.ini' "$WORK/requests.log" || fail "second check did not ask the server"
+sleep 3   # time for a box to come up if one were offered
+[ "$(window_count "$QUORVO_PID")" = 1 ] || fail "update offered again"
+kill "$QUORVO_PID"
+set +e; wait "$QUORVO_PID"; STATUS=$?; set -e
+[ "$STATUS" = 4 ] || fail "quorvo ended with status $STATUS on SIGTERM, not 4"
+cmp -s "$APP/dict_main.db" "$WORK/banks-before.db" || fail "the word banks changed"
+
+echo "E2E PASSED: version 1 -> 2, word banks unchanged, config.ini: $(tr '\n' ' ' < "$APP/config.ini")"
