@@ -2,9 +2,8 @@
 
 #include <curl/curl.h>
 #include <fcntl.h>
-#include <unistd.h>
-
 #include <strings.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -140,7 +139,8 @@ std::optional<DownloadTarget> SplitDownloadUrl(const std::string& url) {
   std::optional<std::string> host = UrlPart(parsed.get(), CURLUPART_HOST);
   std::optional<std::string> port = UrlPart(parsed.get(), CURLUPART_PORT, CURLU_DEFAULT_PORT);
   std::optional<std::string> path = UrlPart(parsed.get(), CURLUPART_PATH);
-  if (!scheme || (*scheme != "http" && *scheme != "https") || !host || host->empty() || !port || !path) return std::nullopt;
+  if (!scheme || (*scheme != "http" && *scheme != "https") || !host || host->empty() || !port || !path)
+    return std::nullopt;
   DownloadTarget target;
   target.scheme = *scheme;
   target.host = *host;

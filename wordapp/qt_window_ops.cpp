@@ -1,8 +1,8 @@
 #include "qt_window_ops.h"
 
+#include <QAbstractButton>
 #include <QFileDialog>
 #include <QMenu>
-#include <QAbstractButton>
 #include <QMessageBox>
 
 #include "code_page.h"

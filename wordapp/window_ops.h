@@ -75,7 +75,7 @@ class Speech {
 };
 
 struct WindowOps {
-  MessageBoxes* boxes = nullptr;     // every box of the windows
+  MessageBoxes* boxes = nullptr;  // every box of the windows
   // The update check's boxes, shown while the windows stay usable; null:
   // they go to boxes, on the window thread, like the windows' own.
   ModelessBoxes* modelessBoxes = nullptr;

@@ -51,7 +51,7 @@ class WindowThreadBoxes : public MessageBoxes {
   void ShowNext();
 
   std::mutex mutex_;
-  QObject* windowSide_;          // guarded by mutex_; null once detached
+  QObject* windowSide_;  // guarded by mutex_; null once detached
   MessageBoxes* target_;
   ModelessBoxes* modeless_;
   std::deque<Request> waiting_;  // guarded by mutex_

@@ -23,8 +23,8 @@ using testing::TempDir;
 // A CA and a certificate for 127.0.0.1 and localhost that it signed.
 bool MakeCertificates(const std::string& dir) {
   const std::string ec = " -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes";
-  std::string script = "set -e; cd '" + dir + "'\n" +
-                       "openssl req -x509" + ec + " -keyout ca.key -out ca.pem -days 2 -subj '/CN=test CA'"
+  std::string script = "set -e; cd '" + dir + "'\n" + "openssl req -x509" + ec +
+                       " -keyout ca.key -out ca.pem -days 2 -subj '/CN=test CA'"
                        " -addext basicConstraints=critical,CA:TRUE -addext keyUsage=critical,keyCertSign,cRLSign\n" +
                        "openssl req" + ec + " -keyout server.key -out server.csr -subj '/CN=127.0.0.1'\n" +
                        "printf 'subjectAltName=IP:127.0.0.1,DNS:localhost\\n' > ext.cnf\n"
@@ -40,11 +40,11 @@ class HttpsDownloadTest : public ::testing::Test {
     site = new TempDir;
     ASSERT_TRUE(MakeCertificates(keys->path()));
     site->Write("f.bin", std::string(100000, 'x') + "end");
-    server = new PythonHttpServer(
-        {TLS_SERVER_SCRIPT, keys->File("server.pem"), keys->File("server.key"), site->path()}, "https");
+    server = new PythonHttpServer({TLS_SERVER_SCRIPT, keys->File("server.pem"), keys->File("server.key"), site->path()},
+                                  "https");
     ASSERT_TRUE(server->running());
-    other = new PythonHttpServer(
-        {TLS_SERVER_SCRIPT, keys->File("server.pem"), keys->File("server.key"), site->path()}, "https");
+    other = new PythonHttpServer({TLS_SERVER_SCRIPT, keys->File("server.pem"), keys->File("server.key"), site->path()},
+                                 "https");
     ASSERT_TRUE(other->running());
   }
   static void TearDownTestSuite() {

@@ -33,7 +33,7 @@ TEST_F(StopTest, SigtermDuringLookupsKeepsEveryStoredTranslation) {
   // Twelve words answered at once and one whose answer hangs, so that a
   // lookup is still running and the write group stays open.
   const std::map<std::string, std::string> fast = {
-      {"apple", "苹果"}, {"bread", "面包"}, {"cloud", "云"},   {"dream", "梦"}, {"eagle", "鹰"},  {"field", "田野"},
+      {"apple", "苹果"}, {"bread", "面包"}, {"cloud", "云"},  {"dream", "梦"},   {"eagle", "鹰"},  {"field", "田野"},
       {"grape", "葡萄"}, {"house", "房子"}, {"island", "岛"}, {"juice", "果汁"}, {"kite", "风筝"}, {"lemon", "柠檬"}};
   std::atomic<bool> release{false};
   LoopbackDictionary dictionary([&](const std::string& word) -> std::optional<LoopbackDictionary::Parts> {
