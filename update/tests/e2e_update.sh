@@ -9,20 +9,37 @@
 # says 2, the word banks are byte for byte what they were, and the next
 # start of quorvo offers nothing.
 #
+# The road: where the project has a test release key
+# (update/tests/e2e_release.pub, its secret beside it) and the renova-release
+# tool, the programs are built into build-e2e/ with that key and version 2 is
+# published signed by renova-release; otherwise the programs of build/ run
+# the unsigned road against a manifest written here.
+#
 # The display is started outside (xvfb-run picks a free one); the run itself
 # happens in a process namespace of its own (unshare, as root) so that renova
 # sees, and ends, only the quorvo this script started.
 #
 #   bash update/tests/e2e_update.sh [screenshot folder]
-# Needs: a build in build/ (quorvo, renova, dict_main.db), xvfb-run, xdotool,
-# ImageMagick's import, python3.
+# Needs: a build in build/ (quorvo, renova, dict_main.db) or cmake and ninja
+# for the signed road, xvfb-run, xdotool, ImageMagick's import, python3.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 ROOT=$PWD
 SHOTS=${1:-}
 
+SIGNED=
+if [ -f update/tests/e2e_release.pub ] && [ -f update/tests/e2e_release.key ] &&
+   grep -rqs --include=CMakeLists.txt 'renova-release' .; then
+  SIGNED=1
+fi
+
 case "${E2E_STAGE:-}" in
   "")
+    if [ -n "$SIGNED" ]; then
+      cmake -S . -B build-e2e -G Ninja -DQUORVO_BUILD_TESTS=ON \
+        -DQUORVO_UPDATE_PUBLIC_KEY="$(cat update/tests/e2e_release.pub)" >/dev/null
+      cmake --build build-e2e --parallel 2 --target quorvo renova renova-release dict_main_db >/dev/null
+    fi
     export E2E_STAGE=display
     exec xvfb-run -a -s "-screen 0 800x600x24" bash "$0" "$SHOTS" ;;
   display)
@@ -31,6 +48,7 @@ case "${E2E_STAGE:-}" in
 esac
 
 BIN=$ROOT/build/bin
+[ -n "$SIGNED" ] && BIN=$ROOT/build-e2e/bin
 WORK=$(mktemp -d /tmp/quorvo-e2e-XXXXXX)
 SERVER_PID=
 cleanup() {
@@ -61,27 +79,37 @@ cp "$APP/dict_main.db" "$WORK/banks-before.db"
 printf '[update]\nversion=1\n' > "$APP/config.ini"
 echo "words of version 1" > "$APP/words.txt"
 
-cp "$BIN/renova" "$SITE/lexmuse/renova"
-cp "$BIN/quorvo" "$SITE/lexmuse/v2/lexmuse"
-printf 'version 2' >> "$SITE/lexmuse/v2/lexmuse"   # trailing bytes: still the same program
-echo "words of version 2" > "$SITE/lexmuse/v2/words.txt"
+RELEASE=$WORK/release
+mkdir -p "$RELEASE"
+cp "$BIN/renova" "$RELEASE/renova"
+cp "$BIN/quorvo" "$RELEASE/quorvo"
+printf 'version 2' >> "$RELEASE/quorvo"   # trailing bytes: still the same program
+echo "words of version 2" > "$RELEASE/words.txt"
 
 python3 -u -m http.server --bind 127.0.0.1 --directory "$SITE" 0 > "$WORK/server.log" 2> "$WORK/requests.log" &
 SERVER_PID=$!
 wait_for 15 grep -q 'port [0-9]* ' "$WORK/server.log" || fail "no server"
 PORT=$(grep -o 'port [0-9]* ' "$WORK/server.log" | head -1 | cut -d' ' -f2)
 BASE=http://127.0.0.1:$PORT
-SHA=$(sha256sum "$SITE/lexmuse/v2/lexmuse" | cut -d' ' -f1)
-SIZE=$(stat -c %s "$SITE/lexmuse/v2/lexmuse")
-cat > "$SITE/lexmuse/webconfig.ini" <<INI
+if [ -n "$SIGNED" ]; then
+  "$BIN/renova-release" publish --secret "$ROOT/update/tests/e2e_release.key" --version 2 \
+    --base-url "$BASE/lexmuse" --out "$SITE/lexmuse" "$RELEASE/quorvo" "$RELEASE/renova" "$RELEASE/words.txt"
+  "$BIN/renova-release" verify --public "$ROOT/update/tests/e2e_release.pub" "$SITE/lexmuse" ||
+    fail "release does not verify"
+else
+  cp "$RELEASE/renova" "$SITE/lexmuse/renova"
+  cp "$RELEASE/quorvo" "$SITE/lexmuse/v2/lexmuse"
+  cp "$RELEASE/words.txt" "$SITE/lexmuse/v2/words.txt"
+  cat > "$SITE/lexmuse/webconfig.ini" <<INI
 [update]
 version=2
 file_count=2
 file_1=$BASE/lexmuse/v2/lexmuse
-sha256_1=$SHA
-size_1=$SIZE
+sha256_1=$(sha256sum "$RELEASE/quorvo" | cut -d' ' -f1)
+size_1=$(stat -c %s "$RELEASE/quorvo")
 file_2=$BASE/lexmuse/v2/words.txt
 INI
+fi
 export QUORVO_UPDATE_SERVER=$BASE
 # No lookups in this run: the dictionary is an address where nothing answers,
 # so quorvo does not start its bundled service either.
@@ -93,7 +121,7 @@ QUORVO_PID=$!
 # The main window, then the box: a second window of the process.
 wait_for 30 bash -c "[ \$(xdotool search --onlyvisible --pid $QUORVO_PID 2>/dev/null | grep -c .) -ge 2 ]" ||
   fail "no update offered ($(cat "$WORK/quorvo1.log"))"
-[ -x "$APP/renova" ] || fail "renova was not fetched"
+cmp -s "$APP/renova" "$RELEASE/renova" || fail "renova was not fetched"
 sleep 1
 shot quorvo-offer.png
 BOX=$(windows_of "$QUORVO_PID" | tail -1)
@@ -116,7 +144,7 @@ set +e; wait "$QUORVO_PID"; STATUS=$?; set -e
 wait_for 20 grep -q 'version=2' "$APP/config.ini" || fail "config.ini: $(cat "$APP/config.ini")"
 sleep 1
 shot renova-after.png
-cmp -s "$APP/quorvo" "$SITE/lexmuse/v2/lexmuse" || fail "quorvo not replaced"
+cmp -s "$APP/quorvo" "$RELEASE/quorvo" || fail "quorvo not replaced"
 [ -x "$APP/quorvo" ] || fail "quorvo no longer executable"
 grep -q "version 2" "$APP/words.txt" || fail "words.txt not replaced"
 [ ! -e "$APP/webconfig.ini" ] || fail "webconfig.ini left behind"
@@ -137,4 +165,4 @@ set +e; wait "$QUORVO_PID"; STATUS=$?; set -e
 [ "$STATUS" = 4 ] || fail "quorvo ended with status $STATUS on SIGTERM, not 4"
 cmp -s "$APP/dict_main.db" "$WORK/banks-before.db" || fail "the word banks changed"
 
-echo "E2E PASSED: version 1 -> 2, word banks unchanged, config.ini: $(tr '\n' ' ' < "$APP/config.ini")"
+echo "E2E PASSED (${SIGNED:+signed}${SIGNED:-unsigned} road): version 1 -> 2, word banks unchanged, config.ini: $(tr '\n' ' ' < "$APP/config.ini")"
