@@ -68,7 +68,9 @@ class CrenovaDlg : public QDialog {
   // A command of the window's menu; id & 0xFFF0 == 16 opens the about box.
   void OnSysCommand(int id);
 
+  // Fetches the manifest into folder (any thread; the worker calls it).
   void FetchManifest(const std::string& folder);
+  // Reads it into files() and newVersion(). Window thread.
   void LoadManifest(const std::string& folder);
 
   const std::vector<ManifestEntry>& files() const { return m_files; }
