@@ -44,7 +44,7 @@ bool StopWordApp(int pid, const std::string& appFolder, std::chrono::millisecond
 // save and end itself with status 4. If the process still runs grace after
 // the signal, it ends with status 4 regardless.
 void InstallStopHandler(std::function<void()> onStop = {},
-                        std::chrono::milliseconds grace = std::chrono::milliseconds(900));
+                        std::chrono::milliseconds grace = std::chrono::milliseconds(800));
 
 // The executable file name of a process (from /proc/<pid>/exe, without its
 // folder); empty when it cannot be read.

@@ -5,7 +5,7 @@
 // window thread commits the lookups' open write group, the main window goes
 // (its pages shut their lookups down and close the word database) and Run()
 // returns 4; the stop handler ends the process with 4 anyway if that takes
-// longer than a second.
+// longer than 0.8 s.
 #pragma once
 
 #include <QApplication>
