@@ -84,6 +84,7 @@ def main():
     lookups = load(args.folder, "quorvo_bench_lookups")
     download = load(args.folder, "quorvo_bench_download")
     startup = load(args.folder, "quorvo_bench_startup")
+    review = load(args.folder, "quorvo_bench_review")
 
     rows = []  # job, ours, peer, ratio, target, ok
 
@@ -167,6 +168,28 @@ def main():
     if not missing(job, "< 300 ms", ours, peer):
         row(job, "%.0f ms" % millis(ours), "%.0f ms an empty Qt window" % millis(peer),
             "%.1fx the time" % (millis(ours) / millis(peer)), "< 300 ms", millis(ours) < 300)
+
+    # 7. 今日复习's due cards.
+    ours = find(review, "BM_ChooseDue_Quorvo")
+    peer = find(review, "BM_ChooseDue_Sqlite3Shell")
+    job = "7. Choose the due cards of 10,000 words with 100,000 logged reviews (ReviewSession::Load)"
+    if not missing(job, "< 50 ms and <= 2x the time", ours, peer):
+        ratio = millis(ours) / millis(peer)
+        row(job, "%.1f ms" % millis(ours), "%.1f ms `sqlite3` shell, same queries, to /dev/null" % millis(peer),
+            "%.2fx the time" % ratio, "< 50 ms and <= 2x the time", millis(ours) < 50 and ratio <= 2)
+
+    # 8. The 统计 tab.
+    ours = find(review, "BM_OpenStats_Quorvo")
+    drawn = find(review, "BM_OpenStats_QuorvoAndDraw")
+    peer = find(review, "BM_OpenStats_Sqlite3Shell")
+    job = "8. Open the 统计 tab over the same history (Refresh: queries, series, four charts)"
+    if not missing(job, "< 200 ms and <= 2x the time", ours, peer):
+        ratio = millis(ours) / millis(peer)
+        row(job, "%.0f ms" % millis(ours), "%.0f ms `sqlite3` shell, same queries, to /dev/null" % millis(peer),
+            "%.2fx the time" % ratio, "< 200 ms and <= 2x the time", millis(ours) < 200 and ratio <= 2)
+    job = "8. The same, with the page drawn"
+    if not missing(job, "< 200 ms", drawn):
+        row(job, "%.0f ms" % millis(drawn), "-", "-", "< 200 ms", millis(drawn) < 200)
 
     cpu, cores, memory = machine()
     print("| Job | Ours | Peer | Ratio | Target | Result |")

@@ -126,13 +126,20 @@ bool QueryWord(std::string_view target, std::string* word) {
   return false;
 }
 
-std::string TranslationPage(std::string_view word, std::string_view headword, const std::vector<DictPart>& parts) {
+std::string TranslationPage(std::string_view word, std::string_view headword, const std::vector<DictPart>& parts,
+                            std::string_view phonetic) {
   std::string page(kPageStart);
   for (size_t i = 0; i < parts.size(); ++i) {
     page += "<li><div class=\"blue12other\">" + parts[i].head + "</div> " + parts[i].senses;
     page += i + 1 < parts.size() ? "<br></li>\n" : "</li>\n";
   }
-  page += "</ul><div id=\"listtrans\"><p>" + EscapeForPage(word);
+  page += "</ul>";
+  if (!phonetic.empty()) {
+    page += kPhoneticStart;
+    page += phonetic;
+    page += kPhoneticEnd;
+  }
+  page += "<div id=\"listtrans\"><p>" + EscapeForPage(word);
   if (headword != word) page += " &rarr; " + EscapeForPage(headword);
   page += "</p></div></body></html>\n";
   return page;
@@ -167,9 +174,9 @@ Answer AnswerRequest(const Dictionary& dictionary, std::string_view head) {
 
   Answer answer;
   std::string headword = dictionary.Resolve(word);
-  const std::vector<DictPart>* parts = headword.empty() ? nullptr : dictionary.Entry(headword);
-  answer.logNote = EscapeForPage(word) + " -> " + (parts ? headword : "?");
-  if (!parts) {
+  std::vector<DictPart> parts = dictionary.PartsFor(word);
+  answer.logNote = EscapeForPage(word) + " -> " + (parts.empty() ? "?" : headword);
+  if (parts.empty()) {
     answer.status = 404;
     answer.bytes =
         WithHeaders(404, "text/html; charset=utf-8",
@@ -177,7 +184,7 @@ Answer AnswerRequest(const Dictionary& dictionary, std::string_view head) {
     return answer;
   }
   answer.status = 200;
-  answer.bytes = WithHeaders(200, "text/html; charset=utf-8", TranslationPage(word, headword, *parts));
+  answer.bytes = WithHeaders(200, "text/html; charset=utf-8", TranslationPage(word, headword, parts, dictionary.Phonetic(word)));
   return answer;
 }
 

@@ -8,6 +8,9 @@
 // and each part of the translation stands as
 //   <li><div class="blue12other">HEAD</div> SENSES<br></li>
 // (the last part ends in </li> alone) before the end marker id="listtrans".
+// A word with a phonetic has it between the last part and the end marker:
+//   <span class="phonetic">/ˈæp.əl/</span>
+// (UTF-8; no element at all for a word without one).
 // The lookup engine cuts "HEAD SENSES" out of every part, with a line feed
 // after each part that is followed by "<b".
 //
@@ -25,6 +28,8 @@ namespace quorvo::dictd {
 inline constexpr std::string_view kSearchPath = "/m/search";
 inline constexpr std::string_view kStartMarker = "blue12other\">";
 inline constexpr std::string_view kEndMarker = "id=\"listtrans\"";
+inline constexpr std::string_view kPhoneticStart = "<span class=\"phonetic\">";
+inline constexpr std::string_view kPhoneticEnd = "</span>";
 // A request line or header line longer than this is refused.
 inline constexpr size_t kMaxLineBytes = 2048;
 // So is a request head longer than this.
@@ -63,7 +68,9 @@ Answer PlainAnswer(int status, std::string_view text);
 // false when there is none, it is empty or its encoding is broken.
 bool QueryWord(std::string_view target, std::string* word);
 
-// The translation page of a word and the parts of its headword.
-std::string TranslationPage(std::string_view word, std::string_view headword, const std::vector<DictPart>& parts);
+// The translation page of a word: the parts shown for it (Dictionary::PartsFor)
+// and its phonetic, "" for none.
+std::string TranslationPage(std::string_view word, std::string_view headword, const std::vector<DictPart>& parts,
+                            std::string_view phonetic = "");
 
 }  // namespace quorvo::dictd

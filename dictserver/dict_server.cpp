@@ -82,12 +82,17 @@ std::string LogExcerpt(std::string_view received) {
 }  // namespace
 
 DictServer::DictServer(const Dictionary& dictionary, ServerOptions options)
-    : dictionary_(dictionary), options_(std::move(options)) {}
+    : dictionary_(dictionary), options_(std::move(options)) {
+  if (options_.log) log_ = std::make_unique<LogQueue>(options_.log, options_.logQueueLines);
+}
 
 DictServer::~DictServer() {
   Stop();
-  std::unique_lock<std::mutex> lock(mutex_);
-  idle_.wait(lock, [this] { return active_ == 0; });
+  {
+    std::unique_lock<std::mutex> lock(mutex_);
+    idle_.wait(lock, [this] { return active_ == 0 && refusing_ == 0; });
+  }
+  log_.reset();  // the last lines, as far as the log takes them
 }
 
 bool DictServer::Listen(std::string* error) {
@@ -168,24 +173,70 @@ void DictServer::Run() {
     }
     UniqueFd connection(fd);
     std::string peer = PeerName(peerAddress);
+    uint64_t serial = 0;
+    bool refuse = false;
+    bool closeUnanswered = false;
     {
       std::lock_guard<std::mutex> lock(mutex_);
-      if (active_ >= options_.maxConnections) {
-        std::string busy = PlainAnswer(503, "busy, try again").bytes;
-        ssize_t ignored = send(fd, busy.data(), busy.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
-        (void)ignored;
-        Log(peer, 503, "too many connections");
-        continue;
+      if (active_ - evicted_ >= options_.maxConnections && !EvictOldestIdle()) {
+        refuse = true;
+        if (refusing_ >= kMaxRefusing)
+          closeUnanswered = true;
+        else
+          ++refusing_;
+      } else {
+        ++active_;
+        serial = nextSerial_++;
+        slots_[serial].fd = fd;
       }
-      ++active_;
+    }
+    if (closeUnanswered) {
+      Log(peer, 503, "too many connections, closed unanswered");
+      continue;
     }
     try {
-      std::thread(&DictServer::Serve, this, connection.get(), peer).detach();
+      if (refuse)
+        std::thread(&DictServer::Refuse, this, connection.get(), peer).detach();
+      else
+        std::thread(&DictServer::Serve, this, connection.get(), peer, serial).detach();
       connection.Release();
     } catch (const std::system_error&) {
-      ConnectionEnded();  // no thread to be had: the connection is closed unanswered
+      // No thread to be had: the connection is closed unanswered.
+      if (refuse) {
+        RefusalEnded();
+      } else {
+        Forget(serial);
+        ConnectionEnded();
+      }
     }
   }
+}
+
+bool DictServer::EvictOldestIdle() {
+  for (auto& [serial, slot] : slots_) {
+    if (slot.idle && !slot.evicted) {
+      slot.evicted = true;
+      ++evicted_;
+      // Its thread sees the end of the stream at once and closes it.
+      shutdown(slot.fd, SHUT_RDWR);
+      return true;
+    }
+  }
+  return false;
+}
+
+void DictServer::Heard(uint64_t serial) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto it = slots_.find(serial);
+  if (it != slots_.end()) it->second.idle = false;
+}
+
+void DictServer::Forget(uint64_t serial) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto it = slots_.find(serial);
+  if (it == slots_.end()) return;
+  if (it->second.evicted) --evicted_;
+  slots_.erase(it);
 }
 
 void DictServer::ConnectionEnded() {
@@ -194,11 +245,41 @@ void DictServer::ConnectionEnded() {
   idle_.notify_all();
 }
 
-void DictServer::Log(const std::string& peer, int status, const std::string& what) {
-  if (options_.log) std::fprintf(options_.log, "%s %d %s\n", peer.c_str(), status, what.c_str());
+void DictServer::RefusalEnded() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  --refusing_;
+  idle_.notify_all();
 }
 
-void DictServer::Serve(int fd, std::string peer) {
+void DictServer::Note(std::string line) {
+  if (log_) log_->Push(std::move(line));
+}
+
+void DictServer::Log(const std::string& peer, int status, const std::string& what) {
+  if (log_) log_->Push(peer + " " + std::to_string(status) + " " + what);
+}
+
+// Over the bound: the request is read first, so that the client gets the
+// 503 rather than a connection reset by unread bytes.
+void DictServer::Refuse(int fd, std::string peer) {
+  UniqueFd connection(fd);
+  auto deadline = Clock::now() + std::chrono::milliseconds(kRefusalReadMs);
+  std::string received;
+  char chunk[1024];
+  while (CheckRequestHead(received) == HeadState::Incomplete && WaitReadable(fd, deadline)) {
+    ssize_t n = recv(fd, chunk, sizeof chunk, 0);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    received.append(chunk, static_cast<size_t>(n));
+  }
+  SendAll(fd, PlainAnswer(503, "busy, try again").bytes);
+  Log(peer, 503, "too many connections: " + (received.empty() ? std::string("(nothing received)") : LogExcerpt(received)));
+  FinishConnection(fd);
+  connection.Reset();
+  RefusalEnded();
+}
+
+void DictServer::Serve(int fd, std::string peer, uint64_t serial) {
   UniqueFd connection(fd);
   auto deadline = Clock::now() + std::chrono::milliseconds(options_.readTimeoutMs);
   std::string received;
@@ -211,6 +292,7 @@ void DictServer::Serve(int fd, std::string peer) {
       SendAll(fd, answer.bytes);
       Log(peer, 408, received.empty() ? "(nothing received)" : LogExcerpt(received));
       FinishConnection(fd);
+      Forget(serial);
       connection.Reset();
       ConnectionEnded();
       return;
@@ -218,6 +300,7 @@ void DictServer::Serve(int fd, std::string peer) {
     ssize_t n = recv(fd, chunk, sizeof chunk, 0);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
+    if (received.empty()) Heard(serial);
     received.append(chunk, static_cast<size_t>(n));
     state = CheckRequestHead(received, &headBytes);
   }
@@ -238,6 +321,7 @@ void DictServer::Serve(int fd, std::string peer) {
     Log(peer, answer.status, what);
     FinishConnection(fd);
   }
+  Forget(serial);
   connection.Reset();
   ConnectionEnded();
 }

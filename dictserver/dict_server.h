@@ -1,11 +1,16 @@
 // DictServer: quorvo-dictd's listening socket and its connections.
 //
 // Run() accepts connections on the thread that calls it and serves each one
-// on a thread of its own, at most maxConnections at once; a connection over
-// that bound is answered 503 at once. A connection gets one answer and is
+// on a thread of its own, at most maxConnections at once. When they are all
+// taken, the oldest connection that has sent nothing yet is closed to make
+// room; when none is idle, the newcomer's request is read (on one of at most
+// kMaxRefusing threads) and answered 503. A connection gets one answer and is
 // closed (HTTP/1.1 with "Connection: close"). A client that has not sent its
 // whole request head within readTimeoutMs gets 408 and is closed, so a silent
 // client holds a thread for that long at most.
+//
+// The log (one line per request) is written by a thread of its own through a
+// bounded queue: a log nobody reads drops lines and never holds up answering.
 //
 // Stop() may be called from any thread and from a signal handler. The
 // destructor stops the server and waits for every connection thread; the
@@ -15,9 +20,14 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
+#include <map>
+#include <memory>
 #include <mutex>
 #include <string>
+
+#include "log_queue.h"
 
 #include "unique_fd.h"
 
@@ -26,6 +36,12 @@
 namespace quorvo::dictd {
 
 inline constexpr int kDefaultPort = 8666;
+// Connections over the bound whose request is read before the 503 at once;
+// beyond these a connection is closed unanswered.
+inline constexpr size_t kMaxRefusing = 32;
+// How long a refused connection may take to send its request.
+inline constexpr int kRefusalReadMs = 1000;
+
 
 struct ServerOptions {
   std::string address = "127.0.0.1";  // numeric (or "localhost"); loopback unless told otherwise
@@ -33,6 +49,7 @@ struct ServerOptions {
   size_t maxConnections = 64;
   int readTimeoutMs = 5000;
   std::FILE* log = stderr;  // one line per request; nullptr for none
+  size_t logQueueLines = 4096;  // lines waiting for a slow log at most; more are dropped
 };
 
 class DictServer {
@@ -50,11 +67,29 @@ class DictServer {
   void Run();
   // Ends Run(); async-signal-safe.
   void Stop();
+  // A line for the log (none without one); never blocks.
+  void Note(std::string line);
+  // Log lines dropped so far because the log could not keep up.
+  size_t droppedLogLines() const { return log_ ? log_->dropped() : 0; }
 
  private:
-  void Serve(int fd, std::string peer);
+  struct Slot {
+    int fd = -1;
+    bool idle = true;  // nothing received yet
+    bool evicted = false;
+  };
+
+  void Serve(int fd, std::string peer, uint64_t serial);
+  void Refuse(int fd, std::string peer);
   void Log(const std::string& peer, int status, const std::string& what);
+  // Marks the connection as having sent something.
+  void Heard(uint64_t serial);
+  // Takes the connection off the table before its descriptor is closed.
+  void Forget(uint64_t serial);
   void ConnectionEnded();
+  void RefusalEnded();
+  // Closes the oldest idle connection; false when there is none. Holds mutex_.
+  bool EvictOldestIdle();
 
   const Dictionary& dictionary_;
   const ServerOptions options_;
@@ -64,9 +99,15 @@ class DictServer {
   int port_ = 0;
   std::atomic<bool> stopping_{false};
 
+  std::unique_ptr<LogQueue> log_;
+
   std::mutex mutex_;
   std::condition_variable idle_;
-  size_t active_ = 0;  // connection threads running; guarded by mutex_
+  size_t active_ = 0;    // connection threads running; guarded by mutex_
+  size_t evicted_ = 0;   // of them, closed to make room and not yet ended
+  size_t refusing_ = 0;  // refusal threads running
+  uint64_t nextSerial_ = 0;
+  std::map<uint64_t, Slot> slots_;  // by age: the oldest first
 };
 
 }  // namespace quorvo::dictd

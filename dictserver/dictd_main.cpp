@@ -110,10 +110,8 @@ int main(int argc, char** argv) {
 
   std::printf("quorvo-dictd listening on %s:%d\n", options.address.c_str(), server.port());
   std::fflush(stdout);
-  if (options.log) {
-    std::fprintf(options.log, "quorvo-dictd: %zu headwords, %zu irregular forms from %s (%zu lines skipped)\n",
-                 report.headwords, report.aliases, dataPath.c_str(), report.skippedLines);
-  }
+  server.Note("quorvo-dictd: " + std::to_string(report.headwords) + " headwords, " + std::to_string(report.aliases) +
+              " irregular forms from " + dataPath + " (" + std::to_string(report.skippedLines) + " lines skipped)");
   server.Run();
   g_server = nullptr;
   return 0;

@@ -113,6 +113,21 @@ bool EndsWith(std::string_view text, std::string_view end) {
 
 size_t PartBytes(const DictPart& part) { return part.head.size() + 1 + part.senses.size(); }
 
+// "/ˈæp.əl/": slashes round clean UTF-8 the page carries unchanged.
+bool IsPhonetic(std::string_view field) {
+  return field.size() >= 3 && field.size() <= kMaxPhoneticBytes && field.front() == '/' && field.back() == '/' &&
+         field.find_first_of("<>&\"' ") == std::string_view::npos && IsCleanUtf8(field);
+}
+
+// "n. 复数" from an alias line: a head and a kind, both plain.
+bool MakeFormNote(std::string_view field, FormNote* form) {
+  DictPart part;
+  if (!MakePart(field, &part) || part.senses.find(' ') != std::string::npos) return false;
+  form->head = part.head;
+  form->kind = part.senses;
+  return true;
+}
+
 }  // namespace
 
 std::vector<std::string> InflectionCandidates(std::string_view word) {
@@ -122,6 +137,7 @@ std::vector<std::string> InflectionCandidates(std::string_view word) {
   };
   auto cut = [word](size_t n) { return std::string(word.substr(0, word.size() - n)); };
 
+  if (EndsWith(word, "men")) add(cut(3) + "man");  // fishermen, men
   if (EndsWith(word, "s") && !EndsWith(word, "ss")) {
     add(cut(1));                                   // cats, likes, dies
     if (EndsWith(word, "es")) add(cut(2));         // boxes, goes
@@ -169,6 +185,7 @@ bool Dictionary::Load(const std::string& path, LoadReport* report) {
 bool Dictionary::LoadText(std::string_view text, LoadReport* report) {
   entries_.clear();
   aliases_.clear();
+  phonetics_.clear();
   LoadReport counts;
   size_t start = 0;
   while (start < text.size()) {
@@ -185,15 +202,26 @@ bool Dictionary::LoadText(std::string_view text, LoadReport* report) {
       continue;
     }
     std::string word = Lower(fields[0]);
-    if (fields.size() == 2 && !fields[1].empty() && fields[1][0] == '=') {
-      if (IsLetterWord(fields[1].substr(1)))
-        aliases_[word] = Lower(fields[1].substr(1));
-      else
+    size_t first = 1;
+    if (IsPhonetic(fields[1])) {
+      phonetics_[word] = std::string(fields[1]);
+      first = 2;
+      if (fields.size() == 2) continue;  // the phonetic of a regular form
+    }
+    if (!fields[first].empty() && fields[first][0] == '=') {
+      Alias alias;
+      bool good = IsLetterWord(fields[first].substr(1)) && fields.size() <= first + 2 &&
+                  (fields.size() == first + 1 || MakeFormNote(fields[first + 1], &alias.form));
+      if (good) {
+        alias.base = Lower(fields[first].substr(1));
+        aliases_[word] = std::move(alias);
+      } else {
         ++counts.skippedLines;
+      }
       continue;
     }
     std::vector<DictPart> parts;
-    for (size_t i = 1; i < fields.size(); ++i) {
+    for (size_t i = first; i < fields.size(); ++i) {
       DictPart part;
       if (MakePart(fields[i], &part)) parts.push_back(std::move(part));
     }
@@ -206,7 +234,7 @@ bool Dictionary::LoadText(std::string_view text, LoadReport* report) {
   }
   // An alias must lead to a headword; a headword of its own needs none.
   for (auto it = aliases_.begin(); it != aliases_.end();) {
-    if (entries_.count(it->first) || !entries_.count(it->second)) {
+    if (entries_.count(it->first) || !entries_.count(it->second.base)) {
       if (!entries_.count(it->first)) ++counts.skippedLines;
       it = aliases_.erase(it);
     } else {
@@ -215,6 +243,7 @@ bool Dictionary::LoadText(std::string_view text, LoadReport* report) {
   }
   counts.headwords = entries_.size();
   counts.aliases = aliases_.size();
+  counts.phonetics = phonetics_.size();
   if (report) *report = counts;
   return !entries_.empty();
 }
@@ -224,22 +253,64 @@ const std::vector<DictPart>* Dictionary::Entry(std::string_view headword) const 
   return it == entries_.end() ? nullptr : &it->second;
 }
 
-std::string Dictionary::ResolveOnce(const std::string& word) const {
-  if (entries_.count(word)) return word;
-  if (auto alias = aliases_.find(word); alias != aliases_.end()) return alias->second;
-  for (const std::string& base : InflectionCandidates(word))
-    if (entries_.count(base)) return base;
-  return "";
+Resolution Dictionary::ResolveOnce(const std::string& word) const {
+  if (entries_.count(word)) return {word, {}};
+  if (auto alias = aliases_.find(word); alias != aliases_.end()) return {alias->second.base, alias->second.form};
+  for (const std::string& base : InflectionCandidates(word)) {
+    auto entry = entries_.find(base);
+    if (entry != entries_.end()) return {base, RegularForm(word, base, entry->second)};
+  }
+  return {};
 }
 
-std::string Dictionary::Resolve(std::string_view word) const {
-  if (!IsLetterWord(word)) return "";
+Resolution Dictionary::ResolveForm(std::string_view word) const {
+  if (!IsLetterWord(word)) return {};
   std::string lower = Lower(word);
-  std::string found = ResolveOnce(lower);
+  Resolution found = ResolveOnce(lower);
   // "somethin'" and "tellin'": a text's words stop at the apostrophe.
-  if (found.empty() && EndsWith(lower, "in") && lower.size() >= 5 && lower.size() < kMaxWordBytes)
+  if (found.headword.empty() && EndsWith(lower, "in") && lower.size() >= 5 && lower.size() < kMaxWordBytes)
     found = ResolveOnce(lower + "g");
   return found;
+}
+
+std::string Dictionary::Resolve(std::string_view word) const { return ResolveForm(word).headword; }
+
+std::vector<DictPart> Dictionary::PartsFor(std::string_view word) const {
+  Resolution found = ResolveForm(word);
+  const std::vector<DictPart>* parts = found.headword.empty() ? nullptr : Entry(found.headword);
+  if (!parts) return {};
+  return PartsForForm(*parts, found.headword, found.form);
+}
+
+std::string Dictionary::Phonetic(std::string_view word) const {
+  if (!IsLetterWord(word)) return "";
+  auto it = phonetics_.find(Lower(word));
+  return it == phonetics_.end() ? "" : it->second;
+}
+
+FormNote RegularForm(std::string_view word, std::string_view base, const std::vector<DictPart>& baseParts) {
+  if (EndsWith(word, "men") && EndsWith(base, "man")) return {"n.", "复数"};
+  if (EndsWith(word, "s")) {
+    bool noun = std::any_of(baseParts.begin(), baseParts.end(), [](const DictPart& p) { return p.head == "n."; });
+    return noun ? FormNote{"n.", "复数"} : FormNote{"v.", "第三人称单数"};
+  }
+  if (EndsWith(word, "ing")) return {"v.", "现在分词"};
+  if (EndsWith(word, "ed")) return {"v.", "过去式或过去分词"};
+  if (EndsWith(word, "est")) return {"adj.", "最高级"};
+  if (EndsWith(word, "er")) return {"adj.", "比较级"};
+  return {};
+}
+
+std::vector<DictPart> PartsForForm(const std::vector<DictPart>& parts, std::string_view base, const FormNote& form) {
+  if (form.kind.empty() || parts.empty()) return parts;
+  std::vector<DictPart> out = parts;
+  auto belongs = std::find_if(out.begin(), out.end(), [&form](const DictPart& p) { return p.head == form.head; });
+  if (belongs != out.end()) std::rotate(out.begin(), belongs, belongs + 1);
+  std::string note = "（" + std::string(base) + " 的" + form.kind + "）";
+  // The note stays whole: senses make room for it.
+  std::vector<DictPart> fitted = FitParts(out, kMaxTranslationBytes - note.size());
+  if (!fitted.empty()) fitted.front().senses += note;
+  return fitted;
 }
 
 std::vector<DictPart> FitParts(const std::vector<DictPart>& parts, size_t maxBytes) {

@@ -4,7 +4,12 @@
 //
 // File format (UTF-8, one headword a line, "#" lines are comments):
 //   word<TAB>pos. 义；义<TAB>pos. 义     a headword and its parts
-//   word<TAB>=base                       an irregular form of base
+//   word<TAB>/ipa/<TAB>pos. 义           the same with the word's phonetic
+//   word<TAB>=base<TAB>pos. 复数         an irregular form of base: the part
+//                                        it belongs to and the kind of form
+//   word<TAB>=base                       another spelling of base
+//   word<TAB>/ipa/                       only the phonetic of a form the
+//                                        rules lead to its base (cats)
 // A part is its part-of-speech head, one blank, and its senses separated by
 // "；". Load() keeps only what a page can carry safely (see DictPart).
 //
@@ -37,9 +42,27 @@ inline constexpr size_t kMaxParts = 8;
 // Longest word looked up; quorvo's words are at most 127 letters.
 inline constexpr size_t kMaxWordBytes = 127;
 
+// A phonetic is at most this many bytes ("/" and "/" included).
+inline constexpr size_t kMaxPhoneticBytes = 96;
+
+// How a form relates to its base: the part of speech it belongs to ("v.")
+// and the kind of form ("过去式"). Both empty for a headword itself or
+// another spelling.
+struct FormNote {
+  std::string head;
+  std::string kind;
+};
+
+// The headword that answers a word, and what kind of form the word is.
+struct Resolution {
+  std::string headword;  // "" when the data does not know the word
+  FormNote form;
+};
+
 struct LoadReport {
   size_t headwords = 0;
   size_t aliases = 0;
+  size_t phonetics = 0;
   size_t skippedLines = 0;  // malformed lines, or lines with nothing usable
 };
 
@@ -56,19 +79,44 @@ class Dictionary {
   // irregular form, or the first base of InflectionCandidates() the data
   // knows; "" when none. The word is taken lower-cased.
   std::string Resolve(std::string_view word) const;
+  // The same, with the kind of form the word is of that headword.
+  Resolution ResolveForm(std::string_view word) const;
+  // The parts a page shows for a word: its headword's parts, and for a form
+  // the part it belongs to first, naming the base ("跑（run 的现在分词）");
+  // empty when the data does not know the word.
+  std::vector<DictPart> PartsFor(std::string_view word) const;
+  // The word's phonetic ("/ˈæp.əl/"); "" when the data has none.
+  std::string Phonetic(std::string_view word) const;
 
   size_t headwordCount() const { return entries_.size(); }
   size_t aliasCount() const { return aliases_.size(); }
 
  private:
-  std::string ResolveOnce(const std::string& word) const;
+  Resolution ResolveOnce(const std::string& word) const;
 
+  struct Alias {
+    std::string base;
+    FormNote form;
+  };
   std::unordered_map<std::string, std::vector<DictPart>> entries_;
-  std::unordered_map<std::string, std::string> aliases_;
+  std::unordered_map<std::string, Alias> aliases_;
+  std::unordered_map<std::string, std::string> phonetics_;
 };
 
+// What kind of form a word is of the base the inflection rules led it to:
+// fishermen of fisherman is "n." "复数"; cats of cat "n." "复数" when the
+// base's parts hold a noun, else "v." "第三人称单数"; walking "v." "现在分词";
+// walked "v." "过去式或过去分词"; nicer "adj." "比较级"; nicest "adj." "最高级".
+FormNote RegularForm(std::string_view word, std::string_view base, const std::vector<DictPart>& baseParts);
+
+// The parts for a form: the first part with the form's head moved to the
+// front with "（base 的kind）" after its senses, all cut to the budget.
+// Unchanged when the note's kind is empty.
+std::vector<DictPart> PartsForForm(const std::vector<DictPart>& parts, std::string_view base, const FormNote& form);
+
 // The base words an inflected form may come from, most likely first:
-// plurals and third persons (cats, boxes, flies), -ing (walking, hoping,
+// plurals of compounds in -men (fishermen), plurals and third persons
+// (cats, boxes, flies), -ing (walking, hoping,
 // running, lying), -ed (liked, walked, tried, stopped), -er and -est (nicer,
 // taller, happier, bigger). Candidates are not checked against any data.
 // The converter that builds the data (dictserver/tools/build_dict_data.py,

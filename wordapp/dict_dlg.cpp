@@ -10,6 +10,7 @@
 #include "dialog_units.h"
 #include "page1.h"
 #include "page2.h"
+#include "stats_page.h"
 
 namespace quorvo {
 
@@ -31,6 +32,8 @@ CdictDlg::CdictDlg(WindowOps& ops, QWidget* parent)
   page2_ = new CPage2(nullptr, ops_.speech);
   tabs_->addTab(page1_, Ui("词库"));
   tabs_->addTab(page2_, Ui("浏览"));
+  stats_ = new CStatsPage();
+  tabs_->addTab(stats_, Ui("统计"));
   page1_->SetRecitationPage(page2_);
 
   // As large as the pages' controls need.
@@ -56,6 +59,7 @@ CdictDlg::~CdictDlg() {
 
 void CdictDlg::OnTabChanged(int index) {
   if (index == 1) page2_->setFocus();
+  if (index == 2) stats_->Refresh();
 }
 
 void CdictDlg::OnSysCommand(int command) {

@@ -1,5 +1,6 @@
 // CdictDlg: quorvo's main window ("quorvo"): a tab control (1000) with the
-// word-bank page (tab "词库") and the recitation page (tab "浏览").
+// word-bank page (tab "词库"), the recitation page (tab "浏览") and the
+// progress charts (tab "统计", read afresh each time the tab is chosen).
 //
 // Minimising hides the window in the notification area (icon tip "我的词库",
 // menu "显示主窗口" / "关闭"); a left click on the icon or "显示主窗口" brings
@@ -21,6 +22,7 @@ namespace quorvo {
 
 class CPage1;
 class CPage2;
+class CStatsPage;
 
 class CdictDlg : public QDialog {
   Q_OBJECT
@@ -35,6 +37,7 @@ class CdictDlg : public QDialog {
 
   CPage1* Page1() const { return page1_; }
   CPage2* Page2() const { return page2_; }
+  CStatsPage* Stats() const { return stats_; }
   QTabWidget* Tabs() const { return tabs_; }
   // The icon's menu: actions named "1025" and "2".
   QMenu* IconMenu() const { return iconMenu_; }
@@ -60,6 +63,7 @@ class CdictDlg : public QDialog {
   QTabWidget* tabs_ = nullptr;
   CPage1* page1_ = nullptr;
   CPage2* page2_ = nullptr;
+  CStatsPage* stats_ = nullptr;
   QMenu* iconMenu_ = nullptr;
   bool inTray_ = false;
 };

@@ -1,6 +1,7 @@
 #include "page1.h"
 
 #include <QComboBox>
+#include <QDateTime>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -19,6 +20,7 @@
 #include "dialog_units.h"
 #include "insert_dlg.h"
 #include "recitation_event.h"
+#include "review_store.h"
 #include "translation_task.h"
 #include "window_thread_boxes.h"
 
@@ -408,9 +410,12 @@ void CPage1::RunBatch() {
     case kBatchHot:
       SetHot(db_, currentBank_, TargetWords(kWordCapacity), ToGbk(batchHot_->text()), boxes_);
       break;
-    case kBatchKnown:
-      MarkKnown(db_, currentBank_, TargetWords(kWordCapacity));
+    case kBatchKnown: {
+      // Marked and logged, so the 统计 tab can show progress over time.
+      int64_t now = QDateTime::currentSecsSinceEpoch();
+      ReviewStore(db_, LocalUtcOffset(now)).MarkKnownAndLog(currentBank_, TargetWords(kWordCapacity), now);
       break;
+    }
     case kBatchDelete:
       DeleteWords(db_, currentBank_, TargetWords(kWordCapacity), boxes_);
       break;

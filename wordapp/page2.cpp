@@ -1,32 +1,41 @@
 #include "page2.h"
 
+#include <QDateTime>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QTimer>
 
 #include "app_layout.h"
 #include "code_page.h"
 #include "dialog_units.h"
 #include "recitation_event.h"
+#include "review_controls.h"
+#include "review_session.h"
 #include "word_bank.h"
 
 namespace quorvo {
 namespace {
 
-
 QString FromGbk(const char* gbk) { return gbk ? QString::fromStdString(Utf8(gbk)) : QString(); }
+int64_t SystemClock() { return QDateTime::currentSecsSinceEpoch(); }
+constexpr int kRetryMilliseconds = 3000;
 
 }  // namespace
 
 CPage2::CPage2(QWidget* parent, Speech* speech) : QDialog(parent, Qt::Widget), speech_(speech) {
   setFont(DialogFont(9));
+  session_ = std::make_unique<ReviewSession>(db_, SystemClock);
   BuildControls();
   OnInitDialog();
 }
 
 CPage2::~CPage2() {
+  // A review kept while the file was busy gets a last chance.
+  session_->RetryPending();
+  session_.reset();
   db_.Close();
   snapshot_.Reset();
   hasSnapshot_ = false;
@@ -85,6 +94,19 @@ void CPage2::BuildControls() {
   UpdateSayButton();
 
   openButton_ = button("打开数据库", 1008, 406, 16);
+
+  review_ = new ReviewControls(this);
+  connect(review_, &ReviewControls::ModeChosen, this,
+          [this](int mode) { SetReviewMode(mode == ReviewControls::kDueToday); });
+  connect(review_, &ReviewControls::GradeChosen, this, &CPage2::GradeCard);
+  connect(review_, &ReviewControls::NewPerDayChosen, this, [this](int count) {
+    session_->Store().SetNewCardsPerDay(count);
+    LoadDueCards();
+    Refresh();
+  });
+  retry_ = new QTimer(this);
+  retry_->setInterval(kRetryMilliseconds);
+  connect(retry_, &QTimer::timeout, this, &CPage2::RetryPendingReviews);
   // Focus given to the page goes to the typing box.
   setFocusProxy(typingBox_);
 }
@@ -114,6 +136,7 @@ int CPage2::LoadRecitationList(const std::string& table) {
   hasSnapshot_ = false;
   rowCount_ = columnCount_ = 0;
   position_ = 1;
+  table_ = table;
   if (!db_.IsOpen()) return SQLITE_MISUSE;
   int rc = db_.LoadTable(SelectAllStatement(table), &snapshot_);
   if (rc == SQLITE_OK) {
@@ -121,17 +144,28 @@ int CPage2::LoadRecitationList(const std::string& table) {
     rowCount_ = snapshot_.Rows();
     columnCount_ = snapshot_.Columns();
   }
+  if (reviewMode_) LoadDueCards();
   return rc;
 }
 
 const char* CPage2::CurrentCell(int column) const {
   // Cells are read by the fixed column order of a bank.
-  if (!hasSnapshot_ || column >= columnCount_ || position_ < 1 || position_ > rowCount_) return nullptr;
-  return snapshot_.Cell(position_ * columnCount_ + column);
+  int row = CurrentRow();
+  if (!hasSnapshot_ || column >= columnCount_ || row < 1 || row > rowCount_) return nullptr;
+  return snapshot_.Cell(row * columnCount_ + column);
+}
+
+int CPage2::CurrentRow() const {
+  if (!reviewMode_) return position_;
+  const DueCard* card = session_->Current();
+  return card ? card->row : 0;
 }
 
 void CPage2::ShowCurrentWord() {
-  if (!hasSnapshot_ || rowCount_ == 0) {
+  if (reviewMode_ && !session_->Current()) {
+    word_->setText(Ui("今日没有要复习的单词"));
+    phonetic_->clear();
+  } else if (!hasSnapshot_ || rowCount_ == 0) {
     word_->setText(Ui("没有单词"));
     phonetic_->clear();
   } else {
@@ -149,16 +183,26 @@ void CPage2::UpdateSayButton() {
 }
 
 void CPage2::SayCurrentWord() {
-  if (!speech_ || !speech_->Available() || !hasSnapshot_ || rowCount_ == 0) return;
-  QString word = FromGbk(CurrentCell(kColValue));
+  if (!speech_ || !speech_->Available()) return;
+  const char* cell = CurrentCell(kColValue);
+  if (!cell) return;
+  QString word = FromGbk(cell);
   if (!word.isEmpty()) speech_->Say(word);
 }
 
 void CPage2::ShowHint() {
-  if (hasSnapshot_ && rowCount_ > 0) translation_->setText(Ui("点击看释义"));
+  if (reviewMode_ && !session_->Current())
+    translation_->setText(Ui("今天的复习已完成，可以切换到“全部单词”继续背诵。"));
+  else if (hasSnapshot_ && rowCount_ > 0)
+    translation_->setText(Ui("点击看释义"));
 }
 
-void CPage2::ShowCounter() { counter_->setText(Ui("第%1个 共%2个单词").arg(position_).arg(rowCount_)); }
+void CPage2::ShowCounter() {
+  if (reviewMode_)
+    counter_->setText(Ui("今日待复习 %1 个").arg(session_->Count()));
+  else
+    counter_->setText(Ui("第%1个 共%2个单词").arg(position_).arg(rowCount_));
+}
 
 void CPage2::Refresh() {
   translationShown_ = false;
@@ -166,15 +210,26 @@ void CPage2::Refresh() {
   ShowCurrentWord();
   ShowHint();
   ShowCounter();
+  UpdateReviewControls();
 }
 
 void CPage2::PreviousWord() {
+  if (reviewMode_) {
+    session_->Previous();
+    Refresh();
+    return;
+  }
   if (position_ <= 1) position_ = rowCount_ + 1;
   --position_;
   Refresh();
 }
 
 void CPage2::NextWord() {
+  if (reviewMode_) {
+    session_->Next();
+    Refresh();
+    return;
+  }
   if (position_ >= rowCount_) position_ = 0;
   ++position_;
   Refresh();
@@ -187,9 +242,71 @@ void CPage2::ToggleTranslation() {
     ShowHint();
   } else {
     translationShown_ = true;
-    if (rowCount_ > 0) translation_->setText(FromGbk(CurrentCell(kColTrans)));
+    if (rowCount_ > 0 && (!reviewMode_ || session_->Current())) translation_->setText(FromGbk(CurrentCell(kColTrans)));
   }
+  UpdateReviewControls();
   typingBox_->setFocus();
+}
+
+void CPage2::SetClock(std::function<int64_t()> clock) {
+  session_ = std::make_unique<ReviewSession>(db_, std::move(clock));
+  if (reviewMode_) LoadDueCards();
+}
+
+void CPage2::SetReviewMode(bool review) {
+  if (review_->CurrentMode() != (review ? ReviewControls::kDueToday : ReviewControls::kAllWords)) {
+    // The selector reports the change back here.
+    review_->SetMode(review ? ReviewControls::kDueToday : ReviewControls::kAllWords);
+    return;
+  }
+  if (reviewMode_ == review) return;
+  reviewMode_ = review;
+  if (reviewMode_) LoadDueCards();
+  Refresh();
+  typingBox_->setFocus();
+}
+
+void CPage2::LoadDueCards() {
+  std::vector<std::string> words;
+  if (hasSnapshot_) {
+    words.reserve(rowCount_);
+    for (int row = 1; row <= rowCount_; ++row) {
+      const char* word = snapshot_.Cell(row * columnCount_ + kColValue);
+      words.emplace_back(word ? word : "");
+    }
+  }
+  session_->Load(table_.empty() ? std::string(kMainRemember) : table_, words);
+}
+
+void CPage2::GradeCard(Grade grade) {
+  if (!reviewMode_ || !translationShown_ || !session_->Current()) return;
+  int rc = session_->GradeCurrent(grade);
+  if (rc == SQLITE_OK) {
+    review_->SetStatus({});
+    retry_->stop();
+  } else {
+    const char* text = rc == SQLITE_BUSY || rc == SQLITE_LOCKED
+                           ? "词库文件正被其他程序占用，%1 条复习记录已暂存，稍后自动保存。"
+                           : "复习记录暂时无法保存，%1 条已暂存，稍后再试。";
+    review_->SetStatus(Ui(text).arg(session_->Pending()));
+    retry_->start();
+  }
+  Refresh();
+  typingBox_->setFocus();
+}
+
+void CPage2::RetryPendingReviews() {
+  if (session_->RetryPending() == SQLITE_OK) {
+    review_->SetStatus({});
+    retry_->stop();
+  }
+}
+
+void CPage2::UpdateReviewControls() {
+  bool card = reviewMode_ && session_->Current();
+  review_->ShowGrades(card, card && translationShown_);
+  review_->ShowNothingDue(reviewMode_ && !session_->Current());
+  review_->ShowNewPerDay(reviewMode_, reviewMode_ ? session_->Store().NewCardsPerDay() : 0);
 }
 
 void CPage2::OnOK() {
@@ -208,6 +325,14 @@ bool CPage2::event(QEvent* event) {
   return QDialog::event(event);
 }
 
+void CPage2::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  if (reviewMode_ && session_->Stale()) {
+    LoadDueCards();
+    Refresh();
+  }
+}
+
 bool CPage2::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::KeyPress) {
     auto* key = static_cast<QKeyEvent*>(event);
@@ -217,6 +342,13 @@ bool CPage2::eventFilter(QObject* watched, QEvent* event) {
     }
     if (key->key() == Qt::Key_Backspace) {
       PreviousWord();
+      return true;
+    }
+    // 1-4 grade a due card once its translation is shown; before that they
+    // are typed like any other key.
+    if (reviewMode_ && translationShown_ && session_->Current() && key->key() >= Qt::Key_1 && key->key() <= Qt::Key_4 &&
+        !(key->modifiers() & ~Qt::KeypadModifier)) {
+      GradeCard(static_cast<Grade>(key->key() - Qt::Key_1 + 1));
       return true;
     }
   } else if (watched == translation_ && event->type() == QEvent::MouseButtonPress &&

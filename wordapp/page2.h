@@ -10,22 +10,35 @@
 // the word through the Speech it is given (disabled, with a tooltip, when
 // there is none or it has no engine).
 //
+// The selector "全部单词 / 今日复习" switches between every card in list
+// order and today's due cards (ReviewSession), graded after the translation
+// is shown with the keys 1-4 or the grade buttons; only those reviews are
+// written, through the review store.
+//
 // Owns its own WordDatabase on "dict_main.db" and a TableSnapshot of the
-// list, loaded at start and again on RecitationListChanged. Only reads.
-// Window thread only.
+// list, loaded at start and again on RecitationListChanged. Window thread
+// only.
 #pragma once
 
 #include <QDialog>
+#include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 
+#include "fsrs.h"
 #include "window_ops.h"
 #include "word_database.h"
 
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QTimer;
 
 namespace quorvo {
+
+class ReviewControls;
+class ReviewSession;
 
 class CPage2 : public QDialog {
   Q_OBJECT
@@ -48,12 +61,23 @@ class CPage2 : public QDialog {
   // "发音": says the current word; nothing without words or an engine.
   void SayCurrentWord();
 
+  // 今日复习 (true) or 全部单词 (false), as the selector chooses.
+  void SetReviewMode(bool review);
+  bool ReviewMode() const { return reviewMode_; }
+  // Grades the current due card (after its translation was shown) and moves on.
+  void GradeCard(Grade grade);
+  // Where reviews get their time (seconds since 1970); tests set their own.
+  void SetClock(std::function<int64_t()> clock);
+  ReviewSession& Session() { return *session_; }
+
   int Position() const { return position_; }
   int RowCount() const { return rowCount_; }
   bool TranslationShown() const { return translationShown_; }
 
  protected:
   bool event(QEvent* event) override;
+  // Coming back to the page on a new day chooses that day's due cards.
+  void showEvent(QShowEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   // Escape must not close a page.
@@ -65,6 +89,11 @@ class CPage2 : public QDialog {
   void OnInitDialog();
   // The snapshot's cell of the current row, or null.
   const char* CurrentCell(int column) const;
+  // The snapshot row on screen: the position, or the due card's row.
+  int CurrentRow() const;
+  void LoadDueCards();
+  void UpdateReviewControls();
+  void RetryPendingReviews();
 
   WordDatabase db_;
   TableSnapshot snapshot_;
@@ -73,6 +102,11 @@ class CPage2 : public QDialog {
   int columnCount_ = 0;
   int position_ = 1;
   bool translationShown_ = false;
+  std::string table_;
+  bool reviewMode_ = false;
+  std::unique_ptr<ReviewSession> session_;
+  ReviewControls* review_ = nullptr;
+  QTimer* retry_ = nullptr;
 
   QLabel* word_ = nullptr;             // 1009
   QLabel* translation_ = nullptr;      // 1010

@@ -155,11 +155,17 @@ int CreateBank(WordDatabase& db, std::string_view bank, MessageBoxes& boxes) {
   return db.ExecuteLogged(CreateBankStatement(bank));
 }
 
+bool IsReviewHistoryTable(std::string_view name) {
+  for (const char* table : kReviewHistoryTables)
+    if (name == table) return true;
+  return false;
+}
+
 std::vector<std::string> ListBanks(WordDatabase& db) {
   std::vector<std::string> names;
   db.QueryRows(ListBanksStatement(), [&](int, const RowView& row) {
     const char* name = row.Text(1);
-    names.emplace_back(name ? name : "");
+    if (!IsReviewHistoryTable(name ? name : "")) names.emplace_back(name ? name : "");
   });
   return names;
 }

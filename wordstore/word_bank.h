@@ -25,6 +25,10 @@ namespace quorvo {
 
 inline constexpr char kMainWord[] = "main_word";
 inline constexpr char kMainRemember[] = "main_remember";
+// Tables the review history keeps in the same file; they are not banks and
+// are never listed as such.
+inline constexpr const char* kReviewHistoryTables[] = {"review_card", "review_log", "known_log", "review_setting"};
+bool IsReviewHistoryTable(std::string_view name);
 // The page reads bank names back with a 56-byte capacity: a longer name could
 // never be opened or dropped again.
 inline constexpr size_t kMaxBankNameBytes = 55;
@@ -78,7 +82,8 @@ bool IsAcceptableBankName(std::string_view name);
 // Creates the bank through ExecuteLogged; 0 or -1. A name that is not
 // acceptable is refused with an application box and -1, and nothing is made.
 int CreateBank(WordDatabase& db, std::string_view bank, MessageBoxes& boxes);
-// The names of every table but main_remember, in file order.
+// The names of every table but main_remember and the review history's, in
+// file order.
 std::vector<std::string> ListBanks(WordDatabase& db);
 // Deletes the words; then "更新完毕，请刷新".
 void DeleteWords(WordDatabase& db, std::string_view bank, const std::vector<std::string>& words,

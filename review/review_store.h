@@ -1,0 +1,124 @@
+// ReviewStore: the review history of the recitation list, kept in the word
+// database next to the banks.
+//
+// Three tables of their own, made on first use (EnsureTables), so a file
+// that never saw a review is left exactly as it was:
+//   review_card(word, bank, due, stability, difficulty, reps, lapses,
+//               last_review, introduced)  one row per reviewed word and bank;
+//               due, last_review and introduced are local day numbers
+//   review_log(word, bank, grade, reviewed_at, interval)  one row per review;
+//               reviewed_at in seconds since 1970 (UTC)
+//   known_log(word, bank, known, changed_at, source)  every change of a
+//               word's known flag: source 'review' when a word's interval
+//               passed kKnownAfterDays, 'hand' for the word-bank page
+// plus review_setting(key, value) for the number of new words a day.
+//
+// The store borrows an open WordDatabase and uses its connection on the
+// caller's thread (the window thread of the recitation page). Values are
+// bound, never spliced; bank names go in through BankIdentifier. Results are
+// SQLite result codes: SQLITE_BUSY when another program holds the file, in
+// which case nothing of the review was written and the caller may retry.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "fsrs.h"
+#include "word_database.h"
+
+namespace quorvo {
+
+// An interval longer than this marks the word 会背 in its bank.
+inline constexpr int kKnownAfterDays = 90;
+inline constexpr int kDefaultNewCardsPerDay = 20;
+
+// The local calendar day of a moment: days since 1970-01-01 in the zone
+// utcOffsetSeconds east of UTC.
+int LocalDay(int64_t unixSeconds, int utcOffsetSeconds);
+// This machine's offset east of UTC at the given moment.
+int LocalUtcOffset(int64_t unixSeconds);
+
+struct ReviewCard {
+  std::string word;
+  int due = 0;  // day number
+  MemoryState state;
+  int reps = 0;
+  int lapses = 0;
+  int lastReview = 0;  // day number
+  int introduced = 0;  // day of the first review
+};
+
+// What one stored review did.
+struct ReviewOutcome {
+  ReviewCard card;
+  int intervalDays = 0;
+  bool markedKnown = false;  // the interval passed kKnownAfterDays just now
+};
+
+// One day of the review log, grouped.
+struct DayReviews {
+  int day = 0;
+  int total = 0;
+  int correct = 0;  // graded Hard, Good or Easy
+};
+
+struct DayCount {
+  int day = 0;
+  int count = 0;
+};
+
+struct BankProgress {
+  std::string bank;
+  int known = 0;
+  int unknown = 0;
+};
+
+class ReviewStore {
+ public:
+  ReviewStore(WordDatabase& db, int utcOffsetSeconds, Fsrs fsrs = Fsrs());
+
+  // Creates the review tables when they are missing; the result code.
+  int EnsureTables();
+  // Whether the review tables are there (without making them).
+  bool HasTables();
+
+  // Every card of the bank; the result code.
+  int LoadCards(const std::string& bank, std::vector<ReviewCard>* cards);
+  // Grades the word as of nowSeconds: schedules it, stores card and log line
+  // and, when the interval passes kKnownAfterDays, sets known = 1 in the
+  // bank and logs that; all in one transaction. SQLITE_OK or the failure
+  // (nothing written then).
+  int RecordReview(const std::string& bank, const std::string& word, Grade grade, int64_t nowSeconds,
+                   ReviewOutcome* outcome);
+  // Logs a change of the known flag made by hand on the word-bank page.
+  int LogKnownChanges(const std::string& bank, const std::vector<std::string>& words, bool known, int64_t nowSeconds);
+
+  // The word-bank page's "会背": MarkKnown as always, then a log line for
+  // each word that was not known before. The result of the logging.
+  int MarkKnownAndLog(const std::string& bank, const std::vector<std::string>& words, int64_t nowSeconds);
+
+  int NewCardsPerDay();
+  int SetNewCardsPerDay(int count);
+
+  // ---- history for the charts (grouped by local day) --------------------
+  int ReviewsByDay(int fromDay, std::vector<DayReviews>* days);
+  // Net change of known words per day (+1 known, -1 unknown) from fromDay on.
+  int KnownChangesByDay(int fromDay, std::vector<DayCount>* days);
+  // Cards of every bank due before untilDay, counted per due day.
+  int DueByDay(int untilDay, std::vector<DayCount>* days);
+  // Known and unknown words of each bank (the recitation list included).
+  int BanksProgress(const std::vector<std::string>& banks, std::vector<BankProgress>* progress);
+
+  int UtcOffset() const { return utcOffset_; }
+  const Fsrs& Scheduler() const { return fsrs_; }
+
+ private:
+  int LoadCard(const std::string& bank, const std::string& word, ReviewCard* card, bool* found);
+
+  WordDatabase& db_;
+  int utcOffset_;
+  Fsrs fsrs_;
+};
+
+}  // namespace quorvo

@@ -1,0 +1,82 @@
+#include "review_controls.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QSpinBox>
+
+#include "dialog_units.h"
+
+namespace quorvo {
+
+ReviewControls::ReviewControls(QWidget* page) : QObject(page) {
+  selector_ = new QComboBox(page);
+  selector_->setObjectName(QStringLiteral("1040"));
+  selector_->addItem(Ui("全部单词"));
+  selector_->addItem(Ui("今日复习"));
+  selector_->setFocusPolicy(Qt::NoFocus);
+  PlaceAt(selector_, 16, 16, 70, 14);
+  connect(selector_, &QComboBox::currentIndexChanged, this, &ReviewControls::ModeChosen);
+
+  const char* texts[] = {"忘记", "模糊", "认识", "简单"};
+  for (int i = 0; i < 4; ++i) {
+    auto* b = new QPushButton(QStringLiteral("%1 ").arg(i + 1) + Ui(texts[i]), page);
+    b->setObjectName(QString::number(1041 + i));
+    b->setFocusPolicy(Qt::NoFocus);
+    PlaceAt(b, 160 + i * 59, 268, 54, 16);
+    Grade grade = static_cast<Grade>(i + 1);
+    connect(b, &QPushButton::clicked, this, [this, grade] { emit GradeChosen(grade); });
+    b->hide();
+    grades_[i] = b;
+  }
+
+  allWords_ = new QPushButton(Ui("全部单词"), page);
+  allWords_->setObjectName(QStringLiteral("1045"));
+  allWords_->setFocusPolicy(Qt::NoFocus);
+  PlaceAt(allWords_, 160, 268, 80, 16);
+  allWords_->hide();
+  connect(allWords_, &QPushButton::clicked, this, [this] { SetMode(kAllWords); });
+
+  status_ = new QLabel(page);
+  status_->setObjectName(QStringLiteral("1046"));
+  status_->setStyleSheet(QStringLiteral("color: rgb(176, 32, 32)"));
+  PlaceAt(status_, 93, 288, 363, 12);
+
+  newPerDayLabel_ = new QLabel(Ui("每日新词"), page);
+  PlaceText(newPerDayLabel_, 92, 18, 36, 10);
+  newPerDay_ = new QSpinBox(page);
+  newPerDay_->setObjectName(QStringLiteral("1047"));
+  newPerDay_->setRange(0, 200);
+  newPerDay_->setFocusPolicy(Qt::NoFocus);
+  PlaceAt(newPerDay_, 130, 16, 36, 14);
+  newPerDayLabel_->hide();
+  newPerDay_->hide();
+  connect(newPerDay_, &QSpinBox::valueChanged, this, &ReviewControls::NewPerDayChosen);
+}
+
+void ReviewControls::ShowNewPerDay(bool visible, int count) {
+  QSignalBlocker quiet(newPerDay_);
+  newPerDay_->setValue(count);
+  newPerDay_->setVisible(visible);
+  newPerDayLabel_->setVisible(visible);
+}
+
+ReviewControls::Mode ReviewControls::CurrentMode() const {
+  return selector_->currentIndex() == kDueToday ? kDueToday : kAllWords;
+}
+
+void ReviewControls::SetMode(Mode mode) { selector_->setCurrentIndex(mode); }
+
+void ReviewControls::ShowGrades(bool visible, bool enabled) {
+  for (auto* b : grades_) {
+    b->setVisible(visible);
+    b->setEnabled(enabled);
+  }
+}
+
+void ReviewControls::ShowNothingDue(bool visible) { allWords_->setVisible(visible); }
+
+void ReviewControls::SetStatus(const QString& text) { status_->setText(text); }
+
+}  // namespace quorvo

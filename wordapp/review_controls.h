@@ -1,0 +1,55 @@
+// ReviewControls: the 今日复习 controls of the recitation page: the mode
+// selector "全部单词 / 今日复习" (1040), the grade buttons 忘记 / 模糊 /
+// 认识 / 简单 (1041-1044, also keys 1-4), the "全部单词" offer when nothing
+// is due (1045), a line for the review store's troubles (1046) and the
+// number of new words a day (1047, shown in 今日复习).
+//
+// Made as children of the page (placed in its dialog units); they only say
+// what was chosen, the page decides. Window thread only.
+#pragma once
+
+#include <QObject>
+#include <array>
+
+#include "fsrs.h"
+
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QSpinBox;
+class QWidget;
+
+namespace quorvo {
+
+class ReviewControls : public QObject {
+  Q_OBJECT
+ public:
+  enum Mode { kAllWords = 0, kDueToday = 1 };
+
+  explicit ReviewControls(QWidget* page);
+
+  Mode CurrentMode() const;
+  void SetMode(Mode mode);
+  // Grade buttons shown (review mode with a card) and usable (translation shown).
+  void ShowGrades(bool visible, bool enabled);
+  void ShowNothingDue(bool visible);
+  void SetStatus(const QString& text);
+  // The daily number of new words, shown without reporting a change.
+  void ShowNewPerDay(bool visible, int count);
+  QComboBox* Selector() const { return selector_; }
+
+ signals:
+  void ModeChosen(int mode);
+  void GradeChosen(Grade grade);
+  void NewPerDayChosen(int count);
+
+ private:
+  QComboBox* selector_ = nullptr;
+  std::array<QPushButton*, 4> grades_{};
+  QPushButton* allWords_ = nullptr;
+  QLabel* status_ = nullptr;
+  QLabel* newPerDayLabel_ = nullptr;
+  QSpinBox* newPerDay_ = nullptr;
+};
+
+}  // namespace quorvo

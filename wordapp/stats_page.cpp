@@ -1,0 +1,257 @@
+#include "stats_page.h"
+
+#include <QBarCategoryAxis>
+#include <QBarSeries>
+#include <QBarSet>
+#include <QCategoryAxis>
+#include <QChart>
+#include <QChartView>
+#include <QDate>
+#include <QDateTime>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineSeries>
+#include <QStackedBarSeries>
+#include <QStackedWidget>
+#include <QValueAxis>
+#include <algorithm>
+
+#include "app_layout.h"
+#include "code_page.h"
+#include "dialog_units.h"
+#include "word_bank.h"
+
+namespace quorvo {
+namespace {
+
+// Fonts that carry the Chinese labels; the desktop falls back from here.
+QFont ChartFont(int pointSize, bool bold = false) {
+  QFont f;
+  f.setFamilies({QStringLiteral("Noto Sans CJK SC"), Ui("微软雅黑"), QStringLiteral("WenQuanYi Micro Hei")});
+  f.setPointSize(pointSize);
+  f.setBold(bold);
+  return f;
+}
+
+QString DayLabel(int day) { return QDate(1970, 1, 1).addDays(day).toString(QStringLiteral("MM-dd")); }
+
+QChart* NewChart(const QString& title) {
+  auto* chart = new QChart;
+  chart->setTitle(title);
+  chart->setTitleFont(ChartFont(10, true));
+  chart->legend()->setFont(ChartFont(8));
+  chart->legend()->setAlignment(Qt::AlignBottom);
+  chart->setMargins(QMargins(4, 4, 4, 4));
+  chart->setAnimationOptions(QChart::NoAnimation);
+  return chart;
+}
+
+void StyleAxis(QAbstractAxis* axis, const QString& title) {
+  axis->setTitleText(title);
+  axis->setTitleFont(ChartFont(8));
+  axis->setLabelsFont(ChartFont(7));
+}
+
+// Days on a value axis (day i of the series at x = i), labelled every
+// `every` days and on the last: a label for each of 30 narrow columns would
+// not fit.
+QCategoryAxis* DayAxis(const std::vector<int>& days, int every) {
+  auto* axis = new QCategoryAxis;
+  axis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+  axis->setRange(-0.5, static_cast<double>(days.size()) - 0.5);
+  axis->setStartValue(-0.5);
+  for (size_t i = 0; i < days.size(); ++i) {
+    size_t fromEnd = days.size() - 1 - i;
+    if (fromEnd % every == 0) axis->append(DayLabel(days[i]), static_cast<double>(i));
+  }
+  axis->setGridLineVisible(false);
+  StyleAxis(axis, Ui("日期"));
+  return axis;
+}
+
+QValueAxis* CountAxis(int maximum, const QString& title) {
+  // Four steps of a round size (1, 2 or 5 times a power of ten), so every
+  // tick is a whole count.
+  int step = 1;
+  for (int power = 1; step * 4 < maximum + 1; power *= 10) {
+    for (int m : {1, 2, 5}) {
+      step = m * power;
+      if (step * 4 >= maximum + 1) break;
+    }
+  }
+  auto* axis = new QValueAxis;
+  axis->setRange(0, step * 4);
+  axis->setLabelFormat(QStringLiteral("%d"));
+  axis->setTickCount(5);
+  StyleAxis(axis, title);
+  return axis;
+}
+
+}  // namespace
+
+CStatsPage::CStatsPage(QWidget* parent) : QWidget(parent), clock_([] { return QDateTime::currentSecsSinceEpoch(); }) {
+  setObjectName(QStringLiteral("stats"));
+  QPalette white = palette();
+  white.setColor(QPalette::Window, QColor(255, 255, 255));
+  setPalette(white);
+  setAutoFillBackground(true);
+
+  auto* grid = new QGridLayout(this);
+  grid->setContentsMargins(4, 4, 4, 4);
+  grid->setSpacing(4);
+  for (int i = 0; i < 4; ++i) {
+    stacks_[i] = new QStackedWidget(this);
+    views_[i] = new QChartView(stacks_[i]);
+    views_[i]->setRenderHint(QPainter::Antialiasing);
+    empty_[i] = new QLabel(stacks_[i]);
+    empty_[i]->setAlignment(Qt::AlignCenter);
+    empty_[i]->setWordWrap(true);
+    empty_[i]->setFont(ChartFont(10));
+    empty_[i]->setStyleSheet(QStringLiteral("color: rgb(110, 110, 110)"));
+    stacks_[i]->addWidget(views_[i]);
+    stacks_[i]->addWidget(empty_[i]);
+    grid->addWidget(stacks_[i], i / 2, i % 2);
+  }
+  db_.Open(BankFile());
+}
+
+CStatsPage::~CStatsPage() { db_.Close(); }
+
+QChart* CStatsPage::Chart(ChartId id) const { return views_[id]->chart(); }
+bool CStatsPage::ShowsEmptyState(ChartId id) const { return stacks_[id]->currentWidget() == empty_[id]; }
+QString CStatsPage::EmptyText(ChartId id) const { return empty_[id]->text(); }
+
+void CStatsPage::Refresh() {
+  int64_t now = clock_();
+  ReviewStore store(db_, LocalUtcOffset(now));
+  std::vector<std::string> banks;
+  if (db_.IsOpen()) {
+    banks = ListBanks(db_);
+    banks.push_back(kMainRemember);
+  }
+  LoadStats(store, banks, now, &series_);
+  DrawReviews();
+  DrawKnown();
+  DrawDue();
+  DrawBanks();
+}
+
+void CStatsPage::Show(ChartId id, QChart* chart, bool empty) {
+  QChart* old = views_[id]->chart();
+  views_[id]->setChart(chart);
+  delete old;
+  stacks_[id]->setCurrentWidget(empty ? static_cast<QWidget*>(empty_[id]) : views_[id]);
+}
+
+void CStatsPage::DrawReviews() {
+  QChart* chart = NewChart(Ui("近 30 天复习次数与答对比例"));
+  auto* total = new QBarSet(Ui("复习次数"));
+  auto* share = new QLineSeries;
+  share->setName(Ui("答对比例"));
+  std::vector<int> days;
+  int most = 0;
+  for (size_t i = 0; i < series_.reviews.size(); ++i) {
+    const DayReviews& d = series_.reviews[i];
+    *total << d.total;
+    if (d.total > 0) share->append(static_cast<double>(i), 100.0 * d.correct / d.total);
+    days.push_back(d.day);
+    most = std::max(most, d.total);
+  }
+  auto* bars = new QBarSeries;
+  bars->append(total);
+  chart->addSeries(bars);
+  chart->addSeries(share);
+  auto* x = DayAxis(days, 7);
+  auto* y = CountAxis(most, Ui("次数（次）"));
+  auto* percent = new QValueAxis;
+  percent->setRange(0, 100);
+  percent->setLabelFormat(QStringLiteral("%d%%"));
+  StyleAxis(percent, Ui("答对比例（%）"));
+  chart->addAxis(x, Qt::AlignBottom);
+  chart->addAxis(y, Qt::AlignLeft);
+  chart->addAxis(percent, Qt::AlignRight);
+  bars->attachAxis(x);
+  bars->attachAxis(y);
+  share->attachAxis(x);
+  share->attachAxis(percent);
+  empty_[kReviewsChart]->setText(Ui("近 30 天还没有复习记录。\n在“浏览”页选择“今日复习”开始复习。"));
+  Show(kReviewsChart, chart, !series_.hasReviews);
+}
+
+void CStatsPage::DrawKnown() {
+  QChart* chart = NewChart(Ui("已会背单词数（近 30 天）"));
+  auto* line = new QLineSeries;
+  line->setName(Ui("会背的单词"));
+  std::vector<int> days;
+  int most = 0;
+  for (size_t i = 0; i < series_.known.size(); ++i) {
+    line->append(static_cast<double>(i), series_.known[i].count);
+    days.push_back(series_.known[i].day);
+    most = std::max(most, series_.known[i].count);
+  }
+  chart->addSeries(line);
+  auto* x = DayAxis(days, 7);
+  auto* y = CountAxis(most, Ui("单词数（个）"));
+  chart->addAxis(x, Qt::AlignBottom);
+  chart->addAxis(y, Qt::AlignLeft);
+  line->attachAxis(x);
+  line->attachAxis(y);
+  empty_[kKnownChart]->setText(Ui("还没有掌握进度的记录。\n标记“会背”或坚持复习后，这里会显示会背单词的变化。"));
+  // Words known before any change was logged still make a (flat) line.
+  Show(kKnownChart, chart, !series_.hasKnownHistory && series_.knownNow == 0);
+}
+
+void CStatsPage::DrawDue() {
+  QChart* chart = NewChart(Ui("未来 14 天待复习单词"));
+  auto* set = new QBarSet(Ui("到期单词"));
+  std::vector<int> days;
+  int most = 0;
+  for (const auto& d : series_.due) {
+    *set << d.count;
+    days.push_back(d.day);
+    most = std::max(most, d.count);
+  }
+  auto* bars = new QBarSeries;
+  bars->append(set);
+  chart->addSeries(bars);
+  auto* x = DayAxis(days, 2);
+  auto* y = CountAxis(most, Ui("单词数（个）"));
+  chart->addAxis(x, Qt::AlignBottom);
+  chart->addAxis(y, Qt::AlignLeft);
+  bars->attachAxis(x);
+  bars->attachAxis(y);
+  empty_[kDueChart]->setText(Ui("未来 14 天没有要复习的单词。"));
+  Show(kDueChart, chart, !series_.hasDue);
+}
+
+void CStatsPage::DrawBanks() {
+  QChart* chart = NewChart(Ui("各词库会背与不会的单词"));
+  auto* known = new QBarSet(Ui("会背"));
+  auto* unknown = new QBarSet(Ui("不会"));
+  QStringList names;
+  int most = 0;
+  int words = 0;
+  for (const auto& b : series_.banks) {
+    *known << b.known;
+    *unknown << b.unknown;
+    names << QString::fromStdString(Utf8(b.bank));
+    most = std::max(most, b.known + b.unknown);
+    words += b.known + b.unknown;
+  }
+  auto* bars = new QStackedBarSeries;
+  bars->append(known);
+  bars->append(unknown);
+  chart->addSeries(bars);
+  auto* x = new QBarCategoryAxis;
+  x->append(names);
+  StyleAxis(x, Ui("词库"));
+  auto* y = CountAxis(most, Ui("单词数（个）"));
+  chart->addAxis(x, Qt::AlignBottom);
+  chart->addAxis(y, Qt::AlignLeft);
+  bars->attachAxis(x);
+  bars->attachAxis(y);
+  empty_[kBanksChart]->setText(Ui("词库里还没有单词。"));
+  Show(kBanksChart, chart, words == 0);
+}
+
+}  // namespace quorvo

@@ -1,0 +1,245 @@
+// 今日复习 on the recitation page (offscreen): the due cards and their order,
+// the daily limit of new words, grading with 1-4 only after the translation,
+// the keys that keep their meaning, the counter, and a busy file.
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTest>
+
+#include "gui_fixture.h"
+#include "page2.h"
+#include "review_session.h"
+#include "review_store.h"
+#include "word_bank.h"
+
+namespace quorvo {
+namespace {
+
+using testing::Control;
+using testing::TextOf;
+
+// 2026-12-07 12:00 UTC.
+constexpr int64_t kNow = 1796644800;
+constexpr int64_t kDay = 86400;
+
+class ReviewPageTest : public testing::GuiTest {
+ protected:
+  void PutWords(const std::vector<std::string>& words) {
+    for (const auto& w : words) Put(kMainRemember, w, w + "的释义", 1);
+  }
+  // Stores a review as if given `daysAgo` days before now.
+  void Reviewed(const std::string& word, Grade grade, int daysAgo) {
+    WordDatabase db;
+    ASSERT_TRUE(db.Open(DbPath()));
+    ReviewStore store(db, LocalUtcOffset(kNow));
+    ASSERT_EQ(SQLITE_OK, store.RecordReview(kMainRemember, word, grade, kNow - daysAgo * kDay, nullptr));
+  }
+  int Count(const std::string& sql) {
+    WordDatabase db;
+    EXPECT_TRUE(db.Open(DbPath()));
+    int n = -1;
+    db.QueryRows(sql, [&](int, const RowView& row) { n = std::atoi(row.Text(0)); });
+    return n;
+  }
+  void Open(bool review = true) {
+    page = std::make_unique<CPage2>();
+    page->SetClock([] { return kNow; });
+    page->show();
+    QApplication::setActiveWindow(page.get());
+    if (review) Selector()->setCurrentIndex(1);
+  }
+  QComboBox* Selector() { return Control<QComboBox>(page.get(), 1040); }
+  std::string Word() { return TextOf(Control<QWidget>(page.get(), 1009)); }
+  std::string Translation() { return TextOf(Control<QWidget>(page.get(), 1010)); }
+  std::string Counter() { return TextOf(Control<QWidget>(page.get(), 1013)); }
+  QLineEdit* TypingBox() { return Control<QLineEdit>(page.get(), 1032); }
+  QPushButton* GradeButton(int grade) { return Control<QPushButton>(page.get(), 1040 + grade); }
+  void Press(Qt::Key key) {
+    QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : page.get();
+    QTest::keyClick(target, key);
+  }
+  // The words of the due cards, walking through them with Enter.
+  std::vector<std::string> DueWords() {
+    std::vector<std::string> words;
+    for (int i = 0; i < page->Session().Count(); ++i) {
+      words.push_back(Word());
+      Press(Qt::Key_Return);
+    }
+    return words;
+  }
+
+  std::unique_ptr<CPage2> page;
+};
+
+TEST_F(ReviewPageTest, DueCardsComeMostOverdueFirstThenNewWordsInListOrder) {
+  PutWords({"alpha", "beta", "gamma", "delta", "epsilon"});
+  Reviewed("beta", Grade::Good, 10);  // due 6 days ago
+  Reviewed("delta", Grade::Good, 5);  // due yesterday
+  Reviewed("gamma", Grade::Good, 1);  // due in 3 days
+  Open();
+  EXPECT_EQ("今日待复习 4 个", Counter());
+  EXPECT_EQ("点击看释义", Translation());
+  EXPECT_EQ((std::vector<std::string>{"beta", "delta", "alpha", "epsilon"}), DueWords());
+  // Back in 全部单词 the list is walked as always.
+  Selector()->setCurrentIndex(0);
+  EXPECT_EQ("第1个 共5个单词", Counter());
+  EXPECT_EQ("alpha", Word());
+}
+
+TEST_F(ReviewPageTest, NewWordsAreLimitedPerDayCountingThoseStartedToday) {
+  std::vector<std::string> words;
+  for (int i = 0; i < 25; ++i) words.push_back("word" + std::to_string(100 + i));
+  PutWords(words);
+  Open();
+  EXPECT_EQ("今日待复习 20 个", Counter());
+
+  // Two started today already: three of a limit of five remain.
+  Reviewed("word100", Grade::Good, 0);
+  Reviewed("word101", Grade::Again, 0);
+  {
+    WordDatabase db;
+    ASSERT_TRUE(db.Open(DbPath()));
+    ASSERT_EQ(SQLITE_OK, ReviewStore(db, 0).SetNewCardsPerDay(5));
+  }
+  Selector()->setCurrentIndex(0);
+  Selector()->setCurrentIndex(1);
+  EXPECT_EQ("今日待复习 3 个", Counter());
+  EXPECT_EQ("word102", Word());
+
+  // The page's own setting: one more a day.
+  auto* newPerDay = Control<QSpinBox>(page.get(), 1047);
+  ASSERT_TRUE(newPerDay->isVisible());
+  EXPECT_EQ(5, newPerDay->value());
+  newPerDay->setValue(6);
+  EXPECT_EQ("今日待复习 4 个", Counter());
+  EXPECT_EQ(1, Count("select count(*) from review_setting where key = 'new_per_day' and value = 6"));
+  Selector()->setCurrentIndex(0);
+  EXPECT_FALSE(newPerDay->isVisible());
+}
+
+TEST_F(ReviewPageTest, DigitsGradeOnlyAfterTheTranslationIsShown) {
+  PutWords({"alpha", "beta", "gamma"});
+  Open();
+  EXPECT_TRUE(GradeButton(1)->isVisible());
+  EXPECT_FALSE(GradeButton(3)->isEnabled());
+  Press(Qt::Key_3);
+  EXPECT_EQ("3", TypingBox()->text().toStdString());  // typed, not graded
+  EXPECT_EQ("今日待复习 3 个", Counter());
+  EXPECT_EQ(0, Count("select count(*) from sqlite_master where name = 'review_log'"));
+
+  Press(Qt::Key_Space);
+  EXPECT_EQ("alpha的释义", Translation());
+  EXPECT_TRUE(GradeButton(3)->isEnabled());
+  Press(Qt::Key_3);
+  EXPECT_EQ("beta", Word());
+  EXPECT_EQ("点击看释义", Translation());
+  EXPECT_EQ("今日待复习 2 个", Counter());
+  EXPECT_EQ(1, Count("select count(*) from review_log where word = 'alpha' and grade = 3"));
+
+  // The buttons grade as the keys do: 忘记 is Again.
+  Press(Qt::Key_Space);
+  GradeButton(1)->click();
+  EXPECT_EQ(1, Count("select count(*) from review_log where word = 'beta' and grade = 1"));
+  EXPECT_EQ("今日待复习 1 个", Counter());
+  // Keys 5 and 0 are not grades.
+  Press(Qt::Key_Space);
+  Press(Qt::Key_5);
+  EXPECT_EQ("今日待复习 1 个", Counter());
+  // In 全部单词, digits are never grades.
+  Selector()->setCurrentIndex(0);
+  Press(Qt::Key_Space);
+  Press(Qt::Key_4);
+  EXPECT_EQ(2, Count("select count(*) from review_log"));
+}
+
+TEST_F(ReviewPageTest, EnterBackspaceAndSpaceKeepTheirMeaningInBothModes) {
+  PutWords({"alpha", "beta", "gamma"});
+  for (bool review : {false, true}) {
+    SCOPED_TRACE(review ? "今日复习" : "全部单词");
+    Open(review);
+    TypingBox()->setText(QStringLiteral("typed"));
+    Press(Qt::Key_Return);
+    EXPECT_EQ("beta", Word());
+    EXPECT_TRUE(TypingBox()->text().isEmpty());
+    Press(Qt::Key_Backspace);
+    Press(Qt::Key_Backspace);
+    EXPECT_EQ("gamma", Word());  // wraps to the last
+    Press(Qt::Key_Space);
+    EXPECT_EQ("gamma的释义", Translation());
+    Press(Qt::Key_Space);
+    EXPECT_EQ("点击看释义", Translation());
+    Press(Qt::Key_Return);
+    EXPECT_EQ("alpha", Word());  // wraps to the first
+    EXPECT_EQ(review ? "今日待复习 3 个" : "第1个 共3个单词", Counter());
+  }
+  // Walking the cards writes nothing: the file has no review tables yet.
+  EXPECT_EQ(0, Count("select count(*) from sqlite_master where name like 'review%'"));
+}
+
+TEST_F(ReviewPageTest, NothingDueSaysSoAndOffersAllWords) {
+  PutWords({"alpha", "beta"});
+  Reviewed("alpha", Grade::Good, 0);
+  Reviewed("beta", Grade::Easy, 0);
+  Open();
+  EXPECT_EQ("今日没有要复习的单词", Word());
+  EXPECT_EQ("今日待复习 0 个", Counter());
+  EXPECT_FALSE(GradeButton(1)->isVisible());
+  Press(Qt::Key_Space);
+  Press(Qt::Key_3);
+  Press(Qt::Key_Return);
+  EXPECT_EQ(2, Count("select count(*) from review_log"));
+  auto* allWords = Control<QPushButton>(page.get(), 1045);
+  ASSERT_TRUE(allWords->isVisible());
+  allWords->click();
+  EXPECT_EQ(0, Selector()->currentIndex());
+  EXPECT_EQ("alpha", Word());
+  EXPECT_EQ("第1个 共2个单词", Counter());
+  EXPECT_FALSE(allWords->isVisible());
+}
+
+TEST_F(ReviewPageTest, ComingBackOnANewDayChoosesThatDaysCards) {
+  PutWords({"alpha", "beta"});
+  Reviewed("alpha", Grade::Good, 0);
+  Reviewed("beta", Grade::Good, 0);
+  Open();
+  int64_t now = kNow;
+  page->SetClock([&now] { return now; });
+  EXPECT_EQ("今日待复习 0 个", Counter());
+  page->hide();
+  page->show();
+  EXPECT_EQ("今日待复习 0 个", Counter());  // the same day: nothing changes
+  now += 4 * kDay;                          // both were due after 4 days
+  page->hide();
+  page->show();
+  EXPECT_EQ("今日待复习 2 个", Counter());
+  EXPECT_EQ("alpha", Word());
+}
+
+TEST_F(ReviewPageTest, ABusyFileKeepsTheReviewAndStoresItLater) {
+  PutWords({"alpha", "beta", "gamma"});
+  Reviewed("gamma", Grade::Good, 30);  // makes the tables; gamma is due
+  Open();
+  sqlite3* other = nullptr;
+  ASSERT_EQ(SQLITE_OK, sqlite3_open(DbPath().c_str(), &other));
+  ASSERT_EQ(SQLITE_OK, sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr));
+  EXPECT_EQ("gamma", Word());
+  Press(Qt::Key_Space);
+  Press(Qt::Key_2);
+  EXPECT_EQ("alpha", Word());  // the learner goes on
+  EXPECT_EQ(1, page->Session().Pending());
+  EXPECT_EQ("词库文件正被其他程序占用，1 条复习记录已暂存，稍后自动保存。", TextOf(Control<QWidget>(page.get(), 1046)));
+  sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
+  sqlite3_close(other);
+
+  Press(Qt::Key_Space);
+  Press(Qt::Key_4);
+  EXPECT_EQ(0, page->Session().Pending());
+  EXPECT_EQ("", TextOf(Control<QWidget>(page.get(), 1046)));
+  EXPECT_EQ(1, Count("select count(*) from review_log where word = 'gamma' and grade = 2"));
+  EXPECT_EQ(1, Count("select count(*) from review_log where word = 'alpha' and grade = 4"));
+}
+
+}  // namespace
+}  // namespace quorvo
