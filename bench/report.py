@@ -161,6 +161,14 @@ def main():
         row(job, "%.0f MB/s" % ours_rate, "%.0f MB/s `curl` tool" % curl_rate,
             "%.2fx the throughput" % (ours_rate / curl_rate), ">= 0.9x the throughput", ours_rate / curl_rate >= 0.9)
 
+    run = find(download, "BM_SignedUpdate_SideBySide")
+    job = "5b. Signed update of 200 MiB (4 files) verified, staged, flushed and installed"
+    if not missing(job, "<= 1.3x the time", run):
+        ours_ms = run["ours_ms"]
+        peer_ms = run["peer_ms"]
+        row(job, "%.0f ms" % ours_ms, "%.0f ms `curl` + `sha256sum`" % peer_ms,
+            "%.2fx the time" % (ours_ms / peer_ms), "<= 1.3x the time", ours_ms / peer_ms <= 1.3)
+
     # 6. Start.
     ours = find(startup, "BM_Start_Quorvo", "median")
     peer = find(startup, "BM_Start_EmptyQtWindow", "median")

@@ -15,8 +15,10 @@
 #     uncompressed), repeated until it reaches 100 MiB and cut there; its
 #     sha256 is printed with the table (the man pages differ between
 #     machines);
-#   - word lists, banks and the 200 MiB download: made by the programs from
-#     fixed seeds (bench/bench_support.h, SeededRandom and DistinctWords).
+#   - word lists, banks, the 200 MiB download and the signed 200 MiB update
+#     (four 50 MiB files, signed by a key made for the run): made by the
+#     programs from fixed seeds (bench/bench_support.h, SeededRandom and
+#     DistinctWords).
 #
 # The bench build serves its own dictionary host, 127.0.0.1:28666, so a
 # quorvo-dictd of another build on the default port does not get in the way

@@ -2,6 +2,8 @@
 // holds only usable URLs of at most 511 bytes, in key order, never more
 // entries than the manifest has keys, and nothing when the versions agree.
 // Every entry's local name is either refused or a plain name of the folder.
+// Read as a signed manifest, it lists files only for a newer version, each
+// with a 64-digit digest and a size, or is refused as a whole.
 #include <cstdint>
 #include <string>
 
@@ -26,5 +28,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // A name that passes stays inside the folder it is joined to.
     if (name[0] != '/' || name.find('/', 1) != std::string::npos || name == "/." || name == "/..") __builtin_trap();
   }
+  quorvo::UpdateManifest signedRead = quorvo::ManifestFromIni(web, localVersion, true);
+  if (!signedRead.files.empty()) {
+    if (signedRead.newVersion <= localVersion) __builtin_trap();
+    if (signedRead.refusal != quorvo::ManifestRefusal::kNone) __builtin_trap();
+    if (signedRead.renovaSha256.size() != 64 || signedRead.renovaSize < 0) __builtin_trap();
+    for (const quorvo::ManifestEntry& entry : signedRead.files)
+      if (entry.sha256.size() != 64 || entry.size < 0) __builtin_trap();
+  }
+  if (signedRead.files.size() > manifest.files.size()) __builtin_trap();
   return 0;
 }

@@ -148,7 +148,7 @@ bool CrenovaDlg::OnInitDialog() {
   m_start->setEnabled(false);  // until the manifest has been read
   StartWork([this, folder = m_folder] {
     FetchManifest(folder);
-    UpdateManifest manifest = quorvo::LoadManifest(folder);
+    UpdateManifest manifest = quorvo::LoadManifest(folder, m_env.trust);
     int pid = m_cancel ? -1 : m_env.hooks.findWordApp ? m_env.hooks.findWordApp() : FindWordAppProcess(folder);
     Post([this, manifest = std::move(manifest), pid]() mutable { FinishOpening(std::move(manifest), pid); });
   });
@@ -156,10 +156,11 @@ bool CrenovaDlg::OnInitDialog() {
 }
 
 void CrenovaDlg::FinishOpening(UpdateManifest manifest, int wordAppPid) {
+  m_refusal = RefusalText(manifest.refusal);
   m_newVersion = manifest.newVersion;
   m_files = std::move(manifest.files);
   if (m_files.empty()) {
-    m_status->setText(QStringLiteral("不需要升级，请退出"));
+    m_status->setText(m_refusal.empty() ? QStringLiteral("不需要升级，请退出") : QString::fromStdString(m_refusal));
     unlink((m_folder + kWebConfigIni).c_str());
   } else {
     m_start->setEnabled(!m_cancel);
@@ -177,7 +178,8 @@ void CrenovaDlg::FetchManifest(const std::string& folder) {
 }
 
 void CrenovaDlg::LoadManifest(const std::string& folder) {
-  UpdateManifest manifest = quorvo::LoadManifest(folder);
+  UpdateManifest manifest = quorvo::LoadManifest(folder, m_env.trust);
+  m_refusal = RefusalText(manifest.refusal);
   m_newVersion = manifest.newVersion;
   m_files = std::move(manifest.files);
 }

@@ -40,6 +40,7 @@ struct RenovaEnv {
   MessageBoxes* boxes = nullptr;  // null: real message boxes
   UpdateRunHooks hooks;           // downloads, finding and ending quorvo
   DownloadOptions manifestDownload;
+  UpdateTrust trust = BuiltInUpdateTrust();
 };
 
 // The menu command of the about box.
@@ -97,6 +98,7 @@ class CrenovaDlg : public QDialog {
   size_t m_cursor = 0;
   std::string m_folder;
   int m_newVersion = 0;
+  std::string m_refusal;  // why the manifest offers nothing; empty: no refusal
   QIcon m_icon;
 
   RenovaEnv m_env;

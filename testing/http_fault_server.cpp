@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <stdexcept>
 
@@ -28,6 +29,8 @@ std::string StatusText(int status) {
   switch (status) {
     case 200:
       return "OK";
+    case 302:
+      return "Found";
     case 404:
       return "Not Found";
     case 500:
@@ -138,9 +141,23 @@ void HttpFaultServer::Serve(int fd) {
     close(fd);
     return;
   }
-  std::string answer = "HTTP/1.1 " + std::to_string(reply.status) + " " + StatusText(reply.status) +
-                       "\r\nContent-Length: " +
-                       std::to_string(reply.announced >= 0 ? static_cast<size_t>(reply.announced) : reply.body.size()) + "\r\nConnection: close\r\n\r\n";
+  std::string answer = "HTTP/1.1 " + std::to_string(reply.status) + " " + StatusText(reply.status) + "\r\n";
+  if (!reply.unannounced)
+    answer += "Content-Length: " +
+              std::to_string(reply.announced >= 0 ? static_cast<size_t>(reply.announced) : reply.body.size()) + "\r\n";
+  if (!reply.location.empty()) answer += "Location: " + reply.location + "\r\n";
+  answer += "Connection: close\r\n\r\n";
+  if (reply.dripBytesPerSecond > 0) {
+    // Four pieces a second, until the body is out or the server stops.
+    SendAll(fd, answer.data(), answer.size());
+    size_t piece = std::max<size_t>(1, static_cast<size_t>(reply.dripBytesPerSecond) / 4);
+    for (size_t sent = 0; sent < reply.body.size(); sent += piece) {
+      if (WaitUntilStopped(-1, 250)) break;
+      if (!SendAll(fd, reply.body.data() + sent, std::min(piece, reply.body.size() - sent))) break;
+    }
+    close(fd);
+    return;
+  }
   size_t bodyBytes = reply.fault == Fault::kNone ? reply.body.size() : std::min(reply.sentBytes, reply.body.size());
   answer.append(reply.body, 0, bodyBytes);
   SendAll(fd, answer.data(), answer.size());

@@ -32,6 +32,9 @@ class HttpFaultServer {
     Fault fault = Fault::kNone;
     size_t sentBytes = 0;     // for kCut and kStall
     long long announced = -1;  // the Content-Length sent; -1: the body's size
+    bool unannounced = false;  // no Content-Length: the body ends at the close
+    std::string location = "";  // sent as Location (a redirect), when set
+    int dripBytesPerSecond = 0;  // above 0: the body goes out at this pace
   };
   static Reply Answer(int status, std::string body) { return {status, std::move(body), Fault::kNone, 0}; }
   static Reply Ok(std::string body) { return Answer(200, std::move(body)); }
@@ -42,6 +45,27 @@ class HttpFaultServer {
   // 200 with the whole body, whose Content-Length says announced bytes.
   static Reply Announcing(std::string body, long long announced) {
     return {200, std::move(body), Fault::kNone, 0, announced};
+  }
+
+  // 200 without Content-Length; only the first sentBytes are sent, then the
+  // connection closes, so the client cannot tell the body was cut.
+  static Reply Unannounced(std::string body, size_t sentBytes) {
+    Reply reply = Cut(std::move(body), sentBytes);
+    reply.unannounced = true;
+    return reply;
+  }
+  // 302 to the given address.
+  static Reply Redirect(std::string location) {
+    Reply reply = Answer(302, "");
+    reply.location = std::move(location);
+    return reply;
+  }
+  // 200 announcing the whole body, which is sent a few bytes at a time at
+  // bytesPerSecond, for as long as the server runs.
+  static Reply Drip(std::string body, int bytesPerSecond) {
+    Reply reply = Ok(std::move(body));
+    reply.dripBytesPerSecond = bytesPerSecond;
+    return reply;
   }
 
   HttpFaultServer();

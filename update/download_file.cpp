@@ -42,6 +42,7 @@ struct BodySink {
   bool opened = false;
   bool failed = false;  // status not 200, file not created, or a write failed
   long long bytes = 0;
+  long long maxBytes = -1;
 
   long Status() const {
     long status = 0;
@@ -50,7 +51,10 @@ struct BodySink {
   }
   bool Open() {
     if (Status() != 200) return false;
-    file = UniqueFd(open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    curl_off_t announced = -1;
+    curl_easy_getinfo(curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
+    if (maxBytes >= 0 && announced > maxBytes) return false;
+    file = UniqueFd(open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
     opened = static_cast<bool>(file);
     return opened;
   }
@@ -67,6 +71,10 @@ size_t OnBody(char* data, size_t size, size_t count, void* context) {
   if (!sink->opened && !sink->Open()) {
     sink->failed = true;
     return 0;  // ends the transfer with a write error
+  }
+  if (sink->maxBytes >= 0 && sink->bytes + static_cast<long long>(length) > sink->maxBytes) {
+    sink->failed = true;
+    return 0;
   }
   if (!WriteAll(sink->file.get(), data, length)) {
     sink->failed = true;
@@ -184,6 +192,7 @@ bool DownloadFile(const std::string& url, const std::string& localPath, const Do
   BodySink sink;
   sink.curl = c;
   sink.path = localPath;
+  sink.maxBytes = options.maxBytes;
   StallWatch watch{std::chrono::seconds(options.stallSeconds)};
   watch.cancel = options.cancel;
 
@@ -202,8 +211,8 @@ bool DownloadFile(const std::string& url, const std::string& localPath, const Do
   curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(c, CURLOPT_NOPROXY, "127.0.0.1,localhost,::1");
   curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, options.connectTimeoutMs);
-  curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
-  curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, options.stallSeconds);
+  curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, options.lowSpeedBytesPerSecond);
+  curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, options.lowSpeedSeconds);
   // One receive buffer of this size, reused: the body goes to the file piece
   // by piece and never whole into memory. Pieces of 10 KiB cost a read and a
   // write call each and held a 200 MB download to 0.7x the curl tool's

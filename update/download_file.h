@@ -6,9 +6,10 @@
 // QUORVO_CA_FILE names (the environment variable, else the build setting of
 // that name) when there is one. At most kMaxRedirects redirects are
 // followed, and only to the same scheme, host and port.
-// The local file is created or truncated only after the server answered
-// 200, and the body is streamed to it in pieces of at most
-// kDownloadPieceBytes.
+// The local file is created only after the server answered 200, always as a
+// new file (an existing file or link at the path makes the download fail,
+// so nothing is ever written through a planted link), and the body is
+// streamed to it in pieces of at most kDownloadPieceBytes.
 #pragma once
 
 #include <atomic>
@@ -45,6 +46,13 @@ struct DownloadOptions {
   // A transfer that moves no byte for this long (waiting for the answer
   // included) fails instead of hanging forever.
   long stallSeconds = 60;
+  // A transfer slower than lowSpeedBytesPerSecond for lowSpeedSeconds (a
+  // server that drips) fails.
+  long lowSpeedBytesPerSecond = 1024;
+  long lowSpeedSeconds = 15;
+  // The most body bytes accepted; a larger answer (announced or sent) fails
+  // before more is written. -1: no limit.
+  long long maxBytes = -1;
   // When set and it turns true, the transfer ends within about a second and
   // the call fails (waiting for a connection or an answer included).
   const std::atomic<bool>* cancel = nullptr;

@@ -18,7 +18,7 @@ std::optional<FileDigest> DigestOfFile(const std::string& path) {
   if (!context || EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) != 1) return std::nullopt;
 
   FileDigest digest;
-  char buffer[10240];
+  char buffer[64 * 1024];  // large pieces: digests of big files run at disk speed
   for (;;) {
     ssize_t n = read(fd.get(), buffer, sizeof buffer);
     if (n < 0) {

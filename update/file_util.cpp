@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <dirent.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <vector>
@@ -65,6 +67,73 @@ bool RenameOverExisting(const std::string& from, const std::string& to) {
   if (rename(from.c_str(), to.c_str()) != 0) return false;
   SyncFolderOf(to);
   return true;
+}
+
+int ReadSmallFile(const std::string& path, long long maxBytes, std::string* content) {
+  content->clear();
+  UniqueFd fd(open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
+  if (!fd) return errno;
+  struct stat st;
+  if (fstat(fd.get(), &st) != 0) return errno;
+  if (!S_ISREG(st.st_mode)) return EINVAL;
+  if (st.st_size > maxBytes) return EFBIG;
+  std::vector<char> buffer(static_cast<size_t>(maxBytes) + 1);
+  size_t used = 0;
+  for (;;) {
+    ssize_t n = read(fd.get(), buffer.data() + used, buffer.size() - used);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    if (n == 0) break;
+    used += static_cast<size_t>(n);
+    if (used > static_cast<size_t>(maxBytes)) return EFBIG;  // grew while read
+  }
+  content->assign(buffer.data(), used);
+  return 0;
+}
+
+bool RemoveStagingFolder(const std::string& path) {
+  struct stat st;
+  if (lstat(path.c_str(), &st) != 0) return errno == ENOENT;
+  if (!S_ISDIR(st.st_mode)) return unlink(path.c_str()) == 0;
+  int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return false;
+  DIR* dir = fdopendir(fd);
+  if (!dir) {
+    close(fd);
+    return false;
+  }
+  while (dirent* entry = readdir(dir)) {
+    std::string name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    // Entries are the run's own files; a folder in there is not, and stays
+    // (the rmdir below then fails and the run does not start).
+    unlinkat(fd, name.c_str(), 0);
+  }
+  closedir(dir);
+  return rmdir(path.c_str()) == 0;
+}
+
+bool MakeStagingFolder(const std::string& path) {
+  if (!RemoveStagingFolder(path)) return false;
+  return mkdir(path.c_str(), 0700) == 0;
+}
+
+mode_t InstallMode(const std::string& path, mode_t defaultMode) {
+  struct stat st;
+  if (lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) return st.st_mode & 07777;
+  return defaultMode;
+}
+
+bool SetModeNoFollow(const std::string& path, mode_t mode) {
+  UniqueFd fd(open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+  return fd && fchmod(fd.get(), mode) == 0;
+}
+
+bool SyncFileSystemOf(const std::string& path) {
+  UniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  return fd && syncfs(fd.get()) == 0;
 }
 
 }  // namespace quorvo

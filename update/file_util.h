@@ -30,4 +30,30 @@ bool ReplaceFileAtomically(const std::string& path, std::string_view content, mo
 // left as it is) when to is missing or the rename fails.
 bool RenameOverExisting(const std::string& from, const std::string& to);
 
+// Reads a whole regular file of at most maxBytes into content without
+// following a link. 0 on success; ENOENT when missing, EFBIG when larger
+// (refused before its bytes are read), another errno otherwise.
+int ReadSmallFile(const std::string& path, long long maxBytes, std::string* content);
+
+// Removes a staging folder left by an earlier run: its plain entries and
+// the folder itself. A link or file in its place is removed, never followed.
+// True when nothing is left at path.
+bool RemoveStagingFolder(const std::string& path);
+
+// Makes a fresh, empty staging folder only this user may enter (after
+// removing whatever was there). False when it cannot be made.
+bool MakeStagingFolder(const std::string& path);
+
+// The permission bits a new copy of path gets: those of the installed file
+// when it is a regular file (a link is never followed), otherwise
+// defaultMode.
+mode_t InstallMode(const std::string& path, mode_t defaultMode);
+
+// Gives the file at path (never a link's target) the permission bits mode.
+bool SetModeNoFollow(const std::string& path, mode_t mode);
+
+// Flushes everything written to the file system that holds path: one call
+// for many files, where an fsync of each would cost a disk flush each.
+bool SyncFileSystemOf(const std::string& path);
+
 }  // namespace quorvo

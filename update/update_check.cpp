@@ -10,7 +10,9 @@
 #include "code_page.h"
 #include "detached_start.h"
 #include "download_file.h"
+#include "file_digest.h"
 #include "ini_file.h"
+#include "update_manifest.h"
 #include "update_names.h"
 #include "update_texts.h"
 
@@ -22,15 +24,83 @@ bool FileExists(const std::string& path) {
   return stat(path.c_str(), &st) == 0;
 }
 
-// Downloads renova beside quorvo. The copy is made under a temporary name
-// and renamed only when it arrived whole, so a cut download never passes for
-// the program (it would never be fetched again); it is made executable.
-void DownloadUpdater(const std::string& serverBase, const std::string& target) {
+// True when the file at path (not a link) has exactly this size and digest.
+bool MatchesDigest(const std::string& path, const std::string& sha256, long long size) {
+  struct stat st;
+  if (lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size != size) return false;
+  std::optional<FileDigest> digest = DigestOfFile(path);
+  return digest && digest->size == size && digest->sha256 == sha256;
+}
+
+// Downloads renova beside quorvo. The copy is made under a temporary name,
+// created fresh, and renamed only when it arrived whole (and, when a digest
+// is given, matches it), so a cut or foreign download never passes for the
+// program; it is made executable.
+void DownloadUpdater(const std::string& serverBase, const std::string& target, const DownloadOptions& options,
+                     const std::string& sha256 = "", long long size = -1) {
   std::string part = target + ".part";
-  if (DownloadFile(serverBase + kServerUpdater, part) && chmod(part.c_str(), 0755) == 0 &&
+  unlink(part.c_str());
+  if (DownloadFile(serverBase + kServerUpdater, part, options) &&
+      (sha256.empty() || MatchesDigest(part, sha256, size)) && chmod(part.c_str(), 0755) == 0 &&
       rename(part.c_str(), target.c_str()) == 0)
     return;
   unlink(part.c_str());
+}
+
+bool Ask(const UpdateCheckEnv& env) {
+  return env.boxes && env.boxes->Show(BoxKind::Plain, Gbk(texts::kUpdateAvailable)) == kBoxOk;
+}
+
+void Start(const UpdateCheckEnv& env, const std::string& updater) {
+  if (env.startProgram)
+    env.startProgram(updater);
+  else
+    StartDetached(updater);
+}
+
+// The unsigned road, as it always was.
+void CheckUnsigned(const UpdateCheckEnv& env, const std::string& folder, const std::string& serverBase) {
+  std::string updater = folder + kUpdaterFile;
+  std::string manifest = folder + kWebConfigIni;
+  if (!FileExists(updater)) {
+    DownloadUpdater(serverBase, updater, env.download);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  unlink(manifest.c_str());
+  DownloadOptions capped = env.download;
+  capped.maxBytes = kMaxManifestBytes;
+  if (!DownloadFile(serverBase + kServerManifest, manifest, capped)) unlink(manifest.c_str());
+
+  int localVersion = ReadIniInt(folder + kConfigIni, kUpdateSection, kVersionKey, 1);
+  int newVersion = ReadIniInt(manifest, kUpdateSection, kVersionKey, 1);
+  if (localVersion != newVersion && Ask(env)) Start(env, updater);
+  unlink(manifest.c_str());
+}
+
+void CheckSigned(const UpdateCheckEnv& env, const std::string& folder, const std::string& serverBase) {
+  std::string updater = folder + kUpdaterFile;
+  FetchManifest(folder, serverBase, env.download);
+  // quorvo's version file reads 1 when it has none.
+  IniFile config;
+  config.Load(folder + kConfigIni);
+  int localVersion = config.Int(kUpdateSection, kVersionKey, 1);
+  UpdateManifest manifest;
+  if (FileExists(folder + kWebConfigIni)) {
+    // LoadManifest reads config.ini with 0 as its default; quorvo's own
+    // default is 1, so the version is judged here again.
+    manifest = LoadManifest(folder, env.trust);
+  }
+  unlink((folder + kWebConfigIni).c_str());
+  unlink((folder + kWebConfigSig).c_str());
+  if (!manifest.verified || manifest.newVersion <= localVersion) return;
+  if (!Ask(env)) return;
+  if (!MatchesDigest(updater, manifest.renovaSha256, manifest.renovaSize))
+    DownloadUpdater(serverBase, updater, env.download, manifest.renovaSha256, manifest.renovaSize);
+  if (!MatchesDigest(updater, manifest.renovaSha256, manifest.renovaSize)) {
+    UpdateNotice("update not started: renova does not match the signed renova_sha256");
+    return;
+  }
+  Start(env, updater);
 }
 
 }  // namespace
@@ -38,25 +108,15 @@ void DownloadUpdater(const std::string& serverBase, const std::string& target) {
 int CheckForUpdate(const UpdateCheckEnv& env) {
   std::string folder = env.appFolder.empty() ? AppFolder() : env.appFolder;
   std::string serverBase = env.serverBase.empty() ? UpdateServerBase() : env.serverBase;
-  std::string updater = folder + kUpdaterFile;
-  std::string manifest = folder + kWebConfigIni;
-
-  if (!FileExists(updater)) {
-    DownloadUpdater(serverBase, updater);
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  if (serverBase.empty()) return 0;  // a build without update server
+  if (env.trust.RefusesEverything()) {
+    UpdateNotice("update check refused: this build has no release key (configure QUORVO_UPDATE_PUBLIC_KEY)");
+    return 0;
   }
-  DownloadFile(serverBase + kServerManifest, manifest);
-
-  int localVersion = ReadIniInt(folder + kConfigIni, kUpdateSection, kVersionKey, 1);
-  int newVersion = ReadIniInt(manifest, kUpdateSection, kVersionKey, 1);
-  if (localVersion != newVersion && env.boxes &&
-      env.boxes->Show(BoxKind::Plain, Gbk(texts::kUpdateAvailable)) == kBoxOk) {
-    if (env.startProgram)
-      env.startProgram(updater);
-    else
-      StartDetached(updater);
-  }
-  unlink(manifest.c_str());
+  if (env.trust.Signed())
+    CheckSigned(env, folder, serverBase);
+  else
+    CheckUnsigned(env, folder, serverBase);
   return 0;
 }
 

@@ -1,15 +1,24 @@
 // CheckForUpdate: quorvo's once-per-start question to the update server.
 //
-// Runs on a thread of its own. It downloads renova when it is missing and the
-// manifest, compares versions and, when they differ, asks the user through
-// boxes (the window side shows the box on the window thread and waits) and
+// Runs on a thread of its own. Without an update server it does nothing.
+// It downloads the manifest (and its signature), and asks the user through
+// boxes (the window side shows the box) when there is a new version, then
 // starts renova as a separate process. Returns 0.
+//
+// Signed road: only a manifest signed by the release key with a version
+// above the installed one is offered, and renova is started only when the
+// file matches the signed renova_sha256 and renova_size (a missing or
+// different renova is downloaded fresh first). Unsigned road: renova is
+// downloaded when missing, and differing versions are offered. A build with
+// neither key nor unsigned road checks nothing and says so on stdout.
 #pragma once
 
 #include <functional>
 #include <string>
 
+#include "download_file.h"
 #include "message_boxes.h"
+#include "update_trust.h"
 
 namespace quorvo {
 
@@ -19,6 +28,8 @@ struct UpdateCheckEnv {
   MessageBoxes* boxes = nullptr;  // null: nobody to ask, nothing is started
   // Starts the program detached and returns at once; empty: the default.
   std::function<bool(const std::string& program)> startProgram;
+  UpdateTrust trust = BuiltInUpdateTrust();
+  DownloadOptions download;  // for every transfer of the check
 };
 
 int CheckForUpdate(const UpdateCheckEnv& env);

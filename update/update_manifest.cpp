@@ -4,9 +4,14 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <set>
 
+#include "file_util.h"
 #include "ini_file.h"
+#include "release_signature.h"
 #include "update_names.h"
+#include "update_texts.h"
 
 namespace quorvo {
 namespace {
@@ -18,21 +23,42 @@ std::string Lowercase(std::string text) {
   return text;
 }
 
-// The highest n of the "file_<n>" keys that "file_%d" can name: keys above
-// it are missing, so a huge file_count need not be walked to its end. A key
-// with leading zeros, or with more digits than any int has, is never looked
-// up, so it must not make the walk any longer.
-long long HighestFileKey(const IniFile& manifest) {
-  long long highest = 0;
+// The n of the "file_<n>" keys that "file_%d" can name, 1 <= n <= count, in
+// order. Only keys present are walked, so a huge file_count with one far
+// key costs one step, not billions. A key with leading zeros, or with more
+// digits than any int has, is never looked up.
+std::set<long long> ListedFileNumbers(const IniFile& manifest, long long count) {
+  std::set<long long> numbers;
   for (const std::string& key : manifest.Keys(kUpdateSection)) {
     std::string name = Lowercase(key);
     if (name.rfind("file_", 0) != 0) continue;
     std::string digits = name.substr(5);
     if (digits.empty() || digits.size() > 10 || digits[0] == '0') continue;
     if (!std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) continue;
-    highest = std::max(highest, std::stoll(digits));
+    long long n = std::stoll(digits);
+    if (n <= count) numbers.insert(n);
   }
-  return highest;
+  return numbers;
+}
+
+bool IsSha256Hex(const std::string& text) {
+  return text.size() == 64 && text.find_first_not_of("0123456789abcdef") == std::string::npos;
+}
+
+bool IsSize(const std::optional<std::string>& text) {
+  return text && !text->empty() && text->size() <= 15 && text->find_first_not_of("0123456789") == std::string::npos;
+}
+
+void RemoveManifest(const std::string& folder) {
+  unlink((folder + kWebConfigIni).c_str());
+  unlink((folder + kWebConfigSig).c_str());
+}
+
+UpdateManifest Refused(ManifestRefusal refusal, int localVersion) {
+  UpdateManifest manifest;
+  manifest.newVersion = localVersion;
+  manifest.refusal = refusal;
+  return manifest;
 }
 
 }  // namespace
@@ -47,34 +73,94 @@ long long LeadingSize(const std::string& text) {
   return value;
 }
 
-void FetchManifest(const std::string& folder, const std::string& serverBase, const DownloadOptions& options) {
-  std::string path = folder + kWebConfigIni;
-  unlink(path.c_str());
-  if (!DownloadFile(serverBase + kServerManifest, path, options)) unlink(path.c_str());
+std::string RefusalText(ManifestRefusal refusal) {
+  switch (refusal) {
+    case ManifestRefusal::kNone:
+      return "";
+    case ManifestRefusal::kNoKey:
+      return texts::kRefusedNoKey;
+    case ManifestRefusal::kBadSignature:
+      return texts::kRefusedSignature;
+    case ManifestRefusal::kUnusable:
+      return texts::kRefusedManifest;
+  }
+  return "";
 }
 
-UpdateManifest LoadManifest(const std::string& folder) {
+void FetchManifest(const std::string& folder, const std::string& serverBase, const DownloadOptions& options) {
+  RemoveManifest(folder);
+  if (serverBase.empty()) return;
+  DownloadOptions capped = options;
+  capped.maxBytes = kMaxManifestBytes;
+  const std::pair<const char*, const char*> parts[] = {{kServerManifest, kWebConfigIni},
+                                                       {kServerManifestSig, kWebConfigSig}};
+  for (const auto& [remote, local] : parts) {
+    std::string path = folder + local;
+    if (!DownloadFile(serverBase + remote, path, capped)) unlink(path.c_str());
+  }
+}
+
+UpdateManifest LoadManifest(const std::string& folder, const UpdateTrust& trust) {
   int localVersion = ReadIniInt(folder + kConfigIni, kUpdateSection, kVersionKey, 0);
+  std::string text;
+  int error = ReadSmallFile(folder + kWebConfigIni, kMaxManifestBytes, &text);
+  UpdateManifest manifest;
   IniFile web;
-  web.Load(folder + kWebConfigIni);  // unreadable: read as empty
-  UpdateManifest manifest = ManifestFromIni(web, localVersion);
-  if (manifest.newVersion == localVersion) unlink((folder + kWebConfigIni).c_str());
+  if (error == ENOENT) {
+    manifest = ManifestFromIni(web, localVersion);  // nothing published: version 1, no file
+  } else if (trust.RefusesEverything()) {
+    UpdateNotice("update refused: this build has no release key (configure QUORVO_UPDATE_PUBLIC_KEY)");
+    manifest = Refused(ManifestRefusal::kNoKey, localVersion);
+  } else if (error != 0 || !web.LoadText(text)) {
+    UpdateNotice("update refused: webconfig.ini is unreadable or larger than 64 KiB");
+    manifest = Refused(ManifestRefusal::kUnusable, localVersion);
+  } else if (!trust.Signed()) {
+    manifest = ManifestFromIni(web, localVersion);
+  } else {
+    std::string signatureText;
+    std::optional<std::string> signature;
+    if (ReadSmallFile(folder + kWebConfigSig, kMaxManifestBytes, &signatureText) == 0)
+      signature = Base64Decode(signatureText);
+    if (!signature || !VerifyRelease(trust.publicKey, text, *signature)) {
+      UpdateNotice("update refused: webconfig.ini does not carry the release key's signature");
+      manifest = Refused(ManifestRefusal::kBadSignature, localVersion);
+    } else {
+      manifest = ManifestFromIni(web, localVersion, true);
+      manifest.verified = manifest.refusal == ManifestRefusal::kNone;
+      if (manifest.refusal != ManifestRefusal::kNone)
+        UpdateNotice("update refused: the signed webconfig.ini lacks a size or digest");
+      else if (manifest.newVersion <= localVersion)
+        UpdateNotice("no update: the signed version " + std::to_string(manifest.newVersion) +
+                     " is not above the installed " + std::to_string(localVersion));
+    }
+  }
+  if (manifest.files.empty()) RemoveManifest(folder);
   return manifest;
 }
 
-UpdateManifest ManifestFromIni(const IniFile& web, int localVersion) {
+UpdateManifest ManifestFromIni(const IniFile& web, int localVersion, bool requireDigests) {
   UpdateManifest manifest;
   manifest.newVersion = web.Int(kUpdateSection, kVersionKey, 1);
   if (manifest.newVersion == localVersion) return manifest;
-  long long count = std::min<long long>(web.Int(kUpdateSection, kFileCountKey, 0), HighestFileKey(web));
-  for (long long i = 1; i <= count; ++i) {
+  if (requireDigests && manifest.newVersion < localVersion) return manifest;
+  if (requireDigests) {
+    manifest.renovaSha256 = Lowercase(web.String(kUpdateSection, kRenovaSha256Key, "", 512));
+    std::optional<std::string> renovaSize = web.Value(kUpdateSection, kRenovaSizeKey);
+    if (!IsSha256Hex(manifest.renovaSha256) || !IsSize(renovaSize)) return Refused(ManifestRefusal::kUnusable, localVersion);
+    manifest.renovaSize = LeadingSize(*renovaSize);
+  }
+  long long count = web.Int(kUpdateSection, kFileCountKey, 0);
+  for (long long i : ListedFileNumbers(web, count)) {
     std::string n = std::to_string(i);
     std::string url = web.String(kUpdateSection, "file_" + n, kNoFile, 512);
     if (url.find(kNoFile) != std::string::npos) continue;
     ManifestEntry entry;
     entry.url = url;
     entry.sha256 = Lowercase(web.String(kUpdateSection, "sha256_" + n, "", 512));
-    if (std::optional<std::string> size = web.Value(kUpdateSection, "size_" + n)) entry.size = LeadingSize(*size);
+    std::optional<std::string> size = web.Value(kUpdateSection, "size_" + n);
+    if (size) entry.size = LeadingSize(*size);
+    if (requireDigests && (!IsSha256Hex(entry.sha256) || !IsSize(size)))
+      return Refused(ManifestRefusal::kUnusable, localVersion);
     manifest.files.push_back(std::move(entry));
   }
   return manifest;

@@ -2,45 +2,78 @@
 // reads it. FetchManifest downloads the file into the AppFolder and
 // LoadManifest reads it against the local config.ini.
 //
-// Plain functions of the window thread; they touch only the given folder.
+// On the signed road (a release key built in) a manifest is used only when
+// webconfig.ini.sig beside it is the key's signature of its exact bytes, it
+// offers a version above the installed one, and it publishes the size and
+// digest of every file and of renova. Manifest and signature are read only
+// up to 64 KiB; anything bigger is refused.
+//
+// Plain functions; they touch only the given folder.
 #pragma once
 
 #include <string>
 #include <vector>
 
 #include "download_file.h"
+#include "update_trust.h"
 
 namespace quorvo {
 
-// One listed file. Beside file_%d a manifest may publish sha256_%d and
-// size_%d; a downloaded copy that disagrees with them is never installed.
+// The most bytes of webconfig.ini and of webconfig.ini.sig that are read.
+inline constexpr long long kMaxManifestBytes = 64 * 1024;
+
+// One listed file. Beside file_%d a manifest publishes sha256_%d and
+// size_%d (optional only on the unsigned road); a downloaded copy that
+// disagrees with them is never installed.
 struct ManifestEntry {
   std::string url;      // at most 511 bytes
   std::string sha256;   // lowercase hexadecimal; empty when not published
   long long size = -1;  // -1 when not published
 };
 
+// Why a manifest offers nothing although the server answered.
+enum class ManifestRefusal {
+  kNone,
+  kNoKey,         // a build without release key and not for the unsigned road
+  kBadSignature,  // no signature, or not the release key's over these bytes
+  kUnusable,      // too big, unreadable, or a size or digest missing
+};
+
 struct UpdateManifest {
   int newVersion = 1;                // version of webconfig.ini, default 1
   std::vector<ManifestEntry> files;  // in key order; empty: nothing to do
+  bool verified = false;             // the release key's signature checked
+  std::string renovaSha256 = "";     // the updater's published digest and size
+  long long renovaSize = -1;
+  ManifestRefusal refusal = ManifestRefusal::kNone;
 };
 
-// Deletes folder + "/webconfig.ini" and downloads a fresh copy from
-// serverBase + "/lexmuse/webconfig.ini". A copy that did not arrive whole is
-// deleted too, so a cut manifest can never pass for a complete one.
+// The status text (UTF-8) that tells the user about a refusal; empty for
+// kNone.
+std::string RefusalText(ManifestRefusal refusal);
+
+// Deletes folder + "/webconfig.ini" and "/webconfig.ini.sig" and downloads
+// fresh copies from serverBase + "/lexmuse/". A copy that did not arrive
+// whole, or grew beyond kMaxManifestBytes, is deleted too, so a cut manifest
+// can never pass for a complete one. An empty serverBase fetches nothing.
 void FetchManifest(const std::string& folder, const std::string& serverBase,
                    const DownloadOptions& options = DownloadOptions());
 
 // Reads the local version (config.ini, default 0) and the new one
-// (webconfig.ini, default 1). Equal: deletes webconfig.ini and lists no file.
-// Otherwise lists file_1 .. file_<file_count>, skipping keys that are
-// missing or whose value contains "no file".
-UpdateManifest LoadManifest(const std::string& folder);
+// (webconfig.ini, default 1). Unsigned road: equal versions list no file.
+// Signed road: the signature must verify and the new version be greater.
+// Lists file_1 .. file_<file_count>, skipping keys that are missing or whose
+// value contains "no file". When nothing is listed, webconfig.ini and its
+// signature are deleted.
+UpdateManifest LoadManifest(const std::string& folder, const UpdateTrust& trust = BuiltInUpdateTrust());
 
 class IniFile;
 // The reading behind LoadManifest, on a webconfig.ini already loaded and the
-// local version; touches no file.
-UpdateManifest ManifestFromIni(const IniFile& web, int localVersion);
+// local version; touches no file. With requireDigests (the signed road) a
+// version not above localVersion lists nothing, and a listed file without a
+// 64-digit sha256 or a size, or a missing renova digest or size, makes the
+// whole manifest kUnusable.
+UpdateManifest ManifestFromIni(const IniFile& web, int localVersion, bool requireDigests = false);
 
 // The leading decimal digits of a text as a 64-bit number (0 when none).
 long long LeadingSize(const std::string& text);

@@ -20,15 +20,21 @@ inline constexpr char kPublishedWordAppExe[] = "lexmuse" QUORVO_EXE_SUFFIX;
 // Names below the AppFolder, each beginning with "/".
 inline constexpr char kConfigIni[] = "/config.ini";
 inline constexpr char kWebConfigIni[] = "/webconfig.ini";
+inline constexpr char kWebConfigSig[] = "/webconfig.ini.sig";
+// Where a run gathers the new version's files before any is put in place.
+inline constexpr char kStagingFolder[] = "/.renova-staging";
 inline constexpr char kUpdaterFile[] = "/renova" QUORVO_EXE_SUFFIX;
 
 // Paths below the update server's base address.
 inline constexpr char kServerManifest[] = "/lexmuse/webconfig.ini";
+inline constexpr char kServerManifestSig[] = "/lexmuse/webconfig.ini.sig";
 inline constexpr char kServerUpdater[] = "/lexmuse/renova" QUORVO_EXE_SUFFIX;
 
 // Section and keys of both version files.
 inline constexpr char kUpdateSection[] = "update";
 inline constexpr char kVersionKey[] = "version";
 inline constexpr char kFileCountKey[] = "file_count";
+inline constexpr char kRenovaSha256Key[] = "renova_sha256";
+inline constexpr char kRenovaSizeKey[] = "renova_size";
 
 }  // namespace quorvo

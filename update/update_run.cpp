@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "code_page.h"
@@ -11,6 +12,7 @@
 #include "ini_file.h"
 #include "update_names.h"
 #include "update_texts.h"
+#include "update_trust.h"
 #include "word_app_process.h"
 
 namespace quorvo {
@@ -53,21 +55,23 @@ bool MatchesManifest(const std::string& path, const ManifestEntry& entry) {
   return digest->sha256 == entry.sha256 && (entry.size < 0 || digest->size == entry.size);
 }
 
-EntryOutcome UpdateOneFile(const std::string& folder, const std::string& localName, const ManifestEntry& entry,
-                           const UpdateRunHooks& hooks) {
-  std::string installed = folder + localName;
-  std::string copy = installed + ".bak";
-  if (!hooks.download(entry.url, copy)) {
-    unlink(copy.c_str());  // a cut copy is of no use to anyone
+// Downloads one file into the staging folder and checks it.
+EntryOutcome StageOneFile(const std::string& staged, const ManifestEntry& entry, const UpdateRunHooks& hooks) {
+  unlink(staged.c_str());
+  if (!hooks.download(entry.url, staged)) {
+    unlink(staged.c_str());  // a cut copy is of no use to anyone
     return EntryOutcome::kDownloadFailed;
   }
-  if (!MatchesManifest(copy, entry)) {
-    unlink(copy.c_str());
+  struct stat st;
+  if (lstat(staged.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || !MatchesManifest(staged, entry)) {
+    unlink(staged.c_str());
     return EntryOutcome::kRefused;
   }
-  struct stat st;
-  if (lstat(installed.c_str(), &st) != 0) return EntryOutcome::kLeftAsBak;
-  return RenameOverExisting(copy, installed) ? EntryOutcome::kInstalled : EntryOutcome::kNotPutInPlace;
+  return EntryOutcome::kNotInstalled;
+}
+
+mode_t DefaultMode(const std::string& localName) {
+  return localName == std::string("/") + kWordAppExe || localName == std::string("/") + kUpdaterExe ? 0755 : 0644;
 }
 
 }  // namespace
@@ -82,6 +86,14 @@ std::string InstalledName(const std::string& localName) {
   static const std::string published = std::string("/") + kPublishedWordAppExe;
   if (localName == published) return std::string("/") + kWordAppExe;
   return localName;
+}
+
+bool IsProtectedName(const std::string& localName) {
+  static const char* const kProtected[] = {"/config.ini",       "/dict_main.db",     "/dict_main.db-journal",
+                                           "/dict_main.db-wal", "/dict_main.db-shm", kStagingFolder};
+  for (const char* name : kProtected)
+    if (localName == name) return true;
+  return false;
 }
 
 bool IsPlainFileName(const std::string& localName) {
@@ -104,27 +116,77 @@ UpdateRunResult RunUpdate(const std::string& folder, const UpdateManifest& manif
   if (pid != -1) hooks.stopWordApp(pid);
 
   const int total = static_cast<int>(manifest.files.size());
-  int i = 1;
+  const std::string staging = folder + kStagingFolder;
+  bool failed = !MakeStagingFolder(staging);
+  std::vector<std::string> localNames(manifest.files.size());
   view.EnableExit(false);
-  for (size_t index = 0; index < manifest.files.size(); ++index, ++i) {
+  for (size_t index = 0; index < manifest.files.size(); ++index) {
     const ManifestEntry& entry = manifest.files[index];
+    const int i = static_cast<int>(index) + 1;
     view.BeginEntry(index);
     std::string localName = InstalledName(LocalNameOfUrl(entry.url));
+    localNames[index] = localName;
     view.ShowStatus(Gbk(Format(texts::kRunStatus, i, total)));
     view.ShowCurrentFile(folder + localName);
-    EntryOutcome outcome =
-        IsPlainFileName(localName) ? UpdateOneFile(folder, localName, entry, hooks) : EntryOutcome::kUnsafeName;
+    EntryOutcome outcome;
+    if (failed) {
+      outcome = EntryOutcome::kNotAttempted;
+    } else if (!IsPlainFileName(localName)) {
+      outcome = EntryOutcome::kUnsafeName;
+    } else if (IsProtectedName(localName)) {
+      UpdateNotice("update skips " + localName.substr(1) + ": an update never replaces it");
+      outcome = EntryOutcome::kProtected;
+    } else {
+      outcome = StageOneFile(staging + localName, entry, hooks);
+    }
+    if (outcome != EntryOutcome::kNotInstalled && outcome != EntryOutcome::kProtected &&
+        outcome != EntryOutcome::kNotAttempted) {
+      failed = true;
+      ++result.failures;
+    }
     result.outcomes.push_back(outcome);
-    if (outcome != EntryOutcome::kInstalled && outcome != EntryOutcome::kLeftAsBak) ++result.failures;
     view.SetProgress(i * 100 / total);
   }
+
+  // Every file is here and checked: now, and only now, the installed files
+  // change, one rename each. The copies (and their permission bits) reach
+  // the disk first, in one flush; the folder is flushed before the version
+  // is recorded.
+  if (!failed) {
+    std::vector<bool> existed(manifest.files.size());
+    for (size_t index = 0; index < manifest.files.size() && !failed; ++index) {
+      if (result.outcomes[index] != EntryOutcome::kNotInstalled) continue;
+      const std::string installed = folder + localNames[index];
+      struct stat st;
+      existed[index] = lstat(installed.c_str(), &st) == 0;
+      if (!SetModeNoFollow(staging + localNames[index], InstallMode(installed, DefaultMode(localNames[index])))) {
+        result.outcomes[index] = EntryOutcome::kNotPutInPlace;
+        failed = true;
+      }
+    }
+    if (!failed && !SyncFileSystemOf(staging)) failed = true;
+    for (size_t index = 0; index < manifest.files.size() && !failed; ++index) {
+      if (result.outcomes[index] != EntryOutcome::kNotInstalled) continue;
+      if (rename((staging + localNames[index]).c_str(), (folder + localNames[index]).c_str()) == 0) {
+        result.outcomes[index] = existed[index] ? EntryOutcome::kInstalled : EntryOutcome::kAdded;
+      } else {
+        result.outcomes[index] = EntryOutcome::kNotPutInPlace;
+        failed = true;
+      }
+    }
+    if (failed) ++result.failures;
+    SyncFolderOf(folder + kConfigIni);
+  }
+  RemoveStagingFolder(staging);
+
   view.SetProgress(100);
   view.EnableExit(true);
   view.EnableStart(false);
   unlink((folder + kWebConfigIni).c_str());
+  unlink((folder + kWebConfigSig).c_str());
 
-  if (result.failures > 0) {
-    view.ShowStatus(Gbk(Format(texts::kRunIncomplete, result.failures, 0)));
+  if (failed) {
+    view.ShowStatus(Gbk(Format(texts::kRunIncomplete, std::max(result.failures, 1), 0)));
     return result;
   }
   result.versionRecorded =

@@ -1,16 +1,20 @@
 // UpdateRun: renova's update run, the work behind its Start button, kept
 // apart from the window so that it can be driven and checked without one.
 //
-// For every listed file, in order: show "当前升级状态： i/n" and the target
-// path, download the file beside the installed one under a ".bak" name,
-// check it against the manifest's digest and size when it publishes them,
-// and put the complete copy in place of the installed file with one atomic
-// rename (keeping the installed file's permission bits); a file that is not
-// installed yet stays under its ".bak" name. The bar advances to i*100/n.
-// At the end the bar is set to 100, Exit is enabled, Start disabled,
-// webconfig.ini deleted and, only when every file was installed, the new
-// version written to config.ini; otherwise the status line says that the
-// update did not complete and the installed files stay as they were.
+// All or nothing. For every listed file, in order: show "当前升级状态： i/n"
+// and the target path, download the file into a fresh staging folder inside
+// the AppFolder and check it against the manifest's digest and size (both
+// required on the signed road). The bar advances to i*100/n. Only when
+// every file arrived and matched is each put in place with one rename
+// (permission bits of the installed file, or 0755 for the programs and 0644
+// for the rest when there is none; files new in this version get their real
+// names) and then the new version written to config.ini. A run that fails
+// stops at the first failing file, changes no installed file, records
+// nothing and says so on the status line; the next run clears the staging
+// folder first. The word banks (dict_main.db and its journals) and
+// config.ini are never replaced: such entries are skipped with a line on
+// stdout. At the end the bar is set to 100, Exit is enabled, Start
+// disabled and webconfig.ini deleted.
 //
 // Runs on the caller's thread (renova: a worker of its window); the view is
 // called on that thread.
@@ -49,11 +53,14 @@ struct UpdateRunHooks {
 
 enum class EntryOutcome {
   kInstalled,       // the new copy replaced the installed file
-  kLeftAsBak,       // no installed file: the new copy stays under ".bak"
+  kAdded,           // not installed before: the new copy has its real name
   kDownloadFailed,  // nothing changed
   kRefused,         // digest or size differ from the manifest: deleted
   kNotPutInPlace,   // the rename failed: the installed file is unchanged
-  kUnsafeName,      // the URL names no plain file of the folder: skipped
+  kUnsafeName,      // the URL names no plain file of the folder
+  kProtected,       // a word bank or config.ini: skipped, never replaced
+  kNotInstalled,    // arrived whole, but the run failed elsewhere
+  kNotAttempted,    // after an earlier failure, not downloaded
 };
 
 struct UpdateRunResult {
@@ -68,6 +75,9 @@ UpdateRunResult RunUpdate(const std::string& folder, const UpdateManifest& manif
 // The URL's text from its last "/" on, that "/" included; empty when the
 // URL holds no "/".
 std::string LocalNameOfUrl(const std::string& url);
+// True for the names an update may never replace: "/config.ini" and the
+// word banks ("/dict_main.db" and its journals).
+bool IsProtectedName(const std::string& localName);
 // The name a file is installed under: the published name of the word
 // application ("/lexmuse") becomes its own ("/quorvo").
 std::string InstalledName(const std::string& localName);

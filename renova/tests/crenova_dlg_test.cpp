@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <filesystem>
+#include <optional>
 
 #include "gradient_progress_ctrl.h"
 #include "http_fault_server.h"
@@ -77,6 +78,7 @@ class CrenovaDlgTest : public ::testing::Test {
     app.Write("words.txt", "old words");
 
     env.appFolder = app.path();
+    env.trust = InsecureUpdateTrust();
     env.serverBase = server->Base();
     env.boxes = &boxes;
     // The real ones: only the quorvo of the test's own folder is looked for
@@ -155,8 +157,7 @@ TEST_F(CrenovaDlgTest, RunsTheUpdateOnEnterAndEndsQuorvo) {
   EXPECT_EQ("new quorvo", app.Read("quorvo"));
   EXPECT_EQ(0755u, testing::ModeOf(app.File("quorvo")));  // still a program
   EXPECT_EQ("new words", app.Read("words.txt"));
-  EXPECT_EQ("new extra", app.Read("extra.dat.bak"));
-  EXPECT_FALSE(Exists(app.File("extra.dat")));
+  EXPECT_EQ("new extra", app.Read("extra.dat"));  // new in version 2: its real name
   EXPECT_FALSE(Exists(app.File("webconfig.ini")));
   EXPECT_EQ(2, ReadIniInt(app.File("config.ini"), "update", "version", 0));
 
@@ -178,6 +179,8 @@ TEST_F(CrenovaDlgTest, NothingToDoDisablesStart) {
     std::string serverBase;
     int configVersionAfter;
     std::string config = "[update]\nversion=1\n";  // installed before the window opens
+    std::optional<UpdateTrust> trust = std::nullopt;     // nullopt: the unsigned road
+    std::string status = "不需要升级，请退出";
   } cases[] = {
       {"same version", "[update]\nversion=1\nfile_count=1\nfile_1=" + server->Base() + "/lexmuse/v2/words.txt\n", "",
        1},
@@ -191,6 +194,13 @@ TEST_F(CrenovaDlgTest, NothingToDoDisablesStart) {
        "/lexmuse/v2/words.txt\n", "", 1},
       {"a binary config.ini and a binary manifest", "\x80\x81\n\xff["s, "", 0,
        "\0\x01binary\xff\n[update\n=\n"s},
+      // A server, but a build with neither key nor unsigned road; and an
+      // unsigned manifest where the build carries a key: refused, and said.
+      {"a build without release key", "[update]\nversion=2\nfile_count=1\nfile_1=" + server->Base() +
+       "/lexmuse/v2/words.txt\n", "", 1, "[update]\nversion=1\n", UpdateTrust(), "拒绝升级：此版本没有内置发布公钥"},
+      {"an unsigned manifest for a build with a key", "[update]\nversion=2\nfile_count=1\nfile_1=" +
+       server->Base() + "/lexmuse/v2/words.txt\n", "", 1, "[update]\nversion=1\n", testing::TestReleaseKey().Trust(),
+       "拒绝升级：升级清单的签名无效"},
   };
   for (const Case& c : cases) {
     if (c.manifest.empty())
@@ -200,12 +210,13 @@ TEST_F(CrenovaDlgTest, NothingToDoDisablesStart) {
     app.Write("config.ini", c.config);
     RenovaEnv caseEnv = env;
     if (!c.serverBase.empty()) caseEnv.serverBase = c.serverBase;
+    if (c.trust) caseEnv.trust = *c.trust;
     CrenovaDlg dlg(caseEnv);
     dlg.OnInitDialog();
     ASSERT_TRUE(WaitIdle(dlg)) << c.name;
     EXPECT_FALSE(Control<QPushButton>(dlg, "1")->isEnabled()) << c.name;
     EXPECT_TRUE(Control<QPushButton>(dlg, "2")->isEnabled()) << c.name;
-    EXPECT_EQ("不需要升级，请退出", Text(dlg, "1002")) << c.name;
+    EXPECT_EQ(c.status, Text(dlg, "1002")) << c.name;
     EXPECT_FALSE(Exists(app.File("webconfig.ini"))) << c.name;
     PressKey(&dlg, Qt::Key_Return);  // Start is disabled: nothing runs
     EXPECT_EQ("old words", app.Read("words.txt")) << c.name;

@@ -41,19 +41,17 @@ class DownloadFromPythonServer : public ::testing::Test {
   std::unique_ptr<PythonHttpServer> server;
 };
 
-TEST_F(DownloadFromPythonServer, SavesWholeBodiesAndTruncates) {
+TEST_F(DownloadFromPythonServer, SavesWholeBodiesIntoNewFilesOnly) {
   std::string target = local.File("copy.bin");
   ASSERT_TRUE(DownloadFile(server->Base() + "/lexmuse/big.bin", target));
   EXPECT_EQ(site.Read("lexmuse/big.bin"), local.Read("copy.bin"));
-  // A second, shorter download to the same path replaces it entirely.
-  ASSERT_TRUE(DownloadFile(server->Base() + "/lexmuse/webconfig.ini", target));
-  EXPECT_EQ("[update]\nversion=2\n", local.Read("copy.bin"));
-  // An empty body truncates to an empty file.
-  ASSERT_TRUE(DownloadFile(server->Base() + "/empty.txt", target));
-  EXPECT_TRUE(testing::Exists(target));
-  EXPECT_EQ("", local.Read("copy.bin"));
+  // The path is taken now: a second download never writes into it.
+  EXPECT_FALSE(DownloadFile(server->Base() + "/lexmuse/webconfig.ini", target));
+  EXPECT_EQ(site.Read("lexmuse/big.bin"), local.Read("copy.bin"));
+  // An empty body makes an empty file.
   ASSERT_TRUE(DownloadFile(server->Base() + "/empty.txt", local.File("new-empty.txt")));
   EXPECT_TRUE(testing::Exists(local.File("new-empty.txt")));
+  EXPECT_EQ("", local.Read("new-empty.txt"));
 }
 
 TEST_F(DownloadFromPythonServer, FailuresLeaveTheLocalFileAlone) {
@@ -68,11 +66,20 @@ TEST_F(DownloadFromPythonServer, FailuresLeaveTheLocalFileAlone) {
   EXPECT_EQ(200, report.status);
 }
 
-TEST(DownloadFileTest, AFailedWriteIsAFailedDownload) {
+// A planted link or a device at the path is never written through: the
+// download fails and the link's target keeps its bytes.
+TEST(DownloadFileTest, ATakenPathIsNeverWrittenThrough) {
   HttpFaultServer server;
   server.Set("/f", HttpFaultServer::Ok(Pattern(50000)));
-  // /dev/full takes the open and refuses every write.
-  EXPECT_FALSE(DownloadFile(server.Url("/f"), "/dev/full"));
+  TempDir dir;
+  dir.Write("target.txt", "outside");
+  ASSERT_EQ(0, symlink(dir.File("target.txt").c_str(), dir.File("link").c_str()));
+  ASSERT_EQ(0, symlink(dir.File("absent.txt").c_str(), dir.File("dangling").c_str()));
+  EXPECT_FALSE(DownloadFile(server.Url("/f"), dir.File("link")));
+  EXPECT_FALSE(DownloadFile(server.Url("/f"), dir.File("dangling")));
+  EXPECT_FALSE(DownloadFile(server.Url("/f"), "/dev/null"));
+  EXPECT_EQ("outside", dir.Read("target.txt"));
+  EXPECT_FALSE(testing::Exists(dir.File("absent.txt")));
 }
 
 TEST(DownloadFileTest, BrokenAnswersFail) {

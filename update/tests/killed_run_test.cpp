@@ -1,4 +1,5 @@
-// renova's run ended by SIGKILL at random points (a fixed seed), 20 times:
+// renova's run of a signed release ended by SIGKILL at random points (a
+// fixed seed), 20 times:
 // each time every installed file is the complete old or the complete new
 // copy, config.ini holds the old or the new version and is never empty, and
 // a second run completes the update. The run is update_run_driver: the same
@@ -40,7 +41,7 @@ std::string Pattern(size_t size, unsigned seed) {
 // The driver started on a folder; its standard output is read line by line.
 class Driver {
  public:
-  Driver(const std::string& folder, const std::string& serverBase) {
+  Driver(const std::string& folder, const std::string& serverBase, const std::string& trust) {
     int out[2];
     if (pipe2(out, O_CLOEXEC) != 0) return;
     posix_spawn_file_actions_t actions;
@@ -48,7 +49,7 @@ class Driver {
     posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
     const char* program = UPDATE_RUN_DRIVER;
     char* argv[] = {const_cast<char*>(program), const_cast<char*>(folder.c_str()),
-                    const_cast<char*>(serverBase.c_str()), nullptr};
+                    const_cast<char*>(serverBase.c_str()), const_cast<char*>(trust.c_str()), nullptr};
     if (posix_spawn(&pid_, program, &actions, nullptr, argv, environ) != 0) pid_ = -1;
     posix_spawn_file_actions_destroy(&actions);
     close(out[1]);
@@ -107,8 +108,15 @@ class KilledRunTest : public ::testing::Test {
     server = std::make_unique<testing::PythonHttpServer>(site.path());
     ASSERT_TRUE(server->running());
     const std::string base = server->Base() + "/lexmuse/v2/";
-    site.Write("lexmuse/webconfig.ini", "[update]\nversion=2\nfile_count=4\nfile_1=" + base + "lexmuse\nfile_2=" + base +
-                                            "words.txt\nfile_3=" + base + "big.dat\nfile_4=" + base + "extra.dat\n");
+    std::string manifest = testing::SignedManifestText(2,
+                                                       {{base + "lexmuse", newFiles["quorvo"]},
+                                                        {base + "words.txt", newFiles["words.txt"]},
+                                                        {base + "big.dat", newFiles["big.dat"]},
+                                                        {base + "extra.dat", "new in version 2"}},
+                                                       "any renova");
+    site.Write("lexmuse/webconfig.ini", manifest);
+    site.Write("lexmuse/webconfig.ini.sig", key.Sign(manifest));
+    trust = key.PublicBase64();
   }
 
   // Version 1 as installed.
@@ -135,7 +143,8 @@ class KilledRunTest : public ::testing::Test {
 
   void ExpectAllNew(const TempDir& app) {
     for (const auto& [name, content] : newFiles) EXPECT_TRUE(app.Read(name) == content) << name;
-    EXPECT_EQ("new in version 2", app.Read("extra.dat.bak"));
+    EXPECT_EQ("new in version 2", app.Read("extra.dat"));
+    EXPECT_FALSE(testing::Exists(app.File(".renova-staging")));
     EXPECT_EQ(2, ReadIniInt(app.File("config.ini"), "update", "version", 0));
     EXPECT_FALSE(testing::Exists(app.File("webconfig.ini")));
   }
@@ -143,6 +152,8 @@ class KilledRunTest : public ::testing::Test {
   static constexpr char kOldConfig[] = "; installed with the programs\n[update]\nversion=1\n";
   std::map<std::string, std::string> newFiles, oldFiles;
   std::string newConfig;
+  testing::TestReleaseKey key;
+  std::string trust;
   TempDir site;
   std::unique_ptr<testing::PythonHttpServer> server;
 };
@@ -155,7 +166,7 @@ TEST_F(KilledRunTest, EveryKillLeavesOldOrNewFilesAndARerunCompletes) {
     TempDir app;
     Install(app);
     auto begin = std::chrono::steady_clock::now();
-    Driver driver(app.path(), server->Base());
+    Driver driver(app.path(), server->Base(), trust);
     ASSERT_TRUE(driver.started());
     ASSERT_EQ(0, driver.Finish(&lines));
     whole = std::chrono::steady_clock::now() - begin;
@@ -179,7 +190,7 @@ TEST_F(KilledRunTest, EveryKillLeavesOldOrNewFilesAndARerunCompletes) {
     size_t k = random() % (lines.size() - 1);
     auto pause = std::chrono::duration_cast<std::chrono::microseconds>(perLine * 2) * (random() % 1000) / 1000;
     {
-      Driver driver(app.path(), server->Base());
+      Driver driver(app.path(), server->Base(), trust);
       ASSERT_TRUE(driver.started());
       std::string line, last = "start";
       for (size_t i = 0; i < k && driver.ReadLine(&line); ++i) last = line;
@@ -193,7 +204,7 @@ TEST_F(KilledRunTest, EveryKillLeavesOldOrNewFilesAndARerunCompletes) {
     ExpectOldOrNew(app, &newCount);
     killsWithSomeFilesNew += newCount > 0 && newCount < 3;
 
-    Driver rerun(app.path(), server->Base());
+    Driver rerun(app.path(), server->Base(), trust);
     int status = rerun.Finish();
     // 3: the killed run had recorded the version already (all files new).
     EXPECT_TRUE(status == 0 || status == 3) << status;

@@ -34,6 +34,7 @@ class UpdateCheckTest : public ::testing::Test {
     std::vector<std::string> started;
     UpdateCheckEnv env;
     env.appFolder = folder.path();
+    env.trust = InsecureUpdateTrust();
     env.serverBase = server->Base();
     env.boxes = boxes;
     env.startProgram = [&](const std::string& program) {
@@ -112,6 +113,7 @@ TEST(UpdateCheckFaultTest, ACutUpdaterDownloadLeavesNoUpdater) {
   TempDir folder;
   UpdateCheckEnv env;
   env.appFolder = folder.path();
+  env.trust = InsecureUpdateTrust();
   env.serverBase = server.Url("");
   CheckForUpdate(env);
   EXPECT_TRUE(std::filesystem::is_empty(folder.path()));

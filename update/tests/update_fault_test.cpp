@@ -59,9 +59,9 @@ UpdateRunHooks NoWordApp() {
 }
 
 TEST(ManifestFaults, ManifestsInBadShapeListWhatTheySayAndNothingElse) {
-  std::string tenThousand = ManifestOf(10000, "http://h/f/");
-  std::string everyOther = "[update]\nversion=2\nfile_count=20000\n";
-  for (int i = 2; i <= 20000; i += 2) everyOther += "file_" + std::to_string(i) + "=http://h/" + std::to_string(i) + "\n";
+  std::string fifteenHundred = ManifestOf(1500, "http://h/f/");
+  std::string everyOther = "[update]\nversion=2\nfile_count=4000\n";
+  for (int i = 2; i <= 4000; i += 2) everyOther += "file_" + std::to_string(i) + "=http://h/" + std::to_string(i) + "\n";
   struct Case {
     const char* name;
     std::string web;
@@ -73,8 +73,13 @@ TEST(ManifestFaults, ManifestsInBadShapeListWhatTheySayAndNothingElse) {
       {"empty", "", 1, 0, "", ""},
       {"binary bytes", RandomBytes(64 * 1024, 1), 1, 0, "", ""},
       {"only the section line", "[update]", 1, 0, "", ""},
-      {"10,000 entries", tenThousand, 2, 10000, "http://h/f/1.dat", "http://h/f/10000.dat"},
-      {"every other of 20,000 missing", everyOther, 2, 10000, "http://h/2", "http://h/20000"},
+      {"1,500 entries", fifteenHundred, 2, 1500, "http://h/f/1.dat", "http://h/f/1500.dat"},
+      {"every other of 4,000 missing", everyOther, 2, 2000, "http://h/2", "http://h/4000"},
+      {"one byte over 64 KiB", "[update]\nversion=2\nfile_count=1\nfile_1=http://h/a\n;" + std::string(65536, 'x'),
+       1, 0, "", ""},
+      {"file_count of 2147483647 and one far key",
+       "[update]\nversion=2\nfile_count=2147483647\nfile_2147483647=http://h/far\n", 2, 1, "http://h/far",
+       "http://h/far"},
       {"a negative file_count", "[update]\nversion=2\nfile_count=-3\nfile_1=http://h/a\n", 2, 0, "", ""},
       {"a file_count beyond 32 bits", "[update]\nversion=2\nfile_count=99999999999\nfile_1=http://h/a\n", 2, 1,
        "http://h/a", "http://h/a"},
@@ -91,7 +96,7 @@ TEST(ManifestFaults, ManifestsInBadShapeListWhatTheySayAndNothingElse) {
     TempDir dir;
     dir.Write("config.ini", "[update]\nversion=1\n");
     dir.Write("webconfig.ini", c.web);
-    UpdateManifest manifest = LoadManifest(dir.path());
+    UpdateManifest manifest = LoadManifest(dir.path(), InsecureUpdateTrust());
     EXPECT_EQ(c.newVersion, manifest.newVersion);
     ASSERT_EQ(c.files, manifest.files.size());
     if (c.files > 0) {
@@ -102,15 +107,16 @@ TEST(ManifestFaults, ManifestsInBadShapeListWhatTheySayAndNothingElse) {
   }
 }
 
-// A manifest of 10,000 entries runs to its end: the bar climbs to 100 and
-// never back, the status counts to 10000/10000. (The copies are written by
-// the download hook: what is under test is the run, not 10,000 transfers.)
-TEST(ManifestFaults, TenThousandEntriesRunToTheirEnd) {
+// A manifest of 2,000 entries (about as many as 64 KiB can list) runs to
+// its end: the bar climbs to 100 and never back, the status counts to
+// 2000/2000. (The copies are written by the download hook: what is under
+// test is the run, not 2,000 transfers.)
+TEST(ManifestFaults, TwoThousandEntriesRunToTheirEnd) {
   TempDir dir;
   dir.Write("config.ini", "[update]\nversion=1\n");
   UpdateManifest manifest;
   manifest.newVersion = 2;
-  for (int i = 1; i <= 10000; ++i) manifest.files.push_back({"http://h/f/" + std::to_string(i) + ".dat", "", -1});
+  for (int i = 1; i <= 2000; ++i) manifest.files.push_back({"http://h/f/" + std::to_string(i) + ".dat", "", -1});
   UpdateRunHooks hooks = NoWordApp();
   int downloads = 0;
   hooks.download = [&](const std::string& url, const std::string& path) {
@@ -120,26 +126,22 @@ TEST(ManifestFaults, TenThousandEntriesRunToTheirEnd) {
   };
   StatusView view;
   UpdateRunResult result = RunUpdate(dir.path(), manifest, view, hooks);
-  EXPECT_EQ(10000, downloads);
+  EXPECT_EQ(2000, downloads);
   EXPECT_EQ(0, result.failures);
   EXPECT_TRUE(result.versionRecorded);
-  ASSERT_EQ(10001u, view.positions.size());
+  ASSERT_EQ(2001u, view.positions.size());
   EXPECT_TRUE(std::is_sorted(view.positions.begin(), view.positions.end()));
-  EXPECT_EQ(0, view.positions.front());  // 1 * 100 / 10000
+  EXPECT_EQ(0, view.positions.front());  // 1 * 100 / 2000
   EXPECT_EQ(100, view.positions.back());
-  EXPECT_EQ("当前升级状态： 10000/10000", view.statuses.back());
-  EXPECT_EQ("http://h/f/9999.dat", dir.Read("9999.dat.bak"));
+  EXPECT_EQ("当前升级状态： 2000/2000", view.statuses.back());
+  EXPECT_EQ("http://h/f/1999.dat", dir.Read("1999.dat"));
 }
 
-// Names a server may publish. Only plain file names of the folder are
-// written; nothing outside the folder is ever touched.
+// Names a server may publish, one run each. Only plain file names of the
+// folder are written, under their real names; nothing outside the folder is
+// ever touched, and a refused name fails the whole run.
 TEST(ManifestFaults, HostileFileNamesWriteOnlyInsideTheFolder) {
   HttpFaultServer server;
-  TempDir parent;
-  std::string app = parent.File("app");
-  std::filesystem::create_directories(app);
-  std::ofstream(app + "/config.ini") << "[update]\nversion=1\n";
-  std::ofstream(parent.File("outside.txt")) << "outside";
   struct Case {
     std::string name;  // the URL's text after its last "/"
     EntryOutcome outcome;
@@ -150,33 +152,39 @@ TEST(ManifestFaults, HostileFileNamesWriteOnlyInsideTheFolder) {
       {"a%00b", EntryOutcome::kUnsafeName},
       {"a%5C..%5Coutside.txt", EntryOutcome::kUnsafeName},
       {std::string(300, 'n'), EntryOutcome::kDownloadFailed},  // longer than any file name may be
-      {Gbk("词库.txt"), EntryOutcome::kLeftAsBak, "%b4%ca%bf%e2.txt"},  // bytes above 0x7F go out encoded
-      {"get?name=x", EntryOutcome::kLeftAsBak},
-      {"-rf", EntryOutcome::kLeftAsBak},
-      {".hidden", EntryOutcome::kLeftAsBak},
+      {Gbk("词库.txt"), EntryOutcome::kAdded, "%b4%ca%bf%e2.txt"},  // bytes above 0x7F go out encoded
+      {"get?name=x", EntryOutcome::kAdded},
+      {"-rf", EntryOutcome::kAdded},
+      {".hidden", EntryOutcome::kAdded},
   };
-  UpdateManifest manifest;
-  manifest.newVersion = 2;
   for (const Case& c : cases) {
+    SCOPED_TRACE(c.name.substr(0, 40));
+    TempDir parent;
+    std::string app = parent.File("app");
+    std::filesystem::create_directories(app);
+    std::ofstream(app + "/config.ini") << "[update]\nversion=1\n";
+    std::ofstream(parent.File("outside.txt")) << "outside";
     server.Set("/v2/" + c.requested, HttpFaultServer::Ok("served " + c.name));
+    UpdateManifest manifest;
+    manifest.newVersion = 2;
     manifest.files.push_back({server.Url("/v2/" + c.name), "", -1});
-  }
-  StatusView view;
-  UpdateRunResult result = RunUpdate(app, manifest, view, NoWordApp());
-  ASSERT_EQ(std::size(cases), result.outcomes.size());
-  for (size_t i = 0; i < std::size(cases); ++i) {
-    SCOPED_TRACE(cases[i].name.substr(0, 40));
-    EXPECT_EQ(cases[i].outcome, result.outcomes[i]);
-    if (cases[i].outcome == EntryOutcome::kLeftAsBak) {
-      std::ifstream in(app + "/" + cases[i].name + ".bak");
-      EXPECT_EQ("served " + cases[i].name, std::string(std::istreambuf_iterator<char>(in), {}));
+    StatusView view;
+    UpdateRunResult result = RunUpdate(app, manifest, view, NoWordApp());
+    ASSERT_EQ(1u, result.outcomes.size());
+    EXPECT_EQ(c.outcome, result.outcomes[0]);
+    bool added = c.outcome == EntryOutcome::kAdded;
+    if (added) {
+      std::ifstream in(app + "/" + c.name);
+      EXPECT_EQ("served " + c.name, std::string(std::istreambuf_iterator<char>(in), {}));
     }
+    EXPECT_EQ("outside", parent.Read("outside.txt"));
+    size_t inParent = std::distance(std::filesystem::directory_iterator(parent.path()), {});
+    EXPECT_EQ(2u, inParent);  // app and outside.txt
+    size_t inApp = std::distance(std::filesystem::directory_iterator(app), {});
+    EXPECT_EQ(added ? 2u : 1u, inApp);  // config.ini, and the new file; no staging left
+    EXPECT_EQ(added, result.versionRecorded);
+    EXPECT_EQ(added ? 2 : 1, ReadIniInt(app + "/config.ini", "update", "version", 0));
   }
-  EXPECT_EQ("outside", parent.Read("outside.txt"));
-  size_t inParent = std::distance(std::filesystem::directory_iterator(parent.path()), {});
-  EXPECT_EQ(2u, inParent);  // app and outside.txt
-  EXPECT_FALSE(result.versionRecorded);
-  EXPECT_EQ(1, ReadIniInt(app + "/config.ini", "update", "version", 0));
 }
 
 // A file server in trouble during a run: each fault leaves the installed
@@ -215,11 +223,11 @@ TEST(FileServerFaults, EachFaultLeavesTheInstalledFileAndTheVersion) {
     };
     ManifestEntry entry{server.Url(path), "", c.publishedSize};
     StatusView view;
-    UpdateRunResult result = RunUpdate(app.path(), {2, {entry}}, view, hooks);
+    UpdateRunResult result = RunUpdate(app.path(), testing::Offer(2, {entry}), view, hooks);
     ASSERT_EQ(1u, result.outcomes.size());
     EXPECT_EQ(c.outcome, result.outcomes[0]);
     EXPECT_EQ("old words", app.Read("words.txt"));
-    EXPECT_FALSE(Exists(app.File("words.txt.bak")));
+    EXPECT_FALSE(Exists(app.File(".renova-staging")));
     EXPECT_FALSE(result.versionRecorded);
     EXPECT_EQ("[update]\nversion=1\n", app.Read("config.ini"));
     EXPECT_EQ("升级未完成：1 个文件未能更新，下次启动将再次提示更新", view.statuses.back());
@@ -250,10 +258,10 @@ TEST(DiskFullFaults, ADownloadOrAVersionThatDoesNotFitChangesNothing) {
   HttpFaultServer server;
   server.Set("/v2/words.txt", HttpFaultServer::Ok(RandomBytes(2 << 20, 10)));  // twice the disk
   StatusView view;
-  UpdateRunResult result = RunUpdate(app, {2, {{server.Url("/v2/words.txt"), "", -1}}}, view, NoWordApp());
+  UpdateRunResult result = RunUpdate(app, testing::Offer(2, {{server.Url("/v2/words.txt"), "", -1}}), view, NoWordApp());
   EXPECT_EQ(std::vector<EntryOutcome>{EntryOutcome::kDownloadFailed}, result.outcomes);
   EXPECT_EQ(oldWords, read("words.txt"));
-  EXPECT_FALSE(Exists(app + "/words.txt.bak"));
+  EXPECT_FALSE(Exists(app + "/.renova-staging"));
   EXPECT_EQ(oldConfig, read("config.ini"));
 
   // Every file arrives (an empty one takes no room) but the disk is full to
@@ -271,8 +279,8 @@ TEST(DiskFullFaults, ADownloadOrAVersionThatDoesNotFitChangesNothing) {
   }
   server.Set("/v2/empty.dat", HttpFaultServer::Ok(""));
   StatusView full;
-  result = RunUpdate(app, {2, {{server.Url("/v2/empty.dat"), "", -1}}}, full, NoWordApp());
-  EXPECT_EQ(std::vector<EntryOutcome>{EntryOutcome::kLeftAsBak}, result.outcomes);
+  result = RunUpdate(app, testing::Offer(2, {{server.Url("/v2/empty.dat"), "", -1}}), full, NoWordApp());
+  EXPECT_EQ(std::vector<EntryOutcome>{EntryOutcome::kAdded}, result.outcomes);
   EXPECT_FALSE(result.versionRecorded);
   EXPECT_EQ(oldConfig, read("config.ini"));
   EXPECT_EQ("升级未完成：无法写入config.ini，下次启动将再次提示更新", full.statuses.back());
@@ -321,6 +329,7 @@ TEST(StartUpFaults, GarbageVersionFilesAndNoServer) {
     std::vector<std::string> started;
     UpdateCheckEnv env;
     env.appFolder = folder.path();
+    env.trust = InsecureUpdateTrust();
     env.serverBase = c.served ? server.Url("") : "http://127.0.0.1:" + std::to_string(closedPort);
     env.boxes = &boxes;
     env.startProgram = [&](const std::string& program) {

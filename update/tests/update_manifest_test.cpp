@@ -40,7 +40,7 @@ TEST(LoadManifestTest, ComparesVersionsWithTheUpdatersDefaults) {
     TempDir dir;
     if (c.config) dir.Write("config.ini", c.config);
     if (c.web) dir.Write("webconfig.ini", std::string(c.web) + list);
-    UpdateManifest manifest = LoadManifest(dir.path());
+    UpdateManifest manifest = LoadManifest(dir.path(), InsecureUpdateTrust());
     EXPECT_EQ(c.newVersion, manifest.newVersion) << (c.config ? c.config : "-") << (c.web ? c.web : "-");
     EXPECT_EQ(c.files, manifest.files.size()) << (c.config ? c.config : "-") << (c.web ? c.web : "-");
     EXPECT_EQ(c.manifestKept, testing::Exists(dir.File("webconfig.ini")));
@@ -54,15 +54,15 @@ TEST(LoadManifestTest, ListsFilesInKeyOrderSkippingMissingAndNoFileEntries) {
             "[update]\nversion=2\nfile_count=5\nfile_3=http://h/c.txt\nfile_1=http://h/a.txt\n"
             "file_2=http://h/b.txt no file here\nFILE_5=http://h/e.txt\nfile_6=http://h/f.txt\n");
   EXPECT_EQ((std::vector<std::string>{"http://h/a.txt", "http://h/c.txt", "http://h/e.txt"}),
-            Urls(LoadManifest(dir.path())));
+            Urls(LoadManifest(dir.path(), InsecureUpdateTrust())));
 
   // file_count smaller than the keys: the ones above it are ignored.
   dir.Write("webconfig.ini", "[update]\nversion=2\nfile_count=1\nfile_1=http://h/a\nfile_2=http://h/b\n");
-  EXPECT_EQ(std::vector<std::string>{"http://h/a"}, Urls(LoadManifest(dir.path())));
+  EXPECT_EQ(std::vector<std::string>{"http://h/a"}, Urls(LoadManifest(dir.path(), InsecureUpdateTrust())));
 
   // A huge file_count ends at the last key present.
   dir.Write("webconfig.ini", "[update]\nversion=2\nfile_count=2000000000\nfile_1=http://h/a\n");
-  EXPECT_EQ(std::vector<std::string>{"http://h/a"}, Urls(LoadManifest(dir.path())));
+  EXPECT_EQ(std::vector<std::string>{"http://h/a"}, Urls(LoadManifest(dir.path(), InsecureUpdateTrust())));
 
   // Keys that file_%d never names (leading zeros, more digits than an int)
   // do not stretch the walk to file_count: found by the manifest fuzzer,
@@ -70,7 +70,7 @@ TEST(LoadManifestTest, ListsFilesInKeyOrderSkippingMissingAndNoFileEntries) {
   dir.Write("webconfig.ini",
             "[update]\nversion=2\nfile_count=2000000000\nfile_1=http://h/a\nfile_45220000444444=x\n"
             "file_0000000000000002000000000=y\nfile_02=z\n");
-  EXPECT_EQ(std::vector<std::string>{"http://h/a"}, Urls(LoadManifest(dir.path())));
+  EXPECT_EQ(std::vector<std::string>{"http://h/a"}, Urls(LoadManifest(dir.path(), InsecureUpdateTrust())));
 }
 
 TEST(LoadManifestTest, ReadsPublishedDigestsAndSizes) {
@@ -80,7 +80,7 @@ TEST(LoadManifestTest, ReadsPublishedDigestsAndSizes) {
             "file_1=http://h/a\nsha256_1=ABCDEF\nsize_1=1234\n"
             "file_2=http://h/b\n"
             "file_3=http://h/c\nsize_3=big\n");
-  UpdateManifest manifest = LoadManifest(dir.path());
+  UpdateManifest manifest = LoadManifest(dir.path(), InsecureUpdateTrust());
   ASSERT_EQ(3u, manifest.files.size());
   EXPECT_EQ("abcdef", manifest.files[0].sha256);
   EXPECT_EQ(1234, manifest.files[0].size);

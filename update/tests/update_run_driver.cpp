@@ -1,8 +1,9 @@
-// update_run_driver <folder> <server base>: what renova does from the opening
+// update_run_driver <folder> <server base> <trust>: what renova does from the opening
 // of its window to the end of a run, without the window: fetch and read the
 // manifest, then run the update (the same engine code renova's Start button
 // runs). Prints one line per step and flushes it, so a test can end it with
 // SIGKILL at a chosen point. Never looks for or ends any other process.
+// <trust> is "insecure" (the unsigned road) or the base64 release key.
 //
 // Exit status: 0 when the run recorded the new version, 1 when it did not,
 // 3 when there was nothing to update, 2 on a bad command line.
@@ -32,13 +33,16 @@ class PrintingView : public quorvo::UpdateRunView {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fputs("usage: update_run_driver <folder> <server base>\n", stderr);
+  if (argc != 4) {
+    std::fputs("usage: update_run_driver <folder> <server base> <insecure|public key>\n", stderr);
     return 2;
   }
   const std::string folder = argv[1];
+  const std::string trustArg = argv[3];
+  quorvo::UpdateTrust trust =
+      trustArg == "insecure" ? quorvo::InsecureUpdateTrust() : quorvo::SignedUpdateTrust(trustArg);
   quorvo::FetchManifest(folder, argv[2]);
-  quorvo::UpdateManifest manifest = quorvo::LoadManifest(folder);
+  quorvo::UpdateManifest manifest = quorvo::LoadManifest(folder, trust);
   PrintingView::Line("manifest " + std::to_string(manifest.files.size()));
   if (manifest.files.empty()) return 3;
   PrintingView view;

@@ -77,7 +77,7 @@ class UpdateRunTest : public ::testing::Test {
 };
 
 TEST_F(UpdateRunTest, ReplacesEveryFileAndRecordsTheVersion) {
-  UpdateManifest manifest{2, {Entry("lexmuse"), Entry("words.txt"), Entry("extra.dat")}};
+  UpdateManifest manifest = testing::Offer(2, {Entry("lexmuse"), Entry("words.txt"), Entry("extra.dat")});
   RecordingView view;
   UpdateRunResult result = Run(manifest, view);
 
@@ -108,16 +108,19 @@ TEST_F(UpdateRunTest, ReplacesEveryFileAndRecordsTheVersion) {
   EXPECT_FALSE(Exists(app.File("lexmuse")));
   EXPECT_EQ("new words", app.Read("words.txt"));
   EXPECT_EQ(0640u, testing::ModeOf(app.File("words.txt")));
-  // Not installed before: the new copy stays under its .bak name.
-  EXPECT_FALSE(Exists(app.File("extra.dat")));
-  EXPECT_EQ("new extra", app.Read("extra.dat.bak"));
+  // Not installed before: the new copy gets its real name and 0644.
+  EXPECT_EQ("new extra", app.Read("extra.dat"));
+  EXPECT_EQ(0644u, testing::ModeOf(app.File("extra.dat")));
+  EXPECT_FALSE(Exists(app.File(".renova-staging")));
+  EXPECT_EQ((std::vector<EntryOutcome>{EntryOutcome::kInstalled, EntryOutcome::kInstalled, EntryOutcome::kAdded}),
+            result.outcomes);
 
   EXPECT_FALSE(Exists(app.File("webconfig.ini")));
   EXPECT_EQ(2, ReadIniInt(app.File("config.ini"), "update", "version", 0));
 }
 
 TEST_F(UpdateRunTest, EndsARunningWordAppFirst) {
-  UpdateManifest manifest{2, {Entry("words.txt")}};
+  UpdateManifest manifest = testing::Offer(2, {Entry("words.txt")});
   RecordingView view;
   std::vector<std::string> calls;
   UpdateRunHooks hooks;
@@ -134,18 +137,22 @@ TEST_F(UpdateRunTest, EndsARunningWordAppFirst) {
   EXPECT_EQ((std::vector<std::string>{"find", "stop 4242", "download"}), calls);
 }
 
+// All or nothing: one file that does not arrive leaves every installed file
+// as it was, even those that arrived before it.
 TEST_F(UpdateRunTest, AFailedFileKeepsTheOldVersionAndTheInstalledFiles) {
-  UpdateManifest manifest{2, {Entry("words.txt"), Entry("missing-on-server"), Entry("lexmuse")}};
+  UpdateManifest manifest = testing::Offer(2, {Entry("words.txt"), Entry("missing-on-server"), Entry("lexmuse")});
   app.Write("missing-on-server", "installed");
   RecordingView view;
   UpdateRunResult result = Run(manifest, view);
 
-  EXPECT_EQ(
-      (std::vector<EntryOutcome>{EntryOutcome::kInstalled, EntryOutcome::kDownloadFailed, EntryOutcome::kInstalled}),
-      result.outcomes);
+  EXPECT_EQ((std::vector<EntryOutcome>{EntryOutcome::kNotInstalled, EntryOutcome::kDownloadFailed,
+                                       EntryOutcome::kNotAttempted}),
+            result.outcomes);
   EXPECT_EQ((std::vector<int>{33, 66, 100, 100}), view.positions);  // the bar advances all the same
   EXPECT_EQ("installed", app.Read("missing-on-server"));
-  EXPECT_FALSE(Exists(app.File("missing-on-server.bak")));
+  EXPECT_EQ("old words", app.Read("words.txt"));
+  EXPECT_EQ("old quorvo", app.Read("quorvo"));
+  EXPECT_FALSE(Exists(app.File(".renova-staging")));
   EXPECT_FALSE(result.versionRecorded);
   EXPECT_EQ(1, ReadIniInt(app.File("config.ini"), "update", "version", 0));
   EXPECT_EQ("status 升级未完成：1 个文件未能更新，下次启动将再次提示更新", view.events.back());
@@ -174,12 +181,12 @@ TEST_F(UpdateRunTest, ACopyThatDisagreesWithTheManifestIsNeverInstalled) {
     entry.sha256 = c.sha256;
     entry.size = c.size;
     RecordingView view;
-    UpdateRunResult result = Run({2, {entry}}, view);
+    UpdateRunResult result = Run(testing::Offer(2, {entry}), view);
     ASSERT_EQ(1u, result.outcomes.size());
     EXPECT_EQ(c.outcome, result.outcomes[0]) << c.name;
     bool installed = c.outcome == EntryOutcome::kInstalled;
     EXPECT_EQ(installed ? "new words" : "old words", app.Read("words.txt")) << c.name;
-    EXPECT_FALSE(Exists(app.File("words.txt.bak"))) << c.name;
+    EXPECT_FALSE(Exists(app.File(".renova-staging"))) << c.name;
     EXPECT_EQ(installed ? 2 : 1, ReadIniInt(app.File("config.ini"), "update", "version", 0)) << c.name;
   }
 }
@@ -188,7 +195,7 @@ TEST_F(UpdateRunTest, NamesOutsideTheFolderAreSkipped) {
   TempDir outside;
   std::string base = server->Base();
   const char* urls[] = {"/", "/.", "/..", "/%2e%2e", "/..%2fx", "/a%2Fb", "/a%5Cb", "/a%00b"};
-  UpdateManifest manifest{2, {}};
+  UpdateManifest manifest = testing::Offer(2, {});
   for (const char* url : urls) manifest.files.push_back({base + "/v2" + url, "", -1});
   manifest.files.push_back({"no-slash-at-all", "", -1});
   RecordingView view;
@@ -198,7 +205,10 @@ TEST_F(UpdateRunTest, NamesOutsideTheFolderAreSkipped) {
   UpdateRunResult result = Run(manifest, view, hooks);
 
   EXPECT_EQ(0, downloads);
-  for (EntryOutcome outcome : result.outcomes) EXPECT_EQ(EntryOutcome::kUnsafeName, outcome);
+  // The first refused name ends the run; the rest are not tried.
+  ASSERT_EQ(9u, result.outcomes.size());
+  EXPECT_EQ(EntryOutcome::kUnsafeName, result.outcomes[0]);
+  for (size_t i = 1; i < result.outcomes.size(); ++i) EXPECT_EQ(EntryOutcome::kNotAttempted, result.outcomes[i]);
   EXPECT_FALSE(result.versionRecorded);
   EXPECT_EQ(100, view.positions.back());
   // The folder holds exactly what it held before (webconfig.ini deleted).

@@ -11,6 +11,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "release_signature.h"
+
 extern char** environ;
 
 namespace quorvo::testing {
@@ -90,6 +92,46 @@ mode_t ModeOf(const std::string& path) {
 bool Exists(const std::string& path) {
   struct stat st;
   return lstat(path.c_str(), &st) == 0;
+}
+
+UpdateManifest Offer(int version, std::vector<ManifestEntry> files) {
+  UpdateManifest manifest;
+  manifest.newVersion = version;
+  manifest.files = std::move(files);
+  return manifest;
+}
+
+TestReleaseKey::TestReleaseKey() {
+  std::optional<ReleaseKeyPair> pair = GenerateReleaseKeyPair();
+  if (!pair) return;
+  secret = pair->secret;
+  publicKey = pair->publicKey;
+}
+
+UpdateTrust TestReleaseKey::Trust() const {
+  UpdateTrust trust;
+  trust.publicKey = publicKey;
+  return trust;
+}
+
+std::string TestReleaseKey::PublicBase64() const { return Base64Encode(publicKey); }
+
+std::string TestReleaseKey::Sign(const std::string& bytes) const {
+  std::optional<std::string> signature = SignRelease(secret, bytes);
+  return signature ? Base64Encode(*signature) + "\n" : "";
+}
+
+std::string SignedManifestText(int version, const std::vector<std::pair<std::string, std::string>>& files,
+                               const std::string& renovaContent) {
+  std::string text = "[update]\nversion=" + std::to_string(version) + "\nfile_count=" + std::to_string(files.size()) + "\n";
+  int n = 0;
+  for (const auto& [url, content] : files) {
+    std::string i = std::to_string(++n);
+    text += "file_" + i + "=" + url + "\nsha256_" + i + "=" + Sha256HexOf(content) + "\nsize_" + i + "=" +
+            std::to_string(content.size()) + "\n";
+  }
+  text += "renova_sha256=" + Sha256HexOf(renovaContent) + "\nrenova_size=" + std::to_string(renovaContent.size()) + "\n";
+  return text;
 }
 
 }  // namespace quorvo::testing

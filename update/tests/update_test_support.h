@@ -5,8 +5,30 @@
 #include <sys/types.h>
 
 #include <string>
+#include <vector>
+
+#include "update_manifest.h"
 
 namespace quorvo::testing {
+
+// An offer of the given version with these files, as LoadManifest makes it.
+UpdateManifest Offer(int version, std::vector<ManifestEntry> files);
+
+// A release key pair made for one test, and what the publisher does with it.
+struct TestReleaseKey {
+  TestReleaseKey();  // a fresh pair
+  std::string secret, publicKey;  // raw bytes
+  UpdateTrust Trust() const;      // the signed road with this key
+  std::string PublicBase64() const;
+  // The base64 signature of exactly these bytes, as webconfig.ini.sig holds it.
+  std::string Sign(const std::string& bytes) const;
+};
+
+// The body of a signed-road manifest: version, file_count, and for each
+// (url, content) file_N, sha256_N and size_N; renova's digest and size from
+// renovaContent.
+std::string SignedManifestText(int version, const std::vector<std::pair<std::string, std::string>>& files,
+                               const std::string& renovaContent);
 
 // The parent process id from /proc/<pid>/stat; -1 when unreadable.
 int ParentOf(int pid);

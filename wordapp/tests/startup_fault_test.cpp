@@ -67,6 +67,7 @@ TEST_F(StartUpFaultTest, TheWindowOpensAsUsualAndNothingIsOffered) {
       UpdateCheckEnv env = given;  // the page's boxes
       env.appFolder = folder;
       env.serverBase = serverBase;
+      env.trust = InsecureUpdateTrust();  // the road that reads whatever is served
       std::vector<std::string> programs;
       env.startProgram = [&programs](const std::string& program) {
         programs.push_back(program);
