@@ -84,6 +84,8 @@ def main():
     lookups = load(args.folder, "quorvo_bench_lookups")
     download = load(args.folder, "quorvo_bench_download")
     startup = load(args.folder, "quorvo_bench_startup")
+    export = load(args.folder, "quorvo_bench_export")
+    add_text = load(args.folder, "quorvo_bench_add_text")
     review = load(args.folder, "quorvo_bench_review")
 
     rows = []  # job, ours, peer, ratio, target, ok
@@ -177,25 +179,46 @@ def main():
         row(job, "%.0f ms" % millis(ours), "%.0f ms an empty Qt window" % millis(peer),
             "%.1fx the time" % (millis(ours) / millis(peer)), "< 300 ms", millis(ours) < 300)
 
-    # 7. 今日复习's due cards.
+    # 7. Export.
+    ours = find(export, "BM_Export_Quorvo/min_time:2.000")
+    peer = find(export, "BM_Export_Sqlite3Shell/min_time:2.000")
+    job = "7. \"导出\" of 100,000 shown words to UTF-8 CSV (rows from the list, conversion, file)"
+    if not missing(job, "< 1 s and <= 2x the time", ours, peer):
+        ratio = millis(ours) / millis(peer)
+        row(job, "%.0f ms" % millis(ours), "%.0f ms `sqlite3 -header -csv`, same rows, to a file" % millis(peer),
+            "%.2fx the time" % ratio, "< 1 s and <= 2x the time", millis(ours) < 1000 and ratio <= 2)
+
+    # 8. A text of 39,000 distinct words, progress shown or not.
+    runs = [r for r in (add_text or {}).get("benchmarks", []) if r.get("name", "").startswith("BM_AddText/")]
+    shown = [millis(r) for r in runs if r["name"].startswith("BM_AddText/1/")]
+    hidden = [millis(r) for r in runs if r["name"].startswith("BM_AddText/0/")]
+    job = "8. 39,000 distinct words from \"确定\" to every word stored, bundled quorvo-dictd, progress shown"
+    if not shown or not hidden:
+        rows.append((job, "-", "-", "not run", "< 5 s; <= 1.05x without progress", "FAIL"))
+    else:
+        on, off = min(shown), min(hidden)
+        row(job, "%.0f ms" % on, "%.0f ms the same with the progress display off" % off, "%.3fx the time" % (on / off),
+            "< 5 s; <= 1.05x without progress", on < 5000 and on / off <= 1.05)
+
+    # 9. 今日复习's due cards.
     ours = find(review, "BM_ChooseDue_Quorvo")
     peer = find(review, "BM_ChooseDue_Sqlite3Shell")
-    job = "7. Choose the due cards of 10,000 words with 100,000 logged reviews (ReviewSession::Load)"
+    job = "9. Choose the due cards of 10,000 words with 100,000 logged reviews (ReviewSession::Load)"
     if not missing(job, "< 50 ms and <= 2x the time", ours, peer):
         ratio = millis(ours) / millis(peer)
         row(job, "%.1f ms" % millis(ours), "%.1f ms `sqlite3` shell, same queries, to /dev/null" % millis(peer),
             "%.2fx the time" % ratio, "< 50 ms and <= 2x the time", millis(ours) < 50 and ratio <= 2)
 
-    # 8. The 统计 tab.
+    # 10. The 统计 tab.
     ours = find(review, "BM_OpenStats_Quorvo")
     drawn = find(review, "BM_OpenStats_QuorvoAndDraw")
     peer = find(review, "BM_OpenStats_Sqlite3Shell")
-    job = "8. Open the 统计 tab over the same history (Refresh: queries, series, four charts)"
+    job = "10. Open the 统计 tab over the same history (Refresh: queries, series, four charts)"
     if not missing(job, "< 200 ms and <= 2x the time", ours, peer):
         ratio = millis(ours) / millis(peer)
         row(job, "%.0f ms" % millis(ours), "%.0f ms `sqlite3` shell, same queries, to /dev/null" % millis(peer),
             "%.2fx the time" % ratio, "< 200 ms and <= 2x the time", millis(ours) < 200 and ratio <= 2)
-    job = "8. The same, with the page drawn"
+    job = "10. The same, with the page drawn"
     if not missing(job, "< 200 ms", drawn):
         row(job, "%.0f ms" % millis(drawn), "-", "-", "< 200 ms", millis(drawn) < 200)
 

@@ -185,9 +185,70 @@ void BundledDictionary::EndService() {
   }
 }
 
+BundledDictionaryState BundledDictionary::Revive(std::string_view configuredHost, std::string_view buildDefault,
+                                                 const std::string& programFolder, int waitMs) {
+  std::lock_guard revive(reviveMutex_);
+  if (configuredHost != buildDefault) return BundledDictionaryState::OtherHost;
+  // A first start still loading its data is waited for, not replaced.
+  auto deadline = Clock::now() + std::chrono::milliseconds(waitMs);
+  while (state_.load() == BundledDictionaryState::Launched && Clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  // A service of ours that died is reaped, so it does not stay a zombie.
+  if (pid_t pid = pid_.load(); pid > 0 && waitpid(pid, nullptr, WNOHANG) == pid) pid_.store(0);
+  if (HostAnswers(configuredHost, 300)) return BundledDictionaryState::AlreadyAnswering;
+  EndService();  // one of ours that hangs
+  BundledDictionaryState outcome = BundledDictionaryState::Failed;
+  std::string host(configuredHost);
+  RunOnKeeper([&] {
+    BundledDictionaryState launched = Launch(configuredHost, buildDefault, programFolder);
+    outcome = launched == BundledDictionaryState::Launched ? AwaitAnswer(host, waitMs) : launched;
+  });
+  state_.store(outcome);
+  return outcome;
+}
+
+void BundledDictionary::RunOnKeeper(const std::function<void()>& job) {
+  std::unique_lock lock(keeperMutex_);
+  if (keeperStop_) return;
+  if (!keeper_.joinable()) {
+    try {
+      keeper_ = std::thread([this] {
+        std::unique_lock keeperLock(keeperMutex_);
+        for (;;) {
+          keeperWake_.wait(keeperLock, [this] { return keeperStop_ || keeperJob_; });
+          // A job handed over runs even when a stop came with it: its caller waits for it.
+          if (!keeperJob_) return;
+          keeperLock.unlock();
+          (*keeperJob_)();
+          keeperLock.lock();
+          keeperJob_ = nullptr;
+          keeperWake_.notify_all();
+        }
+      });
+    } catch (const std::system_error&) {
+      return;
+    }
+  }
+  keeperJob_ = &job;
+  keeperWake_.notify_all();
+  keeperWake_.wait(lock, [this] { return keeperJob_ == nullptr; });
+}
+
+void BundledDictionary::StopKeeper() {
+  {
+    std::lock_guard lock(keeperMutex_);
+    keeperStop_ = true;
+  }
+  keeperWake_.notify_all();
+  if (keeper_.joinable()) keeper_.join();
+  std::lock_guard lock(keeperMutex_);
+  keeperStop_ = false;
+}
+
 void BundledDictionary::Stop() {
   stopWatching_.store(true);
   if (watcher_.joinable()) watcher_.join();
+  StopKeeper();
   stopWatching_.store(false);
   EndService();
 }

@@ -26,6 +26,9 @@
 #include <sys/types.h>
 
 #include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -62,8 +65,17 @@ class BundledDictionary {
   void SetDataFile(std::string path) { dataFile_ = std::move(path); }
   // The outcome of the last start; Launched while the watcher still waits.
   BundledDictionaryState State() const { return state_.load(); }
-  // Ends the watcher and the service this object started, if any, and waits
-  // for them.
+  // Brings the service back when it is not answering: reaps a service of
+  // this object's that has died, ends one that hangs, starts a new one and
+  // waits up to waitMs for it. Returns OtherHost, AlreadyAnswering (nothing
+  // needed doing), Started or Failed. May be called from any thread (the
+  // lookups' workers call it after a refused connection); the new service
+  // is started from a keeper thread of this object, so it lives as long as
+  // the object, not as long as the caller's thread.
+  BundledDictionaryState Revive(std::string_view configuredHost, std::string_view buildDefault,
+                                const std::string& programFolder, int waitMs = 5000);
+  // Ends the watcher, the keeper and the service this object started, if
+  // any, and waits for them.
   void Stop();
   // The started service's process id; 0 when none runs.
   pid_t pid() const { return pid_.load(); }
@@ -76,12 +88,22 @@ class BundledDictionary {
   BundledDictionaryState AwaitAnswer(const std::string& host, int waitMs);
   // Ends the started service and reaps it.
   void EndService();
+  // Runs job on the keeper thread (started on first use) and waits for it.
+  void RunOnKeeper(const std::function<void()>& job);
+  void StopKeeper();
 
   std::string dataFile_;
   std::atomic<pid_t> pid_{0};
   std::atomic<BundledDictionaryState> state_{BundledDictionaryState::OtherHost};
   std::atomic<bool> stopWatching_{false};
   std::thread watcher_;
+
+  std::mutex reviveMutex_;  // one Revive at a time
+  std::mutex keeperMutex_;
+  std::condition_variable keeperWake_;
+  const std::function<void()>* keeperJob_ = nullptr;  // guarded by keeperMutex_
+  bool keeperStop_ = false;                           // guarded by keeperMutex_
+  std::thread keeper_;
 };
 
 // The build's dictionary host (the CMake setting QUORVO_DICT_HOST), which

@@ -1,5 +1,6 @@
 #include "convert_words.h"
 
+#include <unordered_set>
 #include <vector>
 
 #include "translation_task.h"
@@ -10,13 +11,19 @@ namespace quorvo {
 
 void ConvertWords(const AddWordsRequest& request, WordDatabase& db, const std::string& currentBank, TaskPool& pool,
                   MessageBoxes& boxes) {
+  ConvertWords(request, db, currentBank, pool, boxes, ConvertOptions{});
+}
+
+ConvertSummary ConvertWords(const AddWordsRequest& request, WordDatabase& db, const std::string& currentBank,
+                            TaskPool& pool, MessageBoxes& boxes, const ConvertOptions& options) {
+  ConvertSummary summary;
   if (!request.bankName.empty()) {
     // A name that could not be read back, or does not fit a task, is
     // refused (CreateBank shows why) before anything is counted or queued.
     // A bank that exists already only prints its diagnostic line.
     bool acceptable = IsAcceptableBankName(request.bankName);
     CreateBank(db, request.bankName, boxes);
-    if (!acceptable) return;
+    if (!acceptable) return summary;
   }
 
   WordCounter counter;
@@ -26,14 +33,32 @@ void ConvertWords(const AddWordsRequest& request, WordDatabase& db, const std::s
     counter.ScanText(buffer.data(), buffer.size());
   }
   if (request.sources & SourceFile) counter.ScanFile(request.filePath);
-  if (!(request.sources & (SourceText | SourceFile))) return;
+  if (!(request.sources & (SourceText | SourceFile))) return summary;
 
-  const std::string& bank = request.bankName.empty() ? currentBank : request.bankName;
+  summary.counted = true;
+  summary.bank = request.bankName.empty() ? currentBank : request.bankName;
+  bool onlyUnknown = options.onlyUnknown || request.onlyUnknown;
+  std::unordered_set<std::string> known = KnownWords(db);
+  // The run is told its size before its first lookup can finish.
+  std::vector<WordCount> words;
   counter.Drain([&](const WordCount& entry) {
-    TranslationTask* task = MakeTranslationTask(entry.word, entry.count, &db, bank);
-    if (task) pool.Submit(LookupWordTask, task, ReleaseTranslationTask);
+    ++summary.distinct;
+    bool isKnown = known.count(entry.word) > 0;
+    if (isKnown) ++summary.known;
+    if (!(onlyUnknown && isKnown)) words.push_back(entry);
   });
   counter.Clear();
+  summary.run = std::make_shared<LookupRun>(static_cast<int>(words.size()));
+  if (options.dictionaryKeeper) summary.run->SetKeeper(options.dictionaryKeeper);
+  for (const WordCount& entry : words) {
+    TranslationTask* task = MakeTranslationTask(entry.word, entry.count, &db, summary.bank, summary.run);
+    if (task && pool.Submit(LookupWordTask, task, ReleaseTranslationTask)) {
+      ++summary.queued;
+    } else if (!task) {
+      summary.run->TaskDone();  // lost for want of memory: counts as over
+    }
+  }
+  return summary;
 }
 
 }  // namespace quorvo

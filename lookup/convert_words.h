@@ -8,16 +8,38 @@
 // queued; a bank that exists already is filled as it is.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "add_words_request.h"
+#include "lookup_run.h"
 #include "message_boxes.h"
 #include "task_pool.h"
 #include "word_database.h"
 
 namespace quorvo {
 
+// What a run queued and what the text holds, for the page's summary.
+struct ConvertSummary {
+  bool counted = false;  // sources were read (false: refused name, or no source)
+  std::string bank;      // the bank that receives the words
+  int distinct = 0;      // distinct words of the text
+  int known = 0;         // of them, marked known in some bank
+  int queued = 0;        // lookups queued
+  std::shared_ptr<LookupRun> run;  // the queued lookups; empty when none
+};
+
+struct ConvertOptions {
+  // Words known (会背) in any bank are not queued (request.onlyUnknown
+  // asks for the same).
+  bool onlyUnknown = false;
+  // Handed to the run: revives the dictionary after a refused connection.
+  std::function<bool()> dictionaryKeeper;
+};
+
 void ConvertWords(const AddWordsRequest& request, WordDatabase& db, const std::string& currentBank, TaskPool& pool,
                   MessageBoxes& boxes);
+ConvertSummary ConvertWords(const AddWordsRequest& request, WordDatabase& db, const std::string& currentBank,
+                            TaskPool& pool, MessageBoxes& boxes, const ConvertOptions& options);
 
 }  // namespace quorvo

@@ -133,17 +133,23 @@ bool ResolveWithin(const std::string& name, const NameResolver& resolver, int ti
   return true;
 }
 
-bool ConnectWithin(const Socket& socket, const sockaddr_in& address, int timeoutMs) {
+// FetchFailure::None when connected, else why not.
+FetchFailure ConnectWithin(const Socket& socket, const sockaddr_in& address, int timeoutMs) {
   int flags = ::fcntl(socket.fd(), F_GETFL, 0);
-  if (flags < 0 || ::fcntl(socket.fd(), F_SETFL, flags | O_NONBLOCK) < 0) return false;
+  if (flags < 0 || ::fcntl(socket.fd(), F_SETFL, flags | O_NONBLOCK) < 0) return FetchFailure::Unreachable;
   int rc = ::connect(socket.fd(), reinterpret_cast<const sockaddr*>(&address), sizeof address);
   if (rc != 0) {
-    if (errno != EINPROGRESS || !WaitReady(socket.fd(), POLLOUT, timeoutMs)) return false;
+    if (errno == ECONNREFUSED) return FetchFailure::Refused;
+    if (errno != EINPROGRESS) return FetchFailure::Unreachable;
+    if (!WaitReady(socket.fd(), POLLOUT, timeoutMs)) return FetchFailure::TimedOut;
     int error = 0;
     socklen_t size = sizeof error;
-    if (::getsockopt(socket.fd(), SOL_SOCKET, SO_ERROR, &error, &size) != 0 || error != 0) return false;
+    if (::getsockopt(socket.fd(), SOL_SOCKET, SO_ERROR, &error, &size) != 0) return FetchFailure::Unreachable;
+    if (error == ECONNREFUSED) return FetchFailure::Refused;
+    if (error == ETIMEDOUT) return FetchFailure::TimedOut;
+    if (error != 0) return FetchFailure::Unreachable;
   }
-  return ::fcntl(socket.fd(), F_SETFL, flags) == 0;
+  return ::fcntl(socket.fd(), F_SETFL, flags) == 0 ? FetchFailure::None : FetchFailure::Unreachable;
 }
 
 bool SendAll(const Socket& socket, const std::string& request) {
@@ -220,9 +226,12 @@ bool SplitHostPort(std::string_view host, std::string* name, int* port) {
   return true;
 }
 
-int FetchDictionaryPage(std::string_view url, char* page, const FetchOptions& options) {
+int FetchDictionaryPage(std::string_view url, char* page, const FetchOptions& options, FetchFailure* failure) {
   std::memset(page, 0, kPageBufferBytes);
   PageCollector collector(page);
+  FetchFailure ignored;
+  FetchFailure& why = failure ? *failure : ignored;
+  why = FetchFailure::Unreachable;
 
   UrlParts parts = SplitUrl(url);
   std::string request = BuildPageRequest(parts.host, parts.target);
@@ -243,23 +252,46 @@ int FetchDictionaryPage(std::string_view url, char* page, const FetchOptions& op
 
   Socket socket;
   if (!socket.ok()) return collector.result;
-  if (!ConnectWithin(socket, address, std::min(options.connectTimeoutMs, MillisecondsLeft(deadline))) ||
-      !SendAll(socket, request))
+  why = ConnectWithin(socket, address, std::min(options.connectTimeoutMs, MillisecondsLeft(deadline)));
+  if (why != FetchFailure::None) return collector.result;
+  if (!SendAll(socket, request)) {
+    why = FetchFailure::Unreachable;
     return collector.result;
+  }
 
   char chunk[kChunkBytes];
   std::memset(chunk, 0, sizeof chunk);
+  size_t receivedBytes = 0;
+  why = FetchFailure::Cut;
   for (;;) {
     int wait = std::min(options.receiveTimeoutMs, MillisecondsLeft(deadline));
-    if (wait <= 0 || !WaitReady(socket.fd(), POLLIN, wait)) break;
+    if (wait <= 0 || !WaitReady(socket.fd(), POLLIN, wait)) {
+      why = FetchFailure::TimedOut;
+      break;
+    }
     ssize_t n = ::recv(socket.fd(), chunk, sizeof chunk, 0);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
+    if (n < 0) break;  // reset by the peer: cut
+    if (n == 0) {
+      // A clean end: an answer, unless it was empty or stopped inside the
+      // translation.
+      if (receivedBytes > 0 && (!collector.collecting || collector.endSeen)) why = FetchFailure::None;
+      break;
+    }
+    receivedBytes += static_cast<size_t>(n);
     std::string_view received(chunk, static_cast<size_t>(n));
     ChunkDecision decision = HandleChunk(collector, received);
     if (options.onChunk) options.onChunk(received, decision);
-    if (decision == ChunkDecision::Stop) break;
+    if (decision == ChunkDecision::Stop) {
+      if (collector.result == kFetchErrorMarker) why = FetchFailure::ErrorMarker;
+      else if (collector.endSeen) why = FetchFailure::None;
+      // else: the page outgrew the buffer before its end marker (cut)
+      break;
+    }
   }
+  // The end marker seen and the server simply slow to close is an answer.
+  if (why == FetchFailure::TimedOut && collector.endSeen && collector.result != kFetchErrorMarker)
+    why = FetchFailure::None;
   return collector.result;
 }
 

@@ -92,11 +92,26 @@ struct FetchOptions {
   NameResolver resolve;
 };
 
+// Why an exchange did not deliver a whole answer. None: the server answered
+// and closed (or the end marker came), whether or not the word has a
+// translation. A lookup that failed must not be taken for "the dictionary
+// does not know the word".
+enum class FetchFailure {
+  None,
+  Unreachable,  // the host could not be resolved, no socket, or the request could not be sent
+  Refused,      // nothing listens there (the connection was refused)
+  TimedOut,     // connecting, a read or the whole exchange ran out of time
+  ErrorMarker,  // the page carried the error marker
+  Cut,          // the answer was empty, broke off, or ended inside the translation
+};
+
 // Fetches the page of url (host and target, no scheme; at most 511
 // characters are used) into page, which has kPageBufferBytes bytes and is
 // zero-filled here. Returns kFetchDone or kFetchErrorMarker. A host that
 // cannot be resolved, a refused connection or a time-out end with the page
-// text kept so far (as a rule none) and kFetchDone.
-int FetchDictionaryPage(std::string_view url, char* page, const FetchOptions& options = {});
+// text kept so far (as a rule none) and kFetchDone; *failure (when given)
+// tells them apart.
+int FetchDictionaryPage(std::string_view url, char* page, const FetchOptions& options = {},
+                        FetchFailure* failure = nullptr);
 
 }  // namespace quorvo

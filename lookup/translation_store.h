@@ -25,11 +25,32 @@ inline constexpr size_t kMaxWordAndTranslation = 1024;
 // A statement fits 1151 characters.
 inline constexpr size_t kMaxStatementChars = 1151;
 
-// Cuts the translation and the phonetic out of the page (UTF-8), stores the
-// not-found text when there is no translation, converts both to the stored
-// code page and stores them. 1 when a store was attempted, -1 when the
-// converted text could not be made ("~~~utf8toansi failed!!!" on standard
-// output).
+// What one lookup left in the bank.
+enum class StoreOutcome {
+  Translated,  // a translation was stored (over whatever the word had)
+  NotFound,    // the word has the not-found text now
+  Kept,        // nothing usable came; the word's earlier translation stays
+  Refused,     // nothing stored (no connection, too long, no conversion)
+};
+struct StoreResult {
+  StoreOutcome outcome = StoreOutcome::Refused;
+  bool inserted = false;  // the word was new to the bank
+};
+
+// Cuts the translation and the phonetic out of the page (UTF-8), converts
+// them to the stored code page and stores them. fetchFailed says the page is not the dictionary's whole answer
+// (refused, timed out, error marker, cut). A page with a translation that
+// came whole replaces what the word had. Otherwise, and whenever no
+// translation could be cut, the not-found text (or what a broken page still
+// yielded) goes only to a word that has no translation yet: a lookup that
+// failed never destroys a good translation. A phonetic found on the page is
+// set with the translation whenever the word's row is written.
+StoreResult StoreLookup(WordDatabase* connection, std::string_view word, std::string_view bank, int hot,
+                        std::string_view page, bool fetchFailed);
+
+// StoreLookup of a page that came whole: 1 when a store was attempted, -1
+// when the converted text could not be made ("~~~utf8toansi failed!!!" on
+// standard output).
 int StoreTranslationFromPage(WordDatabase* connection, std::string_view word, std::string_view bank, int hot,
                              std::string_view page);
 

@@ -22,7 +22,8 @@ bool IsUnreserved(unsigned char c) {
 
 }  // namespace
 
-TranslationTask* MakeTranslationTask(std::string_view word, int hot, WordDatabase* connection, std::string_view bank) {
+TranslationTask* MakeTranslationTask(std::string_view word, int hot, WordDatabase* connection, std::string_view bank,
+                                     std::shared_ptr<LookupRun> run) {
   if (bank.size() >= kBankBytes) return nullptr;
   auto* task = new (std::nothrow) TranslationTask{};
   if (!task) return nullptr;
@@ -31,6 +32,7 @@ TranslationTask* MakeTranslationTask(std::string_view word, int hot, WordDatabas
   std::memcpy(task->bank, bank.data(), bank.size());
   task->hot = hot;
   task->connection = connection;
+  task->run = std::move(run);
   // Its store is announced to the connection's write group.
   if (connection) connection->ExpectGroupWrite();
   return task;
@@ -39,6 +41,8 @@ TranslationTask* MakeTranslationTask(std::string_view word, int hot, WordDatabas
 void ReleaseTranslationTask(void* argument) {
   auto* task = static_cast<TranslationTask*>(argument);
   if (task && task->connection) task->connection->GroupWriteDone();
+  // Counted done after its store went to the write group.
+  if (task && task->run) task->run->TaskDone();
   delete task;
 }
 
@@ -71,6 +75,8 @@ void LookupWordTask(void* argument) {
   try {
     std::string_view word(task->word, strnlen(task->word, kWordBytes - 1));
     if (word.empty()) return;
+    LookupRun* run = task->run.get();
+    if (run && run->Cancelled()) return;
     std::unique_ptr<char[]> work(new (std::nothrow) char[kWorkBufferBytes]());
     if (!work) return;
     std::memcpy(work.get(), word.data(), word.size());
@@ -79,11 +85,18 @@ void LookupWordTask(void* argument) {
     // A URL that does not fit is not fetched: the word keeps an empty page
     // and so gets the not-found text, like any word whose page is missing.
     std::string url = LookupUrl(DictionaryHost(), word);
-    if (!url.empty()) FetchDictionaryPage(url, page);
+    FetchFailure failure = FetchFailure::None;
+    if (!url.empty()) {
+      FetchDictionaryPage(url, page, {}, &failure);
+      if (failure == FetchFailure::Refused && run && run->ReviveAfterRefusal())
+        FetchDictionaryPage(url, page, {}, &failure);
+    }
 
     std::string_view bank(task->bank, strnlen(task->bank, kBankBytes - 1));
-    StoreTranslationFromPage(task->connection, std::string_view(work.get(), word.size()), bank, task->hot,
-                             std::string_view(page, strnlen(page, kPageBufferBytes - 1)));
+    StoreResult result = StoreLookup(task->connection, std::string_view(work.get(), word.size()), bank, task->hot,
+                                     std::string_view(page, strnlen(page, kPageBufferBytes - 1)),
+                                     failure != FetchFailure::None);
+    if (run) run->Record(result);
   } catch (...) {
     // Out of memory while building a statement: this lookup ends silently.
   }

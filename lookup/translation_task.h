@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "lookup_run.h"
 #include "word_database.h"
 
 namespace quorvo {
@@ -16,6 +17,7 @@ struct TranslationTask {
   int hot;                   // hot value for a newly inserted row
   WordDatabase* connection;  // the word-bank page's connection
   char bank[256];            // zero-terminated, at most 255 characters
+  std::shared_ptr<LookupRun> run;  // the run it belongs to; may be empty
 };
 
 // The dictionary's search target; "%24" stands in it literally.
@@ -27,7 +29,8 @@ inline constexpr size_t kMaxUrlChars = 511;
 // word is cut to 127 characters. The task's store is announced to the
 // connection's write group (WordDatabase::ExpectGroupWrite) until the task
 // is released.
-TranslationTask* MakeTranslationTask(std::string_view word, int hot, WordDatabase* connection, std::string_view bank);
+TranslationTask* MakeTranslationTask(std::string_view word, int hot, WordDatabase* connection, std::string_view bank,
+                                     std::shared_ptr<LookupRun> run = nullptr);
 
 // Releases a task (argument is a TranslationTask*); the discard routine of
 // TaskPool::Submit for a task that never ran.
@@ -39,7 +42,10 @@ void ReleaseTranslationTask(void* argument);
 // fit kMaxUrlChars.
 std::string LookupUrl(std::string_view host, std::string_view word);
 
-// The pool routine: argument is a TranslationTask*, released here.
+// The pool routine: argument is a TranslationTask*, released here. A
+// lookup whose fetch fails keeps the word's translation (StoreLookup); one
+// whose connection is refused asks its run to revive the dictionary and
+// tries once more. A lookup of a cancelled run ends without a fetch.
 void LookupWordTask(void* argument);
 
 }  // namespace quorvo

@@ -259,6 +259,12 @@ int ReviewStore::LogKnownChanges(const std::string& bank, const std::vector<std:
 }
 
 int ReviewStore::MarkKnownAndLog(const std::string& bank, const std::vector<std::string>& words, int64_t nowSeconds) {
+  SilentBoxes silent;
+  return MarkKnownAndLog(bank, words, nowSeconds, silent);
+}
+
+int ReviewStore::MarkKnownAndLog(const std::string& bank, const std::vector<std::string>& words, int64_t nowSeconds,
+                                 MessageBoxes& boxes) {
   // Only words that were not known yet are a change worth logging.
   std::vector<std::string> changed;
   {
@@ -271,7 +277,7 @@ int ReviewStore::MarkKnownAndLog(const std::string& bank, const std::vector<std:
       s.Reset();
     }
   }
-  MarkKnown(db_, bank, words);
+  if (!MarkKnown(db_, bank, words, boxes)) return SQLITE_ERROR;
   if (changed.empty()) return SQLITE_OK;
   return LogKnownChanges(bank, changed, true, nowSeconds);
 }

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "fsrs.h"
+#include "message_boxes.h"
 #include "word_database.h"
 
 namespace quorvo {
@@ -95,8 +96,11 @@ class ReviewStore {
   int LogKnownChanges(const std::string& bank, const std::vector<std::string>& words, bool known, int64_t nowSeconds);
 
   // The word-bank page's "会背": MarkKnown as always, then a log line for
-  // each word that was not known before. The result of the logging.
+  // each word that was not known before. The result of the logging; a batch
+  // that could not be committed (told through boxes) logs nothing.
   int MarkKnownAndLog(const std::string& bank, const std::vector<std::string>& words, int64_t nowSeconds);
+  int MarkKnownAndLog(const std::string& bank, const std::vector<std::string>& words, int64_t nowSeconds,
+                      MessageBoxes& boxes);
 
   int NewCardsPerDay();
   int SetNewCardsPerDay(int count);

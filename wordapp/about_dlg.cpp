@@ -11,18 +11,18 @@ namespace quorvo {
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
   setWindowTitle(Ui("关于 quorvo"));
   setFont(DialogFont(9));
-  setFixedSize(DialogRect(0, 0, 170, 62).size());
+  setFixedSize(DialogRect(0, 0, 190, 62).size());
 
   auto* icon = new QLabel(this);
   icon->setPixmap(AppIcon().pixmap(32, 32));
   PlaceAt(icon, 14, 14, 21, 20);
   PlaceText(new QLabel(Ui("quorvo，1.0 版"), this), 42, 14, 114, 8);
-  PlaceText(new QLabel(Ui("背单词的小词库，陪你一个一个记下来"), this), 42, 26, 120, 8);
+  PlaceText(new QLabel(Ui("背单词的小词库，陪你一个一个记下来"), this), 42, 26, 142, 8);
 
   auto* ok = new QPushButton(Ui("确定"), this);
   ok->setObjectName(QStringLiteral("1"));
   ok->setDefault(true);
-  PlaceAt(ok, 113, 41, 50, 14);
+  PlaceAt(ok, 133, 41, 50, 14);
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 }
 

@@ -1,5 +1,6 @@
 #include "insert_dlg.h"
 
+#include <QCheckBox>
 #include <QCursor>
 #include <QFile>
 #include <QGroupBox>
@@ -10,11 +11,14 @@
 #include <QTextEdit>
 
 #include "code_page.h"
+#include "word_bank.h"
 #include "dialog_units.h"
 
 namespace quorvo {
 
-CInsertDlg::CInsertDlg(FilePicker& files, QWidget* parent) : QDialog(parent), files_(files) {
+CInsertDlg::CInsertDlg(FilePicker& files, QWidget* parent, MessageBoxes* boxes,
+                       std::function<bool(const std::string&)> bankExists)
+    : QDialog(parent), files_(files), boxes_(boxes), bankExists_(std::move(bankExists)) {
   setWindowTitle(Ui("添加单词"));
   setFont(DialogFont(9));
   setFixedSize(DialogRect(0, 0, 327, 222).size());
@@ -47,6 +51,11 @@ CInsertDlg::CInsertDlg(FilePicker& files, QWidget* parent) : QDialog(parent), fi
   bankEdit_ = new QLineEdit(this);
   bankEdit_->setObjectName(QStringLiteral("1031"));
   PlaceAt(bankEdit_, 170, 172, 150, 14);
+
+  // Off by default: every word of the text goes in, as it always has.
+  onlyUnknown_ = new QCheckBox(Ui("只添加还不会的单词"), this);
+  onlyUnknown_->setObjectName(QStringLiteral("1041"));
+  PlaceAt(onlyUnknown_, 7, 200, 150, 14);
 
   auto* ok = new QPushButton(Ui("确定"), this);
   ok->setObjectName(QStringLiteral("1"));
@@ -113,9 +122,26 @@ void CInsertDlg::OnTextContextMenu() {
 }
 
 void CInsertDlg::accept() {
+  std::string bankName = Gbk(bankEdit_->text().toStdString());
+  if (boxes_ && !bankName.empty()) {
+    // Checked while the dialog is open, so nothing typed is lost.
+    if (!IsAcceptableBankName(bankName)) {
+      boxes_->Show(BoxKind::Application, Gbk("词库名不能为空，也不能超过55个字节，请重新输入"));
+      bankEdit_->setFocus();
+      return;
+    }
+    if (bankExists_ && bankExists_(bankName)) {
+      QString question = Ui("词库“%1”已经存在，要把单词添加到这个词库吗？").arg(bankEdit_->text());
+      if (boxes_->Show(BoxKind::PlainOkCancel, Gbk(question.toStdString())) != kBoxOk) {
+        bankEdit_->setFocus();
+        return;
+      }
+    }
+  }
   request_.text = Gbk(textBox_->toPlainText().toStdString());
   if (!request_.text.empty()) request_.sources |= SourceText;
-  request_.bankName = Gbk(bankEdit_->text().toStdString());
+  request_.bankName = bankName;
+  request_.onlyUnknown = onlyUnknown_->isChecked();
   QDialog::accept();
 }
 

@@ -2,18 +2,24 @@
 // word-bank page's "添加新单词".
 //
 // Collects where the new words come from (a text file picked with
-// "打开文件", text typed or pasted into the text box, or both) and the name
-// of a new bank, into an AddWordsRequest. It reads no file, touches no
-// database and checks nothing: the notes under the boxes are advice only.
+// "打开文件", text typed or pasted into the text box, or both), the name of
+// a new bank and whether words already known are left out, into an
+// AddWordsRequest. It reads no file and touches no database. Before it
+// closes with OK it checks the bank name: one that cannot be used is
+// refused with a message and the dialog stays open with everything typed;
+// one that exists already asks whether the words go into that bank.
 // The text box offers "复制", "粘贴", "剪切" on a right click.
 // Window thread only.
 #pragma once
 
 #include <QDialog>
+#include <functional>
+#include <string>
 
 #include "add_words_request.h"
 #include "window_ops.h"
 
+class QCheckBox;
 class QLineEdit;
 class QMenu;
 class QTextEdit;
@@ -26,7 +32,10 @@ class CInsertDlg : public QDialog {
   // Commands of the text box's menu.
   enum Command { kCopy = 32774, kPaste = 32775, kCut = 32777 };
 
-  CInsertDlg(FilePicker& files, QWidget* parent = nullptr);
+  // boxes shows the bank-name messages (none are checked without it);
+  // bankExists tells whether a bank of that (GBK) name exists.
+  CInsertDlg(FilePicker& files, QWidget* parent = nullptr, MessageBoxes* boxes = nullptr,
+             std::function<bool(const std::string&)> bankExists = {});
 
   // Valid after the dialog ended with OK: filePath and bankName as chosen
   // and typed, text as typed, sources the bits of what was given.
@@ -46,7 +55,10 @@ class CInsertDlg : public QDialog {
   void OnTextContextMenu();
 
   FilePicker& files_;
+  MessageBoxes* boxes_;
+  std::function<bool(const std::string&)> bankExists_;
   AddWordsRequest request_;
+  QCheckBox* onlyUnknown_ = nullptr;  // 1041
   QLineEdit* pathEdit_ = nullptr;  // 1028
   QTextEdit* textBox_ = nullptr;   // 1026
   QLineEdit* bankEdit_ = nullptr;  // 1031

@@ -41,6 +41,12 @@ int main(int argc, char** argv) {
   }
   // An installed quorvo is updated by the package manager, not by renova.
   if (!layout.updateCheck) ops.ops().updateCheck = nullptr;
+  // Before each run of lookups, and after a refused connection during one,
+  // a bundled service that died is reaped and started again.
+  ops.ops().keepDictionary = [&dictionary, &layout] {
+    auto state = dictionary.Revive(quorvo::DictionaryHost(), quorvo::BuildDictionaryHost(), layout.dictdFolder);
+    return state != quorvo::BundledDictionaryState::Failed;
+  };
   return app.Run(ops.ops(), [&] {
     quorvo::ReportShown(shownFd);
     // The window comes first: the service loads its data (a fifth of a

@@ -2,6 +2,7 @@
 
 #include <QComboBox>
 #include <QDateTime>
+#include <QFile>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -12,6 +13,7 @@
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QTableView>
+#include <algorithm>
 #include <thread>
 
 #include "app_layout.h"
@@ -21,8 +23,11 @@
 #include "insert_dlg.h"
 #include "recitation_event.h"
 #include "review_store.h"
+#include "run_summary.h"
+#include "translation_store.h"
 #include "translation_task.h"
 #include "window_thread_boxes.h"
+#include "word_export.h"
 
 namespace quorvo {
 namespace {
@@ -92,6 +97,10 @@ CPage1::CPage1(WindowOps& ops, QWidget* parent)
 
 CPage1::~CPage1() {
   if (updateBoxes_) updateBoxes_->Detach();
+  progressTimer_.stop();
+  // Closing mid-run: the lookups still queued end without fetching.
+  for (const auto& weak : runs_)
+    if (auto run = weak.lock()) run->Cancel();
   // No lookup may write through a closed connection.
   pool_.Shutdown();
   db_.Close();
@@ -105,9 +114,9 @@ void CPage1::BuildControls() {
     auto* box = new QGroupBox(Ui(title), this);
     PlaceAt(box, x, y, w, h);
   };
-  group("信息栏", 4, 228, 103, 83);
-  group(" 搜索框", 120, 229, 181, 83);
-  group("单词管理", 314, 229, 86, 84);
+  group("信息栏", 4, 228, 112, 83);
+  group(" 搜索框", 120, 229, 176, 83);
+  group("单词管理", 300, 229, 110, 84);
   group("词典管理", 414, 229, 86, 83);
 
   auto label = [this](const char* text, int id, int x, int y, int w, int h) {
@@ -140,8 +149,8 @@ void CPage1::BuildControls() {
 
   countLabel_ = label("单词总数:", 1004, 9, 254, 73, 8);
   countText_ = countLabel_->text();
-  bankLabel_ = label("当前词库:main_word", 1012, 9, 273, 96, 8);
-  label("可以进行转换", 1007, 9, 292, 73, 8);
+  bankLabel_ = label("当前词库:main_word", 1012, 9, 273, 105, 8);
+  infoLabel_ = label("可以进行转换", 1007, 9, 292, 105, 8);
 
   label("所含单词：", 0, 124, 247, 54, 8);
   searchText_ = new QLineEdit(this);
@@ -157,16 +166,21 @@ void CPage1::BuildControls() {
   highestHot_->setObjectName(QStringLiteral("1035"));
   PlaceAt(highestHot_, 226, 267, 22, 14);
   knownCombo_ = combo(1033, true, 124, 292, 48);
-  orderCombo_ = combo(1034, true, 182, 292, 48);
+  orderCombo_ = combo(1034, true, 182, 292, 54);
   connect(button("搜索", 1003, 241, 291, 50, 14), &QPushButton::clicked, this, &CPage1::Refresh);
+  connect(button("导出", 1040, 255, 267, 36, 14), &QPushButton::clicked, this, &CPage1::Export);
 
-  connect(button("添加新单词", 1006, 336, 244, 50, 14), &QPushButton::clicked, this, &CPage1::AddWords);
-  batchCombo_ = combo(1014, false, 335, 269, 60);
+  connect(button("添加新单词", 1006, 304, 242, 50, 14), &QPushButton::clicked, this, &CPage1::AddWords);
+  batchCombo_ = combo(1014, false, 304, 265, 102);
+  // The value for "更新热度", with its label, beside "添加新单词".
+  batchHotLabel_ = label("热度:", 0, 358, 245, 22, 8);
   batchHot_ = DigitsEdit(this);
   batchHot_->setObjectName(QStringLiteral("1036"));
-  PlaceAt(batchHot_, 315, 269, 17, 12);
+  PlaceAt(batchHot_, 381, 242, 25, 14);
+  batchHotLabel_->setBuddy(batchHot_);
+  batchHotLabel_->hide();
   batchHot_->hide();
-  connect(button("确定更新", 1015, 337, 291, 50, 14), &QPushButton::clicked, this, &CPage1::RunBatch);
+  connect(button("确定更新", 1015, 330, 291, 50, 14), &QPushButton::clicked, this, &CPage1::RunBatch);
 
   connect(button("默认词库", 1011, 430, 239, 58, 14), &QPushButton::clicked, this, [this] { ShowBank(kMainWord); });
   connect(button("查看背诵列表", 1010, 430, 257, 58, 14), &QPushButton::clicked, this,
@@ -179,7 +193,7 @@ void CPage1::BuildControls() {
   contactLine_ = new QLineEdit(this);
   contactLine_->setObjectName(QStringLiteral("1037"));
   contactLine_->setReadOnly(true);
-  PlaceAt(contactLine_, 313, 313, 188, 14);
+  PlaceAt(contactLine_, 200, 314, 300, 14);
 
   // A double click on a column header of either list, whatever the state of
   // the database, asks for a database to be opened.
@@ -190,6 +204,8 @@ void CPage1::BuildControls() {
     if (index.isValid()) OpenBank(index.row());
   });
   connect(batchCombo_, &QComboBox::currentIndexChanged, this, &CPage1::OnBatchChoice);
+  progressTimer_.setInterval(kProgressIntervalMs);
+  connect(&progressTimer_, &QTimer::timeout, this, &CPage1::OnProgressTick);
 }
 
 void CPage1::OnInitDialog() {
@@ -267,7 +283,7 @@ void CPage1::FillCombos() {
     for (const char* item : items) combo->insertItem(i++, Ui(item));
     combo->setCurrentIndex(0);
   };
-  fill(batchCombo_, {"批量操作", "更新释义", "更新热度", "会背", "删除单词", "添加到背诵列表"});
+  fill(batchCombo_, {"批量操作", "更新释义", "更新热度", "会背", "删除单词", "添加到背诵列表", "重新查询未找到的单词"});
   fill(knownCombo_, {"全部", "会背", "不会背"});
   fill(orderCombo_, {"由高到低", "由低到高"});
 }
@@ -369,14 +385,130 @@ void CPage1::DropBanks() {
   QItemSelectionModel* selection = bankList_->selectionModel();
   for (int row = 0; selection && row < bankModel_.rowCount(); ++row) {
     if (!selection->isRowSelected(row, QModelIndex())) continue;
-    if (DropBank(db_, TruncateGbk(bankModel_.Name(row), kWordCapacity), currentBank_, boxes_)) ShowBanks();
+    std::string name = TruncateGbk(bankModel_.Name(row), kWordCapacity);
+    // A bank that would go asks first; the refusals speak for themselves.
+    if (name != currentBank_ && name.find(kMainWord) == std::string::npos) {
+      QString question = Ui("确定要删除词库“%1”吗？其中的 %2 个单词会一起删除，无法恢复。")
+                             .arg(FromGbk(name), Grouped(std::max(0, CountWords(db_, name))));
+      if (boxes_.Show(BoxKind::PlainOkCancel, ToGbk(question)) != kBoxOk) continue;
+    }
+    if (DropBank(db_, name, currentBank_, boxes_)) ShowBanks();
   }
 }
 
+bool CPage1::CheckDictionary() {
+  if (!ops_.keepDictionary || ops_.keepDictionary()) return true;
+  boxes_.Show(BoxKind::Application,
+              Gbk("词典服务没有响应，重新启动也没有成功。查不到的单词会记为未找到（已有的释义不会被覆盖），"
+                  "可以稍后用“重新查询未找到的单词”再试。"));
+  return false;
+}
+
 void CPage1::AddWords() {
-  CInsertDlg dialog(*ops_.files, this);
+  auto bankExists = [this](const std::string& name) {
+    for (const auto& bank : ListBanks(db_))
+      if (bank == name) return true;
+    return false;
+  };
+  CInsertDlg dialog(*ops_.files, this, &boxes_, bankExists);
   if (dialog.exec() != QDialog::Accepted) return;
-  ConvertWords(dialog.Request(), db_, currentBank_, pool_, boxes_);
+  const AddWordsRequest& request = dialog.Request();
+  bool answers = (request.sources & (SourceFile | SourceText)) ? CheckDictionary() : true;
+  ConvertOptions options;
+  if (answers) options.dictionaryKeeper = ops_.keepDictionary;
+  ConvertSummary summary = ConvertWords(request, db_, currentBank_, pool_, boxes_, options);
+  if (!summary.counted || !summary.run) return;
+  FollowRun(summary.run, RunKind::AddWords, summary.bank, summary.distinct, summary.known, !answers);
+}
+
+void CPage1::LookUp(const std::vector<std::string>& words, int hot) {
+  bool answers = CheckDictionary();
+  auto run = std::make_shared<LookupRun>(static_cast<int>(words.size()));
+  if (answers && ops_.keepDictionary) run->SetKeeper(ops_.keepDictionary);
+  for (const auto& word : words) {
+    // A task that cannot be made (a bank name too long for it) is lost.
+    TranslationTask* task = MakeTranslationTask(word, hot, &db_, currentBank_, run);
+    if (task) pool_.Submit(LookupWordTask, task, ReleaseTranslationTask);
+    else run->TaskDone();
+  }
+  FollowRun(run, RunKind::Batch, currentBank_, 0, 0, !answers);
+}
+
+void CPage1::FollowRun(std::shared_ptr<LookupRun> run, RunKind kind, const std::string& bank, int distinct,
+                       int known, bool dictionaryWarned) {
+  // A run started while another goes replaces it in the info box; the
+  // earlier one still stores its words.
+  runs_.erase(std::remove_if(runs_.begin(), runs_.end(), [](const auto& weak) { return weak.expired(); }),
+              runs_.end());
+  runs_.push_back(run);
+  run_ = std::move(run);
+  runKind_ = kind;
+  runBank_ = bank;
+  runDistinct_ = distinct;
+  runKnown_ = known;
+  runDictionaryWarned_ = dictionaryWarned;
+  OnProgressTick();
+  if (run_) progressTimer_.start();
+}
+
+void CPage1::OnProgressTick() {
+  if (!run_) {
+    progressTimer_.stop();
+    return;
+  }
+  if (run_->Finished()) {
+    FinishRun();
+    return;
+  }
+  if (progressShown_)
+    infoLabel_->setText(ProgressText(run_->Done(), run_->Total()));
+}
+
+void CPage1::FinishRun() {
+  progressTimer_.stop();
+  std::shared_ptr<LookupRun> run = std::move(run_);
+  run_.reset();
+  infoLabel_->setText(Ui("查询完毕：新增 %1 个").arg(Grouped(run->Added())));
+  RunCounts counts;
+  counts.added = run->Added();
+  counts.translated = run->Translated();
+  counts.notFound = run->NotFound();
+  counts.kept = run->Kept();
+  if (runKind_ == RunKind::AddWords) {
+    counts.distinct = runDistinct_;
+    counts.known = runKnown_;
+  }
+  QString summary = SummaryText(counts);
+  infoLabel_->setToolTip(summary);
+  // The list first, so the words are there behind the summary.
+  if (runKind_ == RunKind::AddWords) ShowBank(runBank_);
+  else if (runBank_ == currentBank_ && wordList_->isVisible()) Refresh();
+  boxes_.Show(BoxKind::Application, ToGbk(summary));
+  if (run->DictionaryLost() && !runDictionaryWarned_)
+    boxes_.Show(BoxKind::Application,
+                Gbk("词典服务中途停止，重新启动也没有成功。没查到的单词已记为未找到（已有的释义没有被覆盖），"
+                    "可以稍后用“重新查询未找到的单词”再试。"));
+}
+
+void CPage1::Export() {
+  if (!db_.IsOpen()) {
+    boxes_.Show(BoxKind::Plain, Gbk("请先选择需要打开的数据库"));
+    return;
+  }
+  QString path = ops_.files->SaveFile(this, Ui("CSV 表格 (*.csv);;Anki 文本 (*.txt)"),
+                                      FromGbk(currentBank_) + QStringLiteral(".csv"));
+  if (path.isEmpty()) return;
+  std::vector<ExportRow> rows;
+  rows.reserve(static_cast<size_t>(wordModel_.rowCount()));
+  for (int row = 0; row < wordModel_.rowCount(); ++row)
+    rows.push_back({wordModel_.CellText(row, kColValue), wordModel_.CellText(row, kColPhonetic),
+                    wordModel_.CellText(row, kColTrans), wordModel_.CellText(row, kColKnown),
+                    wordModel_.CellText(row, kColHot)});
+  std::string file = QFile::encodeName(path).toStdString();
+  if (WriteExport(file, rows, ExportFormatForName(file), currentBank_))
+    infoLabel_->setText(Ui("已导出 %1 个单词").arg(Grouped(static_cast<long long>(rows.size()))));
+  else
+    boxes_.Show(BoxKind::Application, ToGbk(Ui("无法写入文件：%1").arg(path)));
 }
 
 std::vector<int> CPage1::TargetRows() const {
@@ -401,19 +533,21 @@ void CPage1::RunBatch() {
       boxes_.Show(BoxKind::PlainOkCancel, Gbk("选择您所需要的批量操作"));
       return;
     case kBatchLookup:
-      for (const auto& word : TargetWords(kLookupWordCapacity)) {
-        // A task that cannot be made (a bank name too long for it) is lost.
-        if (TranslationTask* task = MakeTranslationTask(word, 1, &db_, currentBank_))
-          pool_.Submit(LookupWordTask, task);
-      }
+      LookUp(TargetWords(kLookupWordCapacity), 1);
       break;
+    case kBatchRetry: {
+      std::vector<std::string> words = WordsWithTranslation(db_, currentBank_, kNotFoundTranslation);
+      if (words.empty()) boxes_.Show(BoxKind::Application, Gbk("当前词库没有未找到释义的单词。"));
+      else LookUp(words, 1);
+      break;
+    }
     case kBatchHot:
       SetHot(db_, currentBank_, TargetWords(kWordCapacity), ToGbk(batchHot_->text()), boxes_);
       break;
     case kBatchKnown: {
       // Marked and logged, so the 统计 tab can show progress over time.
       int64_t now = QDateTime::currentSecsSinceEpoch();
-      ReviewStore(db_, LocalUtcOffset(now)).MarkKnownAndLog(currentBank_, TargetWords(kWordCapacity), now);
+      ReviewStore(db_, LocalUtcOffset(now)).MarkKnownAndLog(currentBank_, TargetWords(kWordCapacity), now, boxes_);
       break;
     }
     case kBatchDelete:
@@ -435,7 +569,10 @@ void CPage1::RunBatch() {
   Refresh();
 }
 
-void CPage1::OnBatchChoice(int index) { batchHot_->setVisible(index == kBatchHot); }
+void CPage1::OnBatchChoice(int index) {
+  batchHot_->setVisible(index == kBatchHot);
+  batchHotLabel_->setVisible(index == kBatchHot);
+}
 
 void CPage1::keyPressEvent(QKeyEvent* event) {
   // Enter anywhere on the page searches, as the page's OK.

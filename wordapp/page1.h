@@ -13,10 +13,12 @@
 
 #include <QDialog>
 #include <QPointer>
+#include <QTimer>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "lookup_run.h"
 #include "task_pool.h"
 #include "window_ops.h"
 #include "word_bank.h"
@@ -38,7 +40,9 @@ class CPage1 : public QDialog {
   Q_OBJECT
  public:
   // Index of each batch operation in 1014.
-  enum Batch { kBatchNone = 0, kBatchLookup, kBatchHot, kBatchKnown, kBatchDelete, kBatchRecite };
+  enum Batch { kBatchNone = 0, kBatchLookup, kBatchHot, kBatchKnown, kBatchDelete, kBatchRecite, kBatchRetry };
+  // How often the info box shows a run's progress.
+  static constexpr int kProgressIntervalMs = 200;
 
   explicit CPage1(WindowOps& ops, QWidget* parent = nullptr);
   ~CPage1() override;
@@ -64,6 +68,17 @@ class CPage1 : public QDialog {
   void RunBatch();
   // Selection change of 1014.
   void OnBatchChoice(int index);
+  // "导出": the rows shown, through the save dialog, as CSV or Anki text.
+  void Export();
+
+  // The run of lookups the info box follows; empty when none runs.
+  const std::shared_ptr<LookupRun>& CurrentRun() const { return run_; }
+  // Shows the run's progress, or its summary once it is over (the timer's
+  // tick; tests call it to see a state without waiting).
+  void OnProgressTick();
+  // Whether the info box shows progress while a run goes (benchmarks turn
+  // it off to compare).
+  void SetProgressShown(bool shown) { progressShown_ = shown; }
 
   // The word list's context menu for a row, owned by the caller: "发音"
   // says the row's word (disabled, with a tooltip, without a speech engine).
@@ -97,6 +112,15 @@ class CPage1 : public QDialog {
   void ShowCountText();
   std::vector<std::string> TargetWords(size_t capacity) const;
   WordFilter FilterFromControls() const;
+  // Checks the dictionary before a run; false (told once) when it cannot be
+  // brought back.
+  bool CheckDictionary();
+  // Queues one lookup per word as a run of kind kind into bank.
+  void LookUp(const std::vector<std::string>& words, int hot);
+  enum class RunKind { AddWords, Batch };
+  void FollowRun(std::shared_ptr<LookupRun> run, RunKind kind, const std::string& bank, int distinct, int known,
+                 bool dictionaryWarned);
+  void FinishRun();
 
   WindowOps& ops_;
   MessageBoxes& boxes_;
@@ -109,6 +133,18 @@ class CPage1 : public QDialog {
   QPointer<QObject> recitationPage_;
   std::shared_ptr<WindowThreadBoxes> updateBoxes_;
 
+  // The run the info box follows, and every run not yet over (cancelled
+  // when the page closes, so the pool's shutdown does not fetch them).
+  std::shared_ptr<LookupRun> run_;
+  std::vector<std::weak_ptr<LookupRun>> runs_;
+  RunKind runKind_ = RunKind::Batch;
+  std::string runBank_;
+  int runDistinct_ = 0;
+  int runKnown_ = 0;
+  bool runDictionaryWarned_ = false;
+  bool progressShown_ = true;
+  QTimer progressTimer_;
+
   WordListModel wordModel_;
   BankListModel bankModel_;
   QTableView* wordList_ = nullptr;     // 1001
@@ -116,12 +152,14 @@ class CPage1 : public QDialog {
   QLineEdit* searchText_ = nullptr;    // 1002
   QLabel* countLabel_ = nullptr;       // 1004
   QLabel* bankLabel_ = nullptr;        // 1012
+  QLabel* infoLabel_ = nullptr;        // 1007: progress and the run's end
   QLineEdit* lowestHot_ = nullptr;     // 1032
   QLineEdit* highestHot_ = nullptr;    // 1035
   QComboBox* knownCombo_ = nullptr;    // 1033
   QComboBox* orderCombo_ = nullptr;    // 1034
   QComboBox* batchCombo_ = nullptr;    // 1014
   QLineEdit* batchHot_ = nullptr;      // 1036
+  QLabel* batchHotLabel_ = nullptr;    // names 1036
   QPushButton* dropButton_ = nullptr;  // 1009
   QLineEdit* contactLine_ = nullptr;   // 1037
 };

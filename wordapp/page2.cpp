@@ -341,6 +341,8 @@ bool CPage2::eventFilter(QObject* watched, QEvent* event) {
       return true;
     }
     if (key->key() == Qt::Key_Backspace) {
+      // While the typing box holds text, Backspace corrects it.
+      if (watched == typingBox_ && !typingBox_->text().isEmpty()) return false;
       PreviousWord();
       return true;
     }

@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMenu>
 #include <QMessageBox>
 
@@ -47,6 +48,18 @@ void QtMessageBoxes::Open(BoxKind kind, const std::string& gbkText, QObject* con
 
 QString QtFilePicker::OpenFile(QWidget* parent, const QString& filter) {
   return QFileDialog::getOpenFileName(parent, QString(), QString(), filter);
+}
+
+QString QtFilePicker::SaveFile(QWidget* parent, const QString& filters, const QString& suggestedName) {
+  QString chosenFilter;
+  QString path =
+      QFileDialog::getSaveFileName(parent, QString::fromUtf8("导出单词"), suggestedName, filters, &chosenFilter);
+  if (path.isEmpty() || QFileInfo(path).suffix().size() > 0) return path;
+  // "Anki 文本 (*.txt)": the pattern's extension.
+  int star = chosenFilter.indexOf(QStringLiteral("*."));
+  int close = chosenFilter.indexOf(QLatin1Char(')'), star);
+  if (star >= 0 && close > star) path += chosenFilter.mid(star + 1, close - star - 1);
+  return path;
 }
 
 QtNotificationArea::~QtNotificationArea() { DeleteIcon(); }

@@ -24,6 +24,7 @@ class QtMessageBoxes : public MessageBoxes, public ModelessBoxes {
 class QtFilePicker : public FilePicker {
  public:
   QString OpenFile(QWidget* parent, const QString& filter) override;
+  QString SaveFile(QWidget* parent, const QString& filters, const QString& suggestedName) override;
 };
 
 class QtNotificationArea : public NotificationArea {

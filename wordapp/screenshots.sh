@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # Takes the README's screenshots of quorvo on a virtual display (Xvfb): the
 # word-bank page, the recitation page and the add-words dialog, cut to the
-# main window. quorvo runs from a portable folder of its own: a copy of the
-# program beside a copy of the build's dict_main.db. Then 今日复习 and the
-# 统计 tab from a second such folder whose database was given six weeks of
-# made-up review history (build/tools/seed_review_history).
+# main window; then a text of the dictionary's headwords added into a new
+# bank: the progress in the info box, the summary, and the export's save
+# dialog. quorvo runs from a portable folder of its own: a copy of the
+# program beside a copy of the build's dict_main.db and the bundled
+# dictionary. Then 今日复习 and the 统计 tab from a second such folder whose
+# database was given six weeks of made-up review history
+# (build/tools/seed_review_history).
 #
 #   bash wordapp/screenshots.sh [build dir] [output dir]
 #   QT_SCALE_FACTOR=2 SCREEN=2000x1500x24 bash wordapp/screenshots.sh build /tmp/shots-200
@@ -19,7 +22,9 @@ for tool in xvfb-run xdotool import; do
 done
 WORK="$(mktemp -d)"
 trap 'rm -rf "$WORK"' EXIT
-cp "$BIN/quorvo" "$BIN/dict_main.db" "$WORK/"
+cp "$BIN/quorvo" "$BIN/dict_main.db" "$BIN/quorvo-dictd" "$BIN/quorvo-dict.tsv" "$WORK/"
+# 39,000 distinct words for the add-words run: the dictionary's headwords.
+grep -v '^#' "$BIN/quorvo-dict.tsv" | cut -f1 | grep -E '^[a-z]{3,}$' | head -39000 | tr '\n' ' ' > "$WORK/words.txt"
 mkdir "$WORK/history"
 cp "$BIN/quorvo" "$BIN/dict_main.db" "$WORK/history/"
 "$BIN/../tools/seed_review_history" "$WORK/history/dict_main.db"
@@ -29,7 +34,7 @@ xvfb-run -a -s "-screen 0 ${SCREEN:-1280x900x24}" bash -c '
   bin=$1 out=$2 scale=${QT_SCALE_FACTOR:-1}
   cd "$3"
   ./quorvo & app=$!
-  trap "kill $app 2>/dev/null || true" EXIT
+  trap "kill \$app 2>/dev/null || true" EXIT
   win=$(xdotool search --sync --name "^quorvo$" | head -1)
   sleep 2
   eval "$(xdotool getwindowgeometry --shell "$win")"
@@ -40,8 +45,33 @@ xvfb-run -a -s "-screen 0 ${SCREEN:-1280x900x24}" bash -c '
   click 71 12          # tab "浏览"
   shot quorvo-recite.png
   click 24 12          # tab "词库"
-  click 542 465        # "添加新单词"
+  click 493 462        # "添加新单词"
   shot quorvo-add-words.png
+
+  # The add-words run: a file into the new bank "reading".
+  dlg=$(xdotool search --sync --name "^添加单词$" | head -1)
+  eval "$(xdotool getwindowgeometry --shell "$dlg" | sed "s/^/D/")"
+  din() { xdotool mousemove $((DX + $1 * scale)) $((DY + $2 * scale)) click 1; sleep 1; }
+  din 430 44           # "打开文件"
+  xdotool type --delay 20 "$PWD/words.txt"; xdotool key Return; sleep 1
+  din 367 313          # the bank name
+  xdotool type --delay 20 "reading"
+  din 358 362          # "确定"
+  sleep 0.5
+  shot quorvo-progress.png
+  # The summary box carries the same caption as the window.
+  for _ in $(seq 120); do
+    [ "$(xdotool search --onlyvisible --name "^quorvo$" | wc -l)" -ge 2 ] && break
+    sleep 0.5
+  done
+  sleep 1
+  shot quorvo-summary.png
+  xdotool key Return; sleep 1
+  click 410 505        # "导出"
+  save=$(xdotool search --sync --onlyvisible --name "^导出单词$" | head -1)
+  sleep 1
+  eval "$(xdotool getwindowgeometry --shell "$save")"
+  shot quorvo-export.png
   xdotool key Escape; sleep 1
   kill $app; wait $app 2>/dev/null || true
 

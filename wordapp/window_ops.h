@@ -29,6 +29,13 @@ class FilePicker {
   // Runs the file-open dialog with one filter entry ("title (*.txt)"); the
   // full path of the chosen file, or an empty text when the user cancelled.
   virtual QString OpenFile(QWidget* parent, const QString& filter) = 0;
+  // Runs the save dialog with the filters ("A (*.csv);;B (*.txt)") and a
+  // suggested file name; the chosen path (given the extension of the chosen
+  // filter when it has none), or an empty text when the user cancelled.
+  virtual QString SaveFile(QWidget* parent, const QString& filters, const QString& suggestedName) {
+    (void)parent, (void)filters, (void)suggestedName;
+    return {};
+  }
 };
 
 // Boxes that do not hold up the windows: Open() shows the box without an
@@ -85,6 +92,11 @@ struct WindowOps {
   // Runs on a thread of its own, started by the word-bank page; the real
   // program passes CheckForUpdate.
   std::function<int(const UpdateCheckEnv&)> updateCheck;
+  // Makes sure the dictionary answers before and during a run of lookups
+  // (the real program revives its bundled service); true when it answers or
+  // is not the program's to look after. May be called from any thread. When
+  // unset, nothing is checked.
+  std::function<bool()> keepDictionary;
 };
 
 }  // namespace quorvo

@@ -21,7 +21,8 @@ QString OneLine(QString text) {
 }  // namespace
 
 const char* const WordListModel::kTitles[kColumnCount] = {"编号", "单词", "音标", "释义", "", "会背", "热度"};
-const int WordListModel::kWidths[kColumnCount] = {70, 120, 0, 450, 0, 70, 70};
+// Wide enough for row 100,000 with its check box and for the largest hot value.
+const int WordListModel::kWidths[kColumnCount] = {96, 120, 0, 404, 0, 70, 120};
 
 void WordListModel::AppendRow(std::vector<WordRow>& rows, const RowView& row) {
   WordRow& r = rows.emplace_back();

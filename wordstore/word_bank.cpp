@@ -135,6 +135,50 @@ std::string InsertTranslationStatement(std::string_view bank, std::string_view w
          SqlText(translation) + "', " + std::to_string(hot) + ")";
 }
 
+std::string UpdateMissingTranslationStatement(std::string_view bank, std::string_view translation,
+                                              std::string_view word, std::string_view placeholder) {
+  return UpdateTranslationStatement(bank, translation, word) + " and (trans is null or trans = '' or trans = '" +
+         SqlText(placeholder) + "')";
+}
+
+std::string WordsWithTranslationStatement(std::string_view bank, std::string_view translation) {
+  return "select value from " + BankIdentifier(bank) + " where trans = '" + SqlText(translation) + "' order by id";
+}
+
+std::unordered_set<std::string> KnownWords(WordDatabase& db) {
+  std::unordered_set<std::string> known;
+  TableSnapshot tables;
+  if (db.LoadTable("select name from sqlite_master where type = 'table'", &tables) != SQLITE_OK) return known;
+  for (int t = 1; t <= tables.Rows(); ++t) {
+    const char* name = tables.Cell(t * tables.Columns());
+    if (!name) continue;
+    TableSnapshot words;
+    if (db.LoadTable("select value from " + BankIdentifier(name) + " where known = 1", &words) != SQLITE_OK) continue;
+    for (int row = 1; row <= words.Rows(); ++row)
+      if (const char* word = words.Cell(row * words.Columns())) known.emplace(word);
+  }
+  return known;
+}
+
+int CountWords(WordDatabase& db, std::string_view bank) {
+  TableSnapshot table;
+  if (db.LoadTable("select count(*) from " + BankIdentifier(bank), &table) != SQLITE_OK || table.Rows() < 1) return -1;
+  const char* count = table.Cell(table.Columns());
+  return count ? LeadingDigitsValue(count) : -1;
+}
+
+std::vector<std::string> WordsWithTranslation(WordDatabase& db, std::string_view bank,
+                                              std::string_view translation) {
+  std::vector<std::string> words;
+  TableSnapshot table;
+  if (db.LoadTable(WordsWithTranslationStatement(bank, translation), &table) != SQLITE_OK) return words;
+  for (int row = 1; row <= table.Rows(); ++row) {
+    const char* word = table.Cell(row * table.Columns());
+    if (word && *word) words.emplace_back(word);
+  }
+  return words;
+}
+
 std::string UpdatePhoneticStatement(std::string_view bank, std::string_view phonetic, std::string_view word) {
   return "update " + BankIdentifier(bank) + " set phonetic='" + SqlText(phonetic) + "' where value='" +
          SqlText(word) + "'";
@@ -170,12 +214,29 @@ std::vector<std::string> ListBanks(WordDatabase& db) {
   return names;
 }
 
-void DeleteWords(WordDatabase& db, std::string_view bank, const std::vector<std::string>& words,
+namespace {
+
+bool BeginOrRefuse(WordDatabase& db, MessageBoxes& boxes) {
+  if (db.BeginBatch()) return true;
+  boxes.Show(BoxKind::Application, Gbk(texts::kBatchRefused));
+  return false;
+}
+
+bool CommitOrReport(WordDatabase& db, MessageBoxes& boxes) {
+  if (db.CommitBatch()) return true;
+  boxes.Show(BoxKind::Application, Gbk(texts::kBatchCommitFailed));
+  return false;
+}
+
+}  // namespace
+
+bool DeleteWords(WordDatabase& db, std::string_view bank, const std::vector<std::string>& words,
                  MessageBoxes& boxes) {
-  db.BeginBatch();
+  if (!BeginOrRefuse(db, boxes)) return false;
   for (const auto& word : words) db.Execute(DeleteWordStatement(bank, word));
-  db.CommitBatch();
+  if (!CommitOrReport(db, boxes)) return false;
   boxes.Show(BoxKind::Application, Gbk(texts::kUpdatedPleaseRefresh));
+  return true;
 }
 
 bool DropBank(WordDatabase& db, std::string_view bank, std::string_view currentBank, MessageBoxes& boxes) {
@@ -199,29 +260,35 @@ bool SetHot(WordDatabase& db, std::string_view bank, const std::vector<std::stri
     boxes.Show(BoxKind::PlainOkCancel, Gbk(texts::kEnterHotValue));
     return false;
   }
-  db.BeginBatch();
+  if (!BeginOrRefuse(db, boxes)) return false;
   for (const auto& word : words) db.Execute(SetHotStatement(bank, hot, word));
-  db.CommitBatch();
-  return true;
+  return CommitOrReport(db, boxes);
 }
 
-void MarkKnown(WordDatabase& db, std::string_view bank, const std::vector<std::string>& words) {
-  db.BeginBatch();
+bool MarkKnown(WordDatabase& db, std::string_view bank, const std::vector<std::string>& words,
+               MessageBoxes& boxes) {
+  if (!BeginOrRefuse(db, boxes)) return false;
   for (const auto& word : words) db.Execute(MarkKnownStatement(bank, word));
-  db.CommitBatch();
+  return CommitOrReport(db, boxes);
+}
+
+bool MarkKnown(WordDatabase& db, std::string_view bank, const std::vector<std::string>& words) {
+  SilentBoxes silent;
+  return MarkKnown(db, bank, words, silent);
 }
 
 bool AddToRecitationList(WordDatabase& db, const std::vector<RecitationCells>& rows, MessageBoxes& boxes,
                          const std::function<void()>& notifyChanged) {
-  db.BeginBatch();
+  if (!BeginOrRefuse(db, boxes)) return false;
   for (const auto& cells : rows) {
     if (db.Execute(AddToRecitationStatement(cells)) != SQLITE_OK) {
-      db.CommitBatch();
+      // The rows before it stay, as they always have.
+      if (!CommitOrReport(db, boxes)) return false;
       boxes.Show(BoxKind::Application, Gbk(texts::kRecitationAddFailed));
       return false;
     }
   }
-  db.CommitBatch();
+  if (!CommitOrReport(db, boxes)) return false;
   if (notifyChanged) notifyChanged();
   boxes.Show(BoxKind::Application, Gbk(texts::kRecitationAdded));
   return true;

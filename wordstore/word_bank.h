@@ -16,6 +16,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "message_boxes.h"
@@ -74,6 +75,12 @@ std::string UpdateTranslationStatement(std::string_view bank, std::string_view t
                                        std::string_view word);
 std::string InsertTranslationStatement(std::string_view bank, std::string_view word,
                                        std::string_view translation, int hot);
+// The update of a word that has no translation yet: its trans is NULL,
+// empty, or placeholder (the text stored when a lookup found nothing).
+std::string UpdateMissingTranslationStatement(std::string_view bank, std::string_view translation,
+                                              std::string_view word, std::string_view placeholder);
+// The words of a bank whose translation is exactly translation, by id.
+std::string WordsWithTranslationStatement(std::string_view bank, std::string_view translation);
 std::string UpdatePhoneticStatement(std::string_view bank, std::string_view phonetic, std::string_view word);
 
 // ---- operations ----------------------------------------------------------
@@ -85,17 +92,32 @@ int CreateBank(WordDatabase& db, std::string_view bank, MessageBoxes& boxes);
 // The names of every table but main_remember and the review history's, in
 // file order.
 std::vector<std::string> ListBanks(WordDatabase& db);
-// Deletes the words; then "更新完毕，请刷新".
-void DeleteWords(WordDatabase& db, std::string_view bank, const std::vector<std::string>& words,
+// The batch operations below begin with WordDatabase::BeginBatch; one that
+// is refused shows kBatchRefused and changes nothing, and one whose commit
+// fails shows kBatchCommitFailed instead of its success text.
+// Deletes the words; then "更新完毕，请刷新". True when committed.
+bool DeleteWords(WordDatabase& db, std::string_view bank, const std::vector<std::string>& words,
                  MessageBoxes& boxes);
 // Drops the bank unless it is the shown one or contains main_word; true when
 // the drop went through (the page then lists the banks again).
 bool DropBank(WordDatabase& db, std::string_view bank, std::string_view currentBank, MessageBoxes& boxes);
 // Sets hot of every word to the leading-digit value of hotText; refuses a
-// value of 0 or less with "请输入要修改的热度值!". True when it ran.
+// value of 0 or less with "请输入要修改的热度值!". True when committed.
 bool SetHot(WordDatabase& db, std::string_view bank, const std::vector<std::string>& words,
             std::string_view hotText, MessageBoxes& boxes);
-void MarkKnown(WordDatabase& db, std::string_view bank, const std::vector<std::string>& words);
+bool MarkKnown(WordDatabase& db, std::string_view bank, const std::vector<std::string>& words,
+               MessageBoxes& boxes);
+// The same, telling nobody about a failure.
+bool MarkKnown(WordDatabase& db, std::string_view bank, const std::vector<std::string>& words);
+// Every word marked known (会背) in any table of the file, main_remember
+// included. Tables that cannot be read (not of the word layout) are skipped.
+std::unordered_set<std::string> KnownWords(WordDatabase& db);
+// The number of rows of a bank; -1 when it cannot be read.
+int CountWords(WordDatabase& db, std::string_view bank);
+// The words of the bank whose translation is exactly translation (the
+// not-found text, say), in row order. Empty when the bank cannot be read.
+std::vector<std::string> WordsWithTranslation(WordDatabase& db, std::string_view bank,
+                                              std::string_view translation);
 // Copies the rows into main_remember. On success calls notifyChanged (the
 // page posts RecitationListChanged) and shows "成功添加到背诵列表"; stops at
 // the first failed insert with the failure message. True when all went in.

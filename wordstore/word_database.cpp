@@ -108,30 +108,62 @@ int WordDatabase::ExecuteCountingChanges(const std::string& sql, int* changes) {
   return rc;
 }
 
-void WordDatabase::BeginBatch() {
-  if (!db_) return;
+bool WordDatabase::BeginBatch() {
+  if (!db_) return false;
   // Held across both steps, so no store can open a new group in between.
   sqlite3_mutex* mutex = sqlite3_db_mutex(db_);
   sqlite3_mutex_enter(mutex);
   CommitWriteGroupLocked();
-  Execute("begin transaction;");
+  // The group's commit failed (or some other transaction is open): a batch
+  // begun now would join it, and its rollback would take the group along.
+  bool begun = sqlite3_get_autocommit(db_) && Execute("begin transaction;") == SQLITE_OK;
+  if (begun) {
+    std::lock_guard lock(batchMutex_);
+    batchOwner_ = std::this_thread::get_id();
+  }
   sqlite3_mutex_leave(mutex);
+  return begun;
 }
 
-void WordDatabase::CommitBatch() {
-  if (Execute("commit transaction;") == SQLITE_OK || !db_ || sqlite3_get_autocommit(db_)) return;
-  // The commit could not finish (another program kept reading the file past
-  // the busy wait) and the transaction is still open. Left so, every later
-  // statement on this connection, the lookups' stores included, would join
-  // it and be lost when the connection closes. Try once more, then give the
-  // batch up so that the connection writes straight to the file again.
-  if (Execute("commit transaction;") != SQLITE_OK && !sqlite3_get_autocommit(db_)) Execute("rollback transaction;");
+bool WordDatabase::CommitBatch() {
+  if (!db_) return false;
+  sqlite3_mutex* mutex = sqlite3_db_mutex(db_);
+  sqlite3_mutex_enter(mutex);
+  bool committed = Execute("commit transaction;") == SQLITE_OK;
+  if (!committed && !sqlite3_get_autocommit(db_)) {
+    // The commit could not finish (another program kept reading the file
+    // past the busy wait) and the transaction is still open. Left so, every
+    // later statement on this connection would join it and be lost when the
+    // connection closes. Try once more, then give the batch up so that the
+    // connection writes straight to the file again.
+    committed = Execute("commit transaction;") == SQLITE_OK;
+    if (!committed && !sqlite3_get_autocommit(db_)) Execute("rollback transaction;");
+  }
+  {
+    std::lock_guard lock(batchMutex_);
+    batchOwner_.reset();
+  }
+  sqlite3_mutex_leave(mutex);
+  batchEnded_.notify_all();
+  return committed;
+}
+
+void WordDatabase::SetBusyTimeout(int ms) {
+  if (db_) sqlite3_busy_timeout(db_, ms);
 }
 
 void WordDatabase::WriteInGroup(const std::function<void()>& write) {
   if (!db_) return;
   sqlite3_mutex* mutex = sqlite3_db_mutex(db_);
-  sqlite3_mutex_enter(mutex);
+  for (;;) {
+    sqlite3_mutex_enter(mutex);
+    std::unique_lock lock(batchMutex_);
+    if (!batchOwner_ || *batchOwner_ == std::this_thread::get_id()) break;
+    // Another thread's batch is open: wait for it to end (without the
+    // connection, which the batch needs) rather than join it.
+    sqlite3_mutex_leave(mutex);
+    batchEnded_.wait(lock, [this] { return !batchOwner_; });
+  }
   // A group that something else ended (a failed commit rolled back, say).
   if (groupOpen_ && sqlite3_get_autocommit(db_)) groupOpen_ = false;
   // With a batch open, the write joins it; otherwise it goes into a group.

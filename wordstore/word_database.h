@@ -104,13 +104,20 @@ class WordDatabase {
   // statement in between. Returns the result code; *changes gets the count.
   int ExecuteCountingChanges(const std::string& sql, int* changes);
   // A batch is a transaction of its own: an open write group is committed
-  // first. Statements other threads run meanwhile (WriteInGroup included)
-  // join the batch.
-  void BeginBatch();
-  // Commits the batch. A commit that cannot finish even when tried twice
-  // (another program holding the file) gives the batch up rather than leave
-  // the connection inside a transaction that later statements would join.
-  void CommitBatch();
+  // first, and when that commit fails (another program holding the file)
+  // the batch is refused (false) and nothing begins, so the batch can
+  // neither join the group nor throw its stores away. While the batch is
+  // open, the write group's stores of other threads wait for it to end
+  // instead of joining it.
+  bool BeginBatch();
+  // Commits the batch; false when it could not be committed. A commit that
+  // cannot finish even when tried twice (another program holding the file)
+  // gives the batch up rather than leave the connection inside a
+  // transaction that later statements would join.
+  bool CommitBatch();
+  // How long a statement waits for another program's lock (2000 ms unless
+  // set; tests make it short).
+  void SetBusyTimeout(int ms);
   // Runs write (statements on this connection) as one step, with no other
   // thread's statement in between, inside the write group: begins the group
   // when none is open, or joins a batch that is. The group is committed at
@@ -152,6 +159,12 @@ class WordDatabase {
   sqlite3_stmt* slot_ = nullptr;
 
   std::atomic<int> expectedWrites_{0};
+  // The thread whose batch is open, if any: other threads' group writes
+  // wait on batchEnded_ until it ends. Guarded by batchMutex_; set and
+  // cleared while holding the connection's mutex as well.
+  std::mutex batchMutex_;
+  std::condition_variable batchEnded_;
+  std::optional<std::thread::id> batchOwner_;
   // Whether the open transaction is the write group's; guarded by the
   // connection's mutex (sqlite3_db_mutex).
   bool groupOpen_ = false;

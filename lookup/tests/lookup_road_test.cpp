@@ -122,11 +122,12 @@ TEST_F(LookupRoadTest, LookupWordTaskSendsTheRequestAndStoresTheTranslation) {
             heads[0]);
 }
 
-TEST_F(LookupRoadTest, WordWhoseDictionaryIsGoneGetsTheNotFoundText) {
+TEST_F(LookupRoadTest, WordWhoseDictionaryIsGoneKeepsItsTranslationAndANewOneGetsTheNotFoundText) {
   testing::PutWord(db, "main_word", "fox", "狐狸", 5);
   dictionary.Stop();
   LookupWordTask(MakeTranslationTask("fox", 1, &db, "main_word"));
-  EXPECT_EQ((Rows{{"fox", kNotFoundTranslation, "0", "5"}}), Bank("main_word"));
+  LookupWordTask(MakeTranslationTask("owl", 3, &db, "main_word"));
+  EXPECT_EQ((Rows{{"fox", Gbk("狐狸"), "0", "5"}, {"owl", kNotFoundTranslation, "0", "3"}}), Bank("main_word"));
 }
 
 TEST_F(LookupRoadTest, TextAndFileFillANewBankWhileTheTestReadsIt) {
@@ -168,7 +169,8 @@ TEST_F(LookupRoadTest, TypedTextAndTheSameFileDoubleTheCountsAndKnownWordsKeepTh
   request.sources = SourceText | SourceFile;
   ConvertWords(request, db, "main_word", pool, boxes);
   pool.Shutdown();
-  EXPECT_EQ((Rows{Expected("going", 4), Expected("gone", 2), Expected("stop", 99, 1)}), Bank("main_word"));
+  // "stop" is not in the dictionary: the translation it had stays.
+  EXPECT_EQ((Rows{Expected("going", 4), Expected("gone", 2), {"stop", Gbk("停"), "1", "99"}}), Bank("main_word"));
 }
 
 TEST_F(LookupRoadTest, ABankNameAloneMakesAnEmptyBankAndQueuesNothing) {

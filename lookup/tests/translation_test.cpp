@@ -164,12 +164,14 @@ TEST_F(StoreTranslationTest, PagesWithoutATranslationStoreTheNotFoundText) {
     EXPECT_EQ(1, StoreTranslationFromPage(&db, "word" + std::to_string(hot), "main_word", hot, page));
     ++hot;
   }
+  // A word that has a translation keeps it: a page without one says
+  // nothing about the word.
   testing::PutWord(db, "main_word", "good", "好", 8);
   StoreTranslationFromPage(&db, "good", "main_word", 1, "");
   Rows rows = Bank();
   ASSERT_EQ(5u, rows.size());
-  for (const auto& [value, trans, known, hot] : rows) EXPECT_EQ(kNotFoundTranslation, trans) << value;
-  EXPECT_EQ("8", std::get<3>(rows[0]));  // "good": its hot stays
+  EXPECT_EQ((Row{"good", Gbk("好"), "0", "8"}), rows[0]);
+  for (size_t i = 1; i < rows.size(); ++i) EXPECT_EQ(kNotFoundTranslation, std::get<1>(rows[i])) << std::get<0>(rows[i]);
 }
 
 TEST_F(StoreTranslationTest, Utf8TranslationIsStoredAsGbkWithReplacements) {

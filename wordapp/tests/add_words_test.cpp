@@ -99,7 +99,9 @@ TEST_F(AddWordsTest, FileIntoANewBankShowsAsThatBank) {
   });
   ASSERT_EQ(4u, stored.size());
   EXPECT_EQ(4, dictionary.RequestCount());
-  // Still main_word on the page: the run does not refresh it.
+  // Still main_word on the page: the page notices the run's end (and opens
+  // the filled bank) at its progress timer's next tick, and this test runs
+  // no event loop.
   EXPECT_EQ("main_word", page->CurrentBank());
 
   Control<QPushButton>(page.get(), 1005)->click();
@@ -138,7 +140,7 @@ TEST_F(AddWordsTest, TypedTextWithoutANameGoesIntoTheShownBankAndShowsAfterSearc
   });
   EXPECT_EQ("n. 海洋\n", TransOf(stored, "ocean"));
   EXPECT_EQ("n. 鲸\n", TransOf(stored, "whale"));
-  EXPECT_EQ((std::vector<std::string>{"whale"}), ShownColumn(1));  // not refreshed by the run
+  EXPECT_EQ((std::vector<std::string>{"whale"}), ShownColumn(1));  // no event loop ran: not refreshed yet
 
   Control<QPushButton>(page.get(), 1003)->click();
   EXPECT_EQ((std::vector<std::string>{"whale", "ocean"}), ShownColumn(1));

@@ -31,8 +31,19 @@ class FakeFilePicker : public FilePicker {
     next.pop_front();
     return name;
   }
+  QString SaveFile(QWidget*, const QString& filterList, const QString& suggestedName) override {
+    saveFilters.push_back(filterList);
+    suggested.push_back(suggestedName);
+    if (nextSave.empty()) return {};
+    QString name = nextSave.front();
+    nextSave.pop_front();
+    return name;
+  }
   std::deque<QString> next;
   std::vector<QString> filters;
+  std::deque<QString> nextSave;
+  std::vector<QString> saveFilters;
+  std::vector<QString> suggested;
 };
 
 // A notification area that is there (or not) and records its icon.

@@ -10,6 +10,7 @@
 #include <QTest>
 #include <QTextEdit>
 #include <QTimer>
+#include <deque>
 
 #include "code_page.h"
 #include "gui_fixture.h"
@@ -119,6 +120,52 @@ TEST_F(InsertDlgTest, RightClickOpensTheMenuAndItsChoiceRunsAfterIt) {
   EXPECT_EQ("", QApplication::clipboard()->text().toStdString());
   QCoreApplication::sendPostedEvents(&dialog);
   EXPECT_EQ("words", QApplication::clipboard()->text().toStdString());
+}
+
+// The bank name is checked while the dialog is open: a name that cannot be
+// used, or an existing bank the user does not want to add to, keeps the
+// dialog open with everything typed.
+TEST_F(InsertDlgTest, BankNameIsCheckedBeforeTheDialogCloses) {
+  const QString long56 = QString(56, QLatin1Char('n'));
+  const std::string exists = "词库“novel”已经存在，要把单词添加到这个词库吗？";
+  struct Case {
+    const char* what;
+    QString bank;
+    std::deque<int> answers;
+    std::vector<std::string> boxes;
+    bool accepted;
+  };
+  const Case cases[] = {
+      {"56 bytes", long56, {}, {"词库名不能为空，也不能超过55个字节，请重新输入"}, false},
+      {"28 Chinese characters are 56 GBK bytes", QString(28, QChar(0x8BCD)), {},
+       {"词库名不能为空，也不能超过55个字节，请重新输入"}, false},
+      {"only blanks", "   ", {}, {"词库名不能为空，也不能超过55个字节，请重新输入"}, false},
+      {"existing, not into it", "novel", {kBoxCancel}, {exists}, false},
+      {"existing, into it", "novel", {kBoxOk}, {exists}, true},
+      {"55 bytes, new", QString(55, QLatin1Char('n')), {}, {}, true},
+      {"no name at all", "", {}, {}, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    boxes.shown.clear();
+    boxes.answers = c.answers;
+    std::vector<std::string> asked;
+    CInsertDlg dialog(files, nullptr, &boxes, [&asked](const std::string& name) {
+      asked.push_back(name);
+      return name == "novel";
+    });
+    dialog.show();
+    Control<QTextEdit>(&dialog, 1026)->setPlainText("whale ocean");
+    Control<QLineEdit>(&dialog, 1031)->setText(c.bank);
+    Control<QPushButton>(&dialog, 1)->click();
+    EXPECT_EQ(c.boxes, BoxTexts());
+    EXPECT_EQ(c.accepted, dialog.result() == QDialog::Accepted);
+    EXPECT_EQ(!c.accepted, dialog.isVisible());
+    // Nothing typed is lost.
+    EXPECT_EQ("whale ocean", Control<QTextEdit>(&dialog, 1026)->toPlainText().toStdString());
+    EXPECT_EQ(c.bank, Control<QLineEdit>(&dialog, 1031)->text());
+    if (c.accepted) EXPECT_EQ(c.bank.toStdString(), Utf8(dialog.Request().bankName));
+  }
 }
 
 }  // namespace

@@ -85,7 +85,7 @@ TEST_F(Page1Test, StartsOnMainWordWithEveryControlInItsFirstState) {
   EXPECT_EQ("1", page->WordModel().CellText(0, 0));
   EXPECT_EQ("苹果", page->WordModel().data(page->WordModel().index(0, 3), Qt::DisplayRole).toString().toStdString());
 
-  const int widths[] = {70, 120, 0, 450, 0, 70, 70};
+  const int widths[] = {96, 120, 0, 404, 0, 70, 120};
   for (int c = 0; c < 7; ++c) {
     EXPECT_EQ(widths[c] == 0, Words()->isColumnHidden(c)) << "column " << c;
     if (widths[c]) {
@@ -98,7 +98,8 @@ TEST_F(Page1Test, StartsOnMainWordWithEveryControlInItsFirstState) {
   EXPECT_FALSE(Control<QWidget>(page.get(), 1036)->isVisible());
   for (int id : {1014, 1033, 1034}) EXPECT_EQ(0, Control<QComboBox>(page.get(), id)->currentIndex()) << id;
   EXPECT_EQ("批量操作", Control<QComboBox>(page.get(), 1014)->itemText(0).toStdString());
-  EXPECT_EQ(6, Control<QComboBox>(page.get(), 1014)->count());
+  EXPECT_EQ(7, Control<QComboBox>(page.get(), 1014)->count());
+  EXPECT_EQ("重新查询未找到的单词", Control<QComboBox>(page.get(), 1014)->itemText(6).toStdString());
   EXPECT_EQ(0u, TextOf(Control<QWidget>(page.get(), 1037)).find("您如果有好的建议或者用的不爽，请发邮件: "));
   EXPECT_TRUE(BoxTexts().empty());
 }
@@ -363,23 +364,28 @@ TEST_F(Page1Test, DoubleClickOpensTheBankUnderTheMouseOnly) {
 
 TEST_F(Page1Test, DropRefusesTheShownBankAndMainWordAndDropsOthers) {
   MakeBanks({"novel", "my_main_word2", "poems"});
+  for (const char* word : {"one", "two", "three"}) Put("novel", word, "x", 1);
   Open();
   struct Case {
     const char* open;  // bank opened first (shown), by its row in the bank list
     const char* drop;
+    int answer;        // to the question before a drop
     std::vector<std::string> boxes;
     bool dropped;
   };
+  const std::string ask = "确定要删除词库“novel”吗？其中的 3 个单词会一起删除，无法恢复。";
   const Case cases[] = {
-      {"main_word", "main_word", {"不能删除正在使用的表"}, false},
-      {"main_word", "my_main_word2", {"main_word为系统默认词库，不能删除"}, false},
-      {"main_word", "novel", {"删除成功"}, true},
-      {"poems", "main_word", {"main_word为系统默认词库，不能删除"}, false},
-      {"poems", "poems", {"不能删除正在使用的表"}, false},
+      {"main_word", "main_word", kBoxOk, {"不能删除正在使用的表"}, false},
+      {"main_word", "my_main_word2", kBoxOk, {"main_word为系统默认词库，不能删除"}, false},
+      {"main_word", "novel", kBoxCancel, {ask}, false},
+      {"main_word", "novel", kBoxOk, {ask, "删除成功"}, true},
+      {"poems", "main_word", kBoxOk, {"main_word为系统默认词库，不能删除"}, false},
+      {"poems", "poems", kBoxOk, {"不能删除正在使用的表"}, false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string("showing ") + c.open + ", dropping " + c.drop);
     boxes.shown.clear();
+    boxes.answers = {c.answer};
     Click(1005);
     auto banks = ShownBanks();
     DoubleClickRow(Banks(), static_cast<int>(std::find(banks.begin(), banks.end(), c.open) - banks.begin()));
@@ -388,6 +394,7 @@ TEST_F(Page1Test, DropRefusesTheShownBankAndMainWordAndDropsOthers) {
     banks = ShownBanks();
     Banks()->selectRow(static_cast<int>(std::find(banks.begin(), banks.end(), c.drop) - banks.begin()));
     Click(1009);
+    boxes.answers.clear();
     EXPECT_EQ(c.boxes, BoxTexts());
     auto tables = testing::TableNames(DbPath());
     EXPECT_EQ(!c.dropped, std::find(tables.begin(), tables.end(), c.drop) != tables.end());

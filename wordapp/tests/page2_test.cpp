@@ -146,17 +146,20 @@ TEST_F(Page2Test, ClickOnTheTranslationAreaToggles) {
   EXPECT_EQ("点击看释义", Translation());
 }
 
-TEST_F(Page2Test, TypingBoxIsClearedByEnterAndNeverSeesBackspace) {
+TEST_F(Page2Test, BackspaceCorrectsTheTypingBoxAndGoesBackOnlyWhenItIsEmpty) {
   PutWords({"alpha", "beta", "gamma"});
   Open();
   QTest::keyClicks(TypingBox(), "wrong");
   QTest::keyClick(TypingBox(), Qt::Key_Backspace);
-  EXPECT_EQ("wrong", TypingBox()->text().toStdString());
-  EXPECT_EQ("gamma", Word());
+  EXPECT_EQ("wron", TypingBox()->text().toStdString());
+  EXPECT_EQ("alpha", Word());
   QTest::keyClick(TypingBox(), Qt::Key_Return);
   EXPECT_EQ("", TypingBox()->text().toStdString());
-  EXPECT_EQ("alpha", Word());
+  EXPECT_EQ("beta", Word());
   EXPECT_EQ(TypingBox(), QApplication::focusWidget());
+  QTest::keyClick(TypingBox(), Qt::Key_Backspace);
+  EXPECT_EQ("alpha", Word());
+  EXPECT_EQ("", TypingBox()->text().toStdString());
 }
 
 TEST_F(Page2Test, RecitationListChangedReloadsTheCards) {

@@ -267,7 +267,103 @@ TEST(DatabaseFileFaults, ABatchThatCannotCommitLeavesNoTransactionOpen) {
   ASSERT_EQ(2u, rows.size());
   EXPECT_EQ(Gbk("新的"), rows[1].trans);
   EXPECT_EQ("3", rows[0].hot);  // the batch that could not commit is not in the file
-  EXPECT_TRUE(boxes.shown.empty());
+  // ...and says so, instead of passing for done.
+  EXPECT_EQ((std::vector<std::string>{"数据库正被其他程序占用，这次操作的修改没有保存。请稍后再试。"}), boxes.Texts());
+}
+
+// A second process holds the file while the lookups' write group is open
+// and a batch comes: the batch is refused, the group's store survives.
+// Then a batch whose own commit fails says so, and the stores committed
+// before it stay; a lookup store made while it is open waits for it instead
+// of being rolled back with it.
+TEST(DatabaseFileFaults, BatchesNeitherJoinNorRollBackTheLookupsStores) {
+  TempDir dir;
+  std::string path = dir.File("dict_main.db");
+  MakeWordFile(path);
+  RecordingBoxes boxes;
+  WordDatabase db(&boxes);
+  ASSERT_TRUE(db.Open(path));
+  db.SetBusyTimeout(50);
+  db.SetWriteGroupWindow(std::chrono::seconds(60));  // only the test ends the group
+  const std::string refused = "数据库正被其他程序占用，刚查到的释义还没能写入，这次操作没有进行。请稍后再试。";
+  const std::string notSaved = "数据库正被其他程序占用，这次操作的修改没有保存。请稍后再试。";
+
+  // 1. A group that cannot commit: the batch is refused and does not begin.
+  db.ExpectGroupWrite();  // more stores to come: the group stays open
+  db.WriteInGroup([&] { db.Execute(UpdateTranslationStatement(kMainWord, Gbk("新的"), "pear")); });
+  ASSERT_TRUE(db.WriteGroupOpen());
+  {
+    LockingProcess reader(path, LockingProcess::Kind::kReading);
+    ASSERT_TRUE(reader.locked());
+    EXPECT_FALSE(SetHot(db, kMainWord, {"apple"}, "7", boxes));
+    EXPECT_EQ(std::vector<std::string>{refused}, boxes.Texts());
+    EXPECT_TRUE(db.WriteGroupOpen());
+    EXPECT_TRUE(reader.Release());
+  }
+  db.GroupWriteDone();  // the last announced store: the group commits
+  EXPECT_FALSE(db.WriteGroupOpen());
+  auto rows = testing::ReadBank(path, kMainWord);
+  ASSERT_EQ(2u, rows.size());
+  EXPECT_EQ("3", rows[0].hot);
+  EXPECT_EQ(Gbk("新的"), rows[1].trans);
+
+  // 2. A batch whose own commit fails: its error, not its success text;
+  // the store committed before it stays.
+  bool notified = false;
+  const std::pair<const char*, std::function<bool()>> cases[] = {
+      {"delete", [&] { return DeleteWords(db, kMainWord, {"apple"}, boxes); }},
+      {"hot", [&] { return SetHot(db, kMainWord, {"apple"}, "9", boxes); }},
+      {"known", [&] { return MarkKnown(db, kMainWord, {"apple"}, boxes); }},
+      {"recite",
+       [&] {
+         return AddToRecitationList(db, {{"apple", "", "x", "", Gbk("不会"), "3"}}, boxes, [&] { notified = true; });
+       }},
+  };
+  for (const auto& [what, batch] : cases) {
+    SCOPED_TRACE(what);
+    boxes.shown.clear();
+    LockingProcess reader(path, LockingProcess::Kind::kReading);
+    ASSERT_TRUE(reader.locked());
+    EXPECT_FALSE(batch());
+    EXPECT_EQ(std::vector<std::string>{notSaved}, boxes.Texts());
+    EXPECT_TRUE(sqlite3_get_autocommit(db.handle()));
+    EXPECT_TRUE(reader.Release());
+  }
+  EXPECT_FALSE(notified);
+  rows = testing::ReadBank(path, kMainWord);
+  ASSERT_EQ(2u, rows.size());
+  EXPECT_EQ("3", rows[0].hot);
+  EXPECT_EQ("0", rows[0].known);
+  EXPECT_EQ(Gbk("新的"), rows[1].trans);
+  EXPECT_TRUE(testing::ReadBank(path, kMainRemember).empty());
+
+  // 3. A lookup's store that comes while a batch is open waits for it, and
+  // the batch's rollback does not take it along.
+  ASSERT_TRUE(db.BeginBatch());
+  db.Execute(SetHotStatement(kMainWord, 11, "apple"));
+  std::atomic<bool> stored{false};
+  std::thread lookup([&] {
+    db.WriteInGroup([&] {
+      db.Execute(UpdateTranslationStatement(kMainWord, Gbk("等过的"), "pear"));
+      stored = true;
+    });
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_FALSE(stored.load());
+  {
+    LockingProcess reader(path, LockingProcess::Kind::kReading);
+    ASSERT_TRUE(reader.locked());
+    EXPECT_FALSE(db.CommitBatch());
+    lookup.join();
+    EXPECT_TRUE(stored.load());
+    EXPECT_TRUE(reader.Release());
+  }
+  db.CommitWriteGroup();
+  EXPECT_FALSE(db.WriteGroupOpen());
+  rows = testing::ReadBank(path, kMainWord);
+  ASSERT_EQ(2u, rows.size());
+  EXPECT_EQ("3", rows[0].hot);  // the batch is not in the file
+  EXPECT_EQ(Gbk("等过的"), rows[1].trans);
 }
 
 // Search texts and bank names as a user may type them: quotes, semicolons,

@@ -1,0 +1,129 @@
+// A text of 39,000 distinct words from "确定" in 添加单词 to every word
+// stored, with the bundled dictionary (quorvo-dictd of this build) answering
+// on 127.0.0.1, once with the progress shown in the info box and once
+// without. Each round fills a new bank; a round ends when the page has seen
+// its run end (the list refreshed, the summary shown). The words are the
+// dictionary's own headwords, so nearly all of them are translated.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTextEdit>
+#include <QTimer>
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <set>
+#include <string>
+
+#include "bench_support.h"
+#include "dictd_launcher.h"
+#include "insert_dlg.h"
+#include "page1.h"
+#include "window_ops.h"
+#include "word_bank.h"
+#include "word_database.h"
+
+namespace {
+
+constexpr int kDistinct = 39000;
+const char kHost[] = "127.0.0.1:28667";
+
+// The first kDistinct headwords of the dictionary's data that the counter
+// keeps as they are (3 to 127 lower-case letters).
+QString DictionaryText() {
+  std::ifstream data(QUORVO_DICT_DATA);
+  std::set<std::string> seen;
+  QString text;
+  std::string line;
+  while (std::getline(data, line) && static_cast<int>(seen.size()) < kDistinct) {
+    if (line.empty() || line[0] == '#') continue;
+    std::string word = line.substr(0, line.find('\t'));
+    if (word.size() < 3 || word.size() > 127) continue;
+    bool letters = true;
+    for (char c : word) letters = letters && c >= 'a' && c <= 'z';
+    if (!letters || !seen.insert(word).second) continue;
+    text += QString::fromStdString(word) + QLatin1Char(' ');
+  }
+  if (static_cast<int>(seen.size()) != kDistinct) std::abort();
+  return text;
+}
+
+struct Fixture {
+  Fixture() : folder(true), text(DictionaryText()) {
+    setenv("QUORVO_DICT_HOST", kHost, 1);
+    if (dictionary.Start(kHost, kHost, QUORVO_BIN_DIR) != quorvo::BundledDictionaryState::Started) std::abort();
+    quorvo::SilentBoxes silent;
+    quorvo::WordDatabase db;
+    if (!db.Open("dict_main.db")) std::abort();
+    quorvo::CreateBank(db, quorvo::kMainWord, silent);
+    quorvo::CreateBank(db, quorvo::kMainRemember, silent);
+    db.Close();
+    ops.boxes = &boxes;
+    ops.files = &files;
+    page = std::make_unique<quorvo::CPage1>(ops);
+    page->show();
+  }
+  struct NoFiles : quorvo::FilePicker {
+    QString OpenFile(QWidget*, const QString&) override { return {}; }
+  };
+  quorvo::bench::ScratchFolder folder;
+  QString text;
+  quorvo::BundledDictionary dictionary;
+  quorvo::SilentBoxes boxes;
+  NoFiles files;
+  quorvo::WindowOps ops;
+  std::unique_ptr<quorvo::CPage1> page;
+  int round = 0;
+};
+
+std::unique_ptr<Fixture> shared;
+Fixture& Shared() {
+  if (!shared) shared = std::make_unique<Fixture>();
+  return *shared;
+}
+
+void BM_AddText(benchmark::State& state) {
+  Fixture& f = Shared();
+  f.page->SetProgressShown(state.range(0) != 0);
+  for (auto _ : state) {
+    QString bank = QStringLiteral("run%1").arg(++f.round);
+    QTimer::singleShot(0, [&f, bank] {
+      auto* dialog = qobject_cast<quorvo::CInsertDlg*>(QApplication::activeModalWidget());
+      if (!dialog) std::abort();
+      dialog->findChild<QTextEdit*>(QStringLiteral("1026"))->setPlainText(f.text);
+      dialog->findChild<QLineEdit*>(QStringLiteral("1031"))->setText(bank);
+      // From here: "确定".
+      f.page->setProperty("started",
+                          QVariant::fromValue<qint64>(std::chrono::steady_clock::now().time_since_epoch().count()));
+      dialog->findChild<QPushButton*>(QStringLiteral("1"))->click();
+    });
+    f.page->findChild<QPushButton*>(QStringLiteral("1006"))->click();
+    while (f.page->CurrentRun()) QApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+    auto end = std::chrono::steady_clock::now().time_since_epoch().count();
+    state.SetIterationTime(std::chrono::duration<double>(
+                               std::chrono::steady_clock::duration(end - f.page->property("started").toLongLong()))
+                               .count());
+    if (f.page->WordModel().rowCount() != kDistinct) {
+      state.SkipWithError("not every word was stored");
+      return;
+    }
+  }
+  state.counters["words"] = kDistinct;
+}
+BENCHMARK(BM_AddText)->Arg(1)->Arg(0)->Arg(1)->Arg(0)->Iterations(2)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  QApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  shared.reset();
+  return 0;
+}

@@ -1,0 +1,151 @@
+// The bundled dictionary killed between and during runs of lookups: the
+// keeper reaps the dead service, starts a new one, and the next words are
+// translated; when no service can be started, the run says so once and no
+// good translation is lost.
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "code_page.h"
+#include "dictd_launcher.h"
+#include "lookup_run.h"
+#include "scoped_dictionary_host.h"
+#include "task_pool.h"
+#include "temp_dir.h"
+#include "translation_store.h"
+#include "translation_task.h"
+#include "word_bank.h"
+#include "word_fixture.h"
+
+namespace quorvo {
+namespace {
+
+int FreePort() {
+  int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  socklen_t length = sizeof address;
+  getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+  close(fd);
+  return ntohs(address.sin_port);
+}
+
+// A zombie still answers kill(pid, 0): only a reaped process is gone.
+bool Reaped(pid_t pid) { return kill(pid, 0) != 0 && errno == ESRCH; }
+
+// The state of /proc/<pid>/stat ('Z' for a zombie), or 0 when gone.
+char ProcessState(pid_t pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+  size_t paren = text.rfind(')');
+  return paren == std::string::npos || paren + 2 >= text.size() ? 0 : text[paren + 2];
+}
+
+class DictdReviveTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(db.Open(dir.File("dict_main.db")));
+    testing::CreateBanks(db, {kMainWord});
+  }
+
+  // Queues the words as one run whose keeper revives the dictionary.
+  std::shared_ptr<LookupRun> Run(TaskPool& pool, const std::vector<std::string>& words, const std::string& folder) {
+    auto run = std::make_shared<LookupRun>(static_cast<int>(words.size()));
+    run->SetKeeper([this, folder] {
+      ++keeperCalls;
+      BundledDictionaryState state = dictionary.Revive(host, host, folder);
+      return state == BundledDictionaryState::Started || state == BundledDictionaryState::AlreadyAnswering;
+    });
+    for (const auto& word : words) pool.Submit(LookupWordTask, MakeTranslationTask(word, 1, &db, kMainWord, run));
+    return run;
+  }
+
+  std::string Trans(const std::string& word) {
+    for (const auto& row : testing::ReadBank(dir.File("dict_main.db"), kMainWord))
+      if (row.value == word) return Utf8(row.trans);
+    return "(missing)";
+  }
+
+  testing::TempDir dir;
+  WordDatabase db;
+  std::string host = "127.0.0.1:" + std::to_string(FreePort());
+  testing::ScopedDictionaryHost scopedHost{host};
+  BundledDictionary dictionary;
+  std::atomic<int> keeperCalls{0};
+};
+
+TEST_F(DictdReviveTest, KilledBetweenRunsIsReapedAndStartedAgain) {
+  ASSERT_EQ(BundledDictionaryState::Started, dictionary.Start(host, host, QUORVO_BIN_DIR));
+  pid_t first = dictionary.pid();
+  ASSERT_EQ(0, kill(first, SIGKILL));
+  for (int i = 0; i < 200 && ProcessState(first) != 'Z'; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  EXPECT_EQ('Z', ProcessState(first));  // dead, and nobody has reaped it yet
+
+  // The check before the next run.
+  EXPECT_EQ(BundledDictionaryState::Started, dictionary.Revive(host, host, QUORVO_BIN_DIR));
+  EXPECT_TRUE(Reaped(first));
+  EXPECT_GT(dictionary.pid(), 0);
+  EXPECT_NE(first, dictionary.pid());
+  // Nothing to do while it answers.
+  EXPECT_EQ(BundledDictionaryState::AlreadyAnswering, dictionary.Revive(host, host, QUORVO_BIN_DIR));
+
+  TaskPool pool;
+  auto run = Run(pool, {"apple", "house"}, QUORVO_BIN_DIR);
+  pool.Shutdown();
+  EXPECT_EQ(2, run->Translated());
+  EXPECT_EQ(0, keeperCalls.load());
+  EXPECT_EQ(0u, Trans("apple").rfind("n. 苹果", 0)) << Trans("apple");
+}
+
+TEST_F(DictdReviveTest, KilledDuringARunTheNextWordsAreTranslated) {
+  ASSERT_EQ(BundledDictionaryState::Started, dictionary.Start(host, host, QUORVO_BIN_DIR));
+  pid_t first = dictionary.pid();
+  TaskPool pool;
+  auto before = Run(pool, {"apple"}, QUORVO_BIN_DIR);
+  while (!before->Finished()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  ASSERT_EQ(1, before->Translated());
+
+  ASSERT_EQ(0, kill(first, SIGKILL));
+  std::vector<std::string> words = {"house", "water", "green", "money", "happy", "river", "table", "night"};
+  auto run = Run(pool, words, QUORVO_BIN_DIR);
+  pool.Shutdown();
+  EXPECT_EQ(static_cast<int>(words.size()), run->Translated());
+  EXPECT_EQ(0, run->NotFound());
+  EXPECT_FALSE(run->DictionaryLost());
+  EXPECT_EQ(1, keeperCalls.load());  // one revival served every refused lookup
+  EXPECT_TRUE(Reaped(first));
+  for (const auto& word : words) EXPECT_EQ(std::string::npos, Trans(word).find("not found")) << word;
+}
+
+TEST_F(DictdReviveTest, AServiceThatCannotBeStartedIsToldOnceAndKeepsTranslations) {
+  ASSERT_EQ(BundledDictionaryState::Started, dictionary.Start(host, host, QUORVO_BIN_DIR));
+  ASSERT_EQ(0, kill(dictionary.pid(), SIGKILL));
+  testing::PutWord(db, kMainWord, "house", "n. 房子", 4);
+  TaskPool pool;
+  // A folder without the service: the revival fails.
+  auto run = Run(pool, {"house", "water", "green"}, dir.path());
+  pool.Shutdown();
+  EXPECT_TRUE(run->DictionaryLost());
+  EXPECT_EQ(1, keeperCalls.load());
+  EXPECT_EQ(0, run->Translated());
+  EXPECT_EQ(1, run->Kept());
+  EXPECT_EQ(2, run->NotFound());
+  EXPECT_EQ("n. 房子", Trans("house"));
+  EXPECT_EQ(kNotFoundTranslation, Trans("water"));
+}
+
+}  // namespace
+}  // namespace quorvo

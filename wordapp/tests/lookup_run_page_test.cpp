@@ -1,0 +1,326 @@
+// Runs of lookups seen from the word-bank page: the progress in the info
+// box, the summary with the coverage of the text, the filled bank opened,
+// known words left out on request, the retry of the words not found, and
+// closing the page while lookups still wait. The dictionary is a loopback
+// server the test paces: each lookup waits until the test lets it through.
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QTest>
+#include <QTextEdit>
+#include <QTimer>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+#include "code_page.h"
+#include "gui_fixture.h"
+#include "insert_dlg.h"
+#include "loopback_dictionary.h"
+#include "loopback_server.h"
+#include "page1.h"
+#include "run_summary.h"
+#include "scoped_dictionary_host.h"
+#include "translation_store.h"
+#include "word_fixture.h"
+
+namespace quorvo {
+namespace {
+
+using testing::Control;
+using testing::LoopbackConnection;
+using testing::LoopbackDictionary;
+using testing::LoopbackServer;
+using testing::TextOf;
+
+// A dictionary whose answers wait for the test: Let(n) lets n more through.
+class PacedDictionary {
+ public:
+  explicit PacedDictionary(std::map<std::string, std::string> words)
+      : words_(std::move(words)), server_([this](LoopbackConnection& c) { Serve(c); }) {}
+  ~PacedDictionary() {
+    LetAll();
+    server_.Stop();
+  }
+  std::string HostPort() const { return server_.HostPort(); }
+  int Requests() const { return server_.ConnectionCount(); }
+  void Let(int n) {
+    std::lock_guard lock(mutex_);
+    allowed_ += n;
+    changed_.notify_all();
+  }
+  void LetAll() { Let(1 << 28); }
+
+ private:
+  void Serve(LoopbackConnection& c) {
+    std::string word = testing::QueryValue(testing::RequestTarget(c.ReadRequestHead()), "q");
+    {
+      std::unique_lock lock(mutex_);
+      changed_.wait(lock, [this] { return allowed_ > 0; });
+      --allowed_;
+    }
+    auto found = words_.find(word);
+    std::optional<LoopbackDictionary::Parts> parts;
+    if (found != words_.end()) parts = LoopbackDictionary::Parts{{"n.", found->second}};
+    c.Send(LoopbackDictionary::Answer(parts));
+  }
+
+  std::map<std::string, std::string> words_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  int allowed_ = 0;
+  LoopbackServer server_;
+};
+
+class LookupRunPageTest : public testing::GuiTest {
+ protected:
+  ~LookupRunPageTest() override {
+    dictionary.LetAll();
+    page.reset();
+  }
+
+  void OpenPage() {
+    page = std::make_unique<CPage1>(ops);
+    page->show();
+  }
+  // Fills the add-words dialog once it is up and presses "确定".
+  void AddText(const QString& text, const QString& bank, bool onlyUnknown = false) {
+    QTimer::singleShot(0, [text, bank, onlyUnknown] {
+      auto* dialog = qobject_cast<CInsertDlg*>(QApplication::activeModalWidget());
+      ASSERT_NE(nullptr, dialog);
+      Control<QTextEdit>(dialog, 1026)->setPlainText(text);
+      Control<QLineEdit>(dialog, 1031)->setText(bank);
+      if (onlyUnknown) Control<QCheckBox>(dialog, 1041)->setChecked(true);
+      Control<QPushButton>(dialog, 1)->click();
+    });
+    Control<QPushButton>(page.get(), 1006)->click();
+  }
+  // Lets the event loop (and the page's progress timer) run until cond
+  // holds; the bound only keeps a broken run from hanging the test.
+  bool Until(const std::function<bool()>& cond) {
+    for (int i = 0; i < 2000 && !cond(); ++i) QTest::qWait(5);
+    return cond();
+  }
+  void WaitDone(int done) {
+    ASSERT_TRUE(page->CurrentRun());
+    for (int i = 0; i < 4000 && page->CurrentRun()->Done() < done; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    ASSERT_EQ(done, page->CurrentRun()->Done());
+  }
+  std::string Info() { return TextOf(Control<QWidget>(page.get(), 1007)); }
+  std::vector<std::string> ShownWords() {
+    std::vector<std::string> words;
+    for (int r = 0; r < page->WordModel().rowCount(); ++r) words.push_back(page->WordModel().CellText(r, 1));
+    std::sort(words.begin(), words.end());
+    return words;
+  }
+
+  PacedDictionary dictionary{
+      {{"whale", "鲸"}, {"ocean", "海洋"}, {"swims", "游泳"}, {"deep", "深的"}, {"blue", "蓝色"}, {"husband", "丈夫"}}};
+  testing::ScopedDictionaryHost host{dictionary.HostPort()};
+  std::unique_ptr<CPage1> page;
+};
+
+TEST_F(LookupRunPageTest, InfoBoxCountsTheLookupsThenSummarisesAndOpensTheFilledBank) {
+  OpenPage();
+  AddText("whale ocean swims deep blue sky", "sea");
+  // The dialog is gone and nothing has been answered yet.
+  EXPECT_EQ("正在查询 0/6", Info());
+
+  dictionary.Let(4);
+  WaitDone(4);
+  page->OnProgressTick();
+  EXPECT_EQ("正在查询 4/6", Info());
+  EXPECT_TRUE(BoxTexts().empty());
+  EXPECT_EQ(kMainWord, page->CurrentBank());
+
+  dictionary.LetAll();
+  // From here the page's own timer notices the end.
+  ASSERT_TRUE(Until([this] { return !BoxTexts().empty(); }));
+  EXPECT_EQ((std::vector<std::string>{"查询完毕：新增 6 个单词，查到释义 5 个，未找到 1 个。\n"
+                                      "这段文字共 6 个单词，你已掌握 0 个（0%）"}),
+            BoxTexts());
+  EXPECT_EQ("查询完毕：新增 6 个", Info());
+  EXPECT_EQ("sea", page->CurrentBank());
+  EXPECT_EQ((std::vector<std::string>{"blue", "deep", "ocean", "sky", "swims", "whale"}), ShownWords());
+  EXPECT_EQ("单词总数: 6", TextOf(Control<QWidget>(page.get(), 1004)));
+  EXPECT_FALSE(page->CurrentRun());
+}
+
+TEST_F(LookupRunPageTest, KnownWordsOfAnyBankCountForTheTextAndCanBeLeftOut) {
+  MakeBanks({"novel"});
+  Put(kMainWord, "whale", "鲸", 3, 1);
+  Put("novel", "ocean", "海洋", 2, 1);
+  Put("novel", "swims", "游", 2, 0);  // in a bank, not known
+  dictionary.LetAll();
+  OpenPage();
+  struct Case {
+    bool onlyUnknown;
+    std::vector<std::string> shown;
+    std::string summary;
+  };
+  const Case cases[] = {
+      {true,
+       {"blue", "deep", "swims"},
+       "查询完毕：新增 3 个单词，查到释义 3 个，未找到 0 个。\n这段文字共 5 个单词，你已掌握 2 个（40%）"},
+      {false,
+       {"blue", "deep", "ocean", "swims", "whale"},
+       "查询完毕：新增 5 个单词，查到释义 5 个，未找到 0 个。\n这段文字共 5 个单词，你已掌握 2 个（40%）"},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.onlyUnknown ? "only unknown" : "every word");
+    boxes.shown.clear();
+    std::string bank = "text" + std::to_string(++n);
+    AddText("Whale ocean, swims deep blue whale.", QString::fromStdString(bank), c.onlyUnknown);
+    ASSERT_TRUE(Until([this] { return !BoxTexts().empty(); }));
+    EXPECT_EQ(std::vector<std::string>{c.summary}, BoxTexts());
+    EXPECT_EQ(bank, page->CurrentBank());
+    EXPECT_EQ(c.shown, ShownWords());
+  }
+  // The check box starts unticked.
+  QTimer::singleShot(0, [] {
+    auto* dialog = qobject_cast<CInsertDlg*>(QApplication::activeModalWidget());
+    ASSERT_NE(nullptr, dialog);
+    EXPECT_FALSE(Control<QCheckBox>(dialog, 1041)->isChecked());
+    EXPECT_EQ("只添加还不会的单词", Control<QCheckBox>(dialog, 1041)->text().toStdString());
+    dialog->reject();
+  });
+  Control<QPushButton>(page.get(), 1006)->click();
+}
+
+TEST_F(LookupRunPageTest, RetryLooksUpOnlyTheWordsNotFound) {
+  Put(kMainWord, "husband", "n. 丈夫；先生；夫；良人", 5);
+  Put(kMainWord, "whale", kNotFoundTranslation, 4);
+  Put(kMainWord, "ocean", kNotFoundTranslation, 3);
+  Put(kMainWord, "zzzq", kNotFoundTranslation, 1);  // still unknown to the dictionary
+  dictionary.LetAll();
+  OpenPage();
+  Control<QComboBox>(page.get(), 1014)->setCurrentIndex(CPage1::kBatchRetry);
+  Control<QPushButton>(page.get(), 1015)->click();
+  ASSERT_TRUE(Until([this] { return !BoxTexts().empty(); }));
+  EXPECT_EQ((std::vector<std::string>{"查询完毕：新增 0 个单词，查到释义 2 个，未找到 1 个。"}), BoxTexts());
+  EXPECT_EQ(3, dictionary.Requests());
+  std::map<std::string, std::string> trans;
+  for (const auto& row : testing::ReadBank(DbPath(), kMainWord)) trans[row.value] = Utf8(row.trans);
+  EXPECT_EQ("n. 丈夫；先生；夫；良人", trans["husband"]);
+  EXPECT_EQ("n. 鲸\n", trans["whale"]);
+  EXPECT_EQ("n. 海洋\n", trans["ocean"]);
+  EXPECT_EQ(kNotFoundTranslation, trans["zzzq"]);
+
+  // Nothing left to retry but the unknown word; with none at all, it says so.
+  boxes.shown.clear();
+  Put(kMainWord, "gone", "x", 1);
+  {
+    WordDatabase db;
+    ASSERT_TRUE(db.Open(DbPath()));
+    ASSERT_EQ(0, db.Execute("delete from main_word where value = 'zzzq'"));
+  }
+  Control<QPushButton>(page.get(), 1015)->click();
+  EXPECT_EQ((std::vector<std::string>{"当前词库没有未找到释义的单词。"}), BoxTexts());
+  EXPECT_EQ(3, dictionary.Requests());
+}
+
+TEST_F(LookupRunPageTest, ClosingMidRunEndsWithoutFetchingTheQueuedWords) {
+  OpenPage();
+  QString text;
+  for (int i = 0; i < 60; ++i)
+    text += QString::fromStdString(" word" + std::string(1, 'a' + i % 26) + std::string(1, 'a' + i / 26));
+  AddText(text, "");
+  EXPECT_EQ("正在查询 0/60", Info());
+  // Four lookups hold the four workers; let them go once the page closes.
+  std::thread later([this] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    dictionary.LetAll();
+  });
+  auto started = std::chrono::steady_clock::now();
+  page.reset();
+  later.join();
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+  EXPECT_LE(dictionary.Requests(), 8);
+  // What was answered is stored; the file is whole.
+  EXPECT_EQ(static_cast<size_t>(dictionary.Requests()), testing::ReadBank(DbPath(), kMainWord).size());
+}
+
+// The dictionary stops answering. Checked before the run, and asked once
+// more after the first refused lookup; when it cannot be brought back, the
+// page says so once (not once per word), and no translation is lost.
+TEST_F(LookupRunPageTest, ADictionaryThatCannotBeRevivedIsToldOnce) {
+  Put(kMainWord, "husband", "n. 丈夫；先生；夫；良人", 5);
+  std::string closed;
+  {
+    LoopbackServer gone([](LoopbackConnection&) {});
+    closed = gone.HostPort();
+  }
+  testing::ScopedDictionaryHost nobody(closed);
+  const std::string lostDuring =
+      "词典服务中途停止，重新启动也没有成功。没查到的单词已记为未找到（已有的释义没有被覆盖），"
+      "可以稍后用“重新查询未找到的单词”再试。";
+  const std::string lostBefore =
+      "词典服务没有响应，重新启动也没有成功。查不到的单词会记为未找到（已有的释义不会被覆盖），"
+      "可以稍后用“重新查询未找到的单词”再试。";
+  const std::string first =
+      "查询完毕：新增 4 个单词，查到释义 0 个，未找到 4 个。\n"
+      "1 个单词没能查询，原有释义已保留。\n这段文字共 5 个单词，你已掌握 0 个（0%）";
+  const std::string again =
+      "查询完毕：新增 0 个单词，查到释义 0 个，未找到 4 个。\n"
+      "1 个单词没能查询，原有释义已保留。\n这段文字共 5 个单词，你已掌握 0 个（0%）";
+  struct Case {
+    const char* what;
+    std::vector<bool> answers;  // of the keeper, call by call
+    std::vector<std::string> boxes;
+  };
+  const Case cases[] = {
+      {"lost during the run", {true, false}, {first, lostDuring}},
+      {"lost before the run", {false}, {lostBefore, again}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    size_t calls = 0;
+    ops.keepDictionary = [&calls, &c] {
+      return calls < c.answers.size() ? static_cast<bool>(c.answers[calls++]) : true;
+    };
+    OpenPage();
+    boxes.shown.clear();
+    AddText("husband whale ocean swims deep", "");
+    ASSERT_TRUE(Until([this] { return !page->CurrentRun(); }));
+    EXPECT_EQ(c.boxes, BoxTexts());
+    EXPECT_EQ(c.answers.size(), calls);
+    page.reset();
+  }
+  auto rows = testing::ReadBank(DbPath(), kMainWord);
+  ASSERT_EQ(5u, rows.size());
+  for (const auto& row : rows)
+    EXPECT_EQ(row.value == "husband" ? Gbk("n. 丈夫；先生；夫；良人") : std::string(kNotFoundTranslation), row.trans)
+        << row.value;
+}
+
+TEST(RunSummaryText, CountsCoverageAndGrouping) {
+  struct Case {
+    RunCounts counts;
+    const char* text;
+  };
+  const Case cases[] = {
+      {{12, 10, 2, 0, 5012, 3871},
+       "查询完毕：新增 12 个单词，查到释义 10 个，未找到 2 个。\n这段文字共 5,012 个单词，你已掌握 3,871 个（77%）"},
+      {{39226, 39000, 226, 0, 0, 0}, "查询完毕：新增 39,226 个单词，查到释义 39,000 个，未找到 226 个。"},
+      {{0, 0, 1, 3, 0, 0}, "查询完毕：新增 0 个单词，查到释义 0 个，未找到 1 个。\n3 个单词没能查询，原有释义已保留。"},
+      // 1 of 200 is 0.5%: rounded up; 1 of 201 rounds down; all known is 100.
+      {{0, 0, 0, 0, 200, 1},
+       "查询完毕：新增 0 个单词，查到释义 0 个，未找到 0 个。\n这段文字共 200 个单词，你已掌握 1 个（1%）"},
+      {{0, 0, 0, 0, 201, 1},
+       "查询完毕：新增 0 个单词，查到释义 0 个，未找到 0 个。\n这段文字共 201 个单词，你已掌握 1 个（0%）"},
+      {{0, 0, 0, 0, 1000000, 1000000},
+       "查询完毕：新增 0 个单词，查到释义 0 个，未找到 0 个。\n这段文字共 1,000,000 个单词，你已掌握 1,000,000 "
+       "个（100%）"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(c.text, SummaryText(c.counts).toStdString());
+  EXPECT_EQ("正在查询 999/1,000", ProgressText(999, 1000).toStdString());
+}
+
+}  // namespace
+}  // namespace quorvo
