@@ -6,7 +6,7 @@ set -euo pipefail
 PACKAGES=(
   build-essential cmake ninja-build pkg-config git
   libsqlite3-dev sqlite3
-  libcurl4-openssl-dev curl libssl-dev
+  libcurl4-openssl-dev curl libssl-dev openssl ca-certificates
   qt6-base-dev libgl-dev qt6-charts-dev
   # Qt TextToSpeech's CMake package needs Qt6QmlIntegration, which Debian
   # ships in qt6-declarative-dev without qt6-speech-dev depending on it.

@@ -14,6 +14,15 @@ extern char** environ;
 namespace quorvo::testing {
 
 PythonHttpServer::PythonHttpServer(const std::string& root) {
+  Start({"-m", "http.server", "--bind", "127.0.0.1", "--directory", root, "0"});
+}
+
+PythonHttpServer::PythonHttpServer(const std::vector<std::string>& pythonArgs, const std::string& scheme)
+    : scheme_(scheme) {
+  Start(pythonArgs);
+}
+
+void PythonHttpServer::Start(const std::vector<std::string>& pythonArgs) {
   int out[2];
   if (pipe2(out, O_CLOEXEC) != 0) return;
   posix_spawn_file_actions_t actions;
@@ -21,9 +30,10 @@ PythonHttpServer::PythonHttpServer(const std::string& root) {
   posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
   posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
   // -u: the "Serving HTTP on ... port N" line must not wait in a buffer.
-  const char* argv[] = {"python3",   "-u",          "-m",         "http.server", "--bind",
-                        "127.0.0.1", "--directory", root.c_str(), "0",           nullptr};
-  int error = posix_spawnp(&pid_, "python3", &actions, nullptr, const_cast<char**>(argv), environ);
+  std::vector<const char*> argv = {"python3", "-u"};
+  for (const std::string& arg : pythonArgs) argv.push_back(arg.c_str());
+  argv.push_back(nullptr);
+  int error = posix_spawnp(&pid_, "python3", &actions, nullptr, const_cast<char**>(argv.data()), environ);
   posix_spawn_file_actions_destroy(&actions);
   close(out[1]);
   if (error != 0) {
@@ -64,6 +74,6 @@ PythonHttpServer::~PythonHttpServer() {
   if (output_ >= 0) close(output_);
 }
 
-std::string PythonHttpServer::Base() const { return "http://127.0.0.1:" + std::to_string(port_); }
+std::string PythonHttpServer::Base() const { return scheme_ + "://127.0.0.1:" + std::to_string(port_); }
 
 }  // namespace quorvo::testing

@@ -2,13 +2,19 @@
 
 #include <curl/curl.h>
 #include <fcntl.h>
+#include <strings.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <memory>
 #include <mutex>
 
 #include "file_util.h"
+
+#ifndef QUORVO_CA_FILE_DEFAULT
+#define QUORVO_CA_FILE_DEFAULT ""
+#endif
 
 namespace quorvo {
 namespace {
@@ -38,10 +44,13 @@ struct BodySink {
   long long bytes = 0;
   long long maxBytes = -1;
 
-  bool Open() {
+  long Status() const {
     long status = 0;
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
-    if (status != 200) return false;
+    return status;
+  }
+  bool Open() {
+    if (Status() != 200) return false;
     curl_off_t announced = -1;
     curl_easy_getinfo(curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
     if (maxBytes >= 0 && announced > maxBytes) return false;
@@ -51,9 +60,14 @@ struct BodySink {
   }
 };
 
+bool IsRedirect(long status) {
+  return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
 size_t OnBody(char* data, size_t size, size_t count, void* context) {
   auto* sink = static_cast<BodySink*>(context);
   size_t length = size * count;
+  if (!sink->opened && IsRedirect(sink->Status())) return length;  // a redirect's own page: dropped
   if (!sink->opened && !sink->Open()) {
     sink->failed = true;
     return 0;  // ends the transfer with a write error
@@ -77,10 +91,12 @@ struct StallWatch {
   std::chrono::steady_clock::duration limit;
   std::chrono::steady_clock::time_point lastProgress = std::chrono::steady_clock::now();
   curl_off_t lastBytes = -1;
+  const std::atomic<bool>* cancel = nullptr;
 };
 
 int OnProgress(void* context, curl_off_t, curl_off_t received, curl_off_t, curl_off_t) {
   auto* watch = static_cast<StallWatch*>(context);
+  if (watch->cancel && watch->cancel->load()) return 1;  // non-zero aborts
   auto now = std::chrono::steady_clock::now();
   if (received != watch->lastBytes) {
     watch->lastBytes = received;
@@ -113,6 +129,14 @@ std::optional<std::string> UrlPart(CURLU* url, CURLUPart part, unsigned flags = 
   return std::string(text);
 }
 
+bool SameHost(const std::string& a, const std::string& b) { return strcasecmp(a.c_str(), b.c_str()) == 0; }
+
+std::string ExtraCaFile() {
+  const char* configured = std::getenv(kCaFileVariable);
+  if (configured && *configured) return configured;
+  return QUORVO_CA_FILE_DEFAULT;
+}
+
 }  // namespace
 
 std::optional<DownloadTarget> SplitDownloadUrl(const std::string& url) {
@@ -123,8 +147,10 @@ std::optional<DownloadTarget> SplitDownloadUrl(const std::string& url) {
   std::optional<std::string> host = UrlPart(parsed.get(), CURLUPART_HOST);
   std::optional<std::string> port = UrlPart(parsed.get(), CURLUPART_PORT, CURLU_DEFAULT_PORT);
   std::optional<std::string> path = UrlPart(parsed.get(), CURLUPART_PATH);
-  if (!scheme || *scheme != "http" || !host || host->empty() || !port || !path) return std::nullopt;
+  if (!scheme || (*scheme != "http" && *scheme != "https") || !host || host->empty() || !port || !path)
+    return std::nullopt;
   DownloadTarget target;
+  target.scheme = *scheme;
   target.host = *host;
   target.path = path->empty() ? "/" : *path;
   if (std::optional<std::string> query = UrlPart(parsed.get(), CURLUPART_QUERY)) target.path += "?" + *query;
@@ -149,7 +175,9 @@ bool DownloadFile(const std::string& url, const std::string& localPath, const Do
   DownloadReport ignored;
   if (!report) report = &ignored;
   *report = DownloadReport();
-  if (url.empty() || localPath.empty() || !SplitDownloadUrl(url)) return false;
+  if (url.empty() || localPath.empty()) return false;
+  std::optional<DownloadTarget> origin = SplitDownloadUrl(url);
+  if (!origin) return false;
 
   InitCurlOnce();
   CurlPtr curl(curl_easy_init());
@@ -166,13 +194,17 @@ bool DownloadFile(const std::string& url, const std::string& localPath, const Do
   sink.path = localPath;
   sink.maxBytes = options.maxBytes;
   StallWatch watch{std::chrono::seconds(options.stallSeconds)};
+  watch.cancel = options.cancel;
 
-  curl_easy_setopt(c, CURLOPT_URL, url.c_str());
   curl_easy_setopt(c, CURLOPT_HTTPGET, 1L);
-  curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http");
-  curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "http");
-  curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 1L);
-  curl_easy_setopt(c, CURLOPT_MAXREDIRS, 5L);
+  curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, origin->scheme.c_str());
+  // Redirects are followed here, one hop at a time, after their target has
+  // been checked.
+  curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 0L);
+  curl_easy_setopt(c, CURLOPT_SSL_VERIFYPEER, 1L);
+  curl_easy_setopt(c, CURLOPT_SSL_VERIFYHOST, 2L);
+  std::string caFile = ExtraCaFile();
+  if (!caFile.empty()) curl_easy_setopt(c, CURLOPT_CAINFO, caFile.c_str());
   curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers.get());
   curl_easy_setopt(c, CURLOPT_FRESH_CONNECT, 1L);
   curl_easy_setopt(c, CURLOPT_FORBID_REUSE, 1L);
@@ -193,20 +225,36 @@ bool DownloadFile(const std::string& url, const std::string& localPath, const Do
   curl_easy_setopt(c, CURLOPT_XFERINFODATA, &watch);
 
   CURLcode code = CURLE_OK;
-  for (int attempt = 0; attempt <= options.connectRetries; ++attempt) {
-    ++report->connectAttempts;
-    watch.lastProgress = std::chrono::steady_clock::now();
-    watch.lastBytes = -1;
-    code = curl_easy_perform(c);
-    if (!IsConnectFailure(code, c)) break;
+  long status = 0;
+  bool refusedRedirect = false;
+  std::string current = url;
+  for (int hop = 0;; ++hop) {
+    curl_easy_setopt(c, CURLOPT_URL, current.c_str());
+    for (int attempt = 0; attempt <= options.connectRetries; ++attempt) {
+      if (options.cancel && options.cancel->load()) break;
+      ++report->connectAttempts;
+      watch.lastProgress = std::chrono::steady_clock::now();
+      watch.lastBytes = -1;
+      code = curl_easy_perform(c);
+      if (!IsConnectFailure(code, c)) break;
+    }
+    status = sink.Status();
+    if (code != CURLE_OK || sink.opened || !IsRedirect(status)) break;
+    char* location = nullptr;
+    curl_easy_getinfo(c, CURLINFO_REDIRECT_URL, &location);
+    std::optional<DownloadTarget> next = location ? SplitDownloadUrl(location) : std::nullopt;
+    if (hop >= kMaxRedirects || !next || next->scheme != origin->scheme || next->port != origin->port ||
+        !SameHost(next->host, origin->host)) {
+      refusedRedirect = true;
+      break;
+    }
+    current = location;
   }
 
-  long status = 0;
-  curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status);
   report->status = status;
   report->bytes = sink.bytes;
 
-  bool ok = code == CURLE_OK && !sink.failed && status == 200;
+  bool ok = code == CURLE_OK && !sink.failed && !refusedRedirect && status == 200;
   if (ok && !sink.opened) ok = sink.Open();  // 200 with an empty body
   if (ok) {
     curl_off_t announced = -1;

@@ -1,13 +1,18 @@
 // DownloadFile: saves the body of one HTTP GET to a local file.
 //
 // Blocking; every call opens its own connection and keeps nothing, so it may
-// run on any thread. Only plain http:// URLs are followed (redirects too).
+// run on any thread. http:// and https:// URLs are fetched; https checks the
+// server's certificate against the system's CA store, plus the CA file that
+// QUORVO_CA_FILE names (the environment variable, else the build setting of
+// that name) when there is one. At most kMaxRedirects redirects are
+// followed, and only to the same scheme, host and port.
 // The local file is created only after the server answered 200, always as a
 // new file (an existing file or link at the path makes the download fail,
 // so nothing is ever written through a planted link), and the body is
 // streamed to it in pieces of at most kDownloadPieceBytes.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -16,15 +21,20 @@ namespace quorvo {
 
 // The largest piece of the body read and written at a time.
 inline constexpr size_t kDownloadPieceBytes = 64 * 1024;
+inline constexpr int kMaxRedirects = 3;
+// Names an extra CA file for https (tests' own CA).
+inline constexpr char kCaFileVariable[] = "QUORVO_CA_FILE";
 
 // A URL as the HTTP client splits it for the request.
 struct DownloadTarget {
+  std::string scheme;  // "http" or "https"
   std::string host;
   int port = 80;
   std::string path;  // path and query, beginning with "/"
 };
 
-// Splits an absolute http:// URL the way the transfer will; nullopt for
+// Splits an absolute http:// or https:// URL the way the transfer will
+// (the scheme in lower case); nullopt for
 // anything else (another scheme, no host, a malformed URL, bytes that would
 // break the request line). DownloadFile refuses such a URL before any
 // network access.
@@ -43,6 +53,9 @@ struct DownloadOptions {
   // The most body bytes accepted; a larger answer (announced or sent) fails
   // before more is written. -1: no limit.
   long long maxBytes = -1;
+  // When set and it turns true, the transfer ends within about a second and
+  // the call fails (waiting for a connection or an answer included).
+  const std::atomic<bool>* cancel = nullptr;
 };
 
 // What one call saw; for callers and tests that want more than the boolean.

@@ -108,8 +108,8 @@ UpdateRunResult RunUpdate(const std::string& folder, const UpdateManifest& manif
   UpdateRunHooks hooks = given;
   if (!hooks.download)
     hooks.download = [](const std::string& url, const std::string& path) { return DownloadFile(url, path); };
-  if (!hooks.findWordApp) hooks.findWordApp = FindWordAppProcess;
-  if (!hooks.stopWordApp) hooks.stopWordApp = StopWordApp;
+  if (!hooks.findWordApp) hooks.findWordApp = [folder] { return FindWordAppProcess(folder); };
+  if (!hooks.stopWordApp) hooks.stopWordApp = [folder](int pid) { StopWordApp(pid, folder); };
 
   UpdateRunResult result;
   int pid = hooks.findWordApp();

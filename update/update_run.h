@@ -16,7 +16,8 @@
 // stdout. At the end the bar is set to 100, Exit is enabled, Start
 // disabled and webconfig.ini deleted.
 //
-// The view is called on the thread that runs the update.
+// Runs on the caller's thread (renova: a worker of its window); the view is
+// called on that thread.
 #pragma once
 
 #include <cstddef>
@@ -42,7 +43,8 @@ class UpdateRunView {
 };
 
 // The run's ways out to the network and to other processes; an empty one
-// means the real thing (DownloadFile, FindWordAppProcess, StopWordApp).
+// means the real thing (DownloadFile, and FindWordAppProcess and StopWordApp
+// for the run's folder).
 struct UpdateRunHooks {
   std::function<bool(const std::string& url, const std::string& path)> download;
   std::function<int()> findWordApp;  // a process id, -1 for none

@@ -1,10 +1,15 @@
 #include "dict_app.h"
 
+#include <unistd.h>
+
+#include <QPointer>
 #include <utility>
 
 #include "dialog_units.h"
 #include "dict_dlg.h"
+#include "page1.h"
 #include "shown_report.h"
+#include "word_app_process.h"
 
 namespace quorvo {
 
@@ -25,7 +30,31 @@ int CdictApp::Run(WindowOps& ops, std::function<void()> afterShown) {
   connect(&window, &QDialog::finished, this, &QCoreApplication::quit, Qt::QueuedConnection);
   if (afterShown) AfterFirstPaint(&window, std::move(afterShown));
   window.show();
-  return exec();
+  window_ = &window;
+  int status = exec();
+  window_ = nullptr;
+  return status;
+}
+
+namespace {
+constexpr int kStoppedStatus = 4;
+}
+
+void CdictApp::InstallStopHandler() {
+  quorvo::InstallStopHandler([] {
+    // On the stop thread: hand the work to the window thread.
+    QPointer<CdictApp> app = qobject_cast<CdictApp*>(QCoreApplication::instance());
+    if (!app) _exit(kStoppedStatus);
+    QMetaObject::invokeMethod(app, &CdictApp::Stop, Qt::QueuedConnection);
+  });
+}
+
+void CdictApp::Stop() {
+  // What the lookups stored so far goes to the file before anything else;
+  // the window's teardown (after exec() returns) waits for running lookups
+  // and closes the database, committing what they still store.
+  if (window_ && window_->Page1()) window_->Page1()->CommitStores();
+  exit(kStoppedStatus);
 }
 
 }  // namespace quorvo

@@ -1,5 +1,11 @@
 // CdictApp: quorvo's application object. Run() shows the main window and
 // returns when it has been closed; the program then ends.
+//
+// Asked to end (SIGTERM, as renova does before it replaces the files), the
+// window thread commits the lookups' open write group, the main window goes
+// (its pages shut their lookups down and close the word database) and Run()
+// returns 4; the stop handler ends the process with 4 anyway if that takes
+// longer than 0.8 s.
 #pragma once
 
 #include <QApplication>
@@ -9,6 +15,8 @@
 
 namespace quorvo {
 
+class CdictDlg;
+
 class CdictApp : public QApplication {
   Q_OBJECT
  public:
@@ -16,6 +24,20 @@ class CdictApp : public QApplication {
   // Runs the main window until it is closed; the exit code. afterShown (may
   // be empty) runs once the window has been painted for the first time.
   int Run(WindowOps& ops, std::function<void()> afterShown = {});
+
+  // The main window while Run() runs, else null.
+  CdictDlg* Window() const { return window_; }
+
+  // Installs the process's SIGTERM handling (once, first thing in main): the
+  // running application is asked to Stop(); with none running yet, nothing
+  // has to be saved and the process ends at once with status 4.
+  static void InstallStopHandler();
+  // Ends the program as asked: commits the stores, leaves Run() with 4.
+  // Window thread.
+  void Stop();
+
+ private:
+  CdictDlg* window_ = nullptr;
 };
 
 }  // namespace quorvo

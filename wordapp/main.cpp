@@ -13,7 +13,6 @@
 #include "dictionary_host.h"
 #include "qt_window_ops.h"
 #include "shown_report.h"
-#include "word_app_process.h"
 
 int main(int argc, char** argv) {
   // Read before the application object: --help and --version need no display.
@@ -22,8 +21,9 @@ int main(int argc, char** argv) {
     std::fputs(action.text.c_str(), action.kind == quorvo::CommandLineAction::Print ? stdout : stderr);
     return action.exitCode;
   }
-  // renova ends a running quorvo with SIGTERM before it replaces its files.
-  quorvo::InstallStopHandler();
+  // renova ends a running quorvo with SIGTERM before it replaces its files:
+  // quorvo saves its stores and ends with status 4.
+  quorvo::CdictApp::InstallStopHandler();
   int shownFd = quorvo::TakeShownReportFd();
   const quorvo::AppLayout layout = quorvo::ResolveLayout(quorvo::CurrentLayoutInputs());
   const std::string problem = quorvo::PrepareBankFile(layout);

@@ -290,9 +290,10 @@ void CPage1::FillCombos() {
 
 void CPage1::StartUpdateCheck() {
   if (!ops_.updateCheck) return;
-  // The check may ask the user something; its boxes are shown on this
-  // (the window) thread while the check waits for the answer.
-  updateBoxes_ = std::make_shared<WindowThreadBoxes>(this, &boxes_);
+  // The check may ask the user something; its boxes are shown from this
+  // (the window) thread without blocking the windows, while the check waits
+  // for the answer.
+  updateBoxes_ = std::make_shared<WindowThreadBoxes>(this, &boxes_, ops_.modelessBoxes);
   std::thread([check = ops_.updateCheck, boxes = updateBoxes_] {
     UpdateCheckEnv env;
     env.boxes = boxes.get();

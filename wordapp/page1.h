@@ -92,6 +92,8 @@ class CPage1 : public QDialog {
 
   const std::string& CurrentBank() const { return currentBank_; }
   bool HasConnection() const { return db_.IsOpen(); }
+  // Commits the lookups' open write group now (the program is asked to end).
+  void CommitStores() { db_.CommitWriteGroup(); }
   WordListModel& WordModel() { return wordModel_; }
   BankListModel& BankModel() { return bankModel_; }
 

@@ -1,5 +1,6 @@
 #include "qt_window_ops.h"
 
+#include <QAbstractButton>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMenu>
@@ -9,8 +10,9 @@
 
 namespace quorvo {
 
-int QtMessageBoxes::Show(BoxKind kind, const std::string& gbkText) {
-  QMessageBox box;
+namespace {
+
+void SetUp(QMessageBox& box, BoxKind kind, const std::string& gbkText) {
   box.setText(QString::fromStdString(Utf8(gbkText)));
   box.setWindowTitle(kind == BoxKind::Application ? QStringLiteral("quorvo") : QString());
   if (kind == BoxKind::PlainOkCancel) {
@@ -19,7 +21,29 @@ int QtMessageBoxes::Show(BoxKind kind, const std::string& gbkText) {
   } else {
     box.setStandardButtons(QMessageBox::Ok);
   }
+}
+
+}  // namespace
+
+int QtMessageBoxes::Show(BoxKind kind, const std::string& gbkText) {
+  QMessageBox box;
+  SetUp(box, kind, gbkText);
   return box.exec() == QMessageBox::Ok ? kBoxOk : kBoxCancel;
+}
+
+void QtMessageBoxes::Open(BoxKind kind, const std::string& gbkText, QObject* context, std::function<void(int)> done) {
+  auto* box = new QMessageBox;
+  SetUp(*box, kind, gbkText);
+  box->setWindowModality(Qt::NonModal);
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  // Closed with the title bar's button or Esc, the box answers as its
+  // escape button (Cancel, or OK where it is the only one).
+  QObject::connect(box, &QMessageBox::finished, box, [box, done = std::move(done)](int) {
+    QAbstractButton* clicked = box->clickedButton();
+    done(clicked && box->standardButton(clicked) == QMessageBox::Ok ? kBoxOk : kBoxCancel);
+  });
+  if (context) QObject::connect(context, &QObject::destroyed, box, &QObject::deleteLater);
+  box->show();
 }
 
 QString QtFilePicker::OpenFile(QWidget* parent, const QString& filter) {
@@ -66,6 +90,7 @@ void QtNotificationArea::DeleteIcon() {
 
 QtWindowOps::QtWindowOps() {
   ops_.boxes = &boxes_;
+  ops_.modelessBoxes = &boxes_;
   ops_.files = &files_;
   ops_.tray = &tray_;
   ops_.speech = &speech_;

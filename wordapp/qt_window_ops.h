@@ -15,9 +15,10 @@ namespace quorvo {
 // Plain boxes have no owner and an empty caption (the desktop's default
 // title shows); application boxes carry the caption "quorvo". Shown on the
 // calling thread, which must be the window thread.
-class QtMessageBoxes : public MessageBoxes {
+class QtMessageBoxes : public MessageBoxes, public ModelessBoxes {
  public:
   int Show(BoxKind kind, const std::string& gbkText) override;
+  void Open(BoxKind kind, const std::string& gbkText, QObject* context, std::function<void(int)> done) override;
 };
 
 class QtFilePicker : public FilePicker {

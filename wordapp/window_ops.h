@@ -11,12 +11,14 @@
 
 #include <QString>
 #include <functional>
+#include <string>
 
 #include "message_boxes.h"
 #include "update_check.h"
 
 class QIcon;
 class QMenu;
+class QObject;
 class QWidget;
 
 namespace quorvo {
@@ -34,6 +36,17 @@ class FilePicker {
     (void)parent, (void)filters, (void)suggestedName;
     return {};
   }
+};
+
+// Boxes that do not hold up the windows: Open() shows the box without an
+// owner and without blocking any window, and returns at once; done gets
+// kBoxOk or kBoxCancel on the window thread when the user closes the box.
+// The box goes when context is destroyed first, and done then never runs
+// (it is destroyed unrun).
+class ModelessBoxes {
+ public:
+  virtual ~ModelessBoxes() = default;
+  virtual void Open(BoxKind kind, const std::string& gbkText, QObject* context, std::function<void(int)> done) = 0;
 };
 
 // A mouse action on the notification-area icon.
@@ -69,7 +82,10 @@ class Speech {
 };
 
 struct WindowOps {
-  MessageBoxes* boxes = nullptr;     // every box of the windows (and, relayed, of the update check)
+  MessageBoxes* boxes = nullptr;  // every box of the windows
+  // The update check's boxes, shown while the windows stay usable; null:
+  // they go to boxes, on the window thread, like the windows' own.
+  ModelessBoxes* modelessBoxes = nullptr;
   FilePicker* files = nullptr;       // the add-words dialog's "打开文件"
   NotificationArea* tray = nullptr;  // where the main window hides when minimised
   Speech* speech = nullptr;          // the "发音" controls; none: they are disabled

@@ -33,12 +33,21 @@ int WindowThreadBoxes::Show(BoxKind kind, const std::string& gbkText) {
 void WindowThreadBoxes::ShowNext() {
   Request request;
   MessageBoxes* target = nullptr;
+  QObject* context = nullptr;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (waiting_.empty() || !windowSide_) return;
     request = std::move(waiting_.front());
     waiting_.pop_front();
     target = target_;
+    context = windowSide_;
+  }
+  if (modeless_) {
+    // The promise travels with the box: answered when the user closes it,
+    // broken (a cancel) when the box goes with the window side.
+    auto answer = std::make_shared<std::promise<int>>(std::move(request.answer));
+    modeless_->Open(request.kind, request.text, context, [answer](int value) { answer->set_value(value); });
+    return;
   }
   request.answer.set_value(target->Show(request.kind, request.text));
 }

@@ -8,6 +8,11 @@
 // window side went is answered kBoxCancel too. Hold the object in a
 // shared_ptr shared by both sides.
 //
+// Given ModelessBoxes, a background request is opened as a modeless box: the
+// window thread goes on at once and the windows keep taking input while the
+// background thread waits; a box still open when the window side goes is
+// closed and answered kBoxCancel.
+//
 // A request (kind, text, the promise of its answer) waits in a queue guarded
 // by the object's mutex; the call posted through Qt's event queue carries
 // only this object, and the window thread takes the request from the queue.
@@ -20,13 +25,16 @@
 #include <string>
 
 #include "message_boxes.h"
+#include "window_ops.h"
 
 namespace quorvo {
 
 class WindowThreadBoxes : public MessageBoxes {
  public:
-  // target shows the boxes on the window thread; it must outlive windowSide.
-  WindowThreadBoxes(QObject* windowSide, MessageBoxes* target) : windowSide_(windowSide), target_(target) {}
+  // target shows the boxes on the window thread; it must outlive windowSide,
+  // and so must modeless (may be null), which shows the background ones.
+  WindowThreadBoxes(QObject* windowSide, MessageBoxes* target, ModelessBoxes* modeless = nullptr)
+      : windowSide_(windowSide), target_(target), modeless_(modeless) {}
 
   // Any thread. Called on the window thread itself it shows the box directly.
   int Show(BoxKind kind, const std::string& gbkText) override;
@@ -43,8 +51,9 @@ class WindowThreadBoxes : public MessageBoxes {
   void ShowNext();
 
   std::mutex mutex_;
-  QObject* windowSide_;          // guarded by mutex_; null once detached
+  QObject* windowSide_;  // guarded by mutex_; null once detached
   MessageBoxes* target_;
+  ModelessBoxes* modeless_;
   std::deque<Request> waiting_;  // guarded by mutex_
 };
 

@@ -134,11 +134,11 @@ TEST(DownloadFileTest, EmptyUrlOrPathFailsWithoutTheNetwork) {
   EXPECT_FALSE(DownloadFile(server.Url("/f"), "", DownloadOptions(), &report));
   EXPECT_EQ(0, report.connectAttempts);
   EXPECT_TRUE(server.Requests().empty());
-  EXPECT_FALSE(DownloadFile("ftp://127.0.0.1/f", dir.File("f")));  // only http
+  EXPECT_FALSE(DownloadFile("ftp://127.0.0.1/f", dir.File("f")));  // only http and https
   EXPECT_FALSE(testing::Exists(dir.File("f")));
 }
 
-TEST(DownloadFileTest, SplitsOnlyHttpUrlsWithAHost) {
+TEST(DownloadFileTest, SplitsOnlyHttpAndHttpsUrlsWithAHost) {
   struct Case {
     const char* url;
     bool accepted;
@@ -157,7 +157,8 @@ TEST(DownloadFileTest, SplitsOnlyHttpUrlsWithAHost) {
       {"http://h:0/", false, "", 0, ""},
       {"http://h:65536/", false, "", 0, ""},
       {"http://", false, "", 0, ""},
-      {"https://h/x", false, "", 0, ""},
+      {"https://h/x", true, "h", 443, "/x"},
+      {"HTTPS://h:8443", true, "h", 8443, "/"},
       {"ftp://h/x", false, "", 0, ""},
       {"file:///etc/passwd", false, "", 0, ""},
       {"h/x", false, "", 0, ""},

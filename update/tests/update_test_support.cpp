@@ -31,7 +31,7 @@ int ParentOf(int pid) {
 
 bool IsChildOfThisProcess(int pid) { return ParentOf(pid) == getpid(); }
 
-FakeWordApp::FakeWordApp(const std::string& folder, const std::string& name) {
+FakeWordApp::FakeWordApp(const std::string& folder, const std::string& name, const std::string& mode) {
   std::string path = folder + "/" + name;
   std::filesystem::copy_file(FAKE_WORD_APP, path, std::filesystem::copy_options::overwrite_existing);
   chmod(path.c_str(), 0755);
@@ -40,7 +40,7 @@ FakeWordApp::FakeWordApp(const std::string& folder, const std::string& name) {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-  char* argv[] = {const_cast<char*>(path.c_str()), nullptr};
+  char* argv[] = {const_cast<char*>(path.c_str()), mode.empty() ? nullptr : const_cast<char*>(mode.c_str()), nullptr};
   int error = posix_spawn(&pid_, path.c_str(), &actions, nullptr, argv, environ);
   posix_spawn_file_actions_destroy(&actions);
   close(out[1]);

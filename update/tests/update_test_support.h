@@ -41,8 +41,9 @@ bool IsChildOfThisProcess(int pid);
 // still running.
 class FakeWordApp {
  public:
-  // Copies the stand-in to folder + "/" + name and starts it.
-  FakeWordApp(const std::string& folder, const std::string& name);
+  // Copies the stand-in to folder + "/" + name and starts it; mode is its
+  // argument ("--ignore-stop", "--stuck-on-stop"), none when empty.
+  FakeWordApp(const std::string& folder, const std::string& name, const std::string& mode = "");
   ~FakeWordApp();
   FakeWordApp(const FakeWordApp&) = delete;
   FakeWordApp& operator=(const FakeWordApp&) = delete;

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 
@@ -20,14 +21,6 @@ using testing::TempDir;
 // the machine named quorvo are none of its business.
 int FindOurWordApp() { return FindProcessByName("quorvo", testing::IsChildOfThisProcess); }
 
-char ProcessStateOf(int pid) {
-  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-  std::string stat;
-  std::getline(in, stat);
-  size_t close = stat.rfind(')');
-  return close == std::string::npos || close + 2 >= stat.size() ? '?' : stat[close + 2];
-}
-
 TEST(WordAppProcessTest, FindsByExecutableNameIgnoringCase) {
   TempDir dir;
   EXPECT_EQ(-1, FindOurWordApp());
@@ -43,32 +36,71 @@ TEST(WordAppProcessTest, FindsByExecutableNameIgnoringCase) {
   EXPECT_EQ("QUORVO", ExecutableNameOf(shouting.pid()));
 }
 
-TEST(WordAppProcessTest, StopEndsTheFirstInstanceWithStatusFour) {
+// Two quorvo processes in two folders, and other programs beside them: only
+// the quorvo of the folder asked for is found and ended, with status 4.
+TEST(WordAppProcessTest, OnlyTheQuorvoOfTheAppFolderEnds) {
   TempDir dir;
   std::filesystem::create_directory(dir.File("a"));
   std::filesystem::create_directory(dir.File("b"));
+  std::filesystem::create_directory_symlink(dir.File("b"), dir.File("link-to-b"));
   FakeWordApp one(dir.File("a"), "quorvo");
   FakeWordApp two(dir.File("b"), "quorvo");
-  FakeWordApp published(dir.path(), "lexmuse");
-  ASSERT_TRUE(one.ready() && two.ready() && published.ready());
+  FakeWordApp published(dir.File("a"), "lexmuse");
+  FakeWordApp shouting(dir.File("a"), "QUORVO");
+  FakeWordApp outside(dir.path(), "quorvo2");
+  ASSERT_TRUE(one.ready() && two.ready() && published.ready() && shouting.ready() && outside.ready());
 
-  int first = std::min(one.pid(), two.pid());
-  ASSERT_EQ(first, FindOurWordApp());
-  StopWordApp(first);
-  FakeWordApp& stopped = first == one.pid() ? one : two;
-  FakeWordApp& other = first == one.pid() ? two : one;
-  // Ended but not yet reaped, it lingers as a zombie that no longer counts.
-  for (int i = 0; i < 2000 && ProcessStateOf(first) != 'Z'; ++i) usleep(10000);
-  ASSERT_EQ('Z', ProcessStateOf(first));
-  EXPECT_EQ(other.pid(), FindOurWordApp());
-  EXPECT_EQ(4, stopped.WaitForExit());
-  EXPECT_TRUE(other.Running());
-  EXPECT_TRUE(published.Running());
+  EXPECT_EQ(one.pid(), FindWordAppProcess(dir.File("a")));
+  EXPECT_EQ(two.pid(), FindWordAppProcess(dir.File("b")));
+  EXPECT_EQ(two.pid(), FindWordAppProcess(dir.File("link-to-b")));  // the same folder by another path
+  EXPECT_EQ(-1, FindWordAppProcess(dir.path()));
+  EXPECT_EQ(-1, FindWordAppProcess(dir.File("missing")));
 
-  StopWordApp(other.pid());
-  EXPECT_EQ(4, other.WaitForExit());
-  EXPECT_EQ(-1, FindOurWordApp());
-  EXPECT_TRUE(published.Running());
+  struct Refused {
+    const char* name;
+    int pid;
+    std::string folder;
+  } refused[] = {
+      {"another folder's quorvo", two.pid(), dir.File("a")},
+      {"the published name", published.pid(), dir.File("a")},
+      {"another letter case", shouting.pid(), dir.File("a")},
+      {"a quorvo of a folder below", one.pid(), dir.path()},
+      {"no process", -1, dir.File("a")},
+      {"the process group", 0, dir.File("a")},
+  };
+  for (const Refused& r : refused) EXPECT_FALSE(StopWordApp(r.pid, r.folder)) << r.name;
+  usleep(100000);
+  for (FakeWordApp* app : {&one, &two, &published, &shouting, &outside}) EXPECT_TRUE(app->Running());
+
+  EXPECT_TRUE(StopWordApp(one.pid(), dir.File("a")));
+  EXPECT_EQ(4, one.WaitForExit());
+  EXPECT_EQ(-1, FindWordAppProcess(dir.File("a")));
+  for (FakeWordApp* app : {&two, &published, &shouting, &outside}) EXPECT_TRUE(app->Running());
+
+  EXPECT_TRUE(StopWordApp(two.pid(), dir.File("link-to-b")));
+  EXPECT_EQ(4, two.WaitForExit());
+}
+
+// A quorvo that does not end on SIGTERM is killed once the patience is
+// over; one whose own stop work hangs ends with status 4 within a second.
+TEST(WordAppProcessTest, AQuorvoThatDoesNotEndIsEndedAnyway) {
+  TempDir dir;
+  FakeWordApp deaf(dir.path(), "quorvo", "--ignore-stop");
+  ASSERT_TRUE(deaf.ready());
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_TRUE(StopWordApp(deaf.pid(), dir.path(), std::chrono::milliseconds(300)));
+  auto waited = std::chrono::steady_clock::now() - start;
+  EXPECT_GE(waited, std::chrono::milliseconds(300));
+  EXPECT_LT(waited, std::chrono::milliseconds(2000));
+  EXPECT_EQ(-1, deaf.WaitForExit());  // ended by a signal
+
+  FakeWordApp stuck(dir.path(), "quorvo", "--stuck-on-stop");
+  ASSERT_TRUE(stuck.ready());
+  start = std::chrono::steady_clock::now();
+  EXPECT_TRUE(StopWordApp(stuck.pid(), dir.path()));
+  waited = std::chrono::steady_clock::now() - start;
+  EXPECT_LT(waited, std::chrono::milliseconds(1500));
+  EXPECT_EQ(4, stuck.WaitForExit());
 }
 
 TEST(WordAppProcessTest, AnExecutableReplacedOnDiskStillNamesItsProcess) {
@@ -78,6 +110,7 @@ TEST(WordAppProcessTest, AnExecutableReplacedOnDiskStillNamesItsProcess) {
   dir.Write("quorvo.bak", "new copy");
   std::filesystem::rename(dir.File("quorvo.bak"), dir.File("quorvo"));
   EXPECT_EQ(running.pid(), FindOurWordApp());
+  EXPECT_EQ(running.pid(), FindWordAppProcess(dir.path()));
 }
 
 }  // namespace

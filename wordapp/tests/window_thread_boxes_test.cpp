@@ -3,14 +3,21 @@
 // hanging.
 #include "window_thread_boxes.h"
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
 #include <QThread>
+#include <QVBoxLayout>
 #include <future>
 #include <thread>
 
 #include "code_page.h"
 #include "gui_fixture.h"
 #include "page1.h"
+#include "qt_window_ops.h"
 
 namespace quorvo {
 namespace {
@@ -113,6 +120,71 @@ TEST_F(WindowThreadBoxesTest, PageClosedWhileTheUpdateCheckAsksLeavesItACancel) 
   EXPECT_EQ(kBoxCancel, answered.get());
   QCoreApplication::sendPostedEvents();
   EXPECT_TRUE(BoxTexts().empty());
+}
+
+// The update check's question, shown with the real Qt boxes: the main
+// window keeps taking typed input while it is open, and the check gets the
+// button the user pressed, or a cancel when the window goes first.
+TEST_F(WindowThreadBoxesTest, TheCheckQuestionLeavesTheMainWindowUsable) {
+  struct Case {
+    const char* name;
+    QMessageBox::StandardButton press;  // NoButton: the window side goes instead
+    int expected;
+  } cases[] = {
+      {"OK", QMessageBox::Ok, kBoxOk},
+      {"Cancel", QMessageBox::Cancel, kBoxCancel},
+      {"window side gone", QMessageBox::NoButton, kBoxCancel},
+  };
+  QtMessageBoxes qtBoxes;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto* mainWindow = new QWidget;
+    auto* edit = new QLineEdit(mainWindow);
+    (new QVBoxLayout(mainWindow))->addWidget(edit);
+    mainWindow->show();
+    mainWindow->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(mainWindow));
+    edit->setFocus();
+
+    auto boxes = std::make_shared<WindowThreadBoxes>(mainWindow, &qtBoxes, &qtBoxes);
+    auto answer = std::async(std::launch::async,
+                             [boxes] { return boxes->Show(BoxKind::PlainOkCancel, Gbk("软件有更新，点确定更新")); });
+    QMessageBox* box = nullptr;
+    for (int i = 0; i < 2000 && !box; ++i) {
+      QTest::qWait(5);
+      for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* b = qobject_cast<QMessageBox*>(w); b && b->isVisible()) box = b;
+    }
+    if (!box) {
+      ADD_FAILURE() << "no box shown";
+      boxes->Detach();  // the waiting check gets its cancel
+      answer.wait();
+      delete mainWindow;
+      continue;
+    }
+    EXPECT_EQ("软件有更新，点确定更新", box->text().toStdString());
+    EXPECT_EQ(nullptr, QApplication::activeModalWidget());
+    EXPECT_NE(std::future_status::ready, answer.wait_for(std::chrono::milliseconds(0)));
+
+    // Typed input reaches the main window through the window system, where
+    // a modal box would hold it back.
+    QTest::keyClick(mainWindow->windowHandle(), Qt::Key_A);
+    QTest::keyClick(mainWindow->windowHandle(), Qt::Key_B);
+    EXPECT_EQ("ab", edit->text().toStdString());
+
+    if (c.press != QMessageBox::NoButton) {
+      box->button(c.press)->click();
+    } else {
+      boxes->Detach();
+      delete mainWindow;
+      mainWindow = nullptr;
+    }
+    for (int i = 0; i < 2000 && answer.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready; ++i)
+      QTest::qWait(5);
+    ASSERT_EQ(std::future_status::ready, answer.wait_for(std::chrono::milliseconds(0)));
+    EXPECT_EQ(c.expected, answer.get());
+    delete mainWindow;
+  }
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -14,6 +15,7 @@
 #include <optional>
 
 #include "gradient_progress_ctrl.h"
+#include "http_fault_server.h"
 #include "ini_file.h"
 #include "python_http_server.h"
 #include "recording_boxes.h"
@@ -36,6 +38,14 @@ QApplication& App() {
   // statics at exit is not worth the risk.
   static QApplication* app = new QApplication(argc, argv);
   return *app;
+}
+
+// Runs the window's events until its worker's work has come back to it.
+bool WaitIdle(const CrenovaDlg& dlg, int limitMs = 20000) {
+  QElapsedTimer clock;
+  clock.start();
+  while (dlg.busy() && clock.elapsed() < limitMs) QApplication::processEvents(QEventLoop::AllEvents, 20);
+  return !dlg.busy();
 }
 
 void PressKey(QWidget* target, int key) {
@@ -71,9 +81,8 @@ class CrenovaDlgTest : public ::testing::Test {
     env.trust = InsecureUpdateTrust();
     env.serverBase = server->Base();
     env.boxes = &boxes;
-    // Only quorvo processes this test started are looked for and ended.
-    env.hooks.findWordApp = [] { return FindProcessByName("quorvo", testing::IsChildOfThisProcess); };
-    env.hooks.stopWordApp = StopWordApp;
+    // The real ones: only the quorvo of the test's own folder is looked for
+    // and ended.
   }
   void TearDown() override { (void)!chdir(savedCwd.c_str()); }
 
@@ -106,6 +115,7 @@ TEST_F(CrenovaDlgTest, RunsTheUpdateOnEnterAndEndsQuorvo) {
   ASSERT_TRUE(quorvo.ready());
   CrenovaDlg dlg(env);
   ASSERT_TRUE(dlg.OnInitDialog());
+  ASSERT_TRUE(WaitIdle(dlg));
 
   EXPECT_EQ("自动升级软件", dlg.windowTitle().toStdString());
   EXPECT_EQ("开始", Text(dlg, "1"));
@@ -134,6 +144,7 @@ TEST_F(CrenovaDlgTest, RunsTheUpdateOnEnterAndEndsQuorvo) {
   QObject::connect(bar, &QProgressBar::valueChanged, [&](int value) { positions.push_back(value); });
 
   PressKey(&dlg, Qt::Key_Return);  // Start is the default button
+  ASSERT_TRUE(WaitIdle(dlg));
 
   EXPECT_EQ(4, quorvo.WaitForExit());
   EXPECT_EQ((std::vector<int>{33, 66, 100}), positions);
@@ -152,6 +163,7 @@ TEST_F(CrenovaDlgTest, RunsTheUpdateOnEnterAndEndsQuorvo) {
 
   // A run happens once per window; Esc then closes it.
   PressKey(&dlg, Qt::Key_Return);
+  EXPECT_FALSE(dlg.busy());
   EXPECT_EQ(1u, boxes.shown.size());
   EXPECT_TRUE(dlg.isVisible());
   PressKey(&dlg, Qt::Key_Escape);
@@ -201,6 +213,7 @@ TEST_F(CrenovaDlgTest, NothingToDoDisablesStart) {
     if (c.trust) caseEnv.trust = *c.trust;
     CrenovaDlg dlg(caseEnv);
     dlg.OnInitDialog();
+    ASSERT_TRUE(WaitIdle(dlg)) << c.name;
     EXPECT_FALSE(Control<QPushButton>(dlg, "1")->isEnabled()) << c.name;
     EXPECT_TRUE(Control<QPushButton>(dlg, "2")->isEnabled()) << c.name;
     EXPECT_EQ(c.status, Text(dlg, "1002")) << c.name;
@@ -219,6 +232,7 @@ TEST_F(CrenovaDlgTest, AsksToCloseQuorvoEvenWithNothingToDo) {
   ASSERT_TRUE(quorvo.ready());
   CrenovaDlg dlg(env);
   dlg.OnInitDialog();
+  ASSERT_TRUE(WaitIdle(dlg));
   EXPECT_EQ(std::vector<std::string>{"请先关闭原程序,然后点击开始按钮进行更新"}, boxes.Texts());
   EXPECT_FALSE(Control<QPushButton>(dlg, "1")->isEnabled());
   EXPECT_TRUE(quorvo.Running());
@@ -229,7 +243,9 @@ TEST_F(CrenovaDlgTest, AFailedFileLeavesTheVersionUnrecordedAndSaysSo) {
   Publish("[update]\nversion=2\nfile_count=2\nfile_1=" + v2 + "words.txt\nfile_2=" + v2 + "not-published.txt\n");
   CrenovaDlg dlg(env);
   dlg.OnInitDialog();
+  ASSERT_TRUE(WaitIdle(dlg));
   Control<QPushButton>(dlg, "1")->click();
+  ASSERT_TRUE(WaitIdle(dlg));
   EXPECT_EQ("升级未完成：1 个文件未能更新，下次启动将再次提示更新", Text(dlg, "1002"));
   EXPECT_EQ(1, ReadIniInt(app.File("config.ini"), "update", "version", 0));
   EXPECT_EQ(100, Control<CGradientProgressCtrl>(dlg, "1001")->GetPos());
@@ -237,10 +253,71 @@ TEST_F(CrenovaDlgTest, AFailedFileLeavesTheVersionUnrecordedAndSaysSo) {
   EXPECT_FALSE(Control<QPushButton>(dlg, "1")->isEnabled());
 }
 
+// A server that hangs, while the manifest is fetched or in the middle of a
+// file: the window opens at once, stays responsive, keeps Exit usable, and
+// Exit stops the work within a few seconds without changing anything.
+TEST_F(CrenovaDlgTest, ExitWorksWhileTheServerHangs) {
+  using Fault = testing::HttpFaultServer;
+  struct Case {
+    const char* name;
+    bool manifestHangs;  // otherwise the manifest arrives and its only file stalls
+  } cases[] = {{"a server that accepts and never answers", true}, {"a file that stalls after 4 bytes", false}};
+  for (const Case& c : cases) {
+    Fault fault;
+    if (c.manifestHangs) {
+      fault.Set("/lexmuse/webconfig.ini", Fault::NoAnswer());
+    } else {
+      fault.Set("/lexmuse/webconfig.ini",
+                Fault::Ok("[update]\nversion=2\nfile_count=1\nfile_1=" + fault.Url("/v2/words.txt") + "\n"));
+      fault.Set("/v2/words.txt", Fault::Stall("new words, never complete", 4));
+    }
+    RenovaEnv caseEnv = env;
+    caseEnv.serverBase = fault.Url("");
+    CrenovaDlg dlg(caseEnv);
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_TRUE(dlg.OnInitDialog()) << c.name;
+    EXPECT_LT(clock.elapsed(), 1000) << c.name;
+    EXPECT_TRUE(dlg.isVisible()) << c.name;
+
+    if (!c.manifestHangs) {
+      ASSERT_TRUE(WaitIdle(dlg)) << c.name;
+      ASSERT_TRUE(Control<QPushButton>(dlg, "1")->isEnabled()) << c.name;
+      Control<QPushButton>(dlg, "1")->click();
+      // Wait until the file has been asked for (its first bytes then come).
+      auto asked = [&] {
+        for (const std::string& head : fault.Requests())
+          if (head.rfind("GET /v2/words.txt ", 0) == 0) return true;
+        return false;
+      };
+      clock.restart();
+      while (!asked() && clock.elapsed() < 5000) QApplication::processEvents(QEventLoop::AllEvents, 20);
+      ASSERT_TRUE(asked()) << c.name;
+    }
+    // The work hangs; the window thread still runs its events.
+    bool timerRan = false;
+    QTimer::singleShot(0, [&] { timerRan = true; });
+    clock.restart();
+    while (clock.elapsed() < 300) QApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_TRUE(timerRan) << c.name;
+    EXPECT_TRUE(dlg.busy()) << c.name;
+    EXPECT_FALSE(Control<QPushButton>(dlg, "1")->isEnabled()) << c.name;
+    ASSERT_TRUE(Control<QPushButton>(dlg, "2")->isEnabled()) << c.name;
+
+    Control<QPushButton>(dlg, "2")->click();
+    EXPECT_FALSE(dlg.isVisible()) << c.name;
+    EXPECT_TRUE(WaitIdle(dlg, 3000)) << c.name;
+    EXPECT_EQ("old words", app.Read("words.txt")) << c.name;
+    EXPECT_EQ(1, ReadIniInt(app.File("config.ini"), "update", "version", 0)) << c.name;
+  }
+  EXPECT_TRUE(boxes.shown.empty());
+}
+
 TEST_F(CrenovaDlgTest, TheMenuCommandSixteenOpensTheAboutBox) {
   Publish("[update]\nversion=1\n");
   CrenovaDlg dlg(env);
   dlg.OnInitDialog();
+  ASSERT_TRUE(WaitIdle(dlg));
   std::string title, line;
   QTimer::singleShot(0, [&] {
     QWidget* about = QApplication::activeModalWidget();

@@ -22,29 +22,29 @@
 
 namespace quorvo {
 
-// The run's view: the window's controls, repainted at once because the run
-// holds the window thread until it ends.
+// The run's view: called on the worker, it hands every change to the window
+// thread. Exit is never disabled: it is the way to stop a run that hangs.
 class CrenovaDlg::View : public UpdateRunView {
  public:
   explicit View(CrenovaDlg& dlg) : dlg_(dlg) {}
-  void BeginEntry(size_t index) override { dlg_.m_cursor = index; }
+  void BeginEntry(size_t index) override {
+    dlg_.Post([d = &dlg_, index] { d->m_cursor = index; });
+  }
   void ShowStatus(const std::string& gbkText) override {
-    dlg_.m_status->setText(QString::fromStdString(Utf8(gbkText)));
-    dlg_.m_status->repaint();
+    QString text = QString::fromStdString(Utf8(gbkText));
+    dlg_.Post([d = &dlg_, text] { d->m_status->setText(text); });
   }
   void ShowCurrentFile(const std::string& path) override {
-    dlg_.m_currentFile->setText(QFile::decodeName(QByteArray::fromStdString(path)));
-    dlg_.m_currentFile->repaint();
+    QString text = QFile::decodeName(QByteArray::fromStdString(path));
+    dlg_.Post([d = &dlg_, text] { d->m_currentFile->setText(text); });
   }
   void SetProgress(int position) override {
-    dlg_.m_progress->SetPos(position);
-    dlg_.m_progress->repaint();
+    dlg_.Post([d = &dlg_, position] { d->m_progress->SetPos(position); });
   }
-  void EnableStart(bool enabled) override { dlg_.m_start->setEnabled(enabled); }
-  void EnableExit(bool enabled) override {
-    dlg_.m_exit->setEnabled(enabled);
-    dlg_.m_exit->repaint();
+  void EnableStart(bool enabled) override {
+    dlg_.Post([d = &dlg_, enabled] { d->m_start->setEnabled(enabled); });
   }
+  void EnableExit(bool) override {}
 
  private:
   CrenovaDlg& dlg_;
@@ -98,7 +98,38 @@ CrenovaDlg::CrenovaDlg(RenovaEnv env, QWidget* parent) : QDialog(parent), m_env(
   m_status->setGeometry(statusRect);
 }
 
-CrenovaDlg::~CrenovaDlg() = default;
+CrenovaDlg::~CrenovaDlg() {
+  m_cancel = true;
+  // The worker's posts to this window are dropped with it.
+  if (m_worker.joinable()) m_worker.join();
+}
+
+void CrenovaDlg::Post(std::function<void()> fn) {
+  QMetaObject::invokeMethod(this, std::move(fn), Qt::QueuedConnection);
+}
+
+void CrenovaDlg::StartWork(std::function<void()> work) {
+  if (m_worker.joinable()) m_worker.join();
+  m_busy = true;
+  m_worker = std::thread([this, work = std::move(work)] {
+    work();
+    // Queued behind everything the work posted.
+    Post([this] {
+      if (m_worker.joinable()) m_worker.join();
+      m_busy = false;
+    });
+  });
+}
+
+DownloadOptions CrenovaDlg::WithCancel(DownloadOptions options) const {
+  options.cancel = &m_cancel;
+  return options;
+}
+
+void CrenovaDlg::reject() {
+  m_cancel = true;
+  QDialog::reject();
+}
 
 bool CrenovaDlg::OnInitDialog() {
   setWindowIcon(m_icon);
@@ -114,27 +145,36 @@ bool CrenovaDlg::OnInitDialog() {
     // The folder is used by full paths only; a failed change alters nothing.
   }
 
-  FetchManifest(m_folder);
-  LoadManifest(m_folder);
+  m_start->setEnabled(false);  // until the manifest has been read
+  StartWork([this, folder = m_folder] {
+    FetchManifest(folder);
+    UpdateManifest manifest = quorvo::LoadManifest(folder, m_env.trust);
+    int pid = m_cancel ? -1 : m_env.hooks.findWordApp ? m_env.hooks.findWordApp() : FindWordAppProcess(folder);
+    Post([this, manifest = std::move(manifest), pid]() mutable { FinishOpening(std::move(manifest), pid); });
+  });
+  return true;
+}
 
+void CrenovaDlg::FinishOpening(UpdateManifest manifest, int wordAppPid) {
+  m_refusal = RefusalText(manifest.refusal);
+  m_newVersion = manifest.newVersion;
+  m_files = std::move(manifest.files);
   if (m_files.empty()) {
-    m_start->setEnabled(false);
     m_status->setText(m_refusal.empty() ? QStringLiteral("不需要升级，请退出") : QString::fromStdString(m_refusal));
     unlink((m_folder + kWebConfigIni).c_str());
+  } else {
+    m_start->setEnabled(!m_cancel);
   }
-
-  int pid = m_env.hooks.findWordApp ? m_env.hooks.findWordApp() : FindWordAppProcess();
-  if (pid != -1) {
+  if (wordAppPid != -1 && !m_cancel) {
     RenovaBoxes realBoxes;
     MessageBoxes& boxes = m_env.boxes ? *m_env.boxes : realBoxes;
     boxes.Show(BoxKind::Plain, Gbk(texts::kCloseWordAppFirst));
   }
-  return true;
 }
 
 void CrenovaDlg::FetchManifest(const std::string& folder) {
   quorvo::FetchManifest(folder, m_env.serverBase.empty() ? UpdateServerBase() : m_env.serverBase,
-                        m_env.manifestDownload);
+                        WithCancel(m_env.manifestDownload));
 }
 
 void CrenovaDlg::LoadManifest(const std::string& folder) {
@@ -145,12 +185,23 @@ void CrenovaDlg::LoadManifest(const std::string& folder) {
 }
 
 void CrenovaDlg::RunUpdate() {
-  if (!m_start->isEnabled()) return;
-  View view(*this);
+  if (!m_start->isEnabled() || m_busy) return;
+  m_start->setEnabled(false);  // a run happens once per window
   UpdateManifest manifest;
   manifest.newVersion = m_newVersion;
   manifest.files = m_files;
-  m_lastRun = quorvo::RunUpdate(m_folder, manifest, view, m_env.hooks);
+  UpdateRunHooks hooks = m_env.hooks;
+  if (!hooks.download) {
+    DownloadOptions options = WithCancel(DownloadOptions());
+    hooks.download = [options](const std::string& url, const std::string& path) {
+      return DownloadFile(url, path, options);
+    };
+  }
+  StartWork([this, folder = m_folder, manifest = std::move(manifest), hooks = std::move(hooks)] {
+    View view(*this);
+    UpdateRunResult result = quorvo::RunUpdate(folder, manifest, view, hooks);
+    Post([this, result] { m_lastRun = result; });
+  });
 }
 
 void CrenovaDlg::OnSysCommand(int id) {

@@ -4,13 +4,20 @@
 // (id 2) or Esc closes it. Controls carry their numeric ids as object names:
 // 1000 the file being replaced, 1001 the progress bar, 1002 the status line.
 //
-// Everything runs on the window thread: the manifest download inside
-// OnInitDialog(), the whole run inside the Start handler.
+// The window never waits for the network: the manifest is fetched and read,
+// and the update run happens, on a worker thread of the window's; what they
+// show reaches the controls through the window thread's event queue. Exit
+// (and Esc, and closing the window) works at every moment: it stops the
+// transfer under way within about a second, the run's remaining files fail
+// at once, and the window closes without waiting for them.
 #pragma once
 
 #include <QDialog>
 #include <QIcon>
+#include <atomic>
+#include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "download_file.h"
@@ -47,15 +54,24 @@ class CrenovaDlg : public QDialog {
   ~CrenovaDlg() override;
 
   // The window's initialisation: shows the window, sets up the bar, makes
-  // the AppFolder the current folder, fetches and reads the manifest, sets
-  // the waiting state and asks for quorvo to be closed when it runs.
+  // the AppFolder the current folder and returns; the manifest is fetched
+  // and read on the worker, after which the window takes the waiting state
+  // and asks for quorvo to be closed when it runs. Start stays disabled
+  // until then.
   bool OnInitDialog();
-  // The Start button: the update run.
+  // The Start button: starts the update run on the worker.
   void RunUpdate();
+  // Exit, Esc and closing the window: stops the worker's work and closes.
+  void reject() override;
+  // True while the worker has work that has not yet come back to the
+  // window (the manifest being fetched, the run under way).
+  bool busy() const { return m_busy; }
   // A command of the window's menu; id & 0xFFF0 == 16 opens the about box.
   void OnSysCommand(int id);
 
+  // Fetches the manifest into folder (any thread; the worker calls it).
   void FetchManifest(const std::string& folder);
+  // Reads it into files() and newVersion(). Window thread.
   void LoadManifest(const std::string& folder);
 
   const std::vector<ManifestEntry>& files() const { return m_files; }
@@ -68,6 +84,14 @@ class CrenovaDlg : public QDialog {
 
  private:
   class View;
+
+  // Runs work on the worker; busy() until it has ended and everything it
+  // posted to the window has been done.
+  void StartWork(std::function<void()> work);
+  // Calls fn on the window thread, unless the window is gone by then.
+  void Post(std::function<void()> fn);
+  void FinishOpening(UpdateManifest manifest, int wordAppPid);
+  DownloadOptions WithCancel(DownloadOptions options) const;
 
   CGradientProgressCtrl* m_progress = nullptr;
   std::vector<ManifestEntry> m_files;
@@ -83,6 +107,10 @@ class CrenovaDlg : public QDialog {
   QPushButton* m_exit = nullptr;
   QLineEdit* m_currentFile = nullptr;
   QLabel* m_status = nullptr;
+
+  std::atomic<bool> m_cancel{false};  // set by Exit: the worker's transfers stop
+  bool m_busy = false;
+  std::thread m_worker;
 };
 
 }  // namespace quorvo
