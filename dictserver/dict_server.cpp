@@ -213,8 +213,19 @@ void DictServer::Run() {
 }
 
 bool DictServer::EvictOldestIdle() {
+  // A client that has only just connected, or whose request already waits
+  // in the socket before its thread has read it, is not idle: under load a
+  // serving thread can start late, and closing such a connection would
+  // turn away a real request.
+  const auto youngest = std::chrono::steady_clock::now() - kIdleBeforeEviction;
   for (auto& [serial, slot] : slots_) {
-    if (slot.idle && !slot.evicted) {
+    if (!slot.idle || slot.evicted || slot.accepted > youngest) continue;
+    char waiting;
+    if (recv(slot.fd, &waiting, 1, MSG_PEEK | MSG_DONTWAIT) > 0) {
+      slot.idle = false;
+      continue;
+    }
+    {
       slot.evicted = true;
       ++evicted_;
       // Its thread sees the end of the stream at once and closes it.
@@ -291,10 +302,12 @@ void DictServer::Serve(int fd, std::string peer, uint64_t serial) {
       Answer answer = PlainAnswer(408, "the request did not come in time");
       SendAll(fd, answer.bytes);
       Log(peer, 408, received.empty() ? "(nothing received)" : LogExcerpt(received));
-      FinishConnection(fd);
+      // The place is given back before the client can see the end of the
+      // answer, so a client that asks again at once finds it free. Nothing
+      // of the server is touched after that.
       Forget(serial);
-      connection.Reset();
       ConnectionEnded();
+      FinishConnection(fd);
       return;
     }
     ssize_t n = recv(fd, chunk, sizeof chunk, 0);
@@ -319,11 +332,10 @@ void DictServer::Serve(int fd, std::string peer, uint64_t serial) {
     }
     SendAll(fd, answer.bytes);
     Log(peer, answer.status, what);
-    FinishConnection(fd);
   }
   Forget(serial);
-  connection.Reset();
   ConnectionEnded();
+  if (state != HeadState::Incomplete || !received.empty()) FinishConnection(fd);
 }
 
 }  // namespace quorvo::dictd

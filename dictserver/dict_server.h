@@ -24,6 +24,7 @@
 #include <cstdio>
 #include <map>
 #include <memory>
+#include <chrono>
 #include <mutex>
 #include <string>
 
@@ -39,6 +40,9 @@ inline constexpr int kDefaultPort = 8666;
 // Connections over the bound whose request is read before the 503 at once;
 // beyond these a connection is closed unanswered.
 inline constexpr size_t kMaxRefusing = 32;
+// A connection that has sent nothing is closed to make room only after this
+// long; a client between its connect and its request is left alone.
+inline constexpr std::chrono::milliseconds kIdleBeforeEviction{250};
 // How long a refused connection may take to send its request.
 inline constexpr int kRefusalReadMs = 1000;
 
@@ -77,6 +81,7 @@ class DictServer {
     int fd = -1;
     bool idle = true;  // nothing received yet
     bool evicted = false;
+    std::chrono::steady_clock::time_point accepted = std::chrono::steady_clock::now();
   };
 
   void Serve(int fd, std::string peer, uint64_t serial);

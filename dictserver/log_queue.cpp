@@ -56,13 +56,15 @@ bool LogQueue::WaitUntilWritten(int milliseconds) {
 
 void LogQueue::Write() {
   std::vector<std::string> batch;
-  while (true) {
+  bool final = false;
+  while (!final) {
     {
       std::unique_lock<std::mutex> lock(mutex_);
       wake_.wait(lock, [this] { return stopping_ || !lines_.empty(); });
-      if (stopping_) {
-        dropped_ += lines_.size();
-        lines_.clear();
+      // At the end the lines still queued are written while the descriptor
+      // takes them at once; the first wait gives the rest up.
+      final = stopping_;
+      if (final && lines_.empty()) {
         written_.notify_all();
         return;
       }

@@ -5,7 +5,8 @@
 // queue is full the line is dropped and counted. The writer thread waits
 // until the descriptor can take a line (poll) before writing it, so the
 // destructor ends it within a tenth of a second even while the reader is
-// gone; lines still queued then are dropped.
+// gone: it writes the lines still queued while the descriptor takes them and
+// drops the rest.
 #pragma once
 
 #include <condition_variable>

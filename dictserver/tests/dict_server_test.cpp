@@ -187,7 +187,9 @@ TEST_F(DictServerTest, IdleConnectionsMakeRoomForRequests) {
   for (int i = 0; i < 74; ++i) {
     idle.push_back(testing::ConnectLoopback(dictd.port()));
     ASSERT_GE(idle.back(), 0);
-    if (i == 63) std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the first 64 accepted
+    // The first 64 accepted, and silent for longer than a client between
+    // its connect and its request may be.
+    if (i == 63) std::this_thread::sleep_for(std::chrono::milliseconds(400));
   }
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   for (int i = 0; i < 20; ++i)

@@ -137,7 +137,10 @@ TEST_F(DictdReviveTest, KilledDuringARunTheNextWordsAreTranslated) {
 
 TEST_F(DictdReviveTest, AServiceThatCannotBeStartedIsToldOnceAndKeepsTranslations) {
   ASSERT_EQ(BundledDictionaryState::Started, dictionary.Start(host, host, QUORVO_BIN_DIR));
-  ASSERT_EQ(0, kill(dictionary.pid(), SIGKILL));
+  pid_t first = dictionary.pid();
+  ASSERT_EQ(0, kill(first, SIGKILL));
+  for (int i = 0; i < 400 && ProcessState(first) != 'Z'; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  ASSERT_EQ('Z', ProcessState(first));
   testing::PutWord(db, kMainWord, "house", "n. 房子", 4);
   TaskPool pool;
   // A folder without the service: the revival fails.
