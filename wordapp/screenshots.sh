@@ -24,7 +24,7 @@ WORK="$(mktemp -d)"
 trap 'rm -rf "$WORK"' EXIT
 cp "$BIN/quorvo" "$BIN/dict_main.db" "$BIN/quorvo-dictd" "$BIN/quorvo-dict.tsv" "$WORK/"
 # 39,000 distinct words for the add-words run: the dictionary's headwords.
-grep -v '^#' "$BIN/quorvo-dict.tsv" | cut -f1 | grep -E '^[a-z]{3,}$' | head -39000 | tr '\n' ' ' > "$WORK/words.txt"
+awk -F'\t' '!/^#/ && $1 ~ /^[a-z][a-z][a-z]+$/ && n < 39000 { printf "%s ", $1; n++ }' "$BIN/quorvo-dict.tsv" > "$WORK/words.txt"
 mkdir "$WORK/history"
 cp "$BIN/quorvo" "$BIN/dict_main.db" "$WORK/history/"
 "$BIN/../tools/seed_review_history" "$WORK/history/dict_main.db"
