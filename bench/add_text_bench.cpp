@@ -118,12 +118,5 @@ BENCHMARK(BM_AddText)->Arg(1)->Arg(0)->Arg(1)->Arg(0)->Iterations(2)->UseManualT
 }  // namespace
 
 int main(int argc, char** argv) {
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  shared.reset();
-  return 0;
+  return quorvo::bench::RunWidgetBenchmarks(argc, argv, [] { shared.reset(); });
 }

@@ -11,7 +11,6 @@
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 
-#include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
 #include <algorithm>
@@ -185,12 +184,5 @@ BENCHMARK(BM_CollectTicked)->Arg(10000)->Arg(40000)->Arg(160000)->Unit(benchmark
 }  // namespace
 
 int main(int argc, char** argv) {
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  shared.reset();
-  return 0;
+  return quorvo::bench::RunWidgetBenchmarks(argc, argv, [] { shared.reset(); });
 }

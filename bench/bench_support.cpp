@@ -1,8 +1,10 @@
 #include "bench_support.h"
 
+#include <benchmark/benchmark.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QApplication>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -97,6 +99,17 @@ std::vector<std::string> DistinctWords(size_t count, uint64_t seed) {
     if (seen.insert(word).second) words.push_back(std::move(word));
   }
   return words;
+}
+
+int RunWidgetBenchmarks(int argc, char** argv, const std::function<void()>& teardown) {
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  QApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  teardown();
+  return 0;
 }
 
 }  // namespace quorvo::bench

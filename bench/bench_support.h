@@ -1,12 +1,14 @@
 // Helpers shared by the benchmark programs: a temporary working folder, the
 // process's resident memory, shell commands for the peers, and inputs made
-// from a fixed seed so that every run measures the same data.
+// from a fixed seed so that every run measures the same data; and the main()
+// of the programs that show windows.
 //
 // Everything here runs on the benchmark's main thread.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -62,5 +64,12 @@ class SeededRandom {
 // count distinct lower-case words of 4 to 12 letters, the same for a given
 // seed on every machine.
 std::vector<std::string> DistinctWords(size_t count, uint64_t seed);
+
+// The main() of a benchmark program that shows windows: an offscreen
+// QApplication (unless QT_QPA_PLATFORM says otherwise) around the benchmarks
+// named on the command line. teardown runs while the application still
+// exists, so the widgets a fixture kept can go first. 1 for an unknown
+// argument, else 0.
+int RunWidgetBenchmarks(int argc, char** argv, const std::function<void()>& teardown);
 
 }  // namespace quorvo::bench

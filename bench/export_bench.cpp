@@ -7,7 +7,6 @@
 //     into a file (the shell neither converts nor holds a list).
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -92,12 +91,5 @@ BENCHMARK(BM_Export_Sqlite3Shell)->Unit(benchmark::kMillisecond)->UseRealTime()-
 }  // namespace
 
 int main(int argc, char** argv) {
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  shared.reset();
-  return 0;
+  return quorvo::bench::RunWidgetBenchmarks(argc, argv, [] { shared.reset(); });
 }

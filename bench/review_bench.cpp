@@ -12,7 +12,6 @@
 // the last 120 days, 3,000 known-flag changes; made from fixed seeds.
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
 #include <QDateTime>
 #include <memory>
 #include <string>
@@ -207,12 +206,5 @@ BENCHMARK(BM_OpenStats_Sqlite3Shell)->Unit(benchmark::kMillisecond)->UseRealTime
 }  // namespace
 
 int main(int argc, char** argv) {
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  shared.reset();
-  return 0;
+  return quorvo::bench::RunWidgetBenchmarks(argc, argv, [] { shared.reset(); });
 }

@@ -12,7 +12,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <QApplication>
 #include <QTableView>
 #include <cstdlib>
 #include <memory>
@@ -135,12 +134,5 @@ BENCHMARK(BM_ShowWords_Sqlite3Shell)->Unit(benchmark::kMillisecond)->UseRealTime
 }  // namespace
 
 int main(int argc, char** argv) {
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  shared.reset();
-  return 0;
+  return quorvo::bench::RunWidgetBenchmarks(argc, argv, [] { shared.reset(); });
 }

@@ -159,4 +159,16 @@ std::string QueryValue(std::string_view target, std::string_view key) {
   return {};
 }
 
+int FreePort() {
+  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  socklen_t length = sizeof address;
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+  ::close(fd);
+  return ntohs(address.sin_port);
+}
+
 }  // namespace quorvo::testing

@@ -118,4 +118,7 @@ std::string RequestTarget(std::string_view head);
 // The percent-decoded value of key in the target's query; empty when absent.
 std::string QueryValue(std::string_view target, std::string_view key);
 
+// A loopback port nothing listens on (taken from the system, then freed).
+int FreePort();
+
 }  // namespace quorvo::testing

@@ -1,10 +1,7 @@
 #include "dictd_launcher.h"
 
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <signal.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -15,24 +12,14 @@
 #include <thread>
 
 #include "dictd_process.h"
+#include "loopback_server.h"
 #include "program_reader.h"
 #include "temp_dir.h"
 
 namespace quorvo {
 namespace {
 
-// A loopback port nothing listens on (taken from the system, then freed).
-int FreePort() {
-  int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  socklen_t length = sizeof address;
-  getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-  close(fd);
-  return ntohs(address.sin_port);
-}
+using testing::FreePort;
 
 std::string Loopback(int port) { return "127.0.0.1:" + std::to_string(port); }
 

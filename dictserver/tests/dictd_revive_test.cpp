@@ -2,11 +2,8 @@
 // keeper reaps the dead service, starts a new one, and the next words are
 // translated; when no service can be started, the run says so once and no
 // good translation is lost.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <signal.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -19,6 +16,7 @@
 
 #include "code_page.h"
 #include "dictd_launcher.h"
+#include "loopback_server.h"
 #include "lookup_run.h"
 #include "scoped_dictionary_host.h"
 #include "task_pool.h"
@@ -31,17 +29,7 @@
 namespace quorvo {
 namespace {
 
-int FreePort() {
-  int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  socklen_t length = sizeof address;
-  getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-  close(fd);
-  return ntohs(address.sin_port);
-}
+using testing::FreePort;
 
 // A zombie still answers kill(pid, 0): only a reaped process is gone.
 bool Reaped(pid_t pid) { return kill(pid, 0) != 0 && errno == ESRCH; }

@@ -94,6 +94,18 @@ class SignedRoadTest : public ::testing::Test {
     app.Write("dict_main.db", "the user's own word bank");
   }
   std::string Url(const std::string& name) { return server.Url("/lexmuse/v2/" + name); }
+  // quorvo's check of app against this server and key, its boxes answered
+  // by boxes and the programs it starts listed in started.
+  UpdateCheckEnv CheckEnv(const TempDir& app, testing::RecordingBoxes& boxes, std::vector<std::string>& started) {
+    UpdateCheckEnv env;
+    env.appFolder = app.path();
+    env.serverBase = server.Url("");
+    env.boxes = &boxes;
+    env.trust = key.Trust();
+    env.download = Quick();
+    env.startProgram = [&started](const std::string& program) { return started.push_back(program), true; };
+    return env;
+  }
 
   testing::TestReleaseKey key;
   HttpFaultServer server;
@@ -269,14 +281,7 @@ TEST_F(SignedRoadTest, PlantedLinksAreNeverWrittenThrough) {
   // quorvo's check downloads renova.part and webconfig.ini.
   testing::RecordingBoxes boxes;  // answers OK
   std::vector<std::string> started;
-  UpdateCheckEnv env;
-  env.appFolder = app.path();
-  env.serverBase = server.Url("");
-  env.boxes = &boxes;
-  env.trust = key.Trust();
-  env.download = Quick();
-  env.startProgram = [&](const std::string& program) { return started.push_back(program), true; };
-  CheckForUpdate(env);
+  CheckForUpdate(CheckEnv(app, boxes, started));
   EXPECT_EQ(std::vector<std::string>{app.File("renova")}, started);
   EXPECT_EQ("new renova", app.Read("renova"));
   EXPECT_EQ(0755u, testing::ModeOf(app.File("renova")));
@@ -320,14 +325,7 @@ TEST_F(SignedRoadTest, QuorvoStartsOnlyTheSignedRenova) {
     if (c.installed) app.Write("renova", *c.installed);
     testing::RecordingBoxes boxes;  // answers OK
     std::vector<std::string> started;
-    UpdateCheckEnv env;
-    env.appFolder = app.path();
-    env.serverBase = server.Url("");
-    env.boxes = &boxes;
-    env.trust = key.Trust();
-    env.download = Quick();
-    env.startProgram = [&](const std::string& program) { return started.push_back(program), true; };
-    CheckForUpdate(env);
+    CheckForUpdate(CheckEnv(app, boxes, started));
     EXPECT_EQ(1u, boxes.shown.size());
     EXPECT_EQ(c.started ? 1u : 0u, started.size());
     if (c.renovaAfter.empty())
