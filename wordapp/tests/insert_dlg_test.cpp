@@ -164,7 +164,9 @@ TEST_F(InsertDlgTest, BankNameIsCheckedBeforeTheDialogCloses) {
     // Nothing typed is lost.
     EXPECT_EQ("whale ocean", Control<QTextEdit>(&dialog, 1026)->toPlainText().toStdString());
     EXPECT_EQ(c.bank, Control<QLineEdit>(&dialog, 1031)->text());
-    if (c.accepted) EXPECT_EQ(c.bank.toStdString(), Utf8(dialog.Request().bankName));
+    if (c.accepted) {
+      EXPECT_EQ(c.bank.toStdString(), Utf8(dialog.Request().bankName));
+    }
   }
 }
 
