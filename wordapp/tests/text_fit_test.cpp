@@ -2,7 +2,7 @@
 // combo-box entry, read-only line, list header and the list cells of known
 // width (row number, 会背, the largest hot value) fits its control, measured
 // with the control's own font metrics. Run at the scale the test process
-// has, and once more in a child process at QT_SCALE_FACTOR=1.5.
+// has; CTest runs it once more at QT_SCALE_FACTOR=1.5 (text_fit_at_1.5).
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
@@ -11,7 +11,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QStyleOptionComboBox>
 #include <QStyleOptionGroupBox>
@@ -139,23 +138,6 @@ TEST_F(TextFitTest, NoControlCutsItsText) {
   std::sort(cut.begin(), cut.end());
   cut.erase(std::unique(cut.begin(), cut.end()), cut.end());
   EXPECT_EQ(std::vector<std::string>{}, cut) << "scale " << qgetenv("QT_SCALE_FACTOR").toStdString();
-}
-
-// The same test in a child at QT_SCALE_FACTOR=1.5.
-TEST(TextFitAtScale, NoControlCutsItsTextAtOneAndAHalf) {
-  if (qEnvironmentVariableIsSet("QUORVO_TEXT_FIT_CHILD")) GTEST_SKIP() << "the child itself";
-  QProcess child;
-  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  env.insert(QStringLiteral("QT_SCALE_FACTOR"), QStringLiteral("1.5"));
-  env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-  env.insert(QStringLiteral("QUORVO_TEXT_FIT_CHILD"), QStringLiteral("1"));
-  child.setProcessEnvironment(env);
-  child.setProcessChannelMode(QProcess::MergedChannels);
-  child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--gtest_filter=TextFitTest.*")});
-  ASSERT_TRUE(child.waitForFinished(60000));
-  QString output = QString::fromUtf8(child.readAll());
-  EXPECT_EQ(0, child.exitCode()) << output.toStdString();
-  EXPECT_TRUE(output.contains(QStringLiteral("[  PASSED  ] 1 test"))) << output.toStdString();
 }
 
 }  // namespace
