@@ -35,9 +35,13 @@ run_tsan() {
   cmake --build build-tsan -j "$JOBS" --target lookup_tests wordapp_tests
   # exitcode: a report fails the program even when its tests passed.
   export TSAN_OPTIONS="suppressions=$SUPPRESSIONS/tsan.supp:exitcode=66:second_deadlock_stack=1"
+  # The stop tests are left out here: they time how fast a separate program
+  # ends on SIGTERM (ThreadSanitizer slows it past the limits), and that
+  # program ends with its workers still running on purpose.
+  local -A filter=([lookup_tests]='*' [wordapp_tests]='-StopTest.*')
   for program in lookup_tests wordapp_tests; do
     echo "== ThreadSanitizer: $program"
-    (cd build-tsan && timeout 1200 "./bin/$program" --gtest_brief=1)
+    (cd build-tsan && timeout 1200 "./bin/$program" --gtest_brief=1 --gtest_filter="${filter[$program]}")
   done
 }
 
