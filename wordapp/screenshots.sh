@@ -38,7 +38,9 @@ xvfb-run -a -s "-screen 0 ${SCREEN:-1280x900x24}" bash -c '
   win=$(xdotool search --sync --name "^quorvo$" | head -1)
   sleep 2
   eval "$(xdotool getwindowgeometry --shell "$win")"
-  at() { echo $((X + $1 * scale)) $((Y + $2 * scale)); }
+  # Dialog units times the scale, which may be fractional (1.5).
+  scaled() { awk -v o="$1" -v u="$2" -v s="$scale" "BEGIN { printf \"%d\", o + u * s }"; }
+  at() { echo "$(scaled "$X" "$1")" "$(scaled "$Y" "$2")"; }
   shot() { import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$out/$1"; }
   click() { xdotool mousemove $(at "$1" "$2") click 1; sleep 1; }
   shot quorvo-words.png
@@ -51,7 +53,7 @@ xvfb-run -a -s "-screen 0 ${SCREEN:-1280x900x24}" bash -c '
   # The add-words run: a file into the new bank "reading".
   dlg=$(xdotool search --sync --name "^添加单词$" | head -1)
   eval "$(xdotool getwindowgeometry --shell "$dlg" | sed "s/^/D/")"
-  din() { xdotool mousemove $((DX + $1 * scale)) $((DY + $2 * scale)) click 1; sleep 1; }
+  din() { xdotool mousemove "$(scaled "$DX" "$1")" "$(scaled "$DY" "$2")" click 1; sleep 1; }
   din 430 44           # "打开文件"
   xdotool type --delay 20 "$PWD/words.txt"; xdotool key Return; sleep 1
   din 367 313          # the bank name
