@@ -19,6 +19,21 @@ void LookupRun::Record(const StoreResult& result) {
   }
 }
 
+void LookupRun::SetOnFinished(std::function<void()> onFinished) {
+  std::lock_guard lock(finishedMutex_);
+  onFinished_ = std::move(onFinished);
+}
+
+void LookupRun::TaskDone() {
+  if (done_.fetch_add(1) + 1 != total_) return;
+  std::function<void()> onFinished;
+  {
+    std::lock_guard lock(finishedMutex_);
+    onFinished = std::move(onFinished_);
+  }
+  if (onFinished) onFinished();
+}
+
 bool LookupRun::ReviveAfterRefusal() {
   std::unique_lock lock(keeperMutex_);
   if (!keeper_ || cancelled_.load()) return false;

@@ -33,6 +33,11 @@ class LookupRun {
   // Brings the dictionary back after a refused connection; true when it
   // answers again. Called at most once per run, on a worker thread.
   void SetKeeper(std::function<bool()> keeper) { keeper_ = std::move(keeper); }
+  // Called once, on the thread that counts the last task done, so the page
+  // can end the run at once instead of at its next look. Set at any time: a
+  // run that has already finished does not call it (the caller looks at
+  // Finished() after setting it).
+  void SetOnFinished(std::function<void()> onFinished);
 
   int Total() const { return total_; }
   int Done() const { return done_.load(); }
@@ -49,7 +54,7 @@ class LookupRun {
   bool Cancelled() const { return cancelled_.load(); }
 
   void Record(const StoreResult& result);
-  void TaskDone() { done_.fetch_add(1); }
+  void TaskDone();
 
   // After a refused connection: true when the lookup should try again (the
   // keeper brought the dictionary back, now or for an earlier lookup).
@@ -64,6 +69,9 @@ class LookupRun {
   std::atomic<int> kept_{0};
   std::atomic<bool> cancelled_{false};
   std::atomic<bool> lost_{false};
+
+  std::mutex finishedMutex_;
+  std::function<void()> onFinished_;  // guarded by finishedMutex_
 
   std::function<bool()> keeper_;
   std::mutex keeperMutex_;

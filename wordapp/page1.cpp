@@ -441,6 +441,11 @@ void CPage1::FollowRun(std::shared_ptr<LookupRun> run, RunKind kind, const std::
   runs_.erase(std::remove_if(runs_.begin(), runs_.end(), [](const auto& weak) { return weak.expired(); }),
               runs_.end());
   runs_.push_back(run);
+  // The last lookup wakes the page, which then ends the run without waiting
+  // for the next tick. The workers are joined before the page goes, so the
+  // call never outlives it.
+  if (run)
+    run->SetOnFinished([this] { QMetaObject::invokeMethod(this, &CPage1::OnProgressTick, Qt::QueuedConnection); });
   run_ = std::move(run);
   runKind_ = kind;
   runBank_ = bank;

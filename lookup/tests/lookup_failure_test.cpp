@@ -4,7 +4,9 @@
 // that has none gets the not-found text as before.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
+#include <future>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,6 +17,7 @@
 #include "loopback_server.h"
 #include "page_fetch.h"
 #include "scoped_dictionary_host.h"
+#include "task_pool.h"
 #include "temp_dir.h"
 #include "translation_store.h"
 #include "translation_task.h"
@@ -160,6 +163,39 @@ TEST_F(FailedLookupStoreTest, AWholeAnswerReplacesWhatTheWordHad) {
   EXPECT_EQ(Gbk("n. 新owl\n"), rows["owl"].trans);
   EXPECT_EQ(kNotFoundTranslation, rows["zzzq"].trans);
   EXPECT_EQ((std::vector<std::string>{"zzzq"}), WordsWithTranslation(db, kMainWord, kNotFoundTranslation));
+}
+
+// The run tells its end once, from the worker that counts the last lookup
+// done, when every store is in the file; setting the call after the end
+// calls nothing.
+TEST_F(FailedLookupStoreTest, TheRunTellsItsEndOnceWithEveryStoreInTheFile) {
+  LoopbackDictionary dictionary([](const std::string& word) -> std::optional<LoopbackDictionary::Parts> {
+    return LoopbackDictionary::Parts{{"n.", "新" + word}};
+  });
+  testing::ScopedDictionaryHost host(dictionary.HostPort());
+  const std::vector<std::string> words = {"owl", "cat", "dog", "fox", "hen", "elk", "yak"};
+  auto run = std::make_shared<LookupRun>(static_cast<int>(words.size()));
+  std::atomic<int> calls{0};
+  std::promise<size_t> rowsAtEnd;
+  run->SetOnFinished([&] {
+    if (calls.fetch_add(1) == 0) rowsAtEnd.set_value(Rows().size());
+  });
+  {
+    TaskPool pool;
+    for (const auto& word : words)
+      pool.Submit(LookupWordTask, MakeTranslationTask(word, 1, &db, kMainWord, run), ReleaseTranslationTask);
+    auto told = rowsAtEnd.get_future();
+    ASSERT_EQ(std::future_status::ready, told.wait_for(std::chrono::seconds(20)));
+    // Read through a connection of its own: what was committed.
+    EXPECT_EQ(3u + words.size(), told.get());
+  }
+  EXPECT_EQ(1, calls.load());
+  EXPECT_TRUE(run->Finished());
+
+  bool called = false;
+  run->SetOnFinished([&] { called = true; });
+  run->TaskDone();  // past the total: not a second end
+  EXPECT_FALSE(called);
 }
 
 }  // namespace
