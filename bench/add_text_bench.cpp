@@ -101,7 +101,8 @@ void BM_AddText(benchmark::State& state) {
       dialog->findChild<QPushButton*>(QStringLiteral("1"))->click();
     });
     f.page->findChild<QPushButton*>(QStringLiteral("1006"))->click();
-    while (f.page->CurrentRun()) QApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+    // Sleeps until an event comes: the run's end wakes the page.
+    while (f.page->CurrentRun()) QApplication::processEvents(QEventLoop::WaitForMoreEvents);
     auto end = std::chrono::steady_clock::now().time_since_epoch().count();
     state.SetIterationTime(std::chrono::duration<double>(
                                std::chrono::steady_clock::duration(end - f.page->property("started").toLongLong()))
@@ -113,7 +114,11 @@ void BM_AddText(benchmark::State& state) {
   }
   state.counters["words"] = kDistinct;
 }
-BENCHMARK(BM_AddText)->Arg(1)->Arg(0)->Arg(1)->Arg(0)->Iterations(2)->UseManualTime()->Unit(benchmark::kMillisecond);
+// Shown and hidden take turns, one round each, so that a slow spell of the
+// machine falls on both; the table takes each side's fastest round.
+BENCHMARK(BM_AddText)
+    ->Arg(1)->Arg(0)->Arg(1)->Arg(0)->Arg(1)->Arg(0)->Arg(1)->Arg(0)
+    ->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
