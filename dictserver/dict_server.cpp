@@ -196,11 +196,11 @@ void DictServer::Run() {
     }
     try {
       if (refuse)
-        std::thread(&DictServer::Refuse, this, connection.get(), peer).detach();
+        serving_.Run([this, fd, peer] { Refuse(fd, peer); });
       else
-        std::thread(&DictServer::Serve, this, connection.get(), peer, serial).detach();
+        serving_.Run([this, fd, peer, serial] { Serve(fd, peer, serial); });
       connection.Release();
-    } catch (const std::system_error&) {
+    } catch (...) {
       // No thread to be had: the connection is closed unanswered.
       if (refuse) {
         RefusalEnded();

@@ -1,7 +1,8 @@
 // DictServer: quorvo-dictd's listening socket and its connections.
 //
 // Run() accepts connections on the thread that calls it and serves each one
-// on a thread of its own, at most maxConnections at once. When they are all
+// on a thread of its own (kept for the next connection a while after its
+// answer), at most maxConnections at once. When they are all
 // taken, the oldest connection that has sent nothing yet is closed to make
 // room; when none is idle, the newcomer's request is read (on one of at most
 // kMaxRefusing threads) and answered 503. A connection gets one answer and is
@@ -33,6 +34,7 @@
 #include "unique_fd.h"
 
 #include "dictionary.h"
+#include "thread_cache.h"
 
 namespace quorvo::dictd {
 
@@ -113,6 +115,9 @@ class DictServer {
   size_t refusing_ = 0;  // refusal threads running
   uint64_t nextSerial_ = 0;
   std::map<uint64_t, Slot> slots_;  // by age: the oldest first
+
+  // Last, so it goes first: its destructor waits for the serving threads.
+  ThreadCache serving_;
 };
 
 }  // namespace quorvo::dictd

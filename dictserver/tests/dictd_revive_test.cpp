@@ -3,7 +3,10 @@
 // translated; when no service can be started, the run says so once and no
 // good translation is lost.
 #include <gtest/gtest.h>
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -42,6 +45,19 @@ char ProcessState(pid_t pid) {
   return paren == std::string::npos || paren + 2 >= text.size() ? 0 : text[paren + 2];
 }
 
+// True when a connection to 127.0.0.1:port is refused: nothing listens.
+bool Refuses(int port) {
+  int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return false;
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  bool refused = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 && errno == ECONNREFUSED;
+  close(fd);
+  return refused;
+}
+
 class DictdReviveTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -67,9 +83,21 @@ class DictdReviveTest : public ::testing::Test {
     return "(missing)";
   }
 
+  // Until the kernel has ended every thread of a killed service, it may
+  // still accept a connection and then drop it: a cut lookup, not a refused
+  // one. The leader shows as a zombie before the last of its threads is
+  // gone, so this waits for that and for the port to refuse.
+  void WaitUntilGone(pid_t pid) {
+    for (int i = 0; i < 400 && (ProcessState(pid) != 'Z' || !Refuses(port)); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_EQ('Z', ProcessState(pid));
+    ASSERT_TRUE(Refuses(port));
+  }
+
   testing::TempDir dir;
   WordDatabase db;
-  std::string host = "127.0.0.1:" + std::to_string(FreePort());
+  int port = FreePort();
+  std::string host = "127.0.0.1:" + std::to_string(port);
   testing::ScopedDictionaryHost scopedHost{host};
   BundledDictionary dictionary;
   std::atomic<int> keeperCalls{0};
@@ -79,8 +107,7 @@ TEST_F(DictdReviveTest, KilledBetweenRunsIsReapedAndStartedAgain) {
   ASSERT_EQ(BundledDictionaryState::Started, dictionary.Start(host, host, QUORVO_BIN_DIR));
   pid_t first = dictionary.pid();
   ASSERT_EQ(0, kill(first, SIGKILL));
-  for (int i = 0; i < 200 && ProcessState(first) != 'Z'; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  EXPECT_EQ('Z', ProcessState(first));  // dead, and nobody has reaped it yet
+  WaitUntilGone(first);  // dead, and nobody has reaped it yet
 
   // The check before the next run.
   EXPECT_EQ(BundledDictionaryState::Started, dictionary.Revive(host, host, QUORVO_BIN_DIR));
@@ -107,11 +134,7 @@ TEST_F(DictdReviveTest, KilledDuringARunTheNextWordsAreTranslated) {
   ASSERT_EQ(1, before->Translated());
 
   ASSERT_EQ(0, kill(first, SIGKILL));
-  // Until the kernel has ended it, the dying service may still accept a
-  // connection and then drop it: a cut lookup, not a refused one. Once it is
-  // a zombie its socket is closed and every lookup meets a refusal.
-  for (int i = 0; i < 400 && ProcessState(first) != 'Z'; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  ASSERT_EQ('Z', ProcessState(first));
+  WaitUntilGone(first);
   std::vector<std::string> words = {"house", "water", "green", "money", "happy", "river", "table", "night"};
   auto run = Run(pool, words, QUORVO_BIN_DIR);
   pool.Shutdown();
@@ -127,8 +150,7 @@ TEST_F(DictdReviveTest, AServiceThatCannotBeStartedIsToldOnceAndKeepsTranslation
   ASSERT_EQ(BundledDictionaryState::Started, dictionary.Start(host, host, QUORVO_BIN_DIR));
   pid_t first = dictionary.pid();
   ASSERT_EQ(0, kill(first, SIGKILL));
-  for (int i = 0; i < 400 && ProcessState(first) != 'Z'; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  ASSERT_EQ('Z', ProcessState(first));
+  WaitUntilGone(first);
   testing::PutWord(db, kMainWord, "house", "n. 房子", 4);
   TaskPool pool;
   // A folder without the service: the revival fails.
