@@ -1,8 +1,10 @@
 #include "review_store.h"
 
 #include <cmath>
+#include <functional>
 #include <ctime>
 
+#include "known_watch.h"
 #include "word_bank.h"
 
 namespace quorvo {
@@ -242,19 +244,30 @@ int ReviewStore::RecordReview(const std::string& bank, const std::string& word, 
   return SQLITE_OK;
 }
 
+namespace {
+
+// One known_log row per word, in whatever transaction is open.
+int InsertKnownLog(sqlite3* db, const std::string& bank, const std::vector<std::string>& words, bool known,
+                   int64_t nowSeconds) {
+  Statement s(db, "insert into known_log (word, bank, known, changed_at, source) values (?, ?, ?, ?, 'hand')");
+  int rc = SQLITE_OK;
+  for (const auto& word : words) {
+    s.Bind(1, word).Bind(2, bank).Bind(3, int64_t{known ? 1 : 0}).Bind(4, nowSeconds);
+    if ((rc = s.Run()) != SQLITE_OK) return rc;
+    s.Reset();
+  }
+  return rc;
+}
+
+}  // namespace
+
 int ReviewStore::LogKnownChanges(const std::string& bank, const std::vector<std::string>& words, bool known,
                                  int64_t nowSeconds) {
   int rc = EnsureTables();
   if (rc != SQLITE_OK) return rc;
   WriteTransaction txn(db_.handle());
   if (txn.Began() != SQLITE_OK) return txn.Began();
-  Statement s(db_.handle(),
-              "insert into known_log (word, bank, known, changed_at, source) values (?, ?, ?, ?, 'hand')");
-  for (const auto& word : words) {
-    s.Bind(1, word).Bind(2, bank).Bind(3, int64_t{known ? 1 : 0}).Bind(4, nowSeconds);
-    if ((rc = s.Run()) != SQLITE_OK) return rc;
-    s.Reset();
-  }
+  if ((rc = InsertKnownLog(db_.handle(), bank, words, known, nowSeconds)) != SQLITE_OK) return rc;
   return txn.Commit();
 }
 
@@ -265,21 +278,38 @@ int ReviewStore::MarkKnownAndLog(const std::string& bank, const std::vector<std:
 
 int ReviewStore::MarkKnownAndLog(const std::string& bank, const std::vector<std::string>& words, int64_t nowSeconds,
                                  MessageBoxes& boxes) {
-  // Only words that were not known yet are a change worth logging.
-  std::vector<std::string> changed;
-  {
-    Statement s(db_.handle(),
-                "select 1 from " + BankIdentifier(bank) + " where value = ? and cast(known as text) = '0'");
-    for (const auto& word : words) {
-      if (s.Prepared() != SQLITE_OK) break;
-      s.Bind(1, word);
-      if (s.Step() == SQLITE_ROW) changed.push_back(word);
-      s.Reset();
+  // Only words that were not known yet are a change worth logging. The log
+  // rows go into the batch: the known flags and their log are committed
+  // together.
+  int logged = SQLITE_OK;
+  auto logChanges = [&](const std::function<void()>& updates) {
+    std::vector<std::string> changed;
+    bool watched = false;
+    {
+      KnownWatch watch(db_.handle(), bank);
+      if ((watched = watch.Active())) {
+        updates();
+        changed = watch.Changed();
+      }
     }
-  }
-  if (!MarkKnown(db_, bank, words, boxes)) return SQLITE_ERROR;
-  if (changed.empty()) return SQLITE_OK;
-  return LogKnownChanges(bank, changed, true, nowSeconds);
+    if (!watched) {
+      // No watch to be had: each word is looked at before the updates.
+      Statement s(db_.handle(),
+                  "select 1 from " + BankIdentifier(bank) + " where value = ? and cast(known as text) = '0'");
+      for (const auto& word : words) {
+        if (s.Prepared() != SQLITE_OK) break;  // no such bank
+        s.Bind(1, word);
+        if (s.Step() == SQLITE_ROW) changed.push_back(word);
+        s.Reset();
+      }
+      updates();
+    }
+    // Nothing to log: no tables are needed either.
+    if (changed.empty() || (logged = EnsureTables()) != SQLITE_OK) return;
+    logged = InsertKnownLog(db_.handle(), bank, changed, true, nowSeconds);
+  };
+  if (!MarkKnown(db_, bank, words, boxes, logChanges)) return SQLITE_ERROR;
+  return logged;
 }
 
 int ReviewStore::NewCardsPerDay() {

@@ -266,9 +266,13 @@ bool SetHot(WordDatabase& db, std::string_view bank, const std::vector<std::stri
 }
 
 bool MarkKnown(WordDatabase& db, std::string_view bank, const std::vector<std::string>& words,
-               MessageBoxes& boxes) {
+               MessageBoxes& boxes, const AroundUpdates& around) {
   if (!BeginOrRefuse(db, boxes)) return false;
-  for (const auto& word : words) db.Execute(MarkKnownStatement(bank, word));
+  auto updates = [&] {
+    for (const auto& word : words) db.Execute(MarkKnownStatement(bank, word));
+  };
+  if (around) around(updates);
+  else updates();
   return CommitOrReport(db, boxes);
 }
 

@@ -105,8 +105,13 @@ bool DropBank(WordDatabase& db, std::string_view bank, std::string_view currentB
 // value of 0 or less with "请输入要修改的热度值!". True when committed.
 bool SetHot(WordDatabase& db, std::string_view bank, const std::vector<std::string>& words,
             std::string_view hotText, MessageBoxes& boxes);
+// Runs inside a batch and is handed the batch's own statements to run, so
+// that what it writes before or after them is committed (or rolled back)
+// with them.
+using AroundUpdates = std::function<void(const std::function<void()>& updates)>;
+// Marks the words known in one batch, the updates run by around when given.
 bool MarkKnown(WordDatabase& db, std::string_view bank, const std::vector<std::string>& words,
-               MessageBoxes& boxes);
+               MessageBoxes& boxes, const AroundUpdates& around = {});
 // The same, telling nobody about a failure.
 bool MarkKnown(WordDatabase& db, std::string_view bank, const std::vector<std::string>& words);
 // Every word marked known (会背) in any table of the file, main_remember

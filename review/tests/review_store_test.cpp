@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "message_boxes.h"
 #include "review_queue.h"
 #include "review_stats.h"
 #include "temp_dir.h"
@@ -158,6 +159,33 @@ TEST_F(ReviewStoreTest, MarkingKnownByHandLogsOnlyWordsThatWereNotKnown) {
   PutWord(plain, kMainWord, "fig", "无花果", 2, 1);
   ASSERT_EQ(SQLITE_OK, ReviewStore(plain, 0).MarkKnownAndLog(kMainWord, {"fig"}, kNow));
   EXPECT_EQ((std::vector<std::string>{"main_word"}), TableNames(other.File("dict_main.db")));
+}
+
+// A word ticked twice becomes known once; a batch whose commit cannot be
+// made (another connection reading the file) keeps neither the flags nor
+// their log.
+TEST_F(ReviewStoreTest, MarkingKnownLogsEachChangeOnceAndOnlyWithItsCommit) {
+  PutWord(db, kMainWord, "apple", "苹果", 9);
+  PutWord(db, kMainWord, "egg", "蛋", 1);
+  ASSERT_EQ(SQLITE_OK, store.MarkKnownAndLog(kMainWord, {"apple", "apple"}, kNow));
+  EXPECT_EQ(1, Count("select count(*) from known_log where word = 'apple'"));
+
+  db.SetBusyTimeout(50);
+  sqlite3* reader = nullptr;
+  ASSERT_EQ(SQLITE_OK, sqlite3_open(Path().c_str(), &reader));
+  ASSERT_EQ(SQLITE_OK, sqlite3_exec(reader, "BEGIN; SELECT count(*) FROM main_word;", nullptr, nullptr, nullptr));
+  SilentBoxes silent;
+  EXPECT_NE(SQLITE_OK, store.MarkKnownAndLog(kMainWord, {"egg"}, kNow, silent));
+  sqlite3_exec(reader, "COMMIT", nullptr, nullptr, nullptr);
+  sqlite3_close(reader);
+  EXPECT_EQ(0, Count("select count(*) from known_log where word = 'egg'"));
+  EXPECT_EQ(0, Count("select count(*) from main_word where value = 'egg' and known = 1"));
+  EXPECT_TRUE(sqlite3_get_autocommit(db.handle()));
+
+  // Taken later, as a whole.
+  ASSERT_EQ(SQLITE_OK, store.MarkKnownAndLog(kMainWord, {"egg"}, kNow));
+  EXPECT_EQ(1, Count("select count(*) from known_log where word = 'egg'"));
+  EXPECT_EQ(1, Count("select count(*) from main_word where value = 'egg' and known = 1"));
 }
 
 TEST_F(ReviewStoreTest, NewCardsPerDayIsASettingOfTheFile) {
