@@ -115,8 +115,10 @@ std::string AddToRecitationStatement(const RecitationCells& cells) {
   for (size_t i = 0; i < cells.size(); ++i) {
     std::string cell = TruncateGbk(cells[i], kMaxCellBytes);
     if (i == kColKnown - 1) {
-      if (cell == Gbk(texts::kKnownShown)) cell = "1";
-      else if (cell == Gbk(texts::kUnknownShown)) cell = "0";
+      // assign(1, c) rather than = "1": GCC 12 warns falsely (-Wrestrict)
+      // about assigning a short literal here.
+      if (cell == Gbk(texts::kKnownShown)) cell.assign(1, '1');
+      else if (cell == Gbk(texts::kUnknownShown)) cell.assign(1, '0');
     }
     sql += SqlText(cell);
     sql += i + 1 < cells.size() ? "', '" : "')";
