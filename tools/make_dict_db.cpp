@@ -1,18 +1,23 @@
-// make_dict_db WORDS.tsv REMEMBER.tsv OUT.db
+// make_dict_db WORDS.tsv REMEMBER.tsv OUT.db [DICT.tsv]
 //
 // Builds the database installed with quorvo: main_word from WORDS.tsv and
 // main_remember from REMEMBER.tsv, both created from the bank layout.
 // Lines are "word<TAB>hot<TAB>translation" in UTF-8, "\n" in a translation
 // separating senses; lines starting with "#" are comments. Texts are stored
-// in GBK. An existing OUT.db is never touched.
+// in GBK. With DICT.tsv (quorvo-dictd's data), each word that has a phonetic
+// there gets it, as a lookup would store it (GB18030 keeps the IPA). An
+// existing OUT.db is never touched.
 #include <sys/stat.h>
 
 #include <cstdio>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <string>
 
 #include "code_page.h"
+#include "dictionary.h"
+#include "translation_store.h"
 #include "word_bank.h"
 #include "word_database.h"
 
@@ -31,7 +36,7 @@ std::string Unescape(const std::string& text) {
   return out;
 }
 
-bool Fill(quorvo::WordDatabase& db, const char* bank, const char* path) {
+bool Fill(quorvo::WordDatabase& db, const char* bank, const char* path, const quorvo::dictd::Dictionary* dictionary) {
   std::ifstream in(path);
   if (!in) {
     std::cerr << "make_dict_db: cannot read " << path << "\n";
@@ -48,6 +53,10 @@ bool Fill(quorvo::WordDatabase& db, const char* bank, const char* path) {
     int hot = quorvo::LeadingDigitsValue(line.substr(a + 1, b - a - 1));
     std::string trans = quorvo::Gbk(Unescape(line.substr(b + 1)));
     db.Execute(quorvo::InsertTranslationStatement(bank, word, trans, hot));
+    std::string phonetic = dictionary ? dictionary->Phonetic(word) : std::string();
+    std::optional<std::string> stored = quorvo::Utf8ToGbk(phonetic);
+    if (!phonetic.empty() && stored && stored->size() <= quorvo::kMaxStoredPhoneticBytes)
+      db.Execute(quorvo::UpdatePhoneticStatement(bank, *stored, word));
   }
   db.CommitBatch();
   return true;
@@ -56,12 +65,18 @@ bool Fill(quorvo::WordDatabase& db, const char* bank, const char* path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 4) {
-    std::cerr << "usage: make_dict_db WORDS.tsv REMEMBER.tsv OUT.db\n";
+  if (argc != 4 && argc != 5) {
+    std::cerr << "usage: make_dict_db WORDS.tsv REMEMBER.tsv OUT.db [DICT.tsv]\n";
     return 2;
   }
   struct stat st;
   if (stat(argv[3], &st) == 0) return 0;  // a user's file: keep it as it is
+  quorvo::dictd::Dictionary dictionary;
+  if (argc == 5 && !dictionary.Load(argv[4])) {
+    std::cerr << "make_dict_db: cannot read " << argv[4] << "\n";
+    return 1;
+  }
+  const quorvo::dictd::Dictionary* phonetics = argc == 5 ? &dictionary : nullptr;
 
   std::string temp = std::string(argv[3]) + ".part";
   std::remove(temp.c_str());
@@ -73,8 +88,8 @@ int main(int argc, char** argv) {
     }
     quorvo::SilentBoxes boxes;
     if (quorvo::CreateBank(db, quorvo::kMainWord, boxes) != 0 ||
-        quorvo::CreateBank(db, quorvo::kMainRemember, boxes) != 0 || !Fill(db, quorvo::kMainWord, argv[1]) ||
-        !Fill(db, quorvo::kMainRemember, argv[2])) {
+        quorvo::CreateBank(db, quorvo::kMainRemember, boxes) != 0 || !Fill(db, quorvo::kMainWord, argv[1], phonetics) ||
+        !Fill(db, quorvo::kMainRemember, argv[2], phonetics)) {
       db.Close();
       std::remove(temp.c_str());
       return 1;

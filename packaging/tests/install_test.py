@@ -119,6 +119,12 @@ def main():
         quorvo = os.path.join(prefix, "bin", "quorvo")
         starter = os.path.join(prefix, "share/quorvo/dict_main.db")
         starter_bytes = open(starter, "rb").read()
+        # The starter words carry the bundled dictionary's phonetics, stored
+        # as a lookup stores them (GB18030).
+        with sqlite3.connect(starter) as c:
+            row = c.execute("select cast(phonetic as blob) from main_remember where value = 'husband'").fetchone()
+        check(row is not None and row[0] is not None and bytes(row[0]).decode("gb18030") == "/ˈhʌzbənd/",
+              "the starter's husband has its phonetic: " + repr(row))
 
         # The command line, with no display at all.
         bare = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
