@@ -55,11 +55,8 @@ struct Fixture {
   Fixture() : folder(true), text(DictionaryText()) {
     setenv("QUORVO_DICT_HOST", kHost, 1);
     if (dictionary.Start(kHost, kHost, QUORVO_BIN_DIR) != quorvo::BundledDictionaryState::Started) std::abort();
-    quorvo::SilentBoxes silent;
     quorvo::WordDatabase db;
-    if (!db.Open("dict_main.db")) std::abort();
-    quorvo::CreateBank(db, quorvo::kMainWord, silent);
-    quorvo::CreateBank(db, quorvo::kMainRemember, silent);
+    quorvo::bench::OpenWordFile(db);
     db.Close();
     ops.boxes = &boxes;
     ops.files = &files;

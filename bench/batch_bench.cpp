@@ -35,11 +35,8 @@ const std::string kTrans = quorvo::Gbk("n. 释义");
 
 struct Fixture {
   Fixture() : folder(true), words(quorvo::bench::DistinctWords(kBankWords, 3)) {
-    quorvo::SilentBoxes silent;
     quorvo::WordDatabase db;
-    if (!db.Open("dict_main.db")) std::abort();
-    quorvo::CreateBank(db, quorvo::kMainWord, silent);
-    quorvo::CreateBank(db, quorvo::kMainRemember, silent);
+    quorvo::bench::OpenWordFile(db);
     db.Close();
     Restore();
     ops.boxes = &boxes;

@@ -13,6 +13,9 @@
 #include <fstream>
 #include <unordered_set>
 
+#include "message_boxes.h"
+#include "word_bank.h"
+
 namespace quorvo::bench {
 namespace {
 
@@ -27,6 +30,13 @@ long StatusKib(const char* field) {
 }
 
 }  // namespace
+
+void OpenWordFile(WordDatabase& db) {
+  if (!db.Open("dict_main.db")) std::abort();
+  SilentBoxes silent;
+  CreateBank(db, kMainWord, silent);
+  CreateBank(db, kMainRemember, silent);
+}
 
 ScratchFolder::ScratchFolder(bool enter) {
   std::string pattern = (std::filesystem::temp_directory_path() / "quorvo-bench-XXXXXX").string();

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "word_database.h"
+
 namespace quorvo::bench {
 
 // A fresh folder under the system's temporary folder, removed with
@@ -31,6 +33,10 @@ class ScratchFolder {
   std::string path_;
   std::string oldDir_;
 };
+
+// Opens dict_main.db of the working folder (the program aborts when it
+// cannot) and makes the two banks of a new file, main_word and main_remember.
+void OpenWordFile(WordDatabase& db);
 
 // Runs command with /bin/sh; true when it exited with status 0.
 bool RunShell(const std::string& command);

@@ -32,11 +32,8 @@ class AnswerAtOnce : public quorvo::FilePicker {
 
 struct Fixture {
   Fixture() : folder(true) {
-    quorvo::SilentBoxes silent;
     quorvo::WordDatabase db;
-    if (!db.Open("dict_main.db")) std::abort();
-    quorvo::CreateBank(db, quorvo::kMainWord, silent);
-    quorvo::CreateBank(db, quorvo::kMainRemember, silent);
+    quorvo::bench::OpenWordFile(db);
     std::vector<std::string> words = quorvo::bench::DistinctWords(kWords, 11);
     const std::string trans = quorvo::Gbk("n. 丈夫；先生，\"夫\"\nv. 节约");
     db.BeginBatch();

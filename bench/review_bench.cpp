@@ -33,11 +33,8 @@ constexpr int kKnownChanges = 3000;
 constexpr int64_t kDay = 86400;
 
 void MakeDatabase(int64_t now) {
-  quorvo::SilentBoxes boxes;
   quorvo::WordDatabase db;
-  if (!db.Open("dict_main.db")) std::abort();
-  quorvo::CreateBank(db, quorvo::kMainWord, boxes);
-  quorvo::CreateBank(db, quorvo::kMainRemember, boxes);
+  quorvo::bench::OpenWordFile(db);
   quorvo::ReviewStore store(db, 0);
   if (store.EnsureTables() != SQLITE_OK) std::abort();
   std::vector<std::string> words = quorvo::bench::DistinctWords(kWords, 7);

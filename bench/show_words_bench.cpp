@@ -34,11 +34,8 @@ void MakeDatabase() {
   pid_t child = fork();
   if (child < 0) std::abort();
   if (child == 0) {
-    quorvo::SilentBoxes boxes;
     quorvo::WordDatabase db;
-    if (!db.Open("dict_main.db")) _exit(1);
-    quorvo::CreateBank(db, quorvo::kMainWord, boxes);
-    quorvo::CreateBank(db, quorvo::kMainRemember, boxes);
+    quorvo::bench::OpenWordFile(db);
     std::string trans = quorvo::Gbk("n. 单词的释义；第二个意思\nv. 第三个意思");
     quorvo::bench::SeededRandom random(2);
     db.BeginBatch();
