@@ -216,15 +216,6 @@ struct SignedRelease {
   std::string base;
 };
 
-class QuietView : public quorvo::UpdateRunView {
- public:
-  void ShowStatus(const std::string&) override {}
-  void ShowCurrentFile(const std::string&) override {}
-  void SetProgress(int) override {}
-  void EnableStart(bool) override {}
-  void EnableExit(bool) override {}
-};
-
 void BM_SignedUpdate_SideBySide(benchmark::State& state) {
   Fixture& f = Shared();
   static SignedRelease release;
@@ -252,7 +243,7 @@ void BM_SignedUpdate_SideBySide(benchmark::State& state) {
     auto start = Clock::now();
     quorvo::FetchManifest(app, release.base);
     quorvo::UpdateManifest manifest = quorvo::LoadManifest(app, release.trust);
-    QuietView view;
+    quorvo::SilentUpdateRunView view;
     quorvo::UpdateRunHooks hooks;
     hooks.findWordApp = [] { return -1; };
     hooks.stopWordApp = [](int) {};

@@ -42,6 +42,16 @@ class UpdateRunView {
   virtual void EnableExit(bool enabled) = 0;                  // button 2
 };
 
+// A view nobody looks at: the run goes on without showing anything.
+class SilentUpdateRunView : public UpdateRunView {
+ public:
+  void ShowStatus(const std::string&) override {}
+  void ShowCurrentFile(const std::string&) override {}
+  void SetProgress(int) override {}
+  void EnableStart(bool) override {}
+  void EnableExit(bool) override {}
+};
+
 // The run's ways out to the network and to other processes; an empty one
 // means the real thing (DownloadFile, and FindWordAppProcess and StopWordApp
 // for the run's folder).

@@ -46,15 +46,6 @@ std::map<std::string, std::string> Snapshot(const std::string& folder) {
   return files;
 }
 
-class QuietView : public UpdateRunView {
- public:
-  void ShowStatus(const std::string&) override {}
-  void ShowCurrentFile(const std::string&) override {}
-  void SetProgress(int) override {}
-  void EnableStart(bool) override {}
-  void EnableExit(bool) override {}
-};
-
 // Quick limits, so a server that drips or stalls fails within seconds.
 DownloadOptions Quick() {
   DownloadOptions options;
@@ -79,7 +70,7 @@ RoadResult RunRoad(const std::string& folder, const std::string& serverBase, con
   hooks.findWordApp = [] { return -1; };
   hooks.stopWordApp = [](int) {};
   hooks.download = [](const std::string& url, const std::string& path) { return DownloadFile(url, path, Quick()); };
-  QuietView view;
+  SilentUpdateRunView view;
   result.run = RunUpdate(folder, result.manifest, view, hooks);
   return result;
 }
