@@ -4,7 +4,7 @@
 #include "known_watch.h"
 
 #include <cstring>
-#include <string_view>
+#include <utility>
 
 #include "word_bank.h"
 
