@@ -18,13 +18,13 @@
 #include <set>
 #include <string>
 
-#include "bench_support.h"
-#include "dictd_launcher.h"
-#include "insert_dlg.h"
-#include "page1.h"
-#include "window_ops.h"
-#include "word_bank.h"
-#include "word_database.h"
+#include "bench/bench_support.h"
+#include "dictserver/dictd_launcher.h"
+#include "wordapp/insert_dlg.h"
+#include "wordapp/page1.h"
+#include "wordapp/window_ops.h"
+#include "wordstore/word_bank.h"
+#include "wordstore/word_database.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "bench_support.h"
+#include "bench/bench_support.h"
 
 #include <benchmark/benchmark.h>
 #include <sys/wait.h>
@@ -13,8 +13,8 @@
 #include <fstream>
 #include <unordered_set>
 
-#include "message_boxes.h"
-#include "word_bank.h"
+#include "base/message_boxes.h"
+#include "wordstore/word_bank.h"
 
 namespace quorvo::bench {
 namespace {

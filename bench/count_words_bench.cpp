@@ -19,11 +19,11 @@
 #include <string_view>
 #include <unordered_map>
 
-#include "bench_support.h"
-#include "convert_words.h"
-#include "task_pool.h"
-#include "translation_task.h"
-#include "word_counter.h"
+#include "bench/bench_support.h"
+#include "lookup/convert_words.h"
+#include "lookup/task_pool.h"
+#include "lookup/translation_task.h"
+#include "wordstore/word_counter.h"
 
 namespace {
 

@@ -27,13 +27,13 @@
 #include <thread>
 #include <vector>
 
-#include "bench_support.h"
-#include "download_file.h"
-#include "file_digest.h"
-#include "file_util.h"
-#include "release_signature.h"
-#include "update_manifest.h"
-#include "update_run.h"
+#include "bench/bench_support.h"
+#include "update/download_file.h"
+#include "update/file_digest.h"
+#include "update/file_util.h"
+#include "update/release_signature.h"
+#include "update/update_manifest.h"
+#include "update/update_run.h"
 
 namespace {
 

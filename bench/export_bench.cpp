@@ -12,12 +12,12 @@
 #include <string>
 #include <vector>
 
-#include "bench_support.h"
-#include "code_page.h"
-#include "page1.h"
-#include "window_ops.h"
-#include "word_bank.h"
-#include "word_database.h"
+#include "bench/bench_support.h"
+#include "base/code_page.h"
+#include "wordapp/page1.h"
+#include "wordapp/window_ops.h"
+#include "wordstore/word_bank.h"
+#include "wordstore/word_database.h"
 
 namespace {
 

@@ -20,16 +20,16 @@
 #include <thread>
 #include <vector>
 
-#include "bench_support.h"
-#include "code_page.h"
-#include "dictionary_host.h"
-#include "loopback_dictionary.h"
-#include "page_fetch.h"
-#include "task_pool.h"
-#include "translation_store.h"
-#include "translation_task.h"
-#include "word_bank.h"
-#include "word_database.h"
+#include "bench/bench_support.h"
+#include "base/code_page.h"
+#include "lookup/dictionary_host.h"
+#include "testing/loopback_dictionary.h"
+#include "lookup/page_fetch.h"
+#include "lookup/task_pool.h"
+#include "lookup/translation_store.h"
+#include "lookup/translation_task.h"
+#include "wordstore/word_bank.h"
+#include "wordstore/word_database.h"
 
 namespace {
 

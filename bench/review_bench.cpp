@@ -17,12 +17,12 @@
 #include <string>
 #include <vector>
 
-#include "bench_support.h"
-#include "review_session.h"
-#include "review_store.h"
-#include "stats_page.h"
-#include "word_bank.h"
-#include "word_database.h"
+#include "bench/bench_support.h"
+#include "review/review_session.h"
+#include "review/review_store.h"
+#include "wordapp/stats_page.h"
+#include "wordstore/word_bank.h"
+#include "wordstore/word_database.h"
 
 namespace {
 

@@ -29,9 +29,9 @@
 #include <thread>
 #include <vector>
 
-#include "bench_support.h"
-#include "dictd_launcher.h"
-#include "shown_report.h"
+#include "bench/bench_support.h"
+#include "dictserver/dictd_launcher.h"
+#include "wordapp/shown_report.h"
 
 namespace {
 

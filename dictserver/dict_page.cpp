@@ -1,4 +1,4 @@
-#include "dict_page.h"
+#include "dictserver/dict_page.h"
 
 #include <algorithm>
 

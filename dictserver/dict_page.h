@@ -21,7 +21,7 @@
 #include <string_view>
 #include <vector>
 
-#include "dictionary.h"
+#include "dictserver/dictionary.h"
 
 namespace quorvo::dictd {
 

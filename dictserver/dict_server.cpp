@@ -1,4 +1,4 @@
-#include "dict_server.h"
+#include "dictserver/dict_server.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -13,7 +13,7 @@
 #include <cstring>
 #include <thread>
 
-#include "dict_page.h"
+#include "dictserver/dict_page.h"
 
 namespace quorvo::dictd {
 

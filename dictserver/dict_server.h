@@ -29,12 +29,12 @@
 #include <mutex>
 #include <string>
 
-#include "log_queue.h"
+#include "dictserver/log_queue.h"
 
-#include "unique_fd.h"
+#include "base/unique_fd.h"
 
-#include "dictionary.h"
-#include "thread_cache.h"
+#include "dictserver/dictionary.h"
+#include "dictserver/thread_cache.h"
 
 namespace quorvo::dictd {
 

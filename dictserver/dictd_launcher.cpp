@@ -1,4 +1,4 @@
-#include "dictd_launcher.h"
+#include "dictserver/dictd_launcher.h"
 
 #include <fcntl.h>
 #include <netdb.h>
@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "page_fetch.h"
+#include "lookup/page_fetch.h"
 
 #ifndef QUORVO_DICT_HOST_BUILD_DEFAULT
 #error "QUORVO_DICT_HOST_BUILD_DEFAULT is set by dictserver/CMakeLists.txt"

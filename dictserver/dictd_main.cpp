@@ -18,8 +18,8 @@
 #include <string>
 #include <string_view>
 
-#include "dict_server.h"
-#include "dictionary.h"
+#include "dictserver/dict_server.h"
+#include "dictserver/dictionary.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "dictionary.h"
+#include "dictserver/dictionary.h"
 
 #include <algorithm>
 #include <fstream>

@@ -1,4 +1,4 @@
-#include "log_queue.h"
+#include "dictserver/log_queue.h"
 
 #include <poll.h>
 #include <unistd.h>

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
-#include "download_file.h"
-#include "update_run.h"
+#include "update/download_file.h"
+#include "update/update_run.h"
 
 namespace {
 

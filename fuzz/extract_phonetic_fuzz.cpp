@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "phonetic_extract.h"
+#include "lookup/phonetic_extract.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // An exact-size copy so that AddressSanitizer sees any read past the end.

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "translation_extract.h"
+#include "lookup/translation_extract.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // An exact-size copy so that AddressSanitizer sees any read past the end.

@@ -8,7 +8,7 @@
 #include <string>
 #include <utility>
 
-#include "ini_file.h"
+#include "update/ini_file.h"
 
 namespace {
 

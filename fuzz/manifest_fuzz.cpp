@@ -7,9 +7,9 @@
 #include <cstdint>
 #include <string>
 
-#include "ini_file.h"
-#include "update_manifest.h"
-#include "update_run.h"
+#include "update/ini_file.h"
+#include "update/update_manifest.h"
+#include "update/update_run.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "page_fetch.h"
+#include "lookup/page_fetch.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string_view url(reinterpret_cast<const char*>(data), size);

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "word_counter.h"
+#include "wordstore/word_counter.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<char> buffer(data, data + size);

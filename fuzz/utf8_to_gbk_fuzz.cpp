@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "code_page.h"
+#include "base/code_page.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string_view in(reinterpret_cast<const char*>(data), size);

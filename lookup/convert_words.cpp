@@ -1,11 +1,11 @@
-#include "convert_words.h"
+#include "lookup/convert_words.h"
 
 #include <unordered_set>
 #include <vector>
 
-#include "translation_task.h"
-#include "word_bank.h"
-#include "word_counter.h"
+#include "lookup/translation_task.h"
+#include "wordstore/word_bank.h"
+#include "wordstore/word_counter.h"
 
 namespace quorvo {
 

@@ -11,11 +11,11 @@
 #include <memory>
 #include <string>
 
-#include "add_words_request.h"
-#include "lookup_run.h"
-#include "message_boxes.h"
-#include "task_pool.h"
-#include "word_database.h"
+#include "wordstore/add_words_request.h"
+#include "lookup/lookup_run.h"
+#include "base/message_boxes.h"
+#include "lookup/task_pool.h"
+#include "wordstore/word_database.h"
 
 namespace quorvo {
 

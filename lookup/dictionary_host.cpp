@@ -1,4 +1,4 @@
-#include "dictionary_host.h"
+#include "lookup/dictionary_host.h"
 
 #include <cstdlib>
 

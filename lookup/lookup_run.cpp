@@ -1,4 +1,4 @@
-#include "lookup_run.h"
+#include "lookup/lookup_run.h"
 
 namespace quorvo {
 

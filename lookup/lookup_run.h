@@ -22,7 +22,7 @@
 #include <functional>
 #include <mutex>
 
-#include "translation_store.h"
+#include "lookup/translation_store.h"
 
 namespace quorvo {
 

@@ -1,4 +1,4 @@
-#include "page_fetch.h"
+#include "lookup/page_fetch.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>

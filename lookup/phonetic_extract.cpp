@@ -1,6 +1,6 @@
-#include "phonetic_extract.h"
+#include "lookup/phonetic_extract.h"
 
-#include "page_fetch.h"
+#include "lookup/page_fetch.h"
 
 namespace quorvo {
 

@@ -1,4 +1,4 @@
-#include "task_pool.h"
+#include "lookup/task_pool.h"
 
 #include <optional>
 

@@ -22,7 +22,7 @@
 #include <thread>
 #include <vector>
 
-#include "pool_signals.h"
+#include "lookup/pool_signals.h"
 
 namespace quorvo {
 

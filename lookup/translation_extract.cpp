@@ -1,6 +1,6 @@
-#include "translation_extract.h"
+#include "lookup/translation_extract.h"
 
-#include "page_fetch.h"
+#include "lookup/page_fetch.h"
 
 namespace quorvo {
 namespace {

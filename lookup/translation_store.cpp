@@ -1,12 +1,12 @@
-#include "translation_store.h"
+#include "lookup/translation_store.h"
 
 #include <cstdio>
 #include <string>
 
-#include "code_page.h"
-#include "phonetic_extract.h"
-#include "translation_extract.h"
-#include "word_bank.h"
+#include "base/code_page.h"
+#include "lookup/phonetic_extract.h"
+#include "lookup/translation_extract.h"
+#include "wordstore/word_bank.h"
 
 namespace quorvo {
 

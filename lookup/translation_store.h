@@ -14,7 +14,7 @@
 
 #include <string_view>
 
-#include "word_database.h"
+#include "wordstore/word_database.h"
 
 namespace quorvo {
 

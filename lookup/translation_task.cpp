@@ -1,11 +1,11 @@
-#include "translation_task.h"
+#include "lookup/translation_task.h"
 
 #include <cstring>
 #include <new>
 
-#include "dictionary_host.h"
-#include "page_fetch.h"
-#include "translation_store.h"
+#include "lookup/dictionary_host.h"
+#include "lookup/page_fetch.h"
+#include "lookup/translation_store.h"
 
 namespace quorvo {
 namespace {

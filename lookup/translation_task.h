@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "lookup_run.h"
-#include "word_database.h"
+#include "lookup/lookup_run.h"
+#include "wordstore/word_database.h"
 
 namespace quorvo {
 

@@ -1,4 +1,4 @@
-#include "cabout_dlg.h"
+#include "renova/cabout_dlg.h"
 
 #include <QLabel>
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "crenova_app.h"
+#include "renova/crenova_app.h"
 
 namespace quorvo {
 

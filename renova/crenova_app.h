@@ -4,7 +4,7 @@
 
 #include <QApplication>
 
-#include "crenova_dlg.h"
+#include "renova/crenova_dlg.h"
 
 namespace quorvo {
 

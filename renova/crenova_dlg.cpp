@@ -1,4 +1,4 @@
-#include "crenova_dlg.h"
+#include "renova/crenova_dlg.h"
 
 #include <unistd.h>
 
@@ -11,14 +11,14 @@
 #include <QPushButton>
 #include <QScreen>
 
-#include "app_folder.h"
-#include "cabout_dlg.h"
-#include "code_page.h"
-#include "gradient_progress_ctrl.h"
-#include "renova_boxes.h"
-#include "update_names.h"
-#include "update_texts.h"
-#include "word_app_process.h"
+#include "update/app_folder.h"
+#include "renova/cabout_dlg.h"
+#include "base/code_page.h"
+#include "widgets/gradient_progress_ctrl.h"
+#include "renova/renova_boxes.h"
+#include "update/update_names.h"
+#include "update/update_texts.h"
+#include "update/word_app_process.h"
 
 namespace quorvo {
 

@@ -20,10 +20,10 @@
 #include <thread>
 #include <vector>
 
-#include "download_file.h"
-#include "message_boxes.h"
-#include "update_manifest.h"
-#include "update_run.h"
+#include "update/download_file.h"
+#include "base/message_boxes.h"
+#include "update/update_manifest.h"
+#include "update/update_run.h"
 
 class QLabel;
 class QLineEdit;

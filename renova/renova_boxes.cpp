@@ -1,8 +1,8 @@
-#include "renova_boxes.h"
+#include "renova/renova_boxes.h"
 
 #include <QMessageBox>
 
-#include "code_page.h"
+#include "base/code_page.h"
 
 namespace quorvo {
 

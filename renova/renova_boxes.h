@@ -3,7 +3,7 @@
 // "renova" as its caption. Window thread only.
 #pragma once
 
-#include "message_boxes.h"
+#include "base/message_boxes.h"
 
 namespace quorvo {
 

@@ -1,4 +1,4 @@
-#include "fsrs.h"
+#include "review/fsrs.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,12 +1,12 @@
 #if defined(QUORVO_HAVE_PREUPDATE_HOOK) && !defined(SQLITE_ENABLE_PREUPDATE_HOOK)
 #define SQLITE_ENABLE_PREUPDATE_HOOK 1  // declares the hook's functions
 #endif
-#include "known_watch.h"
+#include "review/known_watch.h"
 
 #include <cstring>
 #include <utility>
 
-#include "word_bank.h"
+#include "wordstore/word_bank.h"
 
 namespace quorvo {
 

@@ -1,4 +1,4 @@
-#include "review_queue.h"
+#include "review/review_queue.h"
 
 #include <algorithm>
 #include <unordered_map>

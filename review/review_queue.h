@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "review_store.h"
+#include "review/review_store.h"
 
 namespace quorvo {
 

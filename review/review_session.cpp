@@ -1,4 +1,4 @@
-#include "review_session.h"
+#include "review/review_session.h"
 
 namespace quorvo {
 

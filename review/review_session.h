@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "review_queue.h"
-#include "review_store.h"
+#include "review/review_queue.h"
+#include "review/review_store.h"
 
 namespace quorvo {
 

@@ -1,4 +1,4 @@
-#include "review_stats.h"
+#include "review/review_stats.h"
 
 namespace quorvo {
 

@@ -1,11 +1,11 @@
-#include "review_store.h"
+#include "review/review_store.h"
 
 #include <cmath>
 #include <functional>
 #include <ctime>
 
-#include "known_watch.h"
-#include "word_bank.h"
+#include "review/known_watch.h"
+#include "wordstore/word_bank.h"
 
 namespace quorvo {
 namespace {

@@ -24,9 +24,9 @@
 #include <string>
 #include <vector>
 
-#include "fsrs.h"
-#include "message_boxes.h"
-#include "word_database.h"
+#include "review/fsrs.h"
+#include "base/message_boxes.h"
+#include "wordstore/word_database.h"
 
 namespace quorvo {
 

@@ -1,4 +1,4 @@
-#include "app_layout.h"
+#include "startup/app_layout.h"
 
 #include <fcntl.h>
 #include <pwd.h>
@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "unique_fd.h"
+#include "base/unique_fd.h"
 
 #ifndef QUORVO_DATA_FROM_BIN
 #define QUORVO_DATA_FROM_BIN "../share/quorvo"

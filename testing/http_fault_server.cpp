@@ -1,4 +1,4 @@
-#include "http_fault_server.h"
+#include "testing/http_fault_server.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>

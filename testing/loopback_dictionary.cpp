@@ -1,4 +1,4 @@
-#include "loopback_dictionary.h"
+#include "testing/loopback_dictionary.h"
 
 namespace quorvo::testing {
 

@@ -22,7 +22,7 @@
 #include <utility>
 #include <vector>
 
-#include "loopback_server.h"
+#include "testing/loopback_server.h"
 
 namespace quorvo::testing {
 

@@ -1,4 +1,4 @@
-#include "python_http_server.h"
+#include "testing/python_http_server.h"
 
 #include <fcntl.h>
 #include <poll.h>

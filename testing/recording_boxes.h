@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "code_page.h"
-#include "message_boxes.h"
+#include "base/code_page.h"
+#include "base/message_boxes.h"
 
 namespace quorvo::testing {
 

@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "dictionary_host.h"
+#include "lookup/dictionary_host.h"
 
 namespace quorvo::testing {
 

@@ -1,4 +1,4 @@
-#include "scoped_mount.h"
+#include "testing/scoped_mount.h"
 
 #include <sys/mount.h>
 

@@ -1,9 +1,9 @@
-#include "word_fixture.h"
+#include "testing/word_fixture.h"
 
 #include <gtest/gtest.h>
 
-#include "code_page.h"
-#include "word_bank.h"
+#include "base/code_page.h"
+#include "wordstore/word_bank.h"
 
 namespace quorvo::testing {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "word_database.h"
+#include "wordstore/word_database.h"
 
 namespace quorvo::testing {
 

@@ -15,11 +15,11 @@
 #include <optional>
 #include <string>
 
-#include "code_page.h"
-#include "dictionary.h"
-#include "translation_store.h"
-#include "word_bank.h"
-#include "word_database.h"
+#include "base/code_page.h"
+#include "dictserver/dictionary.h"
+#include "lookup/translation_store.h"
+#include "wordstore/word_bank.h"
+#include "wordstore/word_database.h"
 
 namespace {
 

@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "review_queue.h"
-#include "review_store.h"
-#include "word_bank.h"
-#include "word_database.h"
+#include "review/review_queue.h"
+#include "review/review_store.h"
+#include "wordstore/word_bank.h"
+#include "wordstore/word_database.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "app_folder.h"
+#include "update/app_folder.h"
 
 #include <unistd.h>
 

@@ -1,4 +1,4 @@
-#include "detached_start.h"
+#include "update/detached_start.h"
 
 #include <spawn.h>
 #include <sys/wait.h>

@@ -1,4 +1,4 @@
-#include "download_file.h"
+#include "update/download_file.h"
 
 #include <curl/curl.h>
 #include <fcntl.h>
@@ -10,7 +10,7 @@
 #include <memory>
 #include <mutex>
 
-#include "file_util.h"
+#include "update/file_util.h"
 
 #ifndef QUORVO_CA_FILE_DEFAULT
 #define QUORVO_CA_FILE_DEFAULT ""

@@ -1,4 +1,4 @@
-#include "file_digest.h"
+#include "update/file_digest.h"
 
 #include <fcntl.h>
 #include <openssl/evp.h>
@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <memory>
 
-#include "file_util.h"
+#include "update/file_util.h"
 
 namespace quorvo {
 

@@ -1,4 +1,4 @@
-#include "file_util.h"
+#include "update/file_util.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "app_folder.h"
+#include "update/app_folder.h"
 
 namespace quorvo {
 

@@ -1,4 +1,4 @@
-#include "ini_file.h"
+#include "update/ini_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -11,8 +11,8 @@
 #include <cerrno>
 #include <cstdint>
 
-#include "code_page.h"
-#include "file_util.h"
+#include "base/code_page.h"
+#include "update/file_util.h"
 
 namespace quorvo {
 namespace {

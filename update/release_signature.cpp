@@ -1,4 +1,4 @@
-#include "release_signature.h"
+#include "update/release_signature.h"
 
 #include <openssl/evp.h>
 

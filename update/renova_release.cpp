@@ -24,13 +24,13 @@
 #include <string>
 #include <vector>
 
-#include "file_digest.h"
-#include "file_util.h"
-#include "ini_file.h"
-#include "release_signature.h"
-#include "update_manifest.h"
-#include "update_names.h"
-#include "update_run.h"
+#include "update/file_digest.h"
+#include "update/file_util.h"
+#include "update/ini_file.h"
+#include "update/release_signature.h"
+#include "update/update_manifest.h"
+#include "update/update_names.h"
+#include "update/update_run.h"
 
 namespace {
 

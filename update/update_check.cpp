@@ -1,4 +1,4 @@
-#include "update_check.h"
+#include "update/update_check.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -6,15 +6,15 @@
 #include <chrono>
 #include <thread>
 
-#include "app_folder.h"
-#include "code_page.h"
-#include "detached_start.h"
-#include "download_file.h"
-#include "file_digest.h"
-#include "ini_file.h"
-#include "update_manifest.h"
-#include "update_names.h"
-#include "update_texts.h"
+#include "update/app_folder.h"
+#include "base/code_page.h"
+#include "update/detached_start.h"
+#include "update/download_file.h"
+#include "update/file_digest.h"
+#include "update/ini_file.h"
+#include "update/update_manifest.h"
+#include "update/update_names.h"
+#include "update/update_texts.h"
 
 namespace quorvo {
 namespace {

@@ -16,9 +16,9 @@
 #include <functional>
 #include <string>
 
-#include "download_file.h"
-#include "message_boxes.h"
-#include "update_trust.h"
+#include "update/download_file.h"
+#include "base/message_boxes.h"
+#include "update/update_trust.h"
 
 namespace quorvo {
 

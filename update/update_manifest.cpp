@@ -1,4 +1,4 @@
-#include "update_manifest.h"
+#include "update/update_manifest.h"
 
 #include <unistd.h>
 
@@ -7,11 +7,11 @@
 #include <cerrno>
 #include <set>
 
-#include "file_util.h"
-#include "ini_file.h"
-#include "release_signature.h"
-#include "update_names.h"
-#include "update_texts.h"
+#include "update/file_util.h"
+#include "update/ini_file.h"
+#include "update/release_signature.h"
+#include "update/update_names.h"
+#include "update/update_texts.h"
 
 namespace quorvo {
 namespace {

@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "download_file.h"
-#include "update_trust.h"
+#include "update/download_file.h"
+#include "update/update_trust.h"
 
 namespace quorvo {
 

@@ -1,4 +1,4 @@
-#include "update_run.h"
+#include "update/update_run.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -6,14 +6,14 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "code_page.h"
-#include "file_digest.h"
-#include "file_util.h"
-#include "ini_file.h"
-#include "update_names.h"
-#include "update_texts.h"
-#include "update_trust.h"
-#include "word_app_process.h"
+#include "base/code_page.h"
+#include "update/file_digest.h"
+#include "update/file_util.h"
+#include "update/ini_file.h"
+#include "update/update_names.h"
+#include "update/update_texts.h"
+#include "update/update_trust.h"
+#include "update/word_app_process.h"
 
 namespace quorvo {
 namespace {

@@ -25,7 +25,7 @@
 #include <string>
 #include <vector>
 
-#include "update_manifest.h"
+#include "update/update_manifest.h"
 
 namespace quorvo {
 

@@ -1,9 +1,9 @@
-#include "update_trust.h"
+#include "update/update_trust.h"
 
 #include <cstdio>
 #include <optional>
 
-#include "release_signature.h"
+#include "update/release_signature.h"
 
 #ifndef QUORVO_UPDATE_PUBLIC_KEY_BUILTIN
 #define QUORVO_UPDATE_PUBLIC_KEY_BUILTIN ""

@@ -1,4 +1,4 @@
-#include "word_app_process.h"
+#include "update/word_app_process.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "update_names.h"
+#include "update/update_names.h"
 
 namespace quorvo {
 namespace {

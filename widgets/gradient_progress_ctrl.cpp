@@ -1,10 +1,10 @@
-#include "gradient_progress_ctrl.h"
+#include "widgets/gradient_progress_ctrl.h"
 
 #include <QPaintEvent>
 #include <QPainter>
 #include <cstdint>
 
-#include "mem_dc1.h"
+#include "widgets/mem_dc1.h"
 
 namespace quorvo {
 namespace {

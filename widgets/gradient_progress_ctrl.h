@@ -12,7 +12,7 @@
 #include <QColor>
 #include <QProgressBar>
 
-#include "gradient_bands.h"
+#include "widgets/gradient_bands.h"
 
 namespace quorvo {
 

@@ -1,4 +1,4 @@
-#include "mem_dc1.h"
+#include "widgets/mem_dc1.h"
 
 #include <QPaintDevice>
 #include <cassert>

@@ -1,10 +1,10 @@
-#include "about_dlg.h"
+#include "wordapp/about_dlg.h"
 
 #include <QLabel>
 #include <QPushButton>
 
-#include "app_icon.h"
-#include "dialog_units.h"
+#include "wordapp/app_icon.h"
+#include "wordapp/dialog_units.h"
 
 namespace quorvo {
 

@@ -1,4 +1,4 @@
-#include "app_icon.h"
+#include "wordapp/app_icon.h"
 
 #include <QFont>
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "dialog_units.h"
+#include "wordapp/dialog_units.h"
 
 #include <QFontMetrics>
 #include <QWidget>

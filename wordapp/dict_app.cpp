@@ -1,15 +1,15 @@
-#include "dict_app.h"
+#include "wordapp/dict_app.h"
 
 #include <unistd.h>
 
 #include <QPointer>
 #include <utility>
 
-#include "dialog_units.h"
-#include "dict_dlg.h"
-#include "page1.h"
-#include "shown_report.h"
-#include "word_app_process.h"
+#include "wordapp/dialog_units.h"
+#include "wordapp/dict_dlg.h"
+#include "wordapp/page1.h"
+#include "wordapp/shown_report.h"
+#include "update/word_app_process.h"
 
 namespace quorvo {
 

@@ -11,7 +11,7 @@
 #include <QApplication>
 #include <functional>
 
-#include "window_ops.h"
+#include "wordapp/window_ops.h"
 
 namespace quorvo {
 

@@ -1,16 +1,16 @@
-#include "dict_dlg.h"
+#include "wordapp/dict_dlg.h"
 
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <QTabBar>
 #include <QTabWidget>
 
-#include "about_dlg.h"
-#include "app_icon.h"
-#include "dialog_units.h"
-#include "page1.h"
-#include "page2.h"
-#include "stats_page.h"
+#include "wordapp/about_dlg.h"
+#include "wordapp/app_icon.h"
+#include "wordapp/dialog_units.h"
+#include "wordapp/page1.h"
+#include "wordapp/page2.h"
+#include "wordapp/stats_page.h"
 
 namespace quorvo {
 

@@ -13,7 +13,7 @@
 
 #include <QDialog>
 
-#include "window_ops.h"
+#include "wordapp/window_ops.h"
 
 class QMenu;
 class QTabWidget;

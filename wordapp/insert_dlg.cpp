@@ -1,4 +1,4 @@
-#include "insert_dlg.h"
+#include "wordapp/insert_dlg.h"
 
 #include <QCheckBox>
 #include <QCursor>
@@ -10,9 +10,9 @@
 #include <QPushButton>
 #include <QTextEdit>
 
-#include "code_page.h"
-#include "word_bank.h"
-#include "dialog_units.h"
+#include "base/code_page.h"
+#include "wordstore/word_bank.h"
+#include "wordapp/dialog_units.h"
 
 namespace quorvo {
 

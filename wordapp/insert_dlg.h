@@ -16,8 +16,8 @@
 #include <functional>
 #include <string>
 
-#include "add_words_request.h"
-#include "window_ops.h"
+#include "wordstore/add_words_request.h"
+#include "wordapp/window_ops.h"
 
 class QCheckBox;
 class QLineEdit;

@@ -5,14 +5,14 @@
 #include <string>
 #include <vector>
 
-#include "app_layout.h"
-#include "code_page.h"
-#include "command_line.h"
-#include "dict_app.h"
-#include "dictd_launcher.h"
-#include "dictionary_host.h"
-#include "qt_window_ops.h"
-#include "shown_report.h"
+#include "startup/app_layout.h"
+#include "base/code_page.h"
+#include "startup/command_line.h"
+#include "wordapp/dict_app.h"
+#include "dictserver/dictd_launcher.h"
+#include "lookup/dictionary_host.h"
+#include "wordapp/qt_window_ops.h"
+#include "wordapp/shown_report.h"
 
 int main(int argc, char** argv) {
   // Read before the application object: --help and --version need no display.

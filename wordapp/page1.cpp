@@ -1,4 +1,4 @@
-#include "page1.h"
+#include "wordapp/page1.h"
 
 #include <QComboBox>
 #include <QDateTime>
@@ -16,18 +16,18 @@
 #include <algorithm>
 #include <thread>
 
-#include "app_layout.h"
-#include "code_page.h"
-#include "convert_words.h"
-#include "dialog_units.h"
-#include "insert_dlg.h"
-#include "recitation_event.h"
-#include "review_store.h"
-#include "run_summary.h"
-#include "translation_store.h"
-#include "translation_task.h"
-#include "window_thread_boxes.h"
-#include "word_export.h"
+#include "startup/app_layout.h"
+#include "base/code_page.h"
+#include "lookup/convert_words.h"
+#include "wordapp/dialog_units.h"
+#include "wordapp/insert_dlg.h"
+#include "wordapp/recitation_event.h"
+#include "review/review_store.h"
+#include "wordapp/run_summary.h"
+#include "lookup/translation_store.h"
+#include "lookup/translation_task.h"
+#include "wordapp/window_thread_boxes.h"
+#include "wordstore/word_export.h"
 
 namespace quorvo {
 namespace {

@@ -18,12 +18,12 @@
 #include <string>
 #include <vector>
 
-#include "lookup_run.h"
-#include "task_pool.h"
-#include "window_ops.h"
-#include "word_bank.h"
-#include "word_database.h"
-#include "word_list_model.h"
+#include "lookup/lookup_run.h"
+#include "lookup/task_pool.h"
+#include "wordapp/window_ops.h"
+#include "wordstore/word_bank.h"
+#include "wordstore/word_database.h"
+#include "wordapp/word_list_model.h"
 
 class QComboBox;
 class QLabel;

@@ -1,4 +1,4 @@
-#include "page2.h"
+#include "wordapp/page2.h"
 
 #include <QDateTime>
 #include <QKeyEvent>
@@ -8,13 +8,13 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include "app_layout.h"
-#include "code_page.h"
-#include "dialog_units.h"
-#include "recitation_event.h"
-#include "review_controls.h"
-#include "review_session.h"
-#include "word_bank.h"
+#include "startup/app_layout.h"
+#include "base/code_page.h"
+#include "wordapp/dialog_units.h"
+#include "wordapp/recitation_event.h"
+#include "wordapp/review_controls.h"
+#include "review/review_session.h"
+#include "wordstore/word_bank.h"
 
 namespace quorvo {
 namespace {

@@ -26,9 +26,9 @@
 #include <memory>
 #include <string>
 
-#include "fsrs.h"
-#include "window_ops.h"
-#include "word_database.h"
+#include "review/fsrs.h"
+#include "wordapp/window_ops.h"
+#include "wordstore/word_database.h"
 
 class QLabel;
 class QLineEdit;

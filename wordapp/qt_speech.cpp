@@ -1,4 +1,4 @@
-#include "qt_speech.h"
+#include "wordapp/qt_speech.h"
 
 #include <QStringList>
 #include <QTextToSpeech>

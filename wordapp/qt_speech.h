@@ -6,7 +6,7 @@
 
 #include <memory>
 
-#include "window_ops.h"
+#include "wordapp/window_ops.h"
 
 class QTextToSpeech;
 

@@ -1,4 +1,4 @@
-#include "qt_window_ops.h"
+#include "wordapp/qt_window_ops.h"
 
 #include <QAbstractButton>
 #include <QFileDialog>
@@ -6,7 +6,7 @@
 #include <QMenu>
 #include <QMessageBox>
 
-#include "code_page.h"
+#include "base/code_page.h"
 
 namespace quorvo {
 

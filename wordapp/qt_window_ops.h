@@ -7,8 +7,8 @@
 #include <QSystemTrayIcon>
 #include <memory>
 
-#include "qt_speech.h"
-#include "window_ops.h"
+#include "wordapp/qt_speech.h"
+#include "wordapp/window_ops.h"
 
 namespace quorvo {
 

@@ -1,4 +1,4 @@
-#include "review_controls.h"
+#include "wordapp/review_controls.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -6,7 +6,7 @@
 #include <QSignalBlocker>
 #include <QSpinBox>
 
-#include "dialog_units.h"
+#include "wordapp/dialog_units.h"
 
 namespace quorvo {
 

@@ -11,7 +11,7 @@
 #include <QObject>
 #include <array>
 
-#include "fsrs.h"
+#include "review/fsrs.h"
 
 class QComboBox;
 class QLabel;

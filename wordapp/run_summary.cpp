@@ -1,4 +1,4 @@
-#include "run_summary.h"
+#include "wordapp/run_summary.h"
 
 namespace quorvo {
 

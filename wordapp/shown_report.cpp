@@ -1,4 +1,4 @@
-#include "shown_report.h"
+#include "wordapp/shown_report.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -1,4 +1,4 @@
-#include "stats_page.h"
+#include "wordapp/stats_page.h"
 
 #include <QBarCategoryAxis>
 #include <QBarSeries>
@@ -16,10 +16,10 @@
 #include <QValueAxis>
 #include <algorithm>
 
-#include "app_layout.h"
-#include "code_page.h"
-#include "dialog_units.h"
-#include "word_bank.h"
+#include "startup/app_layout.h"
+#include "base/code_page.h"
+#include "wordapp/dialog_units.h"
+#include "wordstore/word_bank.h"
 
 namespace quorvo {
 namespace {

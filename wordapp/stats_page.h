@@ -15,8 +15,8 @@
 #include <cstdint>
 #include <functional>
 
-#include "review_stats.h"
-#include "word_database.h"
+#include "review/review_stats.h"
+#include "wordstore/word_database.h"
 
 class QLabel;
 class QStackedWidget;

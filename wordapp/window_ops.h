@@ -13,8 +13,8 @@
 #include <functional>
 #include <string>
 
-#include "message_boxes.h"
-#include "update_check.h"
+#include "base/message_boxes.h"
+#include "update/update_check.h"
 
 class QIcon;
 class QMenu;

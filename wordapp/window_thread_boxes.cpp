@@ -1,4 +1,4 @@
-#include "window_thread_boxes.h"
+#include "wordapp/window_thread_boxes.h"
 
 #include <QThread>
 

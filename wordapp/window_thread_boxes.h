@@ -24,8 +24,8 @@
 #include <mutex>
 #include <string>
 
-#include "message_boxes.h"
-#include "window_ops.h"
+#include "base/message_boxes.h"
+#include "wordapp/window_ops.h"
 
 namespace quorvo {
 

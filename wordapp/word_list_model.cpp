@@ -1,8 +1,8 @@
-#include "word_list_model.h"
+#include "wordapp/word_list_model.h"
 
-#include "code_page.h"
-#include "texts.h"
-#include "word_bank.h"
+#include "base/code_page.h"
+#include "wordstore/texts.h"
+#include "wordstore/word_bank.h"
 
 namespace quorvo {
 namespace {

@@ -1,11 +1,11 @@
-#include "word_bank.h"
+#include "wordstore/word_bank.h"
 
 #include <sqlite3.h>
 
 #include <climits>
 
-#include "code_page.h"
-#include "texts.h"
+#include "base/code_page.h"
+#include "wordstore/texts.h"
 
 namespace quorvo {
 namespace {

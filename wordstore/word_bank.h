@@ -19,8 +19,8 @@
 #include <unordered_set>
 #include <vector>
 
-#include "message_boxes.h"
-#include "word_database.h"
+#include "base/message_boxes.h"
+#include "wordstore/word_database.h"
 
 namespace quorvo {
 

@@ -1,4 +1,4 @@
-#include "word_counter.h"
+#include "wordstore/word_counter.h"
 
 #include <sys/stat.h>
 
@@ -8,7 +8,7 @@
 #include <memory>
 #include <new>
 
-#include "texts.h"
+#include "wordstore/texts.h"
 
 namespace quorvo {
 namespace {

@@ -1,11 +1,11 @@
-#include "word_database.h"
+#include "wordstore/word_database.h"
 
 #include <cstdio>
 #include <system_error>
 #include <utility>
 
-#include "code_page.h"
-#include "texts.h"
+#include "base/code_page.h"
+#include "wordstore/texts.h"
 
 namespace quorvo {
 

@@ -33,7 +33,7 @@
 #include <string>
 #include <thread>
 
-#include "message_boxes.h"
+#include "base/message_boxes.h"
 
 namespace quorvo {
 

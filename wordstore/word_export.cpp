@@ -1,8 +1,8 @@
-#include "word_export.h"
+#include "wordstore/word_export.h"
 
 #include <memory>
 
-#include "code_page.h"
+#include "base/code_page.h"
 
 namespace quorvo {
 namespace {

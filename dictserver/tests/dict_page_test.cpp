@@ -1,4 +1,4 @@
-#include "dict_page.h"
+#include "dictserver/dict_page.h"
 
 #include <gtest/gtest.h>
 
@@ -7,9 +7,9 @@
 #include <fstream>
 #include <string>
 
-#include "code_page.h"
-#include "dictd_process.h"
-#include "program_reader.h"
+#include "base/code_page.h"
+#include "dictserver/tests/dictd_process.h"
+#include "dictserver/tests/program_reader.h"
 
 namespace quorvo::dictd {
 namespace {

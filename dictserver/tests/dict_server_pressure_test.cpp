@@ -8,10 +8,10 @@
 #include <string>
 #include <thread>
 
-#include "dict_server.h"
-#include "dictd_process.h"
-#include "dictionary.h"
-#include "log_queue.h"
+#include "dictserver/dict_server.h"
+#include "dictserver/tests/dictd_process.h"
+#include "dictserver/dictionary.h"
+#include "dictserver/log_queue.h"
 
 namespace quorvo::dictd {
 namespace {

@@ -11,10 +11,10 @@
 #include <thread>
 #include <vector>
 
-#include "dictd_process.h"
-#include "dictionary.h"
-#include "program_reader.h"
-#include "temp_dir.h"
+#include "dictserver/tests/dictd_process.h"
+#include "dictserver/dictionary.h"
+#include "dictserver/tests/program_reader.h"
+#include "testing/temp_dir.h"
 
 namespace quorvo::dictd {
 namespace {

@@ -1,4 +1,4 @@
-#include "dictd_launcher.h"
+#include "dictserver/dictd_launcher.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -11,10 +11,10 @@
 #include <string>
 #include <thread>
 
-#include "dictd_process.h"
-#include "loopback_server.h"
-#include "program_reader.h"
-#include "temp_dir.h"
+#include "dictserver/tests/dictd_process.h"
+#include "testing/loopback_server.h"
+#include "dictserver/tests/program_reader.h"
+#include "testing/temp_dir.h"
 
 namespace quorvo {
 namespace {

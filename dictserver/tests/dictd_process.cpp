@@ -1,4 +1,4 @@
-#include "dictd_process.h"
+#include "dictserver/tests/dictd_process.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>

@@ -17,17 +17,17 @@
 #include <string>
 #include <thread>
 
-#include "code_page.h"
-#include "dictd_launcher.h"
-#include "loopback_server.h"
-#include "lookup_run.h"
-#include "scoped_dictionary_host.h"
-#include "task_pool.h"
-#include "temp_dir.h"
-#include "translation_store.h"
-#include "translation_task.h"
-#include "word_bank.h"
-#include "word_fixture.h"
+#include "base/code_page.h"
+#include "dictserver/dictd_launcher.h"
+#include "testing/loopback_server.h"
+#include "lookup/lookup_run.h"
+#include "testing/scoped_dictionary_host.h"
+#include "lookup/task_pool.h"
+#include "testing/temp_dir.h"
+#include "lookup/translation_store.h"
+#include "lookup/translation_task.h"
+#include "wordstore/word_bank.h"
+#include "testing/word_fixture.h"
 
 namespace quorvo {
 namespace {

@@ -12,21 +12,21 @@
 #include <string>
 #include <vector>
 
-#include "code_page.h"
-#include "scoped_dictionary_host.h"
-#include "convert_words.h"
-#include "dictd_process.h"
-#include "dictionary.h"
-#include "dictionary_host.h"
-#include "page_fetch.h"
-#include "recording_boxes.h"
-#include "task_pool.h"
-#include "temp_dir.h"
-#include "translation_extract.h"
-#include "translation_store.h"
-#include "translation_task.h"
-#include "word_counter.h"
-#include "word_fixture.h"
+#include "base/code_page.h"
+#include "testing/scoped_dictionary_host.h"
+#include "lookup/convert_words.h"
+#include "dictserver/tests/dictd_process.h"
+#include "dictserver/dictionary.h"
+#include "lookup/dictionary_host.h"
+#include "lookup/page_fetch.h"
+#include "testing/recording_boxes.h"
+#include "lookup/task_pool.h"
+#include "testing/temp_dir.h"
+#include "lookup/translation_extract.h"
+#include "lookup/translation_store.h"
+#include "lookup/translation_task.h"
+#include "wordstore/word_counter.h"
+#include "testing/word_fixture.h"
 
 namespace quorvo {
 namespace {

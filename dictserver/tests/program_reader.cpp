@@ -1,8 +1,8 @@
-#include "program_reader.h"
+#include "dictserver/tests/program_reader.h"
 
-#include "page_fetch.h"
-#include "translation_extract.h"
-#include "translation_task.h"
+#include "lookup/page_fetch.h"
+#include "lookup/translation_extract.h"
+#include "lookup/translation_task.h"
 
 namespace quorvo::dictd::testing {
 

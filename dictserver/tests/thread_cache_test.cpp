@@ -1,4 +1,4 @@
-#include "thread_cache.h"
+#include "dictserver/thread_cache.h"
 
 #include <gtest/gtest.h>
 

@@ -15,18 +15,18 @@
 #include <string>
 #include <vector>
 
-#include "code_page.h"
-#include "scoped_dictionary_host.h"
-#include "dictionary_host.h"
-#include "loopback_server.h"
-#include "page_fetch.h"
-#include "recording_boxes.h"
-#include "task_pool.h"
-#include "temp_dir.h"
-#include "translation_store.h"
-#include "translation_task.h"
-#include "word_bank.h"
-#include "word_fixture.h"
+#include "base/code_page.h"
+#include "testing/scoped_dictionary_host.h"
+#include "lookup/dictionary_host.h"
+#include "testing/loopback_server.h"
+#include "lookup/page_fetch.h"
+#include "testing/recording_boxes.h"
+#include "lookup/task_pool.h"
+#include "testing/temp_dir.h"
+#include "lookup/translation_store.h"
+#include "lookup/translation_task.h"
+#include "wordstore/word_bank.h"
+#include "testing/word_fixture.h"
 
 namespace quorvo {
 namespace {

@@ -11,18 +11,18 @@
 #include <string>
 #include <vector>
 
-#include "code_page.h"
-#include "lookup_run.h"
-#include "loopback_dictionary.h"
-#include "loopback_server.h"
-#include "page_fetch.h"
-#include "scoped_dictionary_host.h"
-#include "task_pool.h"
-#include "temp_dir.h"
-#include "translation_store.h"
-#include "translation_task.h"
-#include "word_bank.h"
-#include "word_fixture.h"
+#include "base/code_page.h"
+#include "lookup/lookup_run.h"
+#include "testing/loopback_dictionary.h"
+#include "testing/loopback_server.h"
+#include "lookup/page_fetch.h"
+#include "testing/scoped_dictionary_host.h"
+#include "lookup/task_pool.h"
+#include "testing/temp_dir.h"
+#include "lookup/translation_store.h"
+#include "lookup/translation_task.h"
+#include "wordstore/word_bank.h"
+#include "testing/word_fixture.h"
 
 namespace quorvo {
 namespace {

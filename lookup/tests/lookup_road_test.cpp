@@ -10,18 +10,18 @@
 #include <tuple>
 #include <vector>
 
-#include "code_page.h"
-#include "scoped_dictionary_host.h"
-#include "convert_words.h"
-#include "dictionary_host.h"
-#include "loopback_dictionary.h"
-#include "recording_boxes.h"
-#include "task_pool.h"
-#include "temp_dir.h"
-#include "texts.h"
-#include "translation_store.h"
-#include "translation_task.h"
-#include "word_fixture.h"
+#include "base/code_page.h"
+#include "testing/scoped_dictionary_host.h"
+#include "lookup/convert_words.h"
+#include "lookup/dictionary_host.h"
+#include "testing/loopback_dictionary.h"
+#include "testing/recording_boxes.h"
+#include "lookup/task_pool.h"
+#include "testing/temp_dir.h"
+#include "wordstore/texts.h"
+#include "lookup/translation_store.h"
+#include "lookup/translation_task.h"
+#include "testing/word_fixture.h"
 
 namespace quorvo {
 namespace {

@@ -1,4 +1,4 @@
-#include "page_fetch.h"
+#include "lookup/page_fetch.h"
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "loopback_server.h"
+#include "testing/loopback_server.h"
 
 namespace quorvo {
 namespace {

@@ -4,14 +4,14 @@
 
 #include <string>
 
-#include "code_page.h"
-#include "loopback_dictionary.h"
-#include "page_fetch.h"
-#include "phonetic_extract.h"
-#include "scoped_dictionary_host.h"
-#include "temp_dir.h"
-#include "translation_task.h"
-#include "word_fixture.h"
+#include "base/code_page.h"
+#include "testing/loopback_dictionary.h"
+#include "lookup/page_fetch.h"
+#include "lookup/phonetic_extract.h"
+#include "testing/scoped_dictionary_host.h"
+#include "testing/temp_dir.h"
+#include "lookup/translation_task.h"
+#include "testing/word_fixture.h"
 
 namespace quorvo {
 namespace {

@@ -1,4 +1,4 @@
-#include "task_pool.h"
+#include "lookup/task_pool.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "pool_signals.h"
+#include "lookup/pool_signals.h"
 
 namespace quorvo {
 namespace {

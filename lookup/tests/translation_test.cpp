@@ -6,12 +6,12 @@
 #include <tuple>
 #include <vector>
 
-#include "code_page.h"
-#include "page_fetch.h"
-#include "temp_dir.h"
-#include "translation_extract.h"
-#include "translation_store.h"
-#include "word_fixture.h"
+#include "base/code_page.h"
+#include "lookup/page_fetch.h"
+#include "testing/temp_dir.h"
+#include "lookup/translation_extract.h"
+#include "lookup/translation_store.h"
+#include "testing/word_fixture.h"
 
 namespace quorvo {
 namespace {

@@ -1,4 +1,4 @@
-#include "crenova_dlg.h"
+#include "renova/crenova_dlg.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -14,14 +14,14 @@
 #include <filesystem>
 #include <optional>
 
-#include "gradient_progress_ctrl.h"
-#include "http_fault_server.h"
-#include "ini_file.h"
-#include "python_http_server.h"
-#include "recording_boxes.h"
-#include "temp_dir.h"
-#include "update_test_support.h"
-#include "word_app_process.h"
+#include "widgets/gradient_progress_ctrl.h"
+#include "testing/http_fault_server.h"
+#include "update/ini_file.h"
+#include "testing/python_http_server.h"
+#include "testing/recording_boxes.h"
+#include "testing/temp_dir.h"
+#include "update/tests/update_test_support.h"
+#include "update/word_app_process.h"
 
 namespace quorvo {
 namespace {

@@ -1,6 +1,6 @@
 // The memory model against sequences worked out by hand from the FSRS-4.5
 // formulas with its published default weights.
-#include "fsrs.h"
+#include "review/fsrs.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The watch over "会背"'s updates: which rows were not known just before
 // their update, read as the bank's own look at them reads the flag, in
 // banks made by this program and by others.
-#include "known_watch.h"
+#include "review/known_watch.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "temp_dir.h"
+#include "testing/temp_dir.h"
 
 namespace quorvo {
 namespace {

@@ -1,15 +1,15 @@
 // The review history in a real word database: its tables, stored reviews, a
 // file held by another connection, the due cards and the chart series.
-#include "review_store.h"
+#include "review/review_store.h"
 
 #include <gtest/gtest.h>
 
-#include "message_boxes.h"
-#include "review_queue.h"
-#include "review_stats.h"
-#include "temp_dir.h"
-#include "word_bank.h"
-#include "word_fixture.h"
+#include "base/message_boxes.h"
+#include "review/review_queue.h"
+#include "review/review_stats.h"
+#include "testing/temp_dir.h"
+#include "wordstore/word_bank.h"
+#include "testing/word_fixture.h"
 
 namespace quorvo {
 namespace {

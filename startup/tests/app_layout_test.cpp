@@ -7,9 +7,9 @@
 #include <set>
 #include <thread>
 
-#include "app_layout.h"
-#include "temp_dir.h"
-#include "word_fixture.h"
+#include "startup/app_layout.h"
+#include "testing/temp_dir.h"
+#include "testing/word_fixture.h"
 
 namespace quorvo {
 namespace {

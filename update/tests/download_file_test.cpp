@@ -1,4 +1,4 @@
-#include "download_file.h"
+#include "update/download_file.h"
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
@@ -8,10 +8,10 @@
 
 #include <filesystem>
 
-#include "http_fault_server.h"
-#include "python_http_server.h"
-#include "temp_dir.h"
-#include "update_test_support.h"
+#include "testing/http_fault_server.h"
+#include "testing/python_http_server.h"
+#include "testing/temp_dir.h"
+#include "update/tests/update_test_support.h"
 
 namespace quorvo {
 namespace {

@@ -8,7 +8,7 @@
 
 #include <cstring>
 
-#include "word_app_process.h"
+#include "update/word_app_process.h"
 
 int main(int argc, char** argv) {
   const char* mode = argc > 1 ? argv[1] : "";

@@ -9,10 +9,10 @@
 #include <filesystem>
 #include <memory>
 
-#include "download_file.h"
-#include "python_http_server.h"
-#include "temp_dir.h"
-#include "update_test_support.h"
+#include "update/download_file.h"
+#include "testing/python_http_server.h"
+#include "testing/temp_dir.h"
+#include "update/tests/update_test_support.h"
 
 namespace quorvo {
 namespace {

@@ -1,13 +1,13 @@
-#include "ini_file.h"
+#include "update/ini_file.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <filesystem>
 
-#include "code_page.h"
-#include "temp_dir.h"
-#include "update_test_support.h"
+#include "base/code_page.h"
+#include "testing/temp_dir.h"
+#include "update/tests/update_test_support.h"
 
 namespace quorvo {
 namespace {

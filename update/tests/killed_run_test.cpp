@@ -19,10 +19,10 @@
 #include <string>
 #include <vector>
 
-#include "ini_file.h"
-#include "python_http_server.h"
-#include "temp_dir.h"
-#include "update_test_support.h"
+#include "update/ini_file.h"
+#include "testing/python_http_server.h"
+#include "testing/temp_dir.h"
+#include "update/tests/update_test_support.h"
 
 extern char** environ;
 

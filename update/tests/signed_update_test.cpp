@@ -12,15 +12,15 @@
 #include <map>
 #include <random>
 
-#include "http_fault_server.h"
-#include "ini_file.h"
-#include "python_http_server.h"
-#include "recording_boxes.h"
-#include "temp_dir.h"
-#include "update_check.h"
-#include "update_manifest.h"
-#include "update_run.h"
-#include "update_test_support.h"
+#include "testing/http_fault_server.h"
+#include "update/ini_file.h"
+#include "testing/python_http_server.h"
+#include "testing/recording_boxes.h"
+#include "testing/temp_dir.h"
+#include "update/update_check.h"
+#include "update/update_manifest.h"
+#include "update/update_run.h"
+#include "update/tests/update_test_support.h"
 
 namespace quorvo {
 namespace {

@@ -1,4 +1,4 @@
-#include "update_check.h"
+#include "update/update_check.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -6,12 +6,12 @@
 
 #include <filesystem>
 
-#include "detached_start.h"
-#include "http_fault_server.h"
-#include "python_http_server.h"
-#include "recording_boxes.h"
-#include "temp_dir.h"
-#include "update_test_support.h"
+#include "update/detached_start.h"
+#include "testing/http_fault_server.h"
+#include "testing/python_http_server.h"
+#include "testing/recording_boxes.h"
+#include "testing/temp_dir.h"
+#include "update/tests/update_test_support.h"
 
 namespace quorvo {
 namespace {

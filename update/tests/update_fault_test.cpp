@@ -8,16 +8,16 @@
 #include <fstream>
 #include <random>
 
-#include "code_page.h"
-#include "http_fault_server.h"
-#include "ini_file.h"
-#include "recording_boxes.h"
-#include "scoped_mount.h"
-#include "temp_dir.h"
-#include "update_check.h"
-#include "update_manifest.h"
-#include "update_run.h"
-#include "update_test_support.h"
+#include "base/code_page.h"
+#include "testing/http_fault_server.h"
+#include "update/ini_file.h"
+#include "testing/recording_boxes.h"
+#include "testing/scoped_mount.h"
+#include "testing/temp_dir.h"
+#include "update/update_check.h"
+#include "update/update_manifest.h"
+#include "update/update_run.h"
+#include "update/tests/update_test_support.h"
 
 namespace quorvo {
 namespace {

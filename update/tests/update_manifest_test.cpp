@@ -1,13 +1,13 @@
-#include "update_manifest.h"
+#include "update/update_manifest.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
-#include "http_fault_server.h"
-#include "python_http_server.h"
-#include "temp_dir.h"
-#include "update_test_support.h"
+#include "testing/http_fault_server.h"
+#include "testing/python_http_server.h"
+#include "testing/temp_dir.h"
+#include "update/tests/update_test_support.h"
 
 namespace quorvo {
 namespace {

@@ -10,9 +10,9 @@
 #include <cstdio>
 #include <string>
 
-#include "code_page.h"
-#include "update_manifest.h"
-#include "update_run.h"
+#include "base/code_page.h"
+#include "update/update_manifest.h"
+#include "update/update_run.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "update_run.h"
+#include "update/update_run.h"
 
 #include <gtest/gtest.h>
 #include <openssl/sha.h>
@@ -6,11 +6,11 @@
 
 #include <filesystem>
 
-#include "code_page.h"
-#include "ini_file.h"
-#include "python_http_server.h"
-#include "temp_dir.h"
-#include "update_test_support.h"
+#include "base/code_page.h"
+#include "update/ini_file.h"
+#include "testing/python_http_server.h"
+#include "testing/temp_dir.h"
+#include "update/tests/update_test_support.h"
 
 namespace quorvo {
 namespace {

@@ -1,4 +1,4 @@
-#include "update_test_support.h"
+#include "update/tests/update_test_support.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -11,7 +11,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "release_signature.h"
+#include "update/release_signature.h"
 
 extern char** environ;
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "update_manifest.h"
+#include "update/update_manifest.h"
 
 namespace quorvo::testing {
 

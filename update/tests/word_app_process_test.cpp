@@ -1,4 +1,4 @@
-#include "word_app_process.h"
+#include "update/word_app_process.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -8,8 +8,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "temp_dir.h"
-#include "update_test_support.h"
+#include "testing/temp_dir.h"
+#include "update/tests/update_test_support.h"
 
 namespace quorvo {
 namespace {

@@ -1,4 +1,4 @@
-#include "gradient_bands.h"
+#include "widgets/gradient_bands.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "gradient_progress_ctrl.h"
+#include "widgets/gradient_progress_ctrl.h"
 
 #include <gtest/gtest.h>
 

@@ -12,12 +12,12 @@
 #include <set>
 #include <thread>
 
-#include "code_page.h"
-#include "gui_fixture.h"
-#include "insert_dlg.h"
-#include "loopback_dictionary.h"
-#include "page1.h"
-#include "word_fixture.h"
+#include "base/code_page.h"
+#include "wordapp/tests/gui_fixture.h"
+#include "wordapp/insert_dlg.h"
+#include "testing/loopback_dictionary.h"
+#include "wordapp/page1.h"
+#include "testing/word_fixture.h"
 
 namespace quorvo {
 namespace {

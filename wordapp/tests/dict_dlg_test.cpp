@@ -1,5 +1,5 @@
 // The main window: its tabs, the notification-area icon and the about box.
-#include "dict_dlg.h"
+#include "wordapp/dict_dlg.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -12,11 +12,11 @@
 #include <QTableView>
 #include <QTimer>
 
-#include "about_dlg.h"
-#include "gui_fixture.h"
-#include "page1.h"
-#include "page2.h"
-#include "word_bank.h"
+#include "wordapp/about_dlg.h"
+#include "wordapp/tests/gui_fixture.h"
+#include "wordapp/page1.h"
+#include "wordapp/page2.h"
+#include "wordstore/word_bank.h"
 
 namespace quorvo {
 namespace {

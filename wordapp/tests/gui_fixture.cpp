@@ -1,4 +1,4 @@
-#include "gui_fixture.h"
+#include "wordapp/tests/gui_fixture.h"
 
 #include <unistd.h>
 
@@ -7,9 +7,9 @@
 #include <QLineEdit>
 #include <climits>
 
-#include "word_bank.h"
-#include "word_database.h"
-#include "word_fixture.h"
+#include "wordstore/word_bank.h"
+#include "wordstore/word_database.h"
+#include "testing/word_fixture.h"
 
 namespace quorvo::testing {
 namespace {

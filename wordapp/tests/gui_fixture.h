@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "recording_boxes.h"
-#include "temp_dir.h"
-#include "window_ops.h"
+#include "testing/recording_boxes.h"
+#include "testing/temp_dir.h"
+#include "wordapp/window_ops.h"
 
 namespace quorvo::testing {
 

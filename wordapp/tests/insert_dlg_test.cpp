@@ -1,6 +1,6 @@
 // The add-words dialog: what it hands back for every way of filling it, and
 // the text box's cut/copy/paste menu.
-#include "insert_dlg.h"
+#include "wordapp/insert_dlg.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -12,8 +12,8 @@
 #include <QTimer>
 #include <deque>
 
-#include "code_page.h"
-#include "gui_fixture.h"
+#include "base/code_page.h"
+#include "wordapp/tests/gui_fixture.h"
 
 namespace quorvo {
 namespace {

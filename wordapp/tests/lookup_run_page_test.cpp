@@ -17,16 +17,16 @@
 #include <mutex>
 #include <thread>
 
-#include "code_page.h"
-#include "gui_fixture.h"
-#include "insert_dlg.h"
-#include "loopback_dictionary.h"
-#include "loopback_server.h"
-#include "page1.h"
-#include "run_summary.h"
-#include "scoped_dictionary_host.h"
-#include "translation_store.h"
-#include "word_fixture.h"
+#include "base/code_page.h"
+#include "wordapp/tests/gui_fixture.h"
+#include "wordapp/insert_dlg.h"
+#include "testing/loopback_dictionary.h"
+#include "testing/loopback_server.h"
+#include "wordapp/page1.h"
+#include "wordapp/run_summary.h"
+#include "testing/scoped_dictionary_host.h"
+#include "lookup/translation_store.h"
+#include "testing/word_fixture.h"
 
 namespace quorvo {
 namespace {

@@ -1,6 +1,6 @@
 // The word-bank page on real widgets (offscreen), each test in its own
 // folder with its own dict_main.db.
-#include "page1.h"
+#include "wordapp/page1.h"
 
 #include <QComboBox>
 #include <QHeaderView>
@@ -10,10 +10,10 @@
 #include <QTest>
 #include <filesystem>
 
-#include "code_page.h"
-#include "gui_fixture.h"
-#include "page2.h"
-#include "word_fixture.h"
+#include "base/code_page.h"
+#include "wordapp/tests/gui_fixture.h"
+#include "wordapp/page2.h"
+#include "testing/word_fixture.h"
 
 namespace quorvo {
 namespace {

@@ -1,15 +1,15 @@
 // The recitation page on real widgets (offscreen): the cards, the counter,
 // the keys and the reload on RecitationListChanged.
-#include "page2.h"
+#include "wordapp/page2.h"
 
 #include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 
-#include "gui_fixture.h"
-#include "recitation_event.h"
-#include "word_bank.h"
+#include "wordapp/tests/gui_fixture.h"
+#include "wordapp/recitation_event.h"
+#include "wordstore/word_bank.h"
 
 namespace quorvo {
 namespace {

@@ -9,12 +9,12 @@
 #include <QTableView>
 #include <memory>
 
-#include "code_page.h"
-#include "gui_fixture.h"
-#include "page1.h"
-#include "page2.h"
-#include "word_bank.h"
-#include "word_fixture.h"
+#include "base/code_page.h"
+#include "wordapp/tests/gui_fixture.h"
+#include "wordapp/page1.h"
+#include "wordapp/page2.h"
+#include "wordstore/word_bank.h"
+#include "testing/word_fixture.h"
 
 namespace quorvo {
 namespace {

@@ -8,11 +8,11 @@
 #include <QSpinBox>
 #include <QTest>
 
-#include "gui_fixture.h"
-#include "page2.h"
-#include "review_session.h"
-#include "review_store.h"
-#include "word_bank.h"
+#include "wordapp/tests/gui_fixture.h"
+#include "wordapp/page2.h"
+#include "review/review_session.h"
+#include "review/review_store.h"
+#include "wordstore/word_bank.h"
 
 namespace quorvo {
 namespace {

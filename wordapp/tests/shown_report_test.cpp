@@ -1,6 +1,6 @@
 // The routine run after the main window's first paint, and the start-up
 // report a benchmark reads.
-#include "shown_report.h"
+#include "wordapp/shown_report.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

@@ -10,12 +10,12 @@
 #include <random>
 #include <thread>
 
-#include "dict_dlg.h"
-#include "gui_fixture.h"
-#include "http_fault_server.h"
-#include "page1.h"
-#include "update_check.h"
-#include "word_bank.h"
+#include "wordapp/dict_dlg.h"
+#include "wordapp/tests/gui_fixture.h"
+#include "testing/http_fault_server.h"
+#include "wordapp/page1.h"
+#include "update/update_check.h"
+#include "wordstore/word_bank.h"
 
 namespace quorvo {
 namespace {

@@ -1,6 +1,6 @@
 // The 统计 tab (offscreen): each chart's series from a seeded history, and
 // the empty state of a file that has none.
-#include "stats_page.h"
+#include "wordapp/stats_page.h"
 
 #include <QBarCategoryAxis>
 #include <QBarSeries>
@@ -11,11 +11,11 @@
 #include <QTabWidget>
 #include <numeric>
 
-#include "dict_dlg.h"
-#include "gui_fixture.h"
-#include "review_store.h"
-#include "word_bank.h"
-#include "word_fixture.h"
+#include "wordapp/dict_dlg.h"
+#include "wordapp/tests/gui_fixture.h"
+#include "review/review_store.h"
+#include "wordstore/word_bank.h"
+#include "testing/word_fixture.h"
 
 namespace quorvo {
 namespace {

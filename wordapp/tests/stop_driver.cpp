@@ -6,10 +6,10 @@
 #include <QPushButton>
 #include <cstdio>
 
-#include "dict_app.h"
-#include "dict_dlg.h"
-#include "page1.h"
-#include "qt_window_ops.h"
+#include "wordapp/dict_app.h"
+#include "wordapp/dict_dlg.h"
+#include "wordapp/page1.h"
+#include "wordapp/qt_window_ops.h"
 
 int main(int argc, char** argv) {
   quorvo::CdictApp::InstallStopHandler();

@@ -13,11 +13,11 @@
 #include <map>
 #include <thread>
 
-#include "code_page.h"
-#include "gui_fixture.h"
-#include "loopback_dictionary.h"
-#include "word_bank.h"
-#include "word_fixture.h"
+#include "base/code_page.h"
+#include "wordapp/tests/gui_fixture.h"
+#include "testing/loopback_dictionary.h"
+#include "wordstore/word_bank.h"
+#include "testing/word_fixture.h"
 
 extern char** environ;
 

@@ -21,12 +21,12 @@
 #include <string>
 #include <vector>
 
-#include "about_dlg.h"
-#include "dict_dlg.h"
-#include "gui_fixture.h"
-#include "insert_dlg.h"
-#include "page1.h"
-#include "word_list_model.h"
+#include "wordapp/about_dlg.h"
+#include "wordapp/dict_dlg.h"
+#include "wordapp/tests/gui_fixture.h"
+#include "wordapp/insert_dlg.h"
+#include "wordapp/page1.h"
+#include "wordapp/word_list_model.h"
 
 namespace quorvo {
 namespace {

@@ -1,7 +1,7 @@
 // Boxes asked for by a background thread (the update check) are shown on
 // the window thread, and a window that goes first never leaves the thread
 // hanging.
-#include "window_thread_boxes.h"
+#include "wordapp/window_thread_boxes.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -14,10 +14,10 @@
 #include <future>
 #include <thread>
 
-#include "code_page.h"
-#include "gui_fixture.h"
-#include "page1.h"
-#include "qt_window_ops.h"
+#include "base/code_page.h"
+#include "wordapp/tests/gui_fixture.h"
+#include "wordapp/page1.h"
+#include "wordapp/qt_window_ops.h"
 
 namespace quorvo {
 namespace {

@@ -17,13 +17,13 @@
 #include <functional>
 #include <optional>
 
-#include "code_page.h"
-#include "recording_boxes.h"
-#include "scoped_mount.h"
-#include "temp_dir.h"
-#include "word_bank.h"
-#include "word_database.h"
-#include "word_fixture.h"
+#include "base/code_page.h"
+#include "testing/recording_boxes.h"
+#include "testing/scoped_mount.h"
+#include "testing/temp_dir.h"
+#include "wordstore/word_bank.h"
+#include "wordstore/word_database.h"
+#include "testing/word_fixture.h"
 
 namespace quorvo {
 namespace {

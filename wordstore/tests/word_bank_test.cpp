@@ -1,13 +1,13 @@
-#include "word_bank.h"
+#include "wordstore/word_bank.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
-#include "code_page.h"
-#include "recording_boxes.h"
-#include "temp_dir.h"
-#include "word_fixture.h"
+#include "base/code_page.h"
+#include "testing/recording_boxes.h"
+#include "testing/temp_dir.h"
+#include "testing/word_fixture.h"
 
 namespace quorvo {
 namespace {

@@ -1,4 +1,4 @@
-#include "word_counter.h"
+#include "wordstore/word_counter.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -14,8 +14,8 @@
 #include <utility>
 #include <vector>
 
-#include "code_page.h"
-#include "temp_dir.h"
+#include "base/code_page.h"
+#include "testing/temp_dir.h"
 
 namespace quorvo {
 namespace {

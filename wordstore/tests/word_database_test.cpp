@@ -1,4 +1,4 @@
-#include "word_database.h"
+#include "wordstore/word_database.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -7,10 +7,10 @@
 #include <filesystem>
 #include <thread>
 
-#include "recording_boxes.h"
-#include "temp_dir.h"
-#include "word_bank.h"
-#include "word_fixture.h"
+#include "testing/recording_boxes.h"
+#include "testing/temp_dir.h"
+#include "wordstore/word_bank.h"
+#include "testing/word_fixture.h"
 
 namespace quorvo {
 namespace {

@@ -1,7 +1,7 @@
 // Export of word lists: CSV read back by Python's csv module gives every
 // word and translation byte for byte, hostile content included, and so do
 // 100,000 rows; the Anki file keeps each note on one line.
-#include "word_export.h"
+#include "wordstore/word_export.h"
 
 #include <gtest/gtest.h>
 
@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "code_page.h"
-#include "temp_dir.h"
+#include "base/code_page.h"
+#include "testing/temp_dir.h"
 
 namespace quorvo {
 namespace {

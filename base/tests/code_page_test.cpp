@@ -2,7 +2,7 @@
 
 #include <iconv.h>
 
-#include "code_page.h"
+#include "base/code_page.h"
 
 namespace quorvo {
 namespace {
