@@ -117,8 +117,17 @@ void BM_AddText(benchmark::State& state) {
 // falls on both; the table takes each side's fastest round.
 BENCHMARK(BM_AddText)->Name("BM_AddTextWarmUp")->Arg(1)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AddText)
-    ->Arg(1)->Arg(0)->Arg(0)->Arg(1)->Arg(1)->Arg(0)->Arg(0)->Arg(1)
-    ->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+    ->Arg(1)
+    ->Arg(0)
+    ->Arg(0)
+    ->Arg(1)
+    ->Arg(1)
+    ->Arg(0)
+    ->Arg(0)
+    ->Arg(1)
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

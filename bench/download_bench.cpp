@@ -20,9 +20,9 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <optional>
 #include <chrono>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>

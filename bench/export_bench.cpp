@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "bench/bench_support.h"
 #include "base/code_page.h"
+#include "bench/bench_support.h"
 #include "wordapp/page1.h"
 #include "wordapp/window_ops.h"
 #include "wordstore/word_bank.h"

@@ -20,14 +20,14 @@
 #include <thread>
 #include <vector>
 
-#include "bench/bench_support.h"
 #include "base/code_page.h"
+#include "bench/bench_support.h"
 #include "lookup/dictionary_host.h"
-#include "testing/loopback_dictionary.h"
 #include "lookup/page_fetch.h"
 #include "lookup/task_pool.h"
 #include "lookup/translation_store.h"
 #include "lookup/translation_task.h"
+#include "testing/loopback_dictionary.h"
 #include "wordstore/word_bank.h"
 #include "wordstore/word_database.h"
 

@@ -17,8 +17,8 @@
 #include <memory>
 #include <string>
 
-#include "bench/bench_support.h"
 #include "base/code_page.h"
+#include "bench/bench_support.h"
 #include "wordapp/page1.h"
 #include "wordapp/window_ops.h"
 #include "wordstore/word_bank.h"

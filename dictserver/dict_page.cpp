@@ -184,7 +184,8 @@ Answer AnswerRequest(const Dictionary& dictionary, std::string_view head) {
     return answer;
   }
   answer.status = 200;
-  answer.bytes = WithHeaders(200, "text/html; charset=utf-8", TranslationPage(word, headword, parts, dictionary.Phonetic(word)));
+  answer.bytes =
+      WithHeaders(200, "text/html; charset=utf-8", TranslationPage(word, headword, parts, dictionary.Phonetic(word)));
   return answer;
 }
 

@@ -284,7 +284,8 @@ void DictServer::Refuse(int fd, std::string peer) {
     received.append(chunk, static_cast<size_t>(n));
   }
   SendAll(fd, PlainAnswer(503, "busy, try again").bytes);
-  Log(peer, 503, "too many connections: " + (received.empty() ? std::string("(nothing received)") : LogExcerpt(received)));
+  Log(peer, 503,
+      "too many connections: " + (received.empty() ? std::string("(nothing received)") : LogExcerpt(received)));
   FinishConnection(fd);
   connection.Reset();
   RefusalEnded();

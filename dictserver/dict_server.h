@@ -19,21 +19,19 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <map>
 #include <memory>
-#include <chrono>
 #include <mutex>
 #include <string>
 
-#include "dictserver/log_queue.h"
-
 #include "base/unique_fd.h"
-
 #include "dictserver/dictionary.h"
+#include "dictserver/log_queue.h"
 #include "dictserver/thread_cache.h"
 
 namespace quorvo::dictd {
@@ -48,13 +46,12 @@ inline constexpr std::chrono::milliseconds kIdleBeforeEviction{250};
 // How long a refused connection may take to send its request.
 inline constexpr int kRefusalReadMs = 1000;
 
-
 struct ServerOptions {
   std::string address = "127.0.0.1";  // numeric (or "localhost"); loopback unless told otherwise
   int port = kDefaultPort;            // 0: any free port (see DictServer::port)
   size_t maxConnections = 64;
   int readTimeoutMs = 5000;
-  std::FILE* log = stderr;  // one line per request; nullptr for none
+  std::FILE* log = stderr;      // one line per request; nullptr for none
   size_t logQueueLines = 4096;  // lines waiting for a slow log at most; more are dropped
 };
 

@@ -39,8 +39,8 @@ class ThreadCache {
 
   const std::chrono::milliseconds linger_;
   mutable std::mutex mutex_;
-  std::condition_variable wake_;   // a job was queued, or the cache is ending
-  std::condition_variable ended_;  // a thread ended
+  std::condition_variable wake_;            // a job was queued, or the cache is ending
+  std::condition_variable ended_;           // a thread ended
   std::deque<std::function<void()>> jobs_;  // handed over, not yet taken
   size_t threads_ = 0;
   size_t waiting_ = 0;  // threads waiting and not yet promised a queued job

@@ -18,8 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string_view chunk(reinterpret_cast<const char*>(data + at), length);
     at += length;
     quorvo::ChunkDecision decision = quorvo::HandleChunk(state, chunk);
-    if (state.length >= quorvo::kPageBufferBytes || page[state.length] != '\0' ||
-        std::strlen(page) != state.length)
+    if (state.length >= quorvo::kPageBufferBytes || page[state.length] != '\0' || std::strlen(page) != state.length)
       __builtin_trap();
     if (decision == quorvo::ChunkDecision::Stop) break;
   }

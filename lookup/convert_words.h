@@ -11,21 +11,21 @@
 #include <memory>
 #include <string>
 
-#include "wordstore/add_words_request.h"
-#include "lookup/lookup_run.h"
 #include "base/message_boxes.h"
+#include "lookup/lookup_run.h"
 #include "lookup/task_pool.h"
+#include "wordstore/add_words_request.h"
 #include "wordstore/word_database.h"
 
 namespace quorvo {
 
 // What a run queued and what the text holds, for the page's summary.
 struct ConvertSummary {
-  bool counted = false;  // sources were read (false: refused name, or no source)
-  std::string bank;      // the bank that receives the words
-  int distinct = 0;      // distinct words of the text
-  int known = 0;         // of them, marked known in some bank
-  int queued = 0;        // lookups queued
+  bool counted = false;            // sources were read (false: refused name, or no source)
+  std::string bank;                // the bank that receives the words
+  int distinct = 0;                // distinct words of the text
+  int known = 0;                   // of them, marked known in some bank
+  int queued = 0;                  // lookups queued
   std::shared_ptr<LookupRun> run;  // the queued lookups; empty when none
 };
 

@@ -283,8 +283,10 @@ int FetchDictionaryPage(std::string_view url, char* page, const FetchOptions& op
     ChunkDecision decision = HandleChunk(collector, received);
     if (options.onChunk) options.onChunk(received, decision);
     if (decision == ChunkDecision::Stop) {
-      if (collector.result == kFetchErrorMarker) why = FetchFailure::ErrorMarker;
-      else if (collector.endSeen) why = FetchFailure::None;
+      if (collector.result == kFetchErrorMarker)
+        why = FetchFailure::ErrorMarker;
+      else if (collector.endSeen)
+        why = FetchFailure::None;
       // else: the page outgrew the buffer before its end marker (cut)
       break;
     }

@@ -22,9 +22,8 @@ Written Write(WordDatabase* connection, std::string_view word, std::string_view 
               int hot, bool onlyMissing, std::string_view phonetic) {
   if (!connection || !connection->IsOpen() || word.empty()) return Written::Refused;
   if (word.size() + translation.size() >= kMaxWordAndTranslation) return Written::Refused;
-  std::string update = onlyMissing
-                           ? UpdateMissingTranslationStatement(bank, translation, word, kNotFoundTranslation)
-                           : UpdateTranslationStatement(bank, translation, word);
+  std::string update = onlyMissing ? UpdateMissingTranslationStatement(bank, translation, word, kNotFoundTranslation)
+                                   : UpdateTranslationStatement(bank, translation, word);
   std::string insert = InsertTranslationStatement(bank, word, translation, hot);
   if (update.size() > kMaxStatementChars || insert.size() > kMaxStatementChars) return Written::Refused;
   std::string setPhonetic;
@@ -65,13 +64,16 @@ StoreResult StoreLookup(WordDatabase* connection, std::string_view word, std::st
   std::string phonetic;
   std::optional<std::string> storedPhonetic;
   if (ExtractPhonetic(page, &phonetic)) storedPhonetic = Utf8ToGbk(phonetic);
-  Written written = Write(connection, word, bank, *gbk, hot, fetchFailed || !found,
-                          storedPhonetic ? *storedPhonetic : std::string());
+  Written written =
+      Write(connection, word, bank, *gbk, hot, fetchFailed || !found, storedPhonetic ? *storedPhonetic : std::string());
   StoreResult result;
   result.inserted = written == Written::Inserted;
-  if (written == Written::Refused) result.outcome = StoreOutcome::Refused;
-  else if (written == Written::Untouched) result.outcome = StoreOutcome::Kept;
-  else result.outcome = found ? StoreOutcome::Translated : StoreOutcome::NotFound;
+  if (written == Written::Refused)
+    result.outcome = StoreOutcome::Refused;
+  else if (written == Written::Untouched)
+    result.outcome = StoreOutcome::Kept;
+  else
+    result.outcome = found ? StoreOutcome::Translated : StoreOutcome::NotFound;
   return result;
 }
 

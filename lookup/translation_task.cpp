@@ -93,9 +93,9 @@ void LookupWordTask(void* argument) {
     }
 
     std::string_view bank(task->bank, strnlen(task->bank, kBankBytes - 1));
-    StoreResult result = StoreLookup(task->connection, std::string_view(work.get(), word.size()), bank, task->hot,
-                                     std::string_view(page, strnlen(page, kPageBufferBytes - 1)),
-                                     failure != FetchFailure::None);
+    StoreResult result =
+        StoreLookup(task->connection, std::string_view(work.get(), word.size()), bank, task->hot,
+                    std::string_view(page, strnlen(page, kPageBufferBytes - 1)), failure != FetchFailure::None);
     if (run) run->Record(result);
   } catch (...) {
     // Out of memory while building a statement: this lookup ends silently.

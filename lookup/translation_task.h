@@ -13,10 +13,10 @@
 namespace quorvo {
 
 struct TranslationTask {
-  char word[128];            // zero-terminated, at most 127 characters
-  int hot;                   // hot value for a newly inserted row
-  WordDatabase* connection;  // the word-bank page's connection
-  char bank[256];            // zero-terminated, at most 255 characters
+  char word[128];                  // zero-terminated, at most 127 characters
+  int hot;                         // hot value for a newly inserted row
+  WordDatabase* connection;        // the word-bank page's connection
+  char bank[256];                  // zero-terminated, at most 255 characters
   std::shared_ptr<LookupRun> run;  // the run it belongs to; may be empty
 };
 

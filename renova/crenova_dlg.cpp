@@ -11,14 +11,14 @@
 #include <QPushButton>
 #include <QScreen>
 
-#include "update/app_folder.h"
-#include "renova/cabout_dlg.h"
 #include "base/code_page.h"
-#include "widgets/gradient_progress_ctrl.h"
+#include "renova/cabout_dlg.h"
 #include "renova/renova_boxes.h"
+#include "update/app_folder.h"
 #include "update/update_names.h"
 #include "update/update_texts.h"
 #include "update/word_app_process.h"
+#include "widgets/gradient_progress_ctrl.h"
 
 namespace quorvo {
 

@@ -20,8 +20,8 @@
 #include <thread>
 #include <vector>
 
-#include "update/download_file.h"
 #include "base/message_boxes.h"
+#include "update/download_file.h"
 #include "update/update_manifest.h"
 #include "update/update_run.h"
 

@@ -28,8 +28,7 @@ bool WasNotKnown(sqlite3_value* known) {
   }
 }
 
-void OnPreupdate(void* watch, sqlite3*, int op, const char* database, const char* table, sqlite3_int64,
-                 sqlite3_int64) {
+void OnPreupdate(void* watch, sqlite3*, int op, const char* database, const char* table, sqlite3_int64, sqlite3_int64) {
   static_cast<KnownWatch*>(watch)->Saw(op, database, table);
 }
 #endif
@@ -77,7 +76,8 @@ void KnownWatch::Saw(int op, const char* database, const char* table) {
   if (!WasNotKnown(known)) return;
   int type = sqlite3_value_type(value);
   if (type != SQLITE_TEXT && type != SQLITE_BLOB) return;
-  const void* word = type == SQLITE_TEXT ? static_cast<const void*>(sqlite3_value_text(value)) : sqlite3_value_blob(value);
+  const void* word =
+      type == SQLITE_TEXT ? static_cast<const void*>(sqlite3_value_text(value)) : sqlite3_value_blob(value);
   size_t bytes = static_cast<size_t>(sqlite3_value_bytes(value));
   changed_.emplace_back(word ? static_cast<const char*>(word) : "", word ? bytes : 0);
 #else

@@ -1,8 +1,8 @@
 #include "review/review_store.h"
 
 #include <cmath>
-#include <functional>
 #include <ctime>
+#include <functional>
 
 #include "review/known_watch.h"
 #include "wordstore/word_bank.h"

@@ -24,8 +24,8 @@
 #include <string>
 #include <vector>
 
-#include "review/fsrs.h"
 #include "base/message_boxes.h"
+#include "review/fsrs.h"
 #include "wordstore/word_database.h"
 
 namespace quorvo {

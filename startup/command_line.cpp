@@ -10,8 +10,8 @@ namespace {
 // Options QGuiApplication and QApplication read themselves, with and without
 // a value. Either spelling, "-x" or "--x", is accepted by Qt.
 constexpr std::array<std::string_view, 12> kToolkitWithValue = {
-    "platform", "platformpluginpath", "platformtheme", "plugin",  "qwindowgeometry", "qwindowicon",
-    "qwindowtitle", "display",      "geometry",      "style",   "stylesheet",      "session"};
+    "platform", "platformpluginpath", "platformtheme", "plugin",     "qwindowgeometry", "qwindowicon", "qwindowtitle",
+    "display",  "geometry",           "style",         "stylesheet", "session"};
 constexpr std::array<std::string_view, 3> kToolkitFlags = {"reverse", "widgetcount", "nograb"};
 
 template <size_t N>

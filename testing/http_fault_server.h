@@ -30,10 +30,10 @@ class HttpFaultServer {
     int status = 200;
     std::string body;
     Fault fault = Fault::kNone;
-    size_t sentBytes = 0;     // for kCut and kStall
-    long long announced = -1;  // the Content-Length sent; -1: the body's size
-    bool unannounced = false;  // no Content-Length: the body ends at the close
-    std::string location = "";  // sent as Location (a redirect), when set
+    size_t sentBytes = 0;        // for kCut and kStall
+    long long announced = -1;    // the Content-Length sent; -1: the body's size
+    bool unannounced = false;    // no Content-Length: the body ends at the close
+    std::string location = "";   // sent as Location (a redirect), when set
     int dripBytesPerSecond = 0;  // above 0: the body goes out at this pace
   };
   static Reply Answer(int status, std::string body) { return {status, std::move(body), Fault::kNone, 0}; }

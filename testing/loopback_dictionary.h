@@ -54,10 +54,10 @@ class LoopbackDictionary {
 
   Lookup lookup_;
   mutable std::mutex mutex_;
-  std::map<std::string, int> requested_;  // guarded by mutex_
-  std::vector<std::string> heads_;        // guarded by mutex_
+  std::map<std::string, int> requested_;          // guarded by mutex_
+  std::vector<std::string> heads_;                // guarded by mutex_
   std::map<std::string, std::string> phonetics_;  // guarded by mutex_
-  LoopbackServer server_;                 // last: stops before the rest goes
+  LoopbackServer server_;                         // last: stops before the rest goes
 };
 
 }  // namespace quorvo::testing

@@ -18,8 +18,8 @@ TempDir::~TempDir() {
   std::error_code ec;
   // Tests may leave read-only files or folders behind; make them removable.
   for (auto& entry : std::filesystem::recursive_directory_iterator(path_, ec))
-    std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::add, ec);
+    std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_all, std::filesystem::perm_options::add,
+                                 ec);
   std::filesystem::permissions(path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
   std::filesystem::remove_all(path_, ec);
 }

@@ -11,11 +11,10 @@ void CreateBanks(WordDatabase& db, const std::vector<std::string>& banks) {
   for (const auto& bank : banks) ASSERT_EQ(SQLITE_OK, db.Execute(CreateBankStatement(bank))) << bank;
 }
 
-void PutWord(WordDatabase& db, const std::string& bank, const std::string& word, const std::string& transUtf8,
-             int hot, int known) {
+void PutWord(WordDatabase& db, const std::string& bank, const std::string& word, const std::string& transUtf8, int hot,
+             int known) {
   std::string sql = "insert into " + BankIdentifier(bank) + " (value, trans, hot, known) values('" + SqlText(word) +
-                    "', '" + SqlText(Gbk(transUtf8)) + "', " + std::to_string(hot) + ", " + std::to_string(known) +
-                    ")";
+                    "', '" + SqlText(Gbk(transUtf8)) + "', " + std::to_string(hot) + ", " + std::to_string(known) + ")";
   ASSERT_EQ(SQLITE_OK, db.Execute(sql)) << sql;
 }
 

@@ -19,8 +19,8 @@ struct StoredWord {
 // Creates the banks (from the fixed layout) in an open database.
 void CreateBanks(WordDatabase& db, const std::vector<std::string>& banks);
 // Inserts a row directly; translation given in UTF-8 and stored as GBK.
-void PutWord(WordDatabase& db, const std::string& bank, const std::string& word, const std::string& transUtf8,
-             int hot, int known = 0);
+void PutWord(WordDatabase& db, const std::string& bank, const std::string& word, const std::string& transUtf8, int hot,
+             int known = 0);
 // Every row of the bank ordered by value, read with a second connection so
 // the test sees what is committed in the file.
 std::vector<StoredWord> ReadBank(const std::string& dbPath, const std::string& bank);

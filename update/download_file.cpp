@@ -160,7 +160,8 @@ std::optional<DownloadTarget> SplitDownloadUrl(const std::string& url) {
   for (const std::string* part : {&target.host, &target.path})
     for (unsigned char c : *part)
       if (c <= 0x20 || c == 0x7F) return std::nullopt;
-  if (port->empty() || port->size() > 5 || port->find_first_not_of("0123456789") != std::string::npos) return std::nullopt;
+  if (port->empty() || port->size() > 5 || port->find_first_not_of("0123456789") != std::string::npos)
+    return std::nullopt;
   target.port = std::stoi(*port);
   if (target.port < 1 || target.port > 65535) return std::nullopt;
   return target;

@@ -1,10 +1,9 @@
 #include "update/file_util.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <dirent.h>
 
 #include <cerrno>
 #include <cstdio>

@@ -6,8 +6,8 @@
 #include <chrono>
 #include <thread>
 
-#include "update/app_folder.h"
 #include "base/code_page.h"
+#include "update/app_folder.h"
 #include "update/detached_start.h"
 #include "update/download_file.h"
 #include "update/file_digest.h"

@@ -16,8 +16,8 @@
 #include <functional>
 #include <string>
 
-#include "update/download_file.h"
 #include "base/message_boxes.h"
+#include "update/download_file.h"
 #include "update/update_trust.h"
 
 namespace quorvo {

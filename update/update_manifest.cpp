@@ -146,7 +146,8 @@ UpdateManifest ManifestFromIni(const IniFile& web, int localVersion, bool requir
   if (requireDigests) {
     manifest.renovaSha256 = Lowercase(web.String(kUpdateSection, kRenovaSha256Key, "", 512));
     std::optional<std::string> renovaSize = web.Value(kUpdateSection, kRenovaSizeKey);
-    if (!IsSha256Hex(manifest.renovaSha256) || !IsSize(renovaSize)) return Refused(ManifestRefusal::kUnusable, localVersion);
+    if (!IsSha256Hex(manifest.renovaSha256) || !IsSize(renovaSize))
+      return Refused(ManifestRefusal::kUnusable, localVersion);
     manifest.renovaSize = LeadingSize(*renovaSize);
   }
   long long count = web.Int(kUpdateSection, kFileCountKey, 0);

@@ -5,11 +5,11 @@
 #include <QPointer>
 #include <utility>
 
+#include "update/word_app_process.h"
 #include "wordapp/dialog_units.h"
 #include "wordapp/dict_dlg.h"
 #include "wordapp/page1.h"
 #include "wordapp/shown_report.h"
-#include "update/word_app_process.h"
 
 namespace quorvo {
 

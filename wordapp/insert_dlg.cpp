@@ -11,8 +11,8 @@
 #include <QTextEdit>
 
 #include "base/code_page.h"
-#include "wordstore/word_bank.h"
 #include "wordapp/dialog_units.h"
+#include "wordstore/word_bank.h"
 
 namespace quorvo {
 

@@ -16,8 +16,8 @@
 #include <functional>
 #include <string>
 
-#include "wordstore/add_words_request.h"
 #include "wordapp/window_ops.h"
+#include "wordstore/add_words_request.h"
 
 class QCheckBox;
 class QLineEdit;
@@ -59,9 +59,9 @@ class CInsertDlg : public QDialog {
   std::function<bool(const std::string&)> bankExists_;
   AddWordsRequest request_;
   QCheckBox* onlyUnknown_ = nullptr;  // 1041
-  QLineEdit* pathEdit_ = nullptr;  // 1028
-  QTextEdit* textBox_ = nullptr;   // 1026
-  QLineEdit* bankEdit_ = nullptr;  // 1031
+  QLineEdit* pathEdit_ = nullptr;     // 1028
+  QTextEdit* textBox_ = nullptr;      // 1026
+  QLineEdit* bankEdit_ = nullptr;     // 1031
 };
 
 }  // namespace quorvo

@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "startup/app_layout.h"
 #include "base/code_page.h"
-#include "startup/command_line.h"
-#include "wordapp/dict_app.h"
 #include "dictserver/dictd_launcher.h"
 #include "lookup/dictionary_host.h"
+#include "startup/app_layout.h"
+#include "startup/command_line.h"
+#include "wordapp/dict_app.h"
 #include "wordapp/qt_window_ops.h"
 #include "wordapp/shown_report.h"
 

@@ -16,16 +16,16 @@
 #include <algorithm>
 #include <thread>
 
-#include "startup/app_layout.h"
 #include "base/code_page.h"
 #include "lookup/convert_words.h"
+#include "lookup/translation_store.h"
+#include "lookup/translation_task.h"
+#include "review/review_store.h"
+#include "startup/app_layout.h"
 #include "wordapp/dialog_units.h"
 #include "wordapp/insert_dlg.h"
 #include "wordapp/recitation_event.h"
-#include "review/review_store.h"
 #include "wordapp/run_summary.h"
-#include "lookup/translation_store.h"
-#include "lookup/translation_task.h"
 #include "wordapp/window_thread_boxes.h"
 #include "wordstore/word_export.h"
 
@@ -428,18 +428,19 @@ void CPage1::LookUp(const std::vector<std::string>& words, int hot) {
   for (const auto& word : words) {
     // A task that cannot be made (a bank name too long for it) is lost.
     TranslationTask* task = MakeTranslationTask(word, hot, &db_, currentBank_, run);
-    if (task) pool_.Submit(LookupWordTask, task, ReleaseTranslationTask);
-    else run->TaskDone();
+    if (task)
+      pool_.Submit(LookupWordTask, task, ReleaseTranslationTask);
+    else
+      run->TaskDone();
   }
   FollowRun(run, RunKind::Batch, currentBank_, 0, 0, !answers);
 }
 
-void CPage1::FollowRun(std::shared_ptr<LookupRun> run, RunKind kind, const std::string& bank, int distinct,
-                       int known, bool dictionaryWarned) {
+void CPage1::FollowRun(std::shared_ptr<LookupRun> run, RunKind kind, const std::string& bank, int distinct, int known,
+                       bool dictionaryWarned) {
   // A run started while another goes replaces it in the info box; the
   // earlier one still stores its words.
-  runs_.erase(std::remove_if(runs_.begin(), runs_.end(), [](const auto& weak) { return weak.expired(); }),
-              runs_.end());
+  runs_.erase(std::remove_if(runs_.begin(), runs_.end(), [](const auto& weak) { return weak.expired(); }), runs_.end());
   runs_.push_back(run);
   // The last lookup wakes the page, which then ends the run without waiting
   // for the next tick. The workers are joined before the page goes, so the
@@ -465,8 +466,7 @@ void CPage1::OnProgressTick() {
     FinishRun();
     return;
   }
-  if (progressShown_)
-    infoLabel_->setText(ProgressText(run_->Done(), run_->Total()));
+  if (progressShown_) infoLabel_->setText(ProgressText(run_->Done(), run_->Total()));
 }
 
 void CPage1::FinishRun() {
@@ -486,8 +486,10 @@ void CPage1::FinishRun() {
   QString summary = SummaryText(counts);
   infoLabel_->setToolTip(summary);
   // The list first, so the words are there behind the summary.
-  if (runKind_ == RunKind::AddWords) ShowBank(runBank_);
-  else if (runBank_ == currentBank_ && wordList_->isVisible()) Refresh();
+  if (runKind_ == RunKind::AddWords)
+    ShowBank(runBank_);
+  else if (runBank_ == currentBank_ && wordList_->isVisible())
+    Refresh();
   boxes_.Show(BoxKind::Application, ToGbk(summary));
   if (run->DictionaryLost() && !runDictionaryWarned_)
     boxes_.Show(BoxKind::Application,
@@ -542,8 +544,10 @@ void CPage1::RunBatch() {
       break;
     case kBatchRetry: {
       std::vector<std::string> words = WordsWithTranslation(db_, currentBank_, kNotFoundTranslation);
-      if (words.empty()) boxes_.Show(BoxKind::Application, Gbk("当前词库没有未找到释义的单词。"));
-      else LookUp(words, 1);
+      if (words.empty())
+        boxes_.Show(BoxKind::Application, Gbk("当前词库没有未找到释义的单词。"));
+      else
+        LookUp(words, 1);
       break;
     }
     case kBatchHot:

@@ -21,9 +21,9 @@
 #include "lookup/lookup_run.h"
 #include "lookup/task_pool.h"
 #include "wordapp/window_ops.h"
+#include "wordapp/word_list_model.h"
 #include "wordstore/word_bank.h"
 #include "wordstore/word_database.h"
-#include "wordapp/word_list_model.h"
 
 class QComboBox;
 class QLabel;

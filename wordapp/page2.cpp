@@ -8,12 +8,12 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include "startup/app_layout.h"
 #include "base/code_page.h"
+#include "review/review_session.h"
+#include "startup/app_layout.h"
 #include "wordapp/dialog_units.h"
 #include "wordapp/recitation_event.h"
 #include "wordapp/review_controls.h"
-#include "review/review_session.h"
 #include "wordstore/word_bank.h"
 
 namespace quorvo {

@@ -16,8 +16,8 @@
 #include <QValueAxis>
 #include <algorithm>
 
-#include "startup/app_layout.h"
 #include "base/code_page.h"
+#include "startup/app_layout.h"
 #include "wordapp/dialog_units.h"
 #include "wordstore/word_bank.h"
 

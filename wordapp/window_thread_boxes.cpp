@@ -17,7 +17,8 @@ int WindowThreadBoxes::Show(BoxKind kind, const std::string& gbkText) {
       // says that one is waiting, and carries nothing but this object.
       waiting_.push_back(Request{kind, gbkText, {}});
       answer = waiting_.back().answer.get_future();
-      QMetaObject::invokeMethod(windowSide_, [this] { ShowNext(); }, Qt::QueuedConnection);
+      QMetaObject::invokeMethod(
+          windowSide_, [this] { ShowNext(); }, Qt::QueuedConnection);
     }
   }
   // Shown outside the lock: the box runs an event loop in which the window

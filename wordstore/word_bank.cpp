@@ -84,7 +84,8 @@ std::string ListBanksStatement() {
 std::string SelectAllStatement(std::string_view bank) { return "select * from " + BankIdentifier(bank); }
 
 std::string BuildSearchStatement(std::string_view bank, const WordFilter& filter) {
-  std::string sql = "select * from " + BankIdentifier(bank) + " where value like '%" + SqlText(filter.searchText) + "%'";
+  std::string sql =
+      "select * from " + BankIdentifier(bank) + " where value like '%" + SqlText(filter.searchText) + "%'";
   if (filter.known == KnownFilter::Known) sql += " and known = 1 ";
   if (filter.known == KnownFilter::Unknown) sql += " and known = 0 ";
   if (int low = LeadingDigitsValue(filter.lowestHot); low > 0) sql += " and hot >= " + HotBound(filter.lowestHot, low);
@@ -117,8 +118,10 @@ std::string AddToRecitationStatement(const RecitationCells& cells) {
     if (i == kColKnown - 1) {
       // assign(1, c) rather than = "1": GCC 12 warns falsely (-Wrestrict)
       // about assigning a short literal here.
-      if (cell == Gbk(texts::kKnownShown)) cell.assign(1, '1');
-      else if (cell == Gbk(texts::kUnknownShown)) cell.assign(1, '0');
+      if (cell == Gbk(texts::kKnownShown))
+        cell.assign(1, '1');
+      else if (cell == Gbk(texts::kUnknownShown))
+        cell.assign(1, '0');
     }
     sql += SqlText(cell);
     sql += i + 1 < cells.size() ? "', '" : "')";
@@ -169,8 +172,7 @@ int CountWords(WordDatabase& db, std::string_view bank) {
   return count ? LeadingDigitsValue(count) : -1;
 }
 
-std::vector<std::string> WordsWithTranslation(WordDatabase& db, std::string_view bank,
-                                              std::string_view translation) {
+std::vector<std::string> WordsWithTranslation(WordDatabase& db, std::string_view bank, std::string_view translation) {
   std::vector<std::string> words;
   TableSnapshot table;
   if (db.LoadTable(WordsWithTranslationStatement(bank, translation), &table) != SQLITE_OK) return words;
@@ -182,8 +184,8 @@ std::vector<std::string> WordsWithTranslation(WordDatabase& db, std::string_view
 }
 
 std::string UpdatePhoneticStatement(std::string_view bank, std::string_view phonetic, std::string_view word) {
-  return "update " + BankIdentifier(bank) + " set phonetic='" + SqlText(phonetic) + "' where value='" +
-         SqlText(word) + "'";
+  return "update " + BankIdentifier(bank) + " set phonetic='" + SqlText(phonetic) + "' where value='" + SqlText(word) +
+         "'";
 }
 
 bool IsAcceptableBankName(std::string_view name) {
@@ -232,8 +234,7 @@ bool CommitOrReport(WordDatabase& db, MessageBoxes& boxes) {
 
 }  // namespace
 
-bool DeleteWords(WordDatabase& db, std::string_view bank, const std::vector<std::string>& words,
-                 MessageBoxes& boxes) {
+bool DeleteWords(WordDatabase& db, std::string_view bank, const std::vector<std::string>& words, MessageBoxes& boxes) {
   if (!BeginOrRefuse(db, boxes)) return false;
   for (const auto& word : words) db.Execute(DeleteWordStatement(bank, word));
   if (!CommitOrReport(db, boxes)) return false;
@@ -267,14 +268,16 @@ bool SetHot(WordDatabase& db, std::string_view bank, const std::vector<std::stri
   return CommitOrReport(db, boxes);
 }
 
-bool MarkKnown(WordDatabase& db, std::string_view bank, const std::vector<std::string>& words,
-               MessageBoxes& boxes, const AroundUpdates& around) {
+bool MarkKnown(WordDatabase& db, std::string_view bank, const std::vector<std::string>& words, MessageBoxes& boxes,
+               const AroundUpdates& around) {
   if (!BeginOrRefuse(db, boxes)) return false;
   auto updates = [&] {
     for (const auto& word : words) db.Execute(MarkKnownStatement(bank, word));
   };
-  if (around) around(updates);
-  else updates();
+  if (around)
+    around(updates);
+  else
+    updates();
   return CommitOrReport(db, boxes);
 }
 

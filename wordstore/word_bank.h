@@ -71,10 +71,9 @@ std::string DropBankStatement(std::string_view bank);
 std::string SetHotStatement(std::string_view bank, int hot, std::string_view word);
 std::string MarkKnownStatement(std::string_view bank, std::string_view word);
 std::string AddToRecitationStatement(const RecitationCells& cells);
-std::string UpdateTranslationStatement(std::string_view bank, std::string_view translation,
-                                       std::string_view word);
-std::string InsertTranslationStatement(std::string_view bank, std::string_view word,
-                                       std::string_view translation, int hot);
+std::string UpdateTranslationStatement(std::string_view bank, std::string_view translation, std::string_view word);
+std::string InsertTranslationStatement(std::string_view bank, std::string_view word, std::string_view translation,
+                                       int hot);
 // The update of a word that has no translation yet: its trans is NULL,
 // empty, or placeholder (the text stored when a lookup found nothing).
 std::string UpdateMissingTranslationStatement(std::string_view bank, std::string_view translation,
@@ -96,22 +95,21 @@ std::vector<std::string> ListBanks(WordDatabase& db);
 // is refused shows kBatchRefused and changes nothing, and one whose commit
 // fails shows kBatchCommitFailed instead of its success text.
 // Deletes the words; then "更新完毕，请刷新". True when committed.
-bool DeleteWords(WordDatabase& db, std::string_view bank, const std::vector<std::string>& words,
-                 MessageBoxes& boxes);
+bool DeleteWords(WordDatabase& db, std::string_view bank, const std::vector<std::string>& words, MessageBoxes& boxes);
 // Drops the bank unless it is the shown one or contains main_word; true when
 // the drop went through (the page then lists the banks again).
 bool DropBank(WordDatabase& db, std::string_view bank, std::string_view currentBank, MessageBoxes& boxes);
 // Sets hot of every word to the leading-digit value of hotText; refuses a
 // value of 0 or less with "请输入要修改的热度值!". True when committed.
-bool SetHot(WordDatabase& db, std::string_view bank, const std::vector<std::string>& words,
-            std::string_view hotText, MessageBoxes& boxes);
+bool SetHot(WordDatabase& db, std::string_view bank, const std::vector<std::string>& words, std::string_view hotText,
+            MessageBoxes& boxes);
 // Runs inside a batch and is handed the batch's own statements to run, so
 // that what it writes before or after them is committed (or rolled back)
 // with them.
 using AroundUpdates = std::function<void(const std::function<void()>& updates)>;
 // Marks the words known in one batch, the updates run by around when given.
-bool MarkKnown(WordDatabase& db, std::string_view bank, const std::vector<std::string>& words,
-               MessageBoxes& boxes, const AroundUpdates& around = {});
+bool MarkKnown(WordDatabase& db, std::string_view bank, const std::vector<std::string>& words, MessageBoxes& boxes,
+               const AroundUpdates& around = {});
 // The same, telling nobody about a failure.
 bool MarkKnown(WordDatabase& db, std::string_view bank, const std::vector<std::string>& words);
 // Every word marked known (会背) in any table of the file, main_remember
@@ -121,8 +119,7 @@ std::unordered_set<std::string> KnownWords(WordDatabase& db);
 int CountWords(WordDatabase& db, std::string_view bank);
 // The words of the bank whose translation is exactly translation (the
 // not-found text, say), in row order. Empty when the bank cannot be read.
-std::vector<std::string> WordsWithTranslation(WordDatabase& db, std::string_view bank,
-                                              std::string_view translation);
+std::vector<std::string> WordsWithTranslation(WordDatabase& db, std::string_view bank, std::string_view translation);
 // Copies the rows into main_remember. On success calls notifyChanged (the
 // page posts RecitationListChanged) and shows "成功添加到背诵列表"; stops at
 // the first failed insert with the failure message. True when all went in.

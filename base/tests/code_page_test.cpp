@@ -1,8 +1,7 @@
-#include <gtest/gtest.h>
-
-#include <iconv.h>
-
 #include "base/code_page.h"
+
+#include <gtest/gtest.h>
+#include <iconv.h>
 
 namespace quorvo {
 namespace {
@@ -62,10 +61,15 @@ TEST(CodePage, TextsOfEveryKindRoundTripWithTheirBytes) {
       {"plain ASCII", "not found, please try to update the word", "not found, please try to update the word"},
       {"GBK Chinese", "会背", "\xBB\xE1\xB1\xB3"},
       {"GBK fullwidth punctuation", "（fisherman 的复数）",
-       "\xA3\xA8" "fisherman \xB5\xC4\xB8\xB4\xCA\xFD\xA3\xA9"},
+       "\xA3\xA8"
+       "fisherman \xB5\xC4\xB8\xB4\xCA\xFD\xA3\xA9"},
       {"IPA with stress", "/ˈæp.əl/", "/\x81\x30\xB7\x34\x81\x30\x8A\x33p.\x81\x30\xAC\x35l/"},
       {"IPA GBK lacks", "ʃŋʊɪʌ", "\x81\x30\xB0\x36\x81\x30\x92\x37\x81\x30\xB1\x33\x81\x30\xAE\x31\x81\x30\xB1\x35"},
-      {"beyond the basic plane", "a\xF0\x9F\x98\x80" "b", "a\x94\x39\xFC\x36" "b"},
+      {"beyond the basic plane",
+       "a\xF0\x9F\x98\x80"
+       "b",
+       "a\x94\x39\xFC\x36"
+       "b"},
   };
   for (const auto& c : cases) {
     auto stored = Utf8ToGbk(c.utf8);
@@ -79,7 +83,8 @@ TEST(CodePage, OlderFilesStayReadable) {
   // Code page 936 wrote the euro sign as the single byte 0x80.
   EXPECT_EQ("5\xE2\x82\xAC", Utf8("5\x80"));
   // Broken stored bytes become "?" and the rest is still read.
-  EXPECT_EQ("?a", Utf8("\xFF" "a"));
+  EXPECT_EQ("?a", Utf8("\xFF"
+                       "a"));
   EXPECT_EQ("ab?", Utf8("ab\xB1"));
 }
 
@@ -90,8 +95,14 @@ TEST(CodePage, WhatCannotBeConvertedBecomesQuestionMarks) {
     std::string out;
   };
   const Case cases[] = {
-      {"lone surrogate", "a\xED\xA0\x80" "b", "a?b"},
-      {"stray continuation byte", "a\x80" "b", "a?b"},
+      {"lone surrogate",
+       "a\xED\xA0\x80"
+       "b",
+       "a?b"},
+      {"stray continuation byte",
+       "a\x80"
+       "b",
+       "a?b"},
       {"truncated sequence at the end", "ab\xE6\x97", "ab??"},
       {"overlong encoding", "x\xC0\xAFy", "x??y"},
       {"NUL inside", std::string("a\0b", 3), std::string("a\0b", 3)},

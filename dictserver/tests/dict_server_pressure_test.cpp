@@ -9,9 +9,9 @@
 #include <thread>
 
 #include "dictserver/dict_server.h"
-#include "dictserver/tests/dictd_process.h"
 #include "dictserver/dictionary.h"
 #include "dictserver/log_queue.h"
+#include "dictserver/tests/dictd_process.h"
 
 namespace quorvo::dictd {
 namespace {

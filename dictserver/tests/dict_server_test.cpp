@@ -11,8 +11,8 @@
 #include <thread>
 #include <vector>
 
-#include "dictserver/tests/dictd_process.h"
 #include "dictserver/dictionary.h"
+#include "dictserver/tests/dictd_process.h"
 #include "dictserver/tests/program_reader.h"
 #include "testing/temp_dir.h"
 
@@ -34,9 +34,7 @@ class DictServerTest : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(bundled_.Load(testing::BundledDataPath())); }
 
-  std::string Expected(const std::string& word) const {
-    return TranslationText(bundled_.PartsFor(word));
-  }
+  std::string Expected(const std::string& word) const { return TranslationText(bundled_.PartsFor(word)); }
 
   quorvo::testing::TempDir dir_;
   Dictionary bundled_;
@@ -192,8 +190,7 @@ TEST_F(DictServerTest, IdleConnectionsMakeRoomForRequests) {
     if (i == 63) std::this_thread::sleep_for(std::chrono::milliseconds(400));
   }
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  for (int i = 0; i < 20; ++i)
-    EXPECT_EQ(ReadLikeProgram(dictd.port(), "apple"), Expected("apple")) << "request " << i;
+  for (int i = 0; i < 20; ++i) EXPECT_EQ(ReadLikeProgram(dictd.port(), "apple"), Expected("apple")) << "request " << i;
   // The ten newcomers closed the ten oldest and the first request the
   // eleventh; later requests close more only while an earlier answer's
   // connection is still ending. Always the oldest first.

@@ -12,8 +12,8 @@
 #include <thread>
 
 #include "dictserver/tests/dictd_process.h"
-#include "testing/loopback_server.h"
 #include "dictserver/tests/program_reader.h"
+#include "testing/loopback_server.h"
 #include "testing/temp_dir.h"
 
 namespace quorvo {

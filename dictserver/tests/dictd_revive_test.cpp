@@ -2,8 +2,8 @@
 // keeper reaps the dead service, starts a new one, and the next words are
 // translated; when no service can be started, the run says so once and no
 // good translation is lost.
-#include <gtest/gtest.h>
 #include <arpa/inet.h>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <signal.h>
 #include <sys/socket.h>
@@ -19,15 +19,15 @@
 
 #include "base/code_page.h"
 #include "dictserver/dictd_launcher.h"
-#include "testing/loopback_server.h"
 #include "lookup/lookup_run.h"
-#include "testing/scoped_dictionary_host.h"
 #include "lookup/task_pool.h"
-#include "testing/temp_dir.h"
 #include "lookup/translation_store.h"
 #include "lookup/translation_task.h"
-#include "wordstore/word_bank.h"
+#include "testing/loopback_server.h"
+#include "testing/scoped_dictionary_host.h"
+#include "testing/temp_dir.h"
 #include "testing/word_fixture.h"
+#include "wordstore/word_bank.h"
 
 namespace quorvo {
 namespace {

@@ -13,20 +13,20 @@
 #include <vector>
 
 #include "base/code_page.h"
-#include "testing/scoped_dictionary_host.h"
-#include "lookup/convert_words.h"
-#include "dictserver/tests/dictd_process.h"
 #include "dictserver/dictionary.h"
+#include "dictserver/tests/dictd_process.h"
+#include "lookup/convert_words.h"
 #include "lookup/dictionary_host.h"
 #include "lookup/page_fetch.h"
-#include "testing/recording_boxes.h"
 #include "lookup/task_pool.h"
-#include "testing/temp_dir.h"
 #include "lookup/translation_extract.h"
 #include "lookup/translation_store.h"
 #include "lookup/translation_task.h"
-#include "wordstore/word_counter.h"
+#include "testing/recording_boxes.h"
+#include "testing/scoped_dictionary_host.h"
+#include "testing/temp_dir.h"
 #include "testing/word_fixture.h"
+#include "wordstore/word_counter.h"
 
 namespace quorvo {
 namespace {

@@ -71,28 +71,28 @@ TEST(DictionaryTest, InflectedFormsLeadToTheirBase) {
 // the part the form belongs to first, naming its base.
 TEST(DictionaryTest, FormsNameTheirBaseOnTheFirstLine) {
   Dictionary dictionary;
-  ASSERT_TRUE(dictionary.LoadText(
-      "fisherman\tn. 渔夫；渔民\n"
-      "man\tn. 男人\tv. 操纵\n"
-      "omen\tn. 预兆\n"
-      "fly\tv. 飞\tn. 苍蝇\n"
-      "try\tv. 尝试\tn. 尝试\n"
-      "stop\tv. 停止\tn. 车站\n"
-      "run\tn. 跑步\tv. 跑\n"
-      "big\tadj. 大的\n"
-      "like\tv. 喜欢\tprep. 像\n"
-      "interest\tn. 兴趣\tv. 使感兴趣\n"
-      "interesting\tadj. 有趣的\tv. 使感兴趣（interest 的现在分词）\n"
-      "wed\tv. 结婚\n"
-      "wedding\tn. 婚礼\tv. 结婚（wed 的现在分词）\n"
-      "go\tv. 去；走\n"
-      "child\tn. 孩子\n"
-      "good\tadj. 好的\n"
-      "center\tn. 中心\tv. 集中\n"
-      "went\t=go\tv. 过去式\n"
-      "children\t=child\tn. 复数\n"
-      "best\t=good\tadj. 最高级\n"
-      "centre\t=center\n"));
+  ASSERT_TRUE(
+      dictionary.LoadText("fisherman\tn. 渔夫；渔民\n"
+                          "man\tn. 男人\tv. 操纵\n"
+                          "omen\tn. 预兆\n"
+                          "fly\tv. 飞\tn. 苍蝇\n"
+                          "try\tv. 尝试\tn. 尝试\n"
+                          "stop\tv. 停止\tn. 车站\n"
+                          "run\tn. 跑步\tv. 跑\n"
+                          "big\tadj. 大的\n"
+                          "like\tv. 喜欢\tprep. 像\n"
+                          "interest\tn. 兴趣\tv. 使感兴趣\n"
+                          "interesting\tadj. 有趣的\tv. 使感兴趣（interest 的现在分词）\n"
+                          "wed\tv. 结婚\n"
+                          "wedding\tn. 婚礼\tv. 结婚（wed 的现在分词）\n"
+                          "go\tv. 去；走\n"
+                          "child\tn. 孩子\n"
+                          "good\tadj. 好的\n"
+                          "center\tn. 中心\tv. 集中\n"
+                          "went\t=go\tv. 过去式\n"
+                          "children\t=child\tn. 复数\n"
+                          "best\t=good\tadj. 最高级\n"
+                          "centre\t=center\n"));
   const struct {
     const char* word;
     const char* headword;
@@ -100,19 +100,19 @@ TEST(DictionaryTest, FormsNameTheirBaseOnTheFirstLine) {
   } cases[] = {
       {"fishermen", "fisherman", "n. 渔夫；渔民（fisherman 的复数）"},  // compound plural
       {"men", "man", "n. 男人（man 的复数）"},
-      {"omen", "omen", "n. 预兆"},                                    // no plural of "o"
-      {"flies", "fly", "n. 苍蝇（fly 的复数）"},                        // -ies, the noun first
-      {"tried", "try", "v. 尝试（try 的过去式或过去分词）"},             // -ied
-      {"stopped", "stop", "v. 停止（stop 的过去式或过去分词）"},         // doubled consonant
-      {"running", "run", "v. 跑（run 的现在分词）"},                    // doubled, the verb first
+      {"omen", "omen", "n. 预兆"},                                // no plural of "o"
+      {"flies", "fly", "n. 苍蝇（fly 的复数）"},                  // -ies, the noun first
+      {"tried", "try", "v. 尝试（try 的过去式或过去分词）"},      // -ied
+      {"stopped", "stop", "v. 停止（stop 的过去式或过去分词）"},  // doubled consonant
+      {"running", "run", "v. 跑（run 的现在分词）"},              // doubled, the verb first
       {"biggest", "big", "adj. 大的（big 的最高级）"},
-      {"likes", "like", "v. 喜欢（like 的第三人称单数）"},              // no noun: a verb form
-      {"interesting", "interesting", "adj. 有趣的"},                 // a word of its own first
+      {"likes", "like", "v. 喜欢（like 的第三人称单数）"},  // no noun: a verb form
+      {"interesting", "interesting", "adj. 有趣的"},        // a word of its own first
       {"wedding", "wedding", "n. 婚礼"},
-      {"went", "go", "v. 去；走（go 的过去式）"},                        // irregular
+      {"went", "go", "v. 去；走（go 的过去式）"},  // irregular
       {"children", "child", "n. 孩子（child 的复数）"},
       {"best", "good", "adj. 好的（good 的最高级）"},
-      {"centre", "center", "n. 中心"},                                // a spelling: no note
+      {"centre", "center", "n. 中心"},  // a spelling: no note
   };
   for (const auto& c : cases) {
     EXPECT_EQ(dictionary.Resolve(c.word), c.headword) << c.word;
@@ -137,15 +137,15 @@ TEST(DictionaryTest, FormNoteFitsTheBudget) {
 TEST(DictionaryTest, PhoneticsAreReadBesideTheParts) {
   Dictionary dictionary;
   LoadReport report;
-  ASSERT_TRUE(dictionary.LoadText(
-      "apple\t/ˈæpəl/\tn. 苹果\n"
-      "apples\t/ˈæpəlz/\n"          // a form the rules answer: only its phonetic
-      "pear\tn. 梨\n"               // none
-      "went\t/wɛnt/\t=go\tv. 过去式\n"
-      "go\t/goʊ/\tv. 去\n"
-      "bad\t/<b>/\tn. 坏\n"         // markup: not a phonetic, and no part either
-      "odd\t/ɑd\tn. 奇数\n",        // no closing slash: read as a part, dropped
-      &report));
+  ASSERT_TRUE(
+      dictionary.LoadText("apple\t/ˈæpəl/\tn. 苹果\n"
+                          "apples\t/ˈæpəlz/\n"  // a form the rules answer: only its phonetic
+                          "pear\tn. 梨\n"       // none
+                          "went\t/wɛnt/\t=go\tv. 过去式\n"
+                          "go\t/goʊ/\tv. 去\n"
+                          "bad\t/<b>/\tn. 坏\n"   // markup: not a phonetic, and no part either
+                          "odd\t/ɑd\tn. 奇数\n",  // no closing slash: read as a part, dropped
+                          &report));
   EXPECT_EQ(report.phonetics, 4u);
   EXPECT_EQ(dictionary.Phonetic("apple"), "/ˈæpəl/");
   EXPECT_EQ(dictionary.Phonetic("Apples"), "/ˈæpəlz/");

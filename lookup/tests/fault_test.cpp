@@ -16,17 +16,17 @@
 #include <vector>
 
 #include "base/code_page.h"
-#include "testing/scoped_dictionary_host.h"
 #include "lookup/dictionary_host.h"
-#include "testing/loopback_server.h"
 #include "lookup/page_fetch.h"
-#include "testing/recording_boxes.h"
 #include "lookup/task_pool.h"
-#include "testing/temp_dir.h"
 #include "lookup/translation_store.h"
 #include "lookup/translation_task.h"
-#include "wordstore/word_bank.h"
+#include "testing/loopback_server.h"
+#include "testing/recording_boxes.h"
+#include "testing/scoped_dictionary_host.h"
+#include "testing/temp_dir.h"
 #include "testing/word_fixture.h"
+#include "wordstore/word_bank.h"
 
 namespace quorvo {
 namespace {
@@ -117,7 +117,10 @@ std::vector<FaultCase> FaultCases() {
       {"nulbytes", "NUL bytes before the page and after the end marker", sendAll(nulAround), Gbk("n. 零\n")},
       {"nulinside", "a NUL byte inside the translation hides the rest of its read", sendAll(nulInside), notFound},
       {"badutf", "broken UTF-8 in the translation",
-       sendAll(kHeader + Page(Part("n.", "\xFF好\xC0\xAF" "x\xE5\xA5"))), "n. ?" + Gbk("好") + "??x??\n"},
+       sendAll(kHeader + Page(Part("n.",
+                                   "\xFF好\xC0\xAF"
+                                   "x\xE5\xA5"))),
+       "n. ?" + Gbk("好") + "??x??\n"},
       {"splitmarker", "the only start marker split across two reads", sendAll(split), notFound},
       {"latermarker", "the page found whole in a later read", sendAll(later), Gbk("n. 后来\n")},
       {"sqltext", "a translation with quotes, semicolons and comment dashes",
@@ -176,8 +179,8 @@ TEST_F(LookupFaultTest, EveryWordEndsStoredAndNoOtherRowChanges) {
     TaskPool pool;
     int hot = 100;
     for (const FaultCase& c : cases)
-      ASSERT_TRUE(pool.Submit(LookupWordTask, MakeTranslationTask(c.word, ++hot, &db, kMainWord),
-                              ReleaseTranslationTask));
+      ASSERT_TRUE(
+          pool.Submit(LookupWordTask, MakeTranslationTask(c.word, ++hot, &db, kMainWord), ReleaseTranslationTask));
     // Returns once every lookup has ended, each within its own time-outs.
     pool.Shutdown();
     EXPECT_EQ(0, pool.AliveCount());

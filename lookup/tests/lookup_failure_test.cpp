@@ -13,16 +13,16 @@
 
 #include "base/code_page.h"
 #include "lookup/lookup_run.h"
-#include "testing/loopback_dictionary.h"
-#include "testing/loopback_server.h"
 #include "lookup/page_fetch.h"
-#include "testing/scoped_dictionary_host.h"
 #include "lookup/task_pool.h"
-#include "testing/temp_dir.h"
 #include "lookup/translation_store.h"
 #include "lookup/translation_task.h"
-#include "wordstore/word_bank.h"
+#include "testing/loopback_dictionary.h"
+#include "testing/loopback_server.h"
+#include "testing/scoped_dictionary_host.h"
+#include "testing/temp_dir.h"
 #include "testing/word_fixture.h"
+#include "wordstore/word_bank.h"
 
 namespace quorvo {
 namespace {

@@ -11,17 +11,17 @@
 #include <vector>
 
 #include "base/code_page.h"
-#include "testing/scoped_dictionary_host.h"
 #include "lookup/convert_words.h"
 #include "lookup/dictionary_host.h"
-#include "testing/loopback_dictionary.h"
-#include "testing/recording_boxes.h"
 #include "lookup/task_pool.h"
-#include "testing/temp_dir.h"
-#include "wordstore/texts.h"
 #include "lookup/translation_store.h"
 #include "lookup/translation_task.h"
+#include "testing/loopback_dictionary.h"
+#include "testing/recording_boxes.h"
+#include "testing/scoped_dictionary_host.h"
+#include "testing/temp_dir.h"
 #include "testing/word_fixture.h"
+#include "wordstore/texts.h"
 
 namespace quorvo {
 namespace {

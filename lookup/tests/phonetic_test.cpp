@@ -5,12 +5,12 @@
 #include <string>
 
 #include "base/code_page.h"
-#include "testing/loopback_dictionary.h"
 #include "lookup/page_fetch.h"
 #include "lookup/phonetic_extract.h"
+#include "lookup/translation_task.h"
+#include "testing/loopback_dictionary.h"
 #include "testing/scoped_dictionary_host.h"
 #include "testing/temp_dir.h"
-#include "lookup/translation_task.h"
 #include "testing/word_fixture.h"
 
 namespace quorvo {

@@ -8,9 +8,9 @@
 
 #include "base/code_page.h"
 #include "lookup/page_fetch.h"
-#include "testing/temp_dir.h"
 #include "lookup/translation_extract.h"
 #include "lookup/translation_store.h"
+#include "testing/temp_dir.h"
 #include "testing/word_fixture.h"
 
 namespace quorvo {
@@ -171,13 +171,18 @@ TEST_F(StoreTranslationTest, PagesWithoutATranslationStoreTheNotFoundText) {
   Rows rows = Bank();
   ASSERT_EQ(5u, rows.size());
   EXPECT_EQ((Row{"good", Gbk("好"), "0", "8"}), rows[0]);
-  for (size_t i = 1; i < rows.size(); ++i) EXPECT_EQ(kNotFoundTranslation, std::get<1>(rows[i])) << std::get<0>(rows[i]);
+  for (size_t i = 1; i < rows.size(); ++i)
+    EXPECT_EQ(kNotFoundTranslation, std::get<1>(rows[i])) << std::get<0>(rows[i]);
 }
 
 TEST_F(StoreTranslationTest, Utf8TranslationIsStoredAsGbkWithReplacements) {
   StoreTranslationFromPage(&db, "run", "main_word", 1, S + "n.<span>  跑步😀\xff ok<br>" + E);
   // The emoji is kept as its four GB18030 bytes; the stray byte becomes "?".
-  EXPECT_EQ((Rows{{"run", Gbk("n. 跑步") + "\x94\x39\xFC\x36" "? ok\n", "0", "1"}}), Bank());
+  EXPECT_EQ((Rows{{"run",
+                   Gbk("n. 跑步") + "\x94\x39\xFC\x36"
+                                    "? ok\n",
+                   "0", "1"}}),
+            Bank());
 }
 
 TEST_F(StoreTranslationTest, ConcurrentStoresNeitherSkipNorDoubleAWord) {

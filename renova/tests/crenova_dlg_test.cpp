@@ -14,14 +14,14 @@
 #include <filesystem>
 #include <optional>
 
-#include "widgets/gradient_progress_ctrl.h"
 #include "testing/http_fault_server.h"
-#include "update/ini_file.h"
 #include "testing/python_http_server.h"
 #include "testing/recording_boxes.h"
 #include "testing/temp_dir.h"
+#include "update/ini_file.h"
 #include "update/tests/update_test_support.h"
 #include "update/word_app_process.h"
+#include "widgets/gradient_progress_ctrl.h"
 
 namespace quorvo {
 namespace {
@@ -178,8 +178,8 @@ TEST_F(CrenovaDlgTest, NothingToDoDisablesStart) {
     std::string manifest;  // empty: none published
     std::string serverBase;
     int configVersionAfter;
-    std::string config = "[update]\nversion=1\n";  // installed before the window opens
-    std::optional<UpdateTrust> trust = std::nullopt;     // nullopt: the unsigned road
+    std::string config = "[update]\nversion=1\n";     // installed before the window opens
+    std::optional<UpdateTrust> trust = std::nullopt;  // nullopt: the unsigned road
     std::string status = "不需要升级，请退出";
   } cases[] = {
       {"same version", "[update]\nversion=1\nfile_count=1\nfile_1=" + server->Base() + "/lexmuse/v2/words.txt\n", "",
@@ -190,17 +190,18 @@ TEST_F(CrenovaDlgTest, NothingToDoDisablesStart) {
       {"nothing published", "", "", 1},
       {"server unreachable", "", "http://127.0.0.1:1", 1},
       // Binary bytes read as a manifest without a version (1) and without files.
-      {"a binary manifest", "\0\xff\xfe\x01[update\0]\nversion=2\nfile_count=1\nfile_1="s + server->Base() +
-       "/lexmuse/v2/words.txt\n", "", 1},
-      {"a binary config.ini and a binary manifest", "\x80\x81\n\xff["s, "", 0,
-       "\0\x01binary\xff\n[update\n=\n"s},
+      {"a binary manifest",
+       "\0\xff\xfe\x01[update\0]\nversion=2\nfile_count=1\nfile_1="s + server->Base() + "/lexmuse/v2/words.txt\n", "",
+       1},
+      {"a binary config.ini and a binary manifest", "\x80\x81\n\xff["s, "", 0, "\0\x01binary\xff\n[update\n=\n"s},
       // A server, but a build with neither key nor unsigned road; and an
       // unsigned manifest where the build carries a key: refused, and said.
-      {"a build without release key", "[update]\nversion=2\nfile_count=1\nfile_1=" + server->Base() +
-       "/lexmuse/v2/words.txt\n", "", 1, "[update]\nversion=1\n", UpdateTrust(), "拒绝升级：此版本没有内置发布公钥"},
-      {"an unsigned manifest for a build with a key", "[update]\nversion=2\nfile_count=1\nfile_1=" +
-       server->Base() + "/lexmuse/v2/words.txt\n", "", 1, "[update]\nversion=1\n", testing::TestReleaseKey().Trust(),
-       "拒绝升级：升级清单的签名无效"},
+      {"a build without release key",
+       "[update]\nversion=2\nfile_count=1\nfile_1=" + server->Base() + "/lexmuse/v2/words.txt\n", "", 1,
+       "[update]\nversion=1\n", UpdateTrust(), "拒绝升级：此版本没有内置发布公钥"},
+      {"an unsigned manifest for a build with a key",
+       "[update]\nversion=2\nfile_count=1\nfile_1=" + server->Base() + "/lexmuse/v2/words.txt\n", "", 1,
+       "[update]\nversion=1\n", testing::TestReleaseKey().Trust(), "拒绝升级：升级清单的签名无效"},
   };
   for (const Case& c : cases) {
     if (c.manifest.empty())

@@ -23,7 +23,9 @@ class KnownWatchTest : public ::testing::Test {
     ASSERT_EQ(SQLITE_OK, sqlite3_open(dir.File("dict_main.db").c_str(), &db));
   }
   void TearDown() override { sqlite3_close(db); }
-  void Run(const std::string& sql) { ASSERT_EQ(SQLITE_OK, sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr)) << sql; }
+  void Run(const std::string& sql) {
+    ASSERT_EQ(SQLITE_OK, sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr)) << sql;
+  }
 
   testing::TempDir dir;
   sqlite3* db = nullptr;

@@ -8,8 +8,8 @@
 #include "review/review_queue.h"
 #include "review/review_stats.h"
 #include "testing/temp_dir.h"
-#include "wordstore/word_bank.h"
 #include "testing/word_fixture.h"
+#include "wordstore/word_bank.h"
 
 namespace quorvo {
 namespace {

@@ -1,5 +1,7 @@
 // Where quorvo keeps its banks: the choice between the portable folder and
 // the installed layout, and the first-start copy of the starter database.
+#include "startup/app_layout.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -7,7 +9,6 @@
 #include <set>
 #include <thread>
 
-#include "startup/app_layout.h"
 #include "testing/temp_dir.h"
 #include "testing/word_fixture.h"
 

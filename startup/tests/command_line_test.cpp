@@ -1,7 +1,7 @@
 // quorvo's command line: what is printed, what is refused, what is left to Qt.
-#include <gtest/gtest.h>
-
 #include "startup/command_line.h"
+
+#include <gtest/gtest.h>
 
 namespace quorvo {
 namespace {

@@ -149,7 +149,7 @@ TEST(DownloadFileTest, SplitsOnlyHttpAndHttpsUrlsWithAHost) {
       {"http://127.0.0.1:8667/lexmuse/webconfig.ini", true, "127.0.0.1", 8667, "/lexmuse/webconfig.ini"},
       {"http://h/a/b?x=1&y=/z", true, "h", 80, "/a/b?x=1&y=/z"},
       {"HTTP://H", true, "H", 80, "/"},
-      {"http:///path", true, "path", 80, "/"},  // the client reads the first name as the host
+      {"http:///path", true, "path", 80, "/"},    // the client reads the first name as the host
       {"http://h/../../x", true, "h", 80, "/x"},  // dot segments are resolved, never sent
       {"http://[::1]:8080/x", true, "[::1]", 8080, "/x"},
       {"http://h:65535/", true, "h", 65535, "/"},
@@ -167,7 +167,9 @@ TEST(DownloadFileTest, SplitsOnlyHttpAndHttpsUrlsWithAHost) {
       {"http://h%0d%0aX-Injected:%201/x", false, "", 0, ""},
       // Found by the URL fuzzer: the client decodes %7F in a host to DEL.
       {"http://h%7f/y", false, "", 0, ""},
-      {"http:/\xff" "2b%7Fe/x", false, "", 0, ""},
+      {"http:/\xff"
+       "2b%7Fe/x",
+       false, "", 0, ""},
       {"", false, "", 0, ""},
   };
   for (const Case& c : cases) {

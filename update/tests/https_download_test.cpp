@@ -9,9 +9,9 @@
 #include <filesystem>
 #include <memory>
 
-#include "update/download_file.h"
 #include "testing/python_http_server.h"
 #include "testing/temp_dir.h"
+#include "update/download_file.h"
 #include "update/tests/update_test_support.h"
 
 namespace quorvo {

@@ -19,9 +19,9 @@
 #include <string>
 #include <vector>
 
-#include "update/ini_file.h"
 #include "testing/python_http_server.h"
 #include "testing/temp_dir.h"
+#include "update/ini_file.h"
 #include "update/tests/update_test_support.h"
 
 extern char** environ;

@@ -13,14 +13,14 @@
 #include <random>
 
 #include "testing/http_fault_server.h"
-#include "update/ini_file.h"
 #include "testing/python_http_server.h"
 #include "testing/recording_boxes.h"
 #include "testing/temp_dir.h"
+#include "update/ini_file.h"
+#include "update/tests/update_test_support.h"
 #include "update/update_check.h"
 #include "update/update_manifest.h"
 #include "update/update_run.h"
-#include "update/tests/update_test_support.h"
 
 namespace quorvo {
 namespace {

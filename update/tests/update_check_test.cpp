@@ -6,11 +6,11 @@
 
 #include <filesystem>
 
-#include "update/detached_start.h"
 #include "testing/http_fault_server.h"
 #include "testing/python_http_server.h"
 #include "testing/recording_boxes.h"
 #include "testing/temp_dir.h"
+#include "update/detached_start.h"
 #include "update/tests/update_test_support.h"
 
 namespace quorvo {

@@ -10,14 +10,14 @@
 
 #include "base/code_page.h"
 #include "testing/http_fault_server.h"
-#include "update/ini_file.h"
 #include "testing/recording_boxes.h"
 #include "testing/scoped_mount.h"
 #include "testing/temp_dir.h"
+#include "update/ini_file.h"
+#include "update/tests/update_test_support.h"
 #include "update/update_check.h"
 #include "update/update_manifest.h"
 #include "update/update_run.h"
-#include "update/tests/update_test_support.h"
 
 namespace quorvo {
 namespace {
@@ -61,7 +61,8 @@ UpdateRunHooks NoWordApp() {
 TEST(ManifestFaults, ManifestsInBadShapeListWhatTheySayAndNothingElse) {
   std::string fifteenHundred = ManifestOf(1500, "http://h/f/");
   std::string everyOther = "[update]\nversion=2\nfile_count=4000\n";
-  for (int i = 2; i <= 4000; i += 2) everyOther += "file_" + std::to_string(i) + "=http://h/" + std::to_string(i) + "\n";
+  for (int i = 2; i <= 4000; i += 2)
+    everyOther += "file_" + std::to_string(i) + "=http://h/" + std::to_string(i) + "\n";
   struct Case {
     const char* name;
     std::string web;
@@ -75,16 +76,17 @@ TEST(ManifestFaults, ManifestsInBadShapeListWhatTheySayAndNothingElse) {
       {"only the section line", "[update]", 1, 0, "", ""},
       {"1,500 entries", fifteenHundred, 2, 1500, "http://h/f/1.dat", "http://h/f/1500.dat"},
       {"every other of 4,000 missing", everyOther, 2, 2000, "http://h/2", "http://h/4000"},
-      {"one byte over 64 KiB", "[update]\nversion=2\nfile_count=1\nfile_1=http://h/a\n;" + std::string(65536, 'x'),
-       1, 0, "", ""},
+      {"one byte over 64 KiB", "[update]\nversion=2\nfile_count=1\nfile_1=http://h/a\n;" + std::string(65536, 'x'), 1,
+       0, "", ""},
       {"file_count of 2147483647 and one far key",
        "[update]\nversion=2\nfile_count=2147483647\nfile_2147483647=http://h/far\n", 2, 1, "http://h/far",
        "http://h/far"},
       {"a negative file_count", "[update]\nversion=2\nfile_count=-3\nfile_1=http://h/a\n", 2, 0, "", ""},
       {"a file_count beyond 32 bits", "[update]\nversion=2\nfile_count=99999999999\nfile_1=http://h/a\n", 2, 1,
        "http://h/a", "http://h/a"},
-      {"a value of 600 bytes is cut to 511", "[update]\nversion=2\nfile_count=1\nfile_1=" + std::string(600, 'u') + "\n",
-       2, 1, std::string(511, 'u'), std::string(511, 'u')},
+      {"a value of 600 bytes is cut to 511",
+       "[update]\nversion=2\nfile_count=1\nfile_1=" + std::string(600, 'u') + "\n", 2, 1, std::string(511, 'u'),
+       std::string(511, 'u')},
       {"an empty value", "[update]\nversion=2\nfile_count=2\nfile_1=\nfile_2=http://h/b\n", 2, 2, "", "http://h/b"},
       {"lines ended by CR LF", "[update]\r\nversion=2\r\nfile_count=1\r\nfile_1=http://h/a\r\n", 2, 1, "http://h/a",
        "http://h/a"},
@@ -151,7 +153,7 @@ TEST(ManifestFaults, HostileFileNamesWriteOnlyInsideTheFolder) {
       {"%2e%2e", EntryOutcome::kUnsafeName},
       {"a%00b", EntryOutcome::kUnsafeName},
       {"a%5C..%5Coutside.txt", EntryOutcome::kUnsafeName},
-      {std::string(300, 'n'), EntryOutcome::kDownloadFailed},  // longer than any file name may be
+      {std::string(300, 'n'), EntryOutcome::kDownloadFailed},       // longer than any file name may be
       {Gbk("词库.txt"), EntryOutcome::kAdded, "%b4%ca%bf%e2.txt"},  // bytes above 0x7F go out encoded
       {"get?name=x", EntryOutcome::kAdded},
       {"-rf", EntryOutcome::kAdded},
@@ -205,8 +207,8 @@ TEST(FileServerFaults, EachFaultLeavesTheInstalledFileAndTheVersion) {
       {"never answers", HttpFaultServer::NoAnswer(), -1, EntryOutcome::kDownloadFailed},
       {"announces one byte more than it sends", HttpFaultServer::Cut(body, body.size() - 1), -1,
        EntryOutcome::kDownloadFailed},
-      {"announces less than the file and the manifest knows its size",
-       HttpFaultServer::Announcing(body, 1000), static_cast<long long>(body.size()), EntryOutcome::kRefused},
+      {"announces less than the file and the manifest knows its size", HttpFaultServer::Announcing(body, 1000),
+       static_cast<long long>(body.size()), EntryOutcome::kRefused},
   };
   DownloadOptions quick;
   quick.stallSeconds = 1;
@@ -258,7 +260,8 @@ TEST(DiskFullFaults, ADownloadOrAVersionThatDoesNotFitChangesNothing) {
   HttpFaultServer server;
   server.Set("/v2/words.txt", HttpFaultServer::Ok(RandomBytes(2 << 20, 10)));  // twice the disk
   StatusView view;
-  UpdateRunResult result = RunUpdate(app, testing::Offer(2, {{server.Url("/v2/words.txt"), "", -1}}), view, NoWordApp());
+  UpdateRunResult result =
+      RunUpdate(app, testing::Offer(2, {{server.Url("/v2/words.txt"), "", -1}}), view, NoWordApp());
   EXPECT_EQ(std::vector<EntryOutcome>{EntryOutcome::kDownloadFailed}, result.outcomes);
   EXPECT_EQ(oldWords, read("words.txt"));
   EXPECT_FALSE(Exists(app + "/.renova-staging"));
@@ -308,8 +311,7 @@ TEST(StartUpFaults, GarbageVersionFilesAndNoServer) {
   } cases[] = {
       {"no server, version 1 installed", "[update]\nversion=1\n", std::nullopt, false},
       {"no server, no config.ini", std::nullopt, std::nullopt, false},
-      {"garbage config.ini reads as version 1", "garbage, not an ini file\n\x01\x02", "[update]\nversion=1\n",
-       false},
+      {"garbage config.ini reads as version 1", "garbage, not an ini file\n\x01\x02", "[update]\nversion=1\n", false},
       {"binary config.ini reads as version 1", binary, "[update]\nversion=1\n", false},
       {"binary manifest reads as version 1", "[update]\nversion=1\n", binary, false},
       {"binary manifest against version 3", "[update]\nversion=3\n", binary, true},

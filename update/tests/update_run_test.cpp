@@ -7,9 +7,9 @@
 #include <filesystem>
 
 #include "base/code_page.h"
-#include "update/ini_file.h"
 #include "testing/python_http_server.h"
 #include "testing/temp_dir.h"
+#include "update/ini_file.h"
 #include "update/tests/update_test_support.h"
 
 namespace quorvo {

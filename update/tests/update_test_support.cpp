@@ -123,14 +123,16 @@ std::string TestReleaseKey::Sign(const std::string& bytes) const {
 
 std::string SignedManifestText(int version, const std::vector<std::pair<std::string, std::string>>& files,
                                const std::string& renovaContent) {
-  std::string text = "[update]\nversion=" + std::to_string(version) + "\nfile_count=" + std::to_string(files.size()) + "\n";
+  std::string text =
+      "[update]\nversion=" + std::to_string(version) + "\nfile_count=" + std::to_string(files.size()) + "\n";
   int n = 0;
   for (const auto& [url, content] : files) {
     std::string i = std::to_string(++n);
     text += "file_" + i + "=" + url + "\nsha256_" + i + "=" + Sha256HexOf(content) + "\nsize_" + i + "=" +
             std::to_string(content.size()) + "\n";
   }
-  text += "renova_sha256=" + Sha256HexOf(renovaContent) + "\nrenova_size=" + std::to_string(renovaContent.size()) + "\n";
+  text +=
+      "renova_sha256=" + Sha256HexOf(renovaContent) + "\nrenova_size=" + std::to_string(renovaContent.size()) + "\n";
   return text;
 }
 

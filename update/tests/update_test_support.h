@@ -16,7 +16,7 @@ UpdateManifest Offer(int version, std::vector<ManifestEntry> files);
 
 // A release key pair made for one test, and what the publisher does with it.
 struct TestReleaseKey {
-  TestReleaseKey();  // a fresh pair
+  TestReleaseKey();               // a fresh pair
   std::string secret, publicKey;  // raw bytes
   UpdateTrust Trust() const;      // the signed road with this key
   std::string PublicBase64() const;

@@ -13,11 +13,11 @@
 #include <thread>
 
 #include "base/code_page.h"
-#include "wordapp/tests/gui_fixture.h"
-#include "wordapp/insert_dlg.h"
 #include "testing/loopback_dictionary.h"
-#include "wordapp/page1.h"
 #include "testing/word_fixture.h"
+#include "wordapp/insert_dlg.h"
+#include "wordapp/page1.h"
+#include "wordapp/tests/gui_fixture.h"
 
 namespace quorvo {
 namespace {

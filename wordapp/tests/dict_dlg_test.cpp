@@ -13,9 +13,9 @@
 #include <QTimer>
 
 #include "wordapp/about_dlg.h"
-#include "wordapp/tests/gui_fixture.h"
 #include "wordapp/page1.h"
 #include "wordapp/page2.h"
+#include "wordapp/tests/gui_fixture.h"
 #include "wordstore/word_bank.h"
 
 namespace quorvo {

@@ -7,9 +7,9 @@
 #include <QLineEdit>
 #include <climits>
 
+#include "testing/word_fixture.h"
 #include "wordstore/word_bank.h"
 #include "wordstore/word_database.h"
-#include "testing/word_fixture.h"
 
 namespace quorvo::testing {
 namespace {

@@ -137,8 +137,11 @@ TEST_F(InsertDlgTest, BankNameIsCheckedBeforeTheDialogCloses) {
   };
   const Case cases[] = {
       {"56 bytes", long56, {}, {"词库名不能为空，也不能超过55个字节，请重新输入"}, false},
-      {"28 Chinese characters are 56 GBK bytes", QString(28, QChar(0x8BCD)), {},
-       {"词库名不能为空，也不能超过55个字节，请重新输入"}, false},
+      {"28 Chinese characters are 56 GBK bytes",
+       QString(28, QChar(0x8BCD)),
+       {},
+       {"词库名不能为空，也不能超过55个字节，请重新输入"},
+       false},
       {"only blanks", "   ", {}, {"词库名不能为空，也不能超过55个字节，请重新输入"}, false},
       {"existing, not into it", "novel", {kBoxCancel}, {exists}, false},
       {"existing, into it", "novel", {kBoxOk}, {exists}, true},

@@ -18,15 +18,15 @@
 #include <thread>
 
 #include "base/code_page.h"
-#include "wordapp/tests/gui_fixture.h"
-#include "wordapp/insert_dlg.h"
+#include "lookup/translation_store.h"
 #include "testing/loopback_dictionary.h"
 #include "testing/loopback_server.h"
+#include "testing/scoped_dictionary_host.h"
+#include "testing/word_fixture.h"
+#include "wordapp/insert_dlg.h"
 #include "wordapp/page1.h"
 #include "wordapp/run_summary.h"
-#include "testing/scoped_dictionary_host.h"
-#include "lookup/translation_store.h"
-#include "testing/word_fixture.h"
+#include "wordapp/tests/gui_fixture.h"
 
 namespace quorvo {
 namespace {

@@ -11,9 +11,9 @@
 #include <filesystem>
 
 #include "base/code_page.h"
-#include "wordapp/tests/gui_fixture.h"
-#include "wordapp/page2.h"
 #include "testing/word_fixture.h"
+#include "wordapp/page2.h"
+#include "wordapp/tests/gui_fixture.h"
 
 namespace quorvo {
 namespace {
@@ -369,7 +369,7 @@ TEST_F(Page1Test, DropRefusesTheShownBankAndMainWordAndDropsOthers) {
   struct Case {
     const char* open;  // bank opened first (shown), by its row in the bank list
     const char* drop;
-    int answer;        // to the question before a drop
+    int answer;  // to the question before a drop
     std::vector<std::string> boxes;
     bool dropped;
   };

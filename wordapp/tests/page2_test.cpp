@@ -7,8 +7,8 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "wordapp/tests/gui_fixture.h"
 #include "wordapp/recitation_event.h"
+#include "wordapp/tests/gui_fixture.h"
 #include "wordstore/word_bank.h"
 
 namespace quorvo {

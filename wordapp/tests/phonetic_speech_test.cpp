@@ -10,11 +10,11 @@
 #include <memory>
 
 #include "base/code_page.h"
-#include "wordapp/tests/gui_fixture.h"
+#include "testing/word_fixture.h"
 #include "wordapp/page1.h"
 #include "wordapp/page2.h"
+#include "wordapp/tests/gui_fixture.h"
 #include "wordstore/word_bank.h"
-#include "testing/word_fixture.h"
 
 namespace quorvo {
 namespace {

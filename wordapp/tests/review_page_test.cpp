@@ -8,10 +8,10 @@
 #include <QSpinBox>
 #include <QTest>
 
-#include "wordapp/tests/gui_fixture.h"
-#include "wordapp/page2.h"
 #include "review/review_session.h"
 #include "review/review_store.h"
+#include "wordapp/page2.h"
+#include "wordapp/tests/gui_fixture.h"
 #include "wordstore/word_bank.h"
 
 namespace quorvo {

@@ -10,11 +10,11 @@
 #include <random>
 #include <thread>
 
-#include "wordapp/dict_dlg.h"
-#include "wordapp/tests/gui_fixture.h"
 #include "testing/http_fault_server.h"
-#include "wordapp/page1.h"
 #include "update/update_check.h"
+#include "wordapp/dict_dlg.h"
+#include "wordapp/page1.h"
+#include "wordapp/tests/gui_fixture.h"
 #include "wordstore/word_bank.h"
 
 namespace quorvo {

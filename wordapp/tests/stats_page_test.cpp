@@ -11,11 +11,11 @@
 #include <QTabWidget>
 #include <numeric>
 
+#include "review/review_store.h"
+#include "testing/word_fixture.h"
 #include "wordapp/dict_dlg.h"
 #include "wordapp/tests/gui_fixture.h"
-#include "review/review_store.h"
 #include "wordstore/word_bank.h"
-#include "testing/word_fixture.h"
 
 namespace quorvo {
 namespace {

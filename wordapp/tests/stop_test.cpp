@@ -14,10 +14,10 @@
 #include <thread>
 
 #include "base/code_page.h"
-#include "wordapp/tests/gui_fixture.h"
 #include "testing/loopback_dictionary.h"
-#include "wordstore/word_bank.h"
 #include "testing/word_fixture.h"
+#include "wordapp/tests/gui_fixture.h"
+#include "wordstore/word_bank.h"
 
 extern char** environ;
 
@@ -39,15 +39,11 @@ class StopTest : public testing::GuiTest {
 // lookup is still running and the write group stays open: the program
 // commits the group and ends within a second even though that lookup never
 // finishes.
-TEST_F(StopTest, SigtermDuringLookupsKeepsEveryStoredTranslation) {
-  LookUpThenStop(true, std::chrono::seconds(1));
-}
+TEST_F(StopTest, SigtermDuringLookupsKeepsEveryStoredTranslation) { LookUpThenStop(true, std::chrono::seconds(1)); }
 
 // With every lookup done, the window thread's own ending (not the stop
 // handler's time limit) ends the program, well before that limit.
-TEST_F(StopTest, SigtermWhenIdleEndsThroughTheWindowThread) {
-  LookUpThenStop(false, std::chrono::milliseconds(600));
-}
+TEST_F(StopTest, SigtermWhenIdleEndsThroughTheWindowThread) { LookUpThenStop(false, std::chrono::milliseconds(600)); }
 
 void StopTest::LookUpThenStop(bool withHangingWord, std::chrono::milliseconds limit) {
   const std::map<std::string, std::string> fast = {

@@ -23,9 +23,9 @@
 
 #include "wordapp/about_dlg.h"
 #include "wordapp/dict_dlg.h"
-#include "wordapp/tests/gui_fixture.h"
 #include "wordapp/insert_dlg.h"
 #include "wordapp/page1.h"
+#include "wordapp/tests/gui_fixture.h"
 #include "wordapp/word_list_model.h"
 
 namespace quorvo {

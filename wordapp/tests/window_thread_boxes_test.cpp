@@ -15,9 +15,9 @@
 #include <thread>
 
 #include "base/code_page.h"
-#include "wordapp/tests/gui_fixture.h"
 #include "wordapp/page1.h"
 #include "wordapp/qt_window_ops.h"
+#include "wordapp/tests/gui_fixture.h"
 
 namespace quorvo {
 namespace {

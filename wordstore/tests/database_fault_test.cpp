@@ -21,9 +21,9 @@
 #include "testing/recording_boxes.h"
 #include "testing/scoped_mount.h"
 #include "testing/temp_dir.h"
+#include "testing/word_fixture.h"
 #include "wordstore/word_bank.h"
 #include "wordstore/word_database.h"
-#include "testing/word_fixture.h"
 
 namespace quorvo {
 namespace {
@@ -163,8 +163,8 @@ TEST(DatabaseFileFaults, EveryOperationKeepsItsMessagesAndTheFileAsItWas) {
     std::function<std::shared_ptr<void>(TempDir&, std::string* skip)> prepare;
     int listed;
     std::vector<std::string> boxes;
-    bool bytesUnchanged;                 // the file is exactly as it was
-    std::vector<std::string> mainWord;   // value/hot/known after; empty: no such table
+    bool bytesUnchanged;                // the file is exactly as it was
+    std::vector<std::string> mainWord;  // value/hot/known after; empty: no such table
   };
   const std::vector<std::string> original = {"apple/3/0", "pear/1/0"};
   std::vector<Case> cases = {
@@ -173,20 +173,34 @@ TEST(DatabaseFileFaults, EveryOperationKeepsItsMessagesAndTheFileAsItWas) {
          MakeWordFile(d.File("dict_main.db"));
          return std::shared_ptr<void>();
        },
-       2, {kRefresh, kAdded, kDropped}, false, {"apple/7/0"}},
-      {"missing: made empty, and the page finds no main_word", [](TempDir&, std::string*) { return nullptr; }, 0,
-       {kSyntax, kSyntax, kRefresh, kAddFailed, kDropped}, false, {}},
-      {"empty", [](TempDir& d, std::string*) {
+       2,
+       {kRefresh, kAdded, kDropped},
+       false,
+       {"apple/7/0"}},
+      {"missing: made empty, and the page finds no main_word",
+       [](TempDir&, std::string*) { return nullptr; },
+       0,
+       {kSyntax, kSyntax, kRefresh, kAddFailed, kDropped},
+       false,
+       {}},
+      {"empty",
+       [](TempDir& d, std::string*) {
          d.Write("dict_main.db", "");
          return std::shared_ptr<void>();
        },
-       0, {kSyntax, kSyntax, kRefresh, kAddFailed, kDropped}, false, {}},
+       0,
+       {kSyntax, kSyntax, kRefresh, kAddFailed, kDropped},
+       false,
+       {}},
       {"not a database",
        [](TempDir& d, std::string*) {
          d.Write("dict_main.db", "SQLite format 2\n" + std::string(8000, '\x7f') + "\0\1\2"s);
          return std::shared_ptr<void>();
        },
-       0, {kSyntax, kSyntax, kSyntax, kRefresh, kAddFailed, kDropped}, true, {}},
+       0,
+       {kSyntax, kSyntax, kSyntax, kRefresh, kAddFailed, kDropped},
+       true,
+       {}},
       {"on a read-only file system",
        [](TempDir& d, std::string* skip) -> std::shared_ptr<void> {
          MakeWordFile(d.File("dict_main.db"));
@@ -199,7 +213,10 @@ TEST(DatabaseFileFaults, EveryOperationKeepsItsMessagesAndTheFileAsItWas) {
          if (!mount->mounted()) *skip = mount->why();
          return mount;
        },
-       2, {kRefresh, kAddFailed, kDropped}, true, original},
+       2,
+       {kRefresh, kAddFailed, kDropped},
+       true,
+       original},
       {"locked by another process (an exclusive transaction)",
        [](TempDir& d, std::string* skip) -> std::shared_ptr<void> {
          MakeWordFile(d.File("dict_main.db"));
@@ -207,7 +224,10 @@ TEST(DatabaseFileFaults, EveryOperationKeepsItsMessagesAndTheFileAsItWas) {
          if (!lock->locked()) *skip = "python3 could not lock the file";
          return lock;
        },
-       0, {kSyntax, kSyntax, kSyntax, kRefresh, kAddFailed, kDropped}, true, original},
+       0,
+       {kSyntax, kSyntax, kSyntax, kRefresh, kAddFailed, kDropped},
+       true,
+       original},
   };
   for (Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -398,7 +418,7 @@ TEST(HostileTexts, SearchesAndBankNamesStayText) {
       {";", "", 1},
       {"'; drop table main_word; --", "", 0},
       {"a' or '1'='1", "", 0},
-      {"%", "", 6},  // the search is a LIKE: its wildcards stay wildcards
+      {"%", "", 6},                        // the search is a LIKE: its wildcards stay wildcards
       {"", "2; drop table main_word", 1},  // only the leading digits count
       {"", "1 or 1=1", 6},
   };

@@ -34,7 +34,8 @@ TEST(WordBankStatements, OrdinaryInputGivesTheFixedTexts) {
   const Case cases[] = {
       {BuildSearchStatement("main_word", example),
        "select * from main_word where value like '%ab%' and known = 0  and hot >= 3 order by hot desc "},
-      {BuildSearchStatement("main_word", everything), "select * from main_word where value like '%%' order by hot desc "},
+      {BuildSearchStatement("main_word", everything),
+       "select * from main_word where value like '%%' order by hot desc "},
       {BuildSearchStatement("main_word", zeroLow), "select * from main_word where value like '%%'"},
       {BuildSearchStatement("b1", paddedLow),
        "select * from b1 where value like '%%' and known = 1  and hot >= 05 and hot <= 12 order by hot asc "},
@@ -138,10 +139,10 @@ TEST_F(HostileInput, WordsAndSearchTextsStayText) {
 
 TEST_F(HostileInput, UnacceptableBankNamesAreRefusedAndNothingIsCreated) {
   const std::string refused[] = {"", "   ", std::string(56, 'a'), [] {
-    std::string name;  // 28 Chinese characters: 56 bytes
-    for (int i = 0; i < 28; ++i) name += Gbk("词");
-    return name;
-  }()};
+                                   std::string name;  // 28 Chinese characters: 56 bytes
+                                   for (int i = 0; i < 28; ++i) name += Gbk("词");
+                                   return name;
+                                 }()};
   for (const auto& name : refused) {
     boxes.shown.clear();
     EXPECT_EQ(-1, CreateBank(db, name, boxes));

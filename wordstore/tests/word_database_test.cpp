@@ -9,8 +9,8 @@
 
 #include "testing/recording_boxes.h"
 #include "testing/temp_dir.h"
-#include "wordstore/word_bank.h"
 #include "testing/word_fixture.h"
+#include "wordstore/word_bank.h"
 
 namespace quorvo {
 namespace {
