@@ -1,6 +1,9 @@
 #include "dictserver/dict_page.h"
 
 #include <algorithm>
+#include <optional>
+
+#include "base/percent_decode.h"
 
 namespace quorvo::dictd {
 
@@ -64,30 +67,6 @@ std::string EscapeForPage(std::string_view text) {
   return out;
 }
 
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-bool PercentDecode(std::string_view text, std::string* out) {
-  out->clear();
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '%') {
-      if (i + 2 >= text.size()) return false;
-      int high = HexValue(text[i + 1]);
-      int low = HexValue(text[i + 2]);
-      if (high < 0 || low < 0) return false;
-      *out += static_cast<char>(high * 16 + low);
-      i += 2;
-    } else {
-      *out += text[i] == '+' ? ' ' : text[i];
-    }
-  }
-  return true;
-}
-
 constexpr std::string_view kPageStart = "<!DOCTYPE html><html><head><meta charset=\"utf-8\"></head><body><ul>\n";
 
 }  // namespace
@@ -121,7 +100,10 @@ bool QueryWord(std::string_view target, std::string* word) {
     size_t equals = pair.find('=');
     if (pair.substr(0, equals) != "q") continue;
     if (equals == std::string_view::npos) return false;
-    return PercentDecode(pair.substr(equals + 1), word) && !word->empty();
+    std::optional<std::string> decoded = PercentDecode(pair.substr(equals + 1), {.strict = true, .plusIsBlank = true});
+    if (!decoded) return false;
+    *word = std::move(*decoded);
+    return !word->empty();
   }
   return false;
 }

@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/program_folder.h"
 #include "lookup/page_fetch.h"
 
 #ifndef QUORVO_DICT_HOST_BUILD_DEFAULT
@@ -58,12 +59,8 @@ bool ReapWithin(pid_t pid, int timeoutMs) {
 std::string_view BuildDictionaryHost() { return QUORVO_DICT_HOST_BUILD_DEFAULT; }
 
 std::string ProgramFolder() {
-  char path[4096];
-  ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-  if (n <= 0) return ".";
-  std::string text(path, static_cast<size_t>(n));
-  size_t slash = text.rfind('/');
-  return slash == std::string::npos ? "." : text.substr(0, slash);
+  std::string folder = ExecutableFolder();
+  return folder.empty() ? "." : folder;
 }
 
 bool HostAnswers(std::string_view hostPort, int timeoutMs) {

@@ -18,6 +18,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/program_folder.h"
 #include "dictserver/dict_server.h"
 #include "dictserver/dictionary.h"
 
@@ -27,15 +28,6 @@ quorvo::dictd::DictServer* g_server = nullptr;
 
 void OnSignal(int) {
   if (g_server) g_server->Stop();
-}
-
-std::string ExecutableFolder() {
-  char path[4096];
-  ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-  if (n <= 0) return ".";
-  std::string text(path, static_cast<size_t>(n));
-  size_t slash = text.rfind('/');
-  return slash == std::string::npos ? "." : text.substr(0, slash);
 }
 
 int Usage(const char* message) {
@@ -58,7 +50,8 @@ bool ReadNumber(const char* text, long lowest, long highest, long* value) {
 
 int main(int argc, char** argv) {
   quorvo::dictd::ServerOptions options;
-  std::string dataPath = ExecutableFolder() + "/quorvo-dict.tsv";
+  std::string folder = quorvo::ExecutableFolder();
+  std::string dataPath = (folder.empty() ? "." : folder) + "/quorvo-dict.tsv";
   for (int i = 1; i < argc; ++i) {
     std::string_view option = argv[i];
     if (option == "--help" || option == "-h") {

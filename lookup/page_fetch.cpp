@@ -17,26 +17,12 @@
 #include <mutex>
 #include <thread>
 
+#include "base/unique_fd.h"
+
 namespace quorvo {
 namespace {
 
 bool Contains(std::string_view text, std::string_view marker) { return text.find(marker) != std::string_view::npos; }
-
-// Owns one socket descriptor.
-class Socket {
- public:
-  Socket() : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP)) {}
-  ~Socket() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Socket(const Socket&) = delete;
-  Socket& operator=(const Socket&) = delete;
-  int fd() const { return fd_; }
-  bool ok() const { return fd_ >= 0; }
-
- private:
-  int fd_;
-};
 
 // Owns the resolver's answer.
 class AddressList {
@@ -134,29 +120,29 @@ bool ResolveWithin(const std::string& name, const NameResolver& resolver, int ti
 }
 
 // FetchFailure::None when connected, else why not.
-FetchFailure ConnectWithin(const Socket& socket, const sockaddr_in& address, int timeoutMs) {
-  int flags = ::fcntl(socket.fd(), F_GETFL, 0);
-  if (flags < 0 || ::fcntl(socket.fd(), F_SETFL, flags | O_NONBLOCK) < 0) return FetchFailure::Unreachable;
-  int rc = ::connect(socket.fd(), reinterpret_cast<const sockaddr*>(&address), sizeof address);
+FetchFailure ConnectWithin(const UniqueFd& socket, const sockaddr_in& address, int timeoutMs) {
+  int flags = ::fcntl(socket.get(), F_GETFL, 0);
+  if (flags < 0 || ::fcntl(socket.get(), F_SETFL, flags | O_NONBLOCK) < 0) return FetchFailure::Unreachable;
+  int rc = ::connect(socket.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address);
   if (rc != 0) {
     if (errno == ECONNREFUSED) return FetchFailure::Refused;
     if (errno != EINPROGRESS) return FetchFailure::Unreachable;
-    if (!WaitReady(socket.fd(), POLLOUT, timeoutMs)) return FetchFailure::TimedOut;
+    if (!WaitReady(socket.get(), POLLOUT, timeoutMs)) return FetchFailure::TimedOut;
     int error = 0;
     socklen_t size = sizeof error;
-    if (::getsockopt(socket.fd(), SOL_SOCKET, SO_ERROR, &error, &size) != 0) return FetchFailure::Unreachable;
+    if (::getsockopt(socket.get(), SOL_SOCKET, SO_ERROR, &error, &size) != 0) return FetchFailure::Unreachable;
     if (error == ECONNREFUSED) return FetchFailure::Refused;
     if (error == ETIMEDOUT) return FetchFailure::TimedOut;
     if (error != 0) return FetchFailure::Unreachable;
   }
-  return ::fcntl(socket.fd(), F_SETFL, flags) == 0 ? FetchFailure::None : FetchFailure::Unreachable;
+  return ::fcntl(socket.get(), F_SETFL, flags) == 0 ? FetchFailure::None : FetchFailure::Unreachable;
 }
 
-bool SendAll(const Socket& socket, const std::string& request) {
+bool SendAll(const UniqueFd& socket, const std::string& request) {
   size_t sent = 0;
   while (sent < request.size()) {
     // MSG_NOSIGNAL: a peer that has gone must not end the program.
-    ssize_t n = ::send(socket.fd(), request.data() + sent, request.size() - sent, MSG_NOSIGNAL);
+    ssize_t n = ::send(socket.get(), request.data() + sent, request.size() - sent, MSG_NOSIGNAL);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return false;
     sent += static_cast<size_t>(n);
@@ -250,8 +236,8 @@ int FetchDictionaryPage(std::string_view url, char* page, const FetchOptions& op
   address.sin_addr.s_addr = ipv4;
   address.sin_port = htons(static_cast<uint16_t>(port));
 
-  Socket socket;
-  if (!socket.ok()) return collector.result;
+  UniqueFd socket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP));
+  if (!socket) return collector.result;
   why = ConnectWithin(socket, address, std::min(options.connectTimeoutMs, MillisecondsLeft(deadline)));
   if (why != FetchFailure::None) return collector.result;
   if (!SendAll(socket, request)) {
@@ -265,11 +251,11 @@ int FetchDictionaryPage(std::string_view url, char* page, const FetchOptions& op
   why = FetchFailure::Cut;
   for (;;) {
     int wait = std::min(options.receiveTimeoutMs, MillisecondsLeft(deadline));
-    if (wait <= 0 || !WaitReady(socket.fd(), POLLIN, wait)) {
+    if (wait <= 0 || !WaitReady(socket.get(), POLLIN, wait)) {
       why = FetchFailure::TimedOut;
       break;
     }
-    ssize_t n = ::recv(socket.fd(), chunk, sizeof chunk, 0);
+    ssize_t n = ::recv(socket.get(), chunk, sizeof chunk, 0);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) break;  // reset by the peer: cut
     if (n == 0) {

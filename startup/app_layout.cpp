@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/program_folder.h"
 #include "base/unique_fd.h"
 
 #ifndef QUORVO_DATA_FROM_BIN
@@ -36,20 +37,6 @@ std::string Join(const std::string& folder, const std::string& name) {
 std::string Env(const char* name) {
   const char* value = std::getenv(name);
   return value ? value : "";
-}
-
-std::string ExecutableFolder() {
-  std::vector<char> buffer(4096);
-  for (;;) {
-    ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size());
-    if (n < 0) return "";
-    if (static_cast<size_t>(n) < buffer.size()) {
-      std::string path(buffer.data(), n);
-      size_t cut = path.rfind('/');
-      return cut == std::string::npos ? "" : path.substr(0, cut == 0 ? 1 : cut);
-    }
-    buffer.resize(buffer.size() * 2);
-  }
 }
 
 std::string Problem(const std::string& what, const std::string& path, int error) {

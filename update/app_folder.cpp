@@ -1,9 +1,8 @@
 #include "update/app_folder.h"
 
-#include <unistd.h>
-
 #include <cstdlib>
-#include <vector>
+
+#include "base/program_folder.h"
 
 #ifndef QUORVO_UPDATE_SERVER_DEFAULT
 #define QUORVO_UPDATE_SERVER_DEFAULT "http://127.0.0.1:8667"
@@ -21,16 +20,7 @@ std::string FolderOfPath(const std::string& path) {
   return folder;
 }
 
-std::string AppFolder() {
-  // The link's target may be longer than any fixed buffer; grow until it fits.
-  std::vector<char> buffer(4096);
-  for (;;) {
-    ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size());
-    if (n < 0) return "";
-    if (static_cast<size_t>(n) < buffer.size()) return FolderOfPath(std::string(buffer.data(), n));
-    buffer.resize(buffer.size() * 2);
-  }
-}
+std::string AppFolder() { return FolderOfPath(ExecutablePath()); }
 
 std::string UpdateServerBase() {
   const char* fromEnvironment = std::getenv("QUORVO_UPDATE_SERVER");

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "base/code_page.h"
+#include "base/percent_decode.h"
 #include "update/file_digest.h"
 #include "update/file_util.h"
 #include "update/ini_file.h"
@@ -17,26 +18,6 @@
 
 namespace quorvo {
 namespace {
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-std::string PercentDecoded(const std::string& text) {
-  std::string decoded;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 && HexValue(text[i + 2]) >= 0) {
-      decoded.push_back(static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2])));
-      i += 2;
-    } else {
-      decoded.push_back(text[i]);
-    }
-  }
-  return decoded;
-}
 
 std::string Format(const char* utf8Pattern, int a, int b) {
   char buffer[256];
@@ -98,7 +79,7 @@ bool IsProtectedName(const std::string& localName) {
 
 bool IsPlainFileName(const std::string& localName) {
   if (localName.empty() || localName[0] != '/') return false;
-  std::string name = PercentDecoded(localName.substr(1));
+  std::string name = *PercentDecode(localName.substr(1));
   if (name.empty() || name == "." || name == "..") return false;
   return name.find_first_of(std::string("/\\\0", 3)) == std::string::npos;
 }
