@@ -12,6 +12,7 @@
 #include "review/review_session.h"
 #include "startup/app_layout.h"
 #include "wordapp/dialog_units.h"
+#include "wordapp/page2_controls.h"
 #include "wordapp/recitation_event.h"
 #include "wordapp/review_controls.h"
 #include "wordstore/word_bank.h"
@@ -44,6 +45,7 @@ CPage2::~CPage2() {
 }
 
 void CPage2::BuildControls() {
+  using namespace page2_controls;
   resize(DialogRect(0, 0, 500, 274).size());
   // White page; the statics are drawn transparently on it, in black.
   QPalette white = palette();
@@ -53,24 +55,24 @@ void CPage2::BuildControls() {
   setAutoFillBackground(true);
 
   word_ = new QLabel(Ui("单词"), this);
-  word_->setObjectName(QStringLiteral("1009"));
+  word_->setObjectName(QString::number(kWord));
   word_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
   PlaceAt(word_, 96, 51, 306, 46);
 
   phonetic_ = new QLabel(this);
-  phonetic_->setObjectName(QStringLiteral("1051"));
+  phonetic_->setObjectName(QString::number(kPhonetic));
   phonetic_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
   PlaceAt(phonetic_, 96, 90, 306, 13);
 
   translation_ = new QLabel(Ui("释义"), this);
-  translation_->setObjectName(QStringLiteral("1010"));
+  translation_->setObjectName(QString::number(kTranslation));
   translation_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   translation_->setWordWrap(true);
   translation_->setCursor(Qt::PointingHandCursor);
   PlaceAt(translation_, 93, 104, 363, 109);
 
   counter_ = new QLabel(this);
-  counter_->setObjectName(QStringLiteral("1013"));
+  counter_->setObjectName(QString::number(kCounter));
   counter_->setAlignment(Qt::AlignRight | Qt::AlignTop);
   PlaceAt(counter_, 330, 16, 152, 25);
 
@@ -80,20 +82,20 @@ void CPage2::BuildControls() {
     PlaceAt(b, x, y, 50, 14);
     return b;
   };
-  connect(button("上一个", 1011, 93, 226), &QPushButton::clicked, this, &CPage2::PreviousWord);
-  connect(button("下一个", 1012, 406, 226), &QPushButton::clicked, this, &CPage2::NextWord);
+  connect(button("上一个", kPrevious, 93, 226), &QPushButton::clicked, this, &CPage2::PreviousWord);
+  connect(button("下一个", kNext, 406, 226), &QPushButton::clicked, this, &CPage2::NextWord);
 
   PlaceText(new QLabel(Ui("手写板"), this), 160, 215, 60, 8);
   typingBox_ = new QLineEdit(this);
-  typingBox_->setObjectName(QStringLiteral("1032"));
+  typingBox_->setObjectName(QString::number(kTypingBox));
   PlaceAt(typingBox_, 160, 226, 230, 14);
   PlaceAt(new QLabel(Ui("注: 回车--下一个     Backspace--上一个 \n      空格--释义"), this), 160, 243, 230, 22);
 
-  sayButton_ = button("发音", 1050, 406, 60);
+  sayButton_ = button("发音", kSay, 406, 60);
   connect(sayButton_, &QPushButton::clicked, this, &CPage2::SayCurrentWord);
   UpdateSayButton();
 
-  openButton_ = button("打开数据库", 1008, 406, 16);
+  openButton_ = button("打开数据库", kOpenDatabase, 406, 16);
 
   review_ = new ReviewControls(this);
   connect(review_, &ReviewControls::ModeChosen, this,

@@ -10,6 +10,8 @@
 // the word through the Speech it is given (disabled, with a tooltip, when
 // there is none or it has no engine).
 //
+// Every control carries its id (page2_controls.h) as its object name.
+//
 // The selector "全部单词 / 今日复习" switches between every card in list
 // order and today's due cards (ReviewSession), graded after the translation
 // is shown with the keys 1-4 or the grade buttons; only those reviews are
@@ -108,13 +110,13 @@ class CPage2 : public QDialog {
   ReviewControls* review_ = nullptr;
   QTimer* retry_ = nullptr;
 
-  QLabel* word_ = nullptr;             // 1009
-  QLabel* translation_ = nullptr;      // 1010
-  QLabel* counter_ = nullptr;          // 1013
-  QLineEdit* typingBox_ = nullptr;     // 1032
-  QPushButton* openButton_ = nullptr;  // 1008
-  QLabel* phonetic_ = nullptr;         // 1051
-  QPushButton* sayButton_ = nullptr;   // 1050
+  QLabel* word_ = nullptr;             // kWord
+  QLabel* translation_ = nullptr;      // kTranslation
+  QLabel* counter_ = nullptr;          // kCounter
+  QLineEdit* typingBox_ = nullptr;     // kTypingBox
+  QPushButton* openButton_ = nullptr;  // kOpenDatabase
+  QLabel* phonetic_ = nullptr;         // kPhonetic
+  QPushButton* sayButton_ = nullptr;   // kSay
   Speech* speech_ = nullptr;
 };
 
