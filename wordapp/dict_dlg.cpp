@@ -32,10 +32,10 @@ CdictDlg::CdictDlg(WindowOps& ops, QWidget* parent)
   tabs_->tabBar()->setFocusPolicy(Qt::NoFocus);
 
   page1_ = new CPage1(ops_);
-  page2_ = new CPage2(nullptr, ops_.speech);
+  page2_ = new CPage2(ops_);
   tabs_->addTab(page1_, Ui("词库"));
   tabs_->addTab(page2_, Ui("浏览"));
-  stats_ = new CStatsPage();
+  stats_ = new CStatsPage(ops_);
   tabs_->addTab(stats_, Ui("统计"));
   page1_->SetRecitationPage(page2_);
 

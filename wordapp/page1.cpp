@@ -1,7 +1,6 @@
 #include "wordapp/page1.h"
 
 #include <QComboBox>
-#include <QDateTime>
 #include <QFile>
 #include <QFontMetrics>
 #include <QGroupBox>
@@ -558,7 +557,7 @@ void CPage1::RunBatch() {
       break;
     case kBatchKnown: {
       // Marked and logged, so the 统计 tab can show progress over time.
-      int64_t now = QDateTime::currentSecsSinceEpoch();
+      int64_t now = ops_.NowSeconds();
       ReviewStore(db_, LocalUtcOffset(now)).MarkKnownAndLog(currentBank_, TargetWords(kWordCapacity), now, boxes_);
       break;
     }

@@ -1,6 +1,5 @@
 #include "wordapp/page2.h"
 
-#include <QDateTime>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -21,14 +20,13 @@ namespace quorvo {
 namespace {
 
 QString FromGbk(const char* gbk) { return gbk ? QString::fromStdString(Utf8(gbk)) : QString(); }
-int64_t SystemClock() { return QDateTime::currentSecsSinceEpoch(); }
 constexpr int kRetryMilliseconds = 3000;
 
 }  // namespace
 
-CPage2::CPage2(QWidget* parent, Speech* speech) : QDialog(parent, Qt::Widget), speech_(speech) {
+CPage2::CPage2(WindowOps& ops, QWidget* parent) : QDialog(parent, Qt::Widget), ops_(ops) {
   setFont(DialogFont(9));
-  session_ = std::make_unique<ReviewSession>(db_, SystemClock);
+  session_ = std::make_unique<ReviewSession>(db_, [&ops] { return ops.NowSeconds(); });
   BuildControls();
   OnInitDialog();
 }
@@ -179,17 +177,17 @@ void CPage2::ShowCurrentWord() {
 void CPage2::UpdateSayButton() {
   // An engine can fail after it started (no sound device): asked again at
   // every card.
-  bool available = speech_ && speech_->Available();
+  bool available = ops_.speech && ops_.speech->Available();
   sayButton_->setEnabled(available);
   sayButton_->setToolTip(available ? QString() : Ui(kNoSpeechTip));
 }
 
 void CPage2::SayCurrentWord() {
-  if (!speech_ || !speech_->Available()) return;
+  if (!ops_.speech || !ops_.speech->Available()) return;
   const char* cell = CurrentCell(kColValue);
   if (!cell) return;
   QString word = FromGbk(cell);
-  if (!word.isEmpty()) speech_->Say(word);
+  if (!word.isEmpty()) ops_.speech->Say(word);
 }
 
 void CPage2::ShowHint() {
@@ -248,11 +246,6 @@ void CPage2::ToggleTranslation() {
   }
   UpdateReviewControls();
   typingBox_->setFocus();
-}
-
-void CPage2::SetClock(std::function<int64_t()> clock) {
-  session_ = std::make_unique<ReviewSession>(db_, std::move(clock));
-  if (reviewMode_) LoadDueCards();
 }
 
 void CPage2::SetReviewMode(bool review) {

@@ -44,7 +44,7 @@ TEST_F(BankFileTest, PagesReadTheChosenFileAndLeaveTheWorkingFolderAlone) {
   ASSERT_EQ(2, words.WordModel().rowCount());
   EXPECT_EQ("apple", words.WordModel().CellText(0, 1));
   EXPECT_EQ("melon", words.WordModel().CellText(1, 1));
-  CPage2 cards;
+  CPage2 cards(ops);
   EXPECT_EQ("pear", TextOf(Control<QWidget>(&cards, page2_controls::kWord)));
   EXPECT_EQ(before, dir.Read("dict_main.db"));
 }

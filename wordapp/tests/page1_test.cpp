@@ -222,7 +222,7 @@ INSTANTIATE_TEST_SUITE_P(Batches, Page1BatchTest, ::testing::ValuesIn(kBatchCase
 TEST_F(Page1Test, RecitationBatchCopiesRowsAndReloadsTheRecitationPage) {
   Put(kMainRemember, "learn", "学习", 2);
   Open();
-  CPage2 cards;
+  CPage2 cards(ops);
   page->SetRecitationPage(&cards);
   cards.NextWord();  // somewhere a reload would move it away from
   ASSERT_EQ(1, cards.RowCount());

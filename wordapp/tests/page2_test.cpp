@@ -21,7 +21,7 @@ using testing::TextOf;
 class Page2Test : public testing::GuiTest {
  protected:
   void Open() {
-    page = std::make_unique<CPage2>();
+    page = std::make_unique<CPage2>(ops);
     page->show();
     QApplication::setActiveWindow(page.get());
   }

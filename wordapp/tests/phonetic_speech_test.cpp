@@ -69,7 +69,7 @@ TEST_F(PhoneticSpeechTest, TheWordListShowsPhoneticsWhenTheListedRowsHaveThem) {
   ASSERT_EQ(3u, recited.size());
   EXPECT_EQ("/ˈæp.əl/", Utf8(recited[0].phonetic));  // apple
   EXPECT_EQ("", recited[1].phonetic);                // banana
-  CPage2 cards;
+  CPage2 cards(ops);
   const std::pair<std::string, std::string> expected[] = {{"learn", ""}, {"apple", "/ˈæp.əl/"}, {"banana", ""}};
   for (const auto& [word, phonetic] : expected) {
     EXPECT_EQ(word, TextOf(Control<QWidget>(&cards, page2_controls::kWord)));
@@ -117,7 +117,8 @@ TEST_F(PhoneticSpeechTest, WithoutAnEngineTheMenuEntryIsDisabledWithATip) {
 TEST_F(PhoneticSpeechTest, TheRecitationPageSaysTheCurrentWord) {
   Put(kMainRemember, "alpha", "甲", 1);
   Put(kMainRemember, "beta", "乙", 2);
-  CPage2 cards(nullptr, &speech);
+  ops.speech = &speech;
+  CPage2 cards(ops);
   auto* say = Control<QPushButton>(&cards, page2_controls::kSay);
   EXPECT_EQ("发音", TextOf(say));
   EXPECT_TRUE(say->isEnabled());
@@ -134,7 +135,8 @@ TEST_F(PhoneticSpeechTest, TheRecitationPageButtonIsDisabledWithoutAnEngineOrWor
   Put(kMainRemember, "alpha", "甲", 1);
   speech.available = false;
   for (Speech* given : {static_cast<Speech*>(&speech), static_cast<Speech*>(nullptr)}) {
-    CPage2 cards(nullptr, given);
+    ops.speech = given;
+    CPage2 cards(ops);
     auto* say = Control<QPushButton>(&cards, page2_controls::kSay);
     EXPECT_FALSE(say->isEnabled());
     EXPECT_EQ("没有可用的语音引擎，无法发音", say->toolTip().toStdString());
@@ -145,7 +147,8 @@ TEST_F(PhoneticSpeechTest, TheRecitationPageButtonIsDisabledWithoutAnEngineOrWor
 
   // An engine that fails after the start disables the button at the next card.
   speech.available = true;
-  CPage2 failing(nullptr, &speech);
+  ops.speech = &speech;
+  CPage2 failing(ops);
   ASSERT_TRUE(Control<QPushButton>(&failing, page2_controls::kSay)->isEnabled());
   speech.available = false;
   failing.NextWord();
@@ -160,7 +163,7 @@ TEST_F(PhoneticSpeechTest, TheRecitationPageButtonIsDisabledWithoutAnEngineOrWor
     ASSERT_TRUE(db.Open(DbPath()));
     ASSERT_EQ(SQLITE_OK, db.Execute("delete from main_remember"));
   }
-  CPage2 empty(nullptr, &speech);
+  CPage2 empty(ops);
   EXPECT_TRUE(Control<QPushButton>(&empty, page2_controls::kSay)->isEnabled());
   empty.SayCurrentWord();
   EXPECT_TRUE(speech.said.empty());

@@ -27,6 +27,9 @@ constexpr int64_t kDay = 86400;
 
 class ReviewPageTest : public testing::GuiTest {
  protected:
+  ReviewPageTest() {
+    ops.clock = [this] { return now; };
+  }
   void PutWords(const std::vector<std::string>& words) {
     for (const auto& w : words) Put(kMainRemember, w, w + "的释义", 1);
   }
@@ -45,8 +48,7 @@ class ReviewPageTest : public testing::GuiTest {
     return n;
   }
   void Open(bool review = true) {
-    page = std::make_unique<CPage2>();
-    page->SetClock([] { return kNow; });
+    page = std::make_unique<CPage2>(ops);
     page->show();
     QApplication::setActiveWindow(page.get());
     if (review) Selector()->setCurrentIndex(1);
@@ -71,6 +73,7 @@ class ReviewPageTest : public testing::GuiTest {
     return words;
   }
 
+  int64_t now = kNow;  // the pages' clock
   std::unique_ptr<CPage2> page;
 };
 
@@ -205,8 +208,6 @@ TEST_F(ReviewPageTest, ComingBackOnANewDayChoosesThatDaysCards) {
   Reviewed("alpha", Grade::Good, 0);
   Reviewed("beta", Grade::Good, 0);
   Open();
-  int64_t now = kNow;
-  page->SetClock([&now] { return now; });
   EXPECT_EQ("今日待复习 0 个", Counter());
   page->hide();
   page->show();
