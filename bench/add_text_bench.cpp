@@ -21,7 +21,9 @@
 #include "bench/bench_support.h"
 #include "dictserver/dictd_launcher.h"
 #include "wordapp/insert_dlg.h"
+#include "wordapp/insert_dlg_controls.h"
 #include "wordapp/page1.h"
+#include "wordapp/page1_controls.h"
 #include "wordapp/window_ops.h"
 #include "wordstore/word_bank.h"
 #include "wordstore/word_database.h"
@@ -90,14 +92,14 @@ void BM_AddText(benchmark::State& state) {
     QTimer::singleShot(0, [&f, bank] {
       auto* dialog = qobject_cast<quorvo::CInsertDlg*>(QApplication::activeModalWidget());
       if (!dialog) std::abort();
-      dialog->findChild<QTextEdit*>(QStringLiteral("1026"))->setPlainText(f.text);
-      dialog->findChild<QLineEdit*>(QStringLiteral("1031"))->setText(bank);
+      dialog->findChild<QTextEdit*>(QString::number(quorvo::insert_dlg_controls::kText))->setPlainText(f.text);
+      dialog->findChild<QLineEdit*>(QString::number(quorvo::insert_dlg_controls::kBankName))->setText(bank);
       // From here: "确定".
       f.page->setProperty("started",
                           QVariant::fromValue<qint64>(std::chrono::steady_clock::now().time_since_epoch().count()));
-      dialog->findChild<QPushButton*>(QStringLiteral("1"))->click();
+      dialog->findChild<QPushButton*>(QString::number(quorvo::insert_dlg_controls::kOk))->click();
     });
-    f.page->findChild<QPushButton*>(QStringLiteral("1006"))->click();
+    f.page->findChild<QPushButton*>(QString::number(quorvo::page1_controls::kAddWords))->click();
     // Sleeps until an event comes: the run's end wakes the page.
     while (f.page->CurrentRun()) QApplication::processEvents(QEventLoop::WaitForMoreEvents);
     auto end = std::chrono::steady_clock::now().time_since_epoch().count();

@@ -2,7 +2,7 @@
 // the same statements run by sqlite3_exec in one transaction.
 //   - quorvo: a bank of 20,000 words is shown, every other row is ticked
 //     through the list model (as a click on its check box does), the batch
-//     is chosen in 1014 and "确定更新" runs it: collecting the ticked rows,
+//     is chosen in the batch-operation box and "确定更新" runs it: collecting the ticked rows,
 //     the statements in one transaction, and the list's refresh;
 //   - the peer: sqlite3_exec of the same 10,000 statements between "begin"
 //     and "commit" on a connection of its own, no list at all.
@@ -23,6 +23,7 @@
 #include "base/code_page.h"
 #include "bench/bench_support.h"
 #include "wordapp/page1.h"
+#include "wordapp/page1_controls.h"
 #include "wordapp/window_ops.h"
 #include "wordstore/word_bank.h"
 #include "wordstore/word_database.h"
@@ -120,8 +121,9 @@ void BM_Batch_SideBySide(benchmark::State& state) {
   Fixture& f = Shared();
   const Job& job = kJobs[state.range(0)];
   const int expected = job.batch == quorvo::CPage1::kBatchDelete ? kBankWords - kTicked : kTicked;
-  f.page->findChild<QComboBox*>(QStringLiteral("1014"))->setCurrentIndex(job.batch);
-  f.page->findChild<QLineEdit*>(QStringLiteral("1036"))->setText(QStringLiteral("123456"));
+  f.page->findChild<QComboBox*>(QString::number(quorvo::page1_controls::kBatchOperation))->setCurrentIndex(job.batch);
+  f.page->findChild<QLineEdit*>(QString::number(quorvo::page1_controls::kBatchHotValue))
+      ->setText(QStringLiteral("123456"));
   std::vector<std::string> statements;
   for (const std::string& word : f.TickedWords()) statements.push_back(job.statement(word));
   sqlite3* db = nullptr;

@@ -102,8 +102,8 @@ struct Fixture {
       listWords.emplace_back(snapshot.Cell(row * snapshot.Columns() + quorvo::kColValue));
     offset = quorvo::LocalUtcOffset(now);
     today = quorvo::LocalDay(now, offset);
-    stats = std::make_unique<quorvo::CStatsPage>();
-    stats->SetClock([this] { return now; });
+    ops.clock = [this] { return now; };
+    stats = std::make_unique<quorvo::CStatsPage>(ops);
     stats->resize(820, 540);
     stats->show();
   }
@@ -114,6 +114,7 @@ struct Fixture {
   int today = 0;
   quorvo::WordDatabase db;
   std::vector<std::string> listWords;
+  quorvo::WindowOps ops;
   std::unique_ptr<quorvo::CStatsPage> stats;
 };
 

@@ -20,6 +20,7 @@
 #include "base/code_page.h"
 #include "bench/bench_support.h"
 #include "wordapp/page1.h"
+#include "wordapp/page1_controls.h"
 #include "wordapp/window_ops.h"
 #include "wordstore/word_bank.h"
 #include "wordstore/word_database.h"
@@ -59,7 +60,7 @@ struct Fixture {
     ops.boxes = &boxes;
     page = std::make_unique<quorvo::CPage1>(ops);
     page->show();
-    list = page->findChild<QTableView*>(QStringLiteral("1001"));
+    list = page->findChild<QTableView*>(QString::number(quorvo::page1_controls::kWordList));
   }
   // Peak resident memory since before the page was made, over what there
   // was then, in MiB.

@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "wordapp/about_dlg_controls.h"
 #include "wordapp/app_icon.h"
 #include "wordapp/dialog_units.h"
 
@@ -20,7 +21,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
   PlaceText(new QLabel(Ui("背单词的小词库，陪你一个一个记下来"), this), 42, 26, 142, 8);
 
   auto* ok = new QPushButton(Ui("确定"), this);
-  ok->setObjectName(QStringLiteral("1"));
+  ok->setObjectName(QString::number(about_dlg_controls::kOk));
   ok->setDefault(true);
   PlaceAt(ok, 133, 41, 50, 14);
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);

@@ -8,11 +8,14 @@
 #include "wordapp/about_dlg.h"
 #include "wordapp/app_icon.h"
 #include "wordapp/dialog_units.h"
+#include "wordapp/dict_dlg_controls.h"
 #include "wordapp/page1.h"
 #include "wordapp/page2.h"
 #include "wordapp/stats_page.h"
 
 namespace quorvo {
+
+using namespace dict_dlg_controls;
 
 CdictDlg::CdictDlg(WindowOps& ops, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -23,16 +26,16 @@ CdictDlg::CdictDlg(WindowOps& ops, QWidget* parent)
   setFont(DialogFont(9));
 
   tabs_ = new QTabWidget(this);
-  tabs_->setObjectName(QStringLiteral("1000"));
+  tabs_->setObjectName(QString::number(kTabs));
   // The tab control never takes the keyboard focus.
   tabs_->setFocusPolicy(Qt::NoFocus);
   tabs_->tabBar()->setFocusPolicy(Qt::NoFocus);
 
   page1_ = new CPage1(ops_);
-  page2_ = new CPage2(nullptr, ops_.speech);
+  page2_ = new CPage2(ops_);
   tabs_->addTab(page1_, Ui("词库"));
   tabs_->addTab(page2_, Ui("浏览"));
-  stats_ = new CStatsPage();
+  stats_ = new CStatsPage(ops_);
   tabs_->addTab(stats_, Ui("统计"));
   page1_->SetRecitationPage(page2_);
 

@@ -1,4 +1,4 @@
-// CdictDlg: quorvo's main window ("quorvo"): a tab control (1000) with the
+// CdictDlg: quorvo's main window ("quorvo"): a tab control with the
 // word-bank page (tab "词库"), the recitation page (tab "浏览") and the
 // progress charts (tab "统计", read afresh each time the tab is chosen).
 //
@@ -8,7 +8,8 @@
 // the window minimises normally, since a hidden window without an icon could
 // never be brought back. The about entry ("关于 dict(&A)...") sits in the
 // window's context menu, the desktop's own window menu being out of reach.
-// Closing the window ends the program. Window thread only.
+// Closing the window ends the program. Its ids and commands:
+// dict_dlg_controls.h. Window thread only.
 #pragma once
 
 #include <QDialog>
@@ -27,11 +28,6 @@ class CStatsPage;
 class CdictDlg : public QDialog {
   Q_OBJECT
  public:
-  static constexpr int kAboutCommand = 16;         // system-menu about entry
-  static constexpr int kMinimizeCommand = 0xF020;  // SC_MINIMIZE
-  static constexpr int kShowCommand = 1025;        // "显示主窗口"
-  static constexpr int kCloseCommand = 2;          // "关闭": the dialog's cancel
-
   explicit CdictDlg(WindowOps& ops, QWidget* parent = nullptr);
   ~CdictDlg() override;
 
@@ -39,13 +35,13 @@ class CdictDlg : public QDialog {
   CPage2* Page2() const { return page2_; }
   CStatsPage* Stats() const { return stats_; }
   QTabWidget* Tabs() const { return tabs_; }
-  // The icon's menu: actions named "1025" and "2".
+  // The icon's menu: actions named by their commands.
   QMenu* IconMenu() const { return iconMenu_; }
   bool InTray() const { return inTray_; }
 
-  // A command of the window menu: about or minimise.
+  // A command of the window menu: about or minimise (dict_dlg_controls.h).
   void OnSysCommand(int command);
-  // A command of the icon's menu.
+  // A command of the icon's menu (dict_dlg_controls.h).
   void OnCommand(int command);
   // A mouse action on the notification-area icon.
   void OnIconAction(IconAction action);

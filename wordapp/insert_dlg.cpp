@@ -12,6 +12,7 @@
 
 #include "base/code_page.h"
 #include "wordapp/dialog_units.h"
+#include "wordapp/insert_dlg_controls.h"
 #include "wordstore/word_bank.h"
 
 namespace quorvo {
@@ -19,17 +20,18 @@ namespace quorvo {
 CInsertDlg::CInsertDlg(FilePicker& files, QWidget* parent, MessageBoxes* boxes,
                        std::function<bool(const std::string&)> bankExists)
     : QDialog(parent), files_(files), boxes_(boxes), bankExists_(std::move(bankExists)) {
+  using namespace insert_dlg_controls;
   setWindowTitle(Ui("添加单词"));
   setFont(DialogFont(9));
   setFixedSize(DialogRect(0, 0, 327, 222).size());
 
   PlaceAt(new QGroupBox(Ui("以文件方式添加所需单词"), this), 7, 5, 313, 52);
   pathEdit_ = new QLineEdit(this);
-  pathEdit_->setObjectName(QStringLiteral("1028"));
+  pathEdit_->setObjectName(QString::number(kFilePath));
   pathEdit_->setReadOnly(true);
   PlaceAt(pathEdit_, 14, 18, 240, 14);
   auto* open = new QPushButton(Ui("打开文件"), this);
-  open->setObjectName(QStringLiteral("1029"));
+  open->setObjectName(QString::number(kOpenFile));
   open->setAutoDefault(false);
   PlaceAt(open, 262, 18, 50, 14);
   connect(open, &QPushButton::clicked, this, &CInsertDlg::OnOpenFile);
@@ -37,7 +39,7 @@ CInsertDlg::CInsertDlg(FilePicker& files, QWidget* parent, MessageBoxes* boxes,
 
   PlaceAt(new QGroupBox(Ui("直接在下面添加所需单词"), this), 7, 60, 313, 104);
   textBox_ = new QTextEdit(this);
-  textBox_->setObjectName(QStringLiteral("1026"));
+  textBox_->setObjectName(QString::number(kText));
   textBox_->setAcceptRichText(false);
   textBox_->setLineWrapMode(QTextEdit::NoWrap);
   textBox_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -49,21 +51,21 @@ CInsertDlg::CInsertDlg(FilePicker& files, QWidget* parent, MessageBoxes* boxes,
   auto* note = new QLabel(Ui("若建立新的词库，请输入词库名：\n注：名字不能包含中文字符"), this);
   PlaceAt(note, 7, 168, 160, 24);
   bankEdit_ = new QLineEdit(this);
-  bankEdit_->setObjectName(QStringLiteral("1031"));
+  bankEdit_->setObjectName(QString::number(kBankName));
   PlaceAt(bankEdit_, 170, 172, 150, 14);
 
   // Off by default: every word of the text goes in, as it always has.
   onlyUnknown_ = new QCheckBox(Ui("只添加还不会的单词"), this);
-  onlyUnknown_->setObjectName(QStringLiteral("1041"));
+  onlyUnknown_->setObjectName(QString::number(kOnlyUnknown));
   PlaceAt(onlyUnknown_, 7, 200, 150, 14);
 
   auto* ok = new QPushButton(Ui("确定"), this);
-  ok->setObjectName(QStringLiteral("1"));
+  ok->setObjectName(QString::number(kOk));
   ok->setDefault(true);
   PlaceAt(ok, 214, 200, 50, 14);
   connect(ok, &QPushButton::clicked, this, &CInsertDlg::accept);
   auto* cancel = new QPushButton(Ui("取消"), this);
-  cancel->setObjectName(QStringLiteral("2"));
+  cancel->setObjectName(QString::number(kCancel));
   cancel->setAutoDefault(false);
   PlaceAt(cancel, 270, 200, 50, 14);
   connect(cancel, &QPushButton::clicked, this, &CInsertDlg::reject);

@@ -8,7 +8,8 @@
 // closes with OK it checks the bank name: one that cannot be used is
 // refused with a message and the dialog stays open with everything typed;
 // one that exists already asks whether the words go into that bank.
-// The text box offers "复制", "粘贴", "剪切" on a right click.
+// The text box offers "复制", "粘贴", "剪切" on a right click. Every
+// control carries its id (insert_dlg_controls.h) as its object name.
 // Window thread only.
 #pragma once
 
@@ -58,10 +59,10 @@ class CInsertDlg : public QDialog {
   MessageBoxes* boxes_;
   std::function<bool(const std::string&)> bankExists_;
   AddWordsRequest request_;
-  QCheckBox* onlyUnknown_ = nullptr;  // 1041
-  QLineEdit* pathEdit_ = nullptr;     // 1028
-  QTextEdit* textBox_ = nullptr;      // 1026
-  QLineEdit* bankEdit_ = nullptr;     // 1031
+  QCheckBox* onlyUnknown_ = nullptr;  // kOnlyUnknown
+  QLineEdit* pathEdit_ = nullptr;     // kFilePath
+  QTextEdit* textBox_ = nullptr;      // kText
+  QLineEdit* bankEdit_ = nullptr;     // kBankName
 };
 
 }  // namespace quorvo

@@ -1,7 +1,6 @@
 #include "wordapp/page1.h"
 
 #include <QComboBox>
-#include <QDateTime>
 #include <QFile>
 #include <QFontMetrics>
 #include <QGroupBox>
@@ -24,6 +23,7 @@
 #include "startup/app_layout.h"
 #include "wordapp/dialog_units.h"
 #include "wordapp/insert_dlg.h"
+#include "wordapp/page1_controls.h"
 #include "wordapp/recitation_event.h"
 #include "wordapp/run_summary.h"
 #include "wordapp/window_thread_boxes.h"
@@ -107,6 +107,7 @@ CPage1::~CPage1() {
 }
 
 void CPage1::BuildControls() {
+  using namespace page1_controls;
   resize(DialogRect(0, 0, 540, 330).size());
 
   // Group boxes first, so the controls inside them lie above their frames.
@@ -141,57 +142,58 @@ void CPage1::BuildControls() {
   };
 
   wordList_ = new QTableView(this);
-  wordList_->setObjectName(QStringLiteral("1001"));
+  wordList_->setObjectName(QString::number(kWordList));
   PlaceAt(wordList_, 0, 0, 535, 224);
   bankList_ = new QTableView(this);
-  bankList_->setObjectName(QStringLiteral("1008"));
+  bankList_->setObjectName(QString::number(kBankList));
   PlaceAt(bankList_, 0, 0, 535, 224);
 
-  countLabel_ = label("单词总数:", 1004, 9, 254, 73, 8);
+  countLabel_ = label("单词总数:", kWordCount, 9, 254, 73, 8);
   countText_ = countLabel_->text();
-  bankLabel_ = label("当前词库:main_word", 1012, 9, 273, 105, 8);
-  infoLabel_ = label("可以进行转换", 1007, 9, 292, 105, 8);
+  bankLabel_ = label("当前词库:main_word", kCurrentBank, 9, 273, 105, 8);
+  infoLabel_ = label("可以进行转换", kInfo, 9, 292, 105, 8);
 
   label("所含单词：", 0, 124, 247, 54, 8);
   searchText_ = new QLineEdit(this);
-  searchText_->setObjectName(QStringLiteral("1002"));
+  searchText_->setObjectName(QString::number(kSearchText));
   searchText_->setMaxLength(512);
   PlaceAt(searchText_, 182, 245, 108, 14);
   label("热度范围：", 0, 124, 269, 57, 8);
   lowestHot_ = DigitsEdit(this);
-  lowestHot_->setObjectName(QStringLiteral("1032"));
+  lowestHot_->setObjectName(QString::number(kLowestHot));
   PlaceAt(lowestHot_, 182, 267, 22, 14);
   label("~", 0, 213, 270, 8, 8);
   highestHot_ = DigitsEdit(this);
-  highestHot_->setObjectName(QStringLiteral("1035"));
+  highestHot_->setObjectName(QString::number(kHighestHot));
   PlaceAt(highestHot_, 226, 267, 22, 14);
-  knownCombo_ = combo(1033, true, 124, 292, 48);
-  orderCombo_ = combo(1034, true, 182, 292, 54);
-  connect(button("搜索", 1003, 241, 291, 50, 14), &QPushButton::clicked, this, &CPage1::Refresh);
-  connect(button("导出", 1040, 255, 267, 36, 14), &QPushButton::clicked, this, &CPage1::Export);
+  knownCombo_ = combo(kKnownFilter, true, 124, 292, 48);
+  orderCombo_ = combo(kHotOrder, true, 182, 292, 54);
+  connect(button("搜索", kSearch, 241, 291, 50, 14), &QPushButton::clicked, this, &CPage1::Refresh);
+  connect(button("导出", kExport, 255, 267, 36, 14), &QPushButton::clicked, this, &CPage1::Export);
 
-  connect(button("添加新单词", 1006, 304, 242, 50, 14), &QPushButton::clicked, this, &CPage1::AddWords);
-  batchCombo_ = combo(1014, false, 304, 265, 102);
+  connect(button("添加新单词", kAddWords, 304, 242, 50, 14), &QPushButton::clicked, this, &CPage1::AddWords);
+  batchCombo_ = combo(kBatchOperation, false, 304, 265, 102);
   // The value for "更新热度", with its label, beside "添加新单词".
   batchHotLabel_ = label("热度:", 0, 358, 245, 22, 8);
   batchHot_ = DigitsEdit(this);
-  batchHot_->setObjectName(QStringLiteral("1036"));
+  batchHot_->setObjectName(QString::number(kBatchHotValue));
   PlaceAt(batchHot_, 381, 242, 25, 14);
   batchHotLabel_->setBuddy(batchHot_);
   batchHotLabel_->hide();
   batchHot_->hide();
-  connect(button("确定更新", 1015, 330, 291, 50, 14), &QPushButton::clicked, this, &CPage1::RunBatch);
+  connect(button("确定更新", kApplyBatch, 330, 291, 50, 14), &QPushButton::clicked, this, &CPage1::RunBatch);
 
-  connect(button("默认词库", 1011, 430, 239, 58, 14), &QPushButton::clicked, this, [this] { ShowBank(kMainWord); });
-  connect(button("查看背诵列表", 1010, 430, 257, 58, 14), &QPushButton::clicked, this,
+  connect(button("默认词库", kMainWordBank, 430, 239, 58, 14), &QPushButton::clicked, this,
+          [this] { ShowBank(kMainWord); });
+  connect(button("查看背诵列表", kRecitationList, 430, 257, 58, 14), &QPushButton::clicked, this,
           [this] { ShowBank(recitationList_); });
-  connect(button("查看词典列表", 1005, 430, 275, 58, 14), &QPushButton::clicked, this, &CPage1::ShowBanks);
-  dropButton_ = button("删除词典", 1009, 430, 293, 58, 14);
+  connect(button("查看词典列表", kShowBanks, 430, 275, 58, 14), &QPushButton::clicked, this, &CPage1::ShowBanks);
+  dropButton_ = button("删除词典", kDropBanks, 430, 293, 58, 14);
   dropButton_->hide();
   connect(dropButton_, &QPushButton::clicked, this, &CPage1::DropBanks);
 
   contactLine_ = new QLineEdit(this);
-  contactLine_->setObjectName(QStringLiteral("1037"));
+  contactLine_->setObjectName(QString::number(kContact));
   contactLine_->setReadOnly(true);
   PlaceAt(contactLine_, 200, 314, 300, 14);
 
@@ -555,7 +557,7 @@ void CPage1::RunBatch() {
       break;
     case kBatchKnown: {
       // Marked and logged, so the 统计 tab can show progress over time.
-      int64_t now = QDateTime::currentSecsSinceEpoch();
+      int64_t now = ops_.NowSeconds();
       ReviewStore(db_, LocalUtcOffset(now)).MarkKnownAndLog(currentBank_, TargetWords(kWordCapacity), now, boxes_);
       break;
     }

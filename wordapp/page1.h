@@ -3,7 +3,8 @@
 // Shows one bank at a time, filtered by the search box, the known filter and
 // the hot range, sorted by hot; lists, opens and drops banks; starts the
 // add-words run; applies the batch operations to the rows that are selected
-// or ticked. Every control carries its numeric id as its object name.
+// or ticked. Every control carries its id (page1_controls.h) as its object
+// name.
 //
 // Owns the main WordDatabase on BankFile() (app_layout.h) and the
 // TaskPool whose lookups write through that connection; the pool is shut
@@ -39,7 +40,7 @@ class WindowThreadBoxes;
 class CPage1 : public QDialog {
   Q_OBJECT
  public:
-  // Index of each batch operation in 1014.
+  // Index of each batch operation in page1_controls::kBatchOperation.
   enum Batch { kBatchNone = 0, kBatchLookup, kBatchHot, kBatchKnown, kBatchDelete, kBatchRecite, kBatchRetry };
   // How often the info box shows a run's progress.
   static constexpr int kProgressIntervalMs = 200;
@@ -66,7 +67,7 @@ class CPage1 : public QDialog {
   void AddWords();
   // "确定更新".
   void RunBatch();
-  // Selection change of 1014.
+  // Selection change of the batch operation.
   void OnBatchChoice(int index);
   // "导出": the rows shown, through the save dialog, as CSV or Anki text.
   void Export();
@@ -147,21 +148,21 @@ class CPage1 : public QDialog {
 
   WordListModel wordModel_;
   BankListModel bankModel_;
-  QTableView* wordList_ = nullptr;     // 1001
-  QTableView* bankList_ = nullptr;     // 1008
-  QLineEdit* searchText_ = nullptr;    // 1002
-  QLabel* countLabel_ = nullptr;       // 1004
-  QLabel* bankLabel_ = nullptr;        // 1012
-  QLabel* infoLabel_ = nullptr;        // 1007: progress and the run's end
-  QLineEdit* lowestHot_ = nullptr;     // 1032
-  QLineEdit* highestHot_ = nullptr;    // 1035
-  QComboBox* knownCombo_ = nullptr;    // 1033
-  QComboBox* orderCombo_ = nullptr;    // 1034
-  QComboBox* batchCombo_ = nullptr;    // 1014
-  QLineEdit* batchHot_ = nullptr;      // 1036
-  QLabel* batchHotLabel_ = nullptr;    // names 1036
-  QPushButton* dropButton_ = nullptr;  // 1009
-  QLineEdit* contactLine_ = nullptr;   // 1037
+  QTableView* wordList_ = nullptr;     // kWordList
+  QTableView* bankList_ = nullptr;     // kBankList
+  QLineEdit* searchText_ = nullptr;    // kSearchText
+  QLabel* countLabel_ = nullptr;       // kWordCount
+  QLabel* bankLabel_ = nullptr;        // kCurrentBank
+  QLabel* infoLabel_ = nullptr;        // kInfo
+  QLineEdit* lowestHot_ = nullptr;     // kLowestHot
+  QLineEdit* highestHot_ = nullptr;    // kHighestHot
+  QComboBox* knownCombo_ = nullptr;    // kKnownFilter
+  QComboBox* orderCombo_ = nullptr;    // kHotOrder
+  QComboBox* batchCombo_ = nullptr;    // kBatchOperation
+  QLineEdit* batchHot_ = nullptr;      // kBatchHotValue
+  QLabel* batchHotLabel_ = nullptr;    // names kBatchHotValue
+  QPushButton* dropButton_ = nullptr;  // kDropBanks
+  QLineEdit* contactLine_ = nullptr;   // kContact
 };
 
 }  // namespace quorvo

@@ -1,6 +1,5 @@
 #include "wordapp/page2.h"
 
-#include <QDateTime>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -12,6 +11,7 @@
 #include "review/review_session.h"
 #include "startup/app_layout.h"
 #include "wordapp/dialog_units.h"
+#include "wordapp/page2_controls.h"
 #include "wordapp/recitation_event.h"
 #include "wordapp/review_controls.h"
 #include "wordstore/word_bank.h"
@@ -20,14 +20,13 @@ namespace quorvo {
 namespace {
 
 QString FromGbk(const char* gbk) { return gbk ? QString::fromStdString(Utf8(gbk)) : QString(); }
-int64_t SystemClock() { return QDateTime::currentSecsSinceEpoch(); }
 constexpr int kRetryMilliseconds = 3000;
 
 }  // namespace
 
-CPage2::CPage2(QWidget* parent, Speech* speech) : QDialog(parent, Qt::Widget), speech_(speech) {
+CPage2::CPage2(WindowOps& ops, QWidget* parent) : QDialog(parent, Qt::Widget), ops_(ops) {
   setFont(DialogFont(9));
-  session_ = std::make_unique<ReviewSession>(db_, SystemClock);
+  session_ = std::make_unique<ReviewSession>(db_, [&ops] { return ops.NowSeconds(); });
   BuildControls();
   OnInitDialog();
 }
@@ -44,6 +43,7 @@ CPage2::~CPage2() {
 }
 
 void CPage2::BuildControls() {
+  using namespace page2_controls;
   resize(DialogRect(0, 0, 500, 274).size());
   // White page; the statics are drawn transparently on it, in black.
   QPalette white = palette();
@@ -53,24 +53,24 @@ void CPage2::BuildControls() {
   setAutoFillBackground(true);
 
   word_ = new QLabel(Ui("单词"), this);
-  word_->setObjectName(QStringLiteral("1009"));
+  word_->setObjectName(QString::number(kWord));
   word_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
   PlaceAt(word_, 96, 51, 306, 46);
 
   phonetic_ = new QLabel(this);
-  phonetic_->setObjectName(QStringLiteral("1051"));
+  phonetic_->setObjectName(QString::number(kPhonetic));
   phonetic_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
   PlaceAt(phonetic_, 96, 90, 306, 13);
 
   translation_ = new QLabel(Ui("释义"), this);
-  translation_->setObjectName(QStringLiteral("1010"));
+  translation_->setObjectName(QString::number(kTranslation));
   translation_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   translation_->setWordWrap(true);
   translation_->setCursor(Qt::PointingHandCursor);
   PlaceAt(translation_, 93, 104, 363, 109);
 
   counter_ = new QLabel(this);
-  counter_->setObjectName(QStringLiteral("1013"));
+  counter_->setObjectName(QString::number(kCounter));
   counter_->setAlignment(Qt::AlignRight | Qt::AlignTop);
   PlaceAt(counter_, 330, 16, 152, 25);
 
@@ -80,20 +80,20 @@ void CPage2::BuildControls() {
     PlaceAt(b, x, y, 50, 14);
     return b;
   };
-  connect(button("上一个", 1011, 93, 226), &QPushButton::clicked, this, &CPage2::PreviousWord);
-  connect(button("下一个", 1012, 406, 226), &QPushButton::clicked, this, &CPage2::NextWord);
+  connect(button("上一个", kPrevious, 93, 226), &QPushButton::clicked, this, &CPage2::PreviousWord);
+  connect(button("下一个", kNext, 406, 226), &QPushButton::clicked, this, &CPage2::NextWord);
 
   PlaceText(new QLabel(Ui("手写板"), this), 160, 215, 60, 8);
   typingBox_ = new QLineEdit(this);
-  typingBox_->setObjectName(QStringLiteral("1032"));
+  typingBox_->setObjectName(QString::number(kTypingBox));
   PlaceAt(typingBox_, 160, 226, 230, 14);
   PlaceAt(new QLabel(Ui("注: 回车--下一个     Backspace--上一个 \n      空格--释义"), this), 160, 243, 230, 22);
 
-  sayButton_ = button("发音", 1050, 406, 60);
+  sayButton_ = button("发音", kSay, 406, 60);
   connect(sayButton_, &QPushButton::clicked, this, &CPage2::SayCurrentWord);
   UpdateSayButton();
 
-  openButton_ = button("打开数据库", 1008, 406, 16);
+  openButton_ = button("打开数据库", kOpenDatabase, 406, 16);
 
   review_ = new ReviewControls(this);
   connect(review_, &ReviewControls::ModeChosen, this,
@@ -177,17 +177,17 @@ void CPage2::ShowCurrentWord() {
 void CPage2::UpdateSayButton() {
   // An engine can fail after it started (no sound device): asked again at
   // every card.
-  bool available = speech_ && speech_->Available();
+  bool available = ops_.speech && ops_.speech->Available();
   sayButton_->setEnabled(available);
   sayButton_->setToolTip(available ? QString() : Ui(kNoSpeechTip));
 }
 
 void CPage2::SayCurrentWord() {
-  if (!speech_ || !speech_->Available()) return;
+  if (!ops_.speech || !ops_.speech->Available()) return;
   const char* cell = CurrentCell(kColValue);
   if (!cell) return;
   QString word = FromGbk(cell);
-  if (!word.isEmpty()) speech_->Say(word);
+  if (!word.isEmpty()) ops_.speech->Say(word);
 }
 
 void CPage2::ShowHint() {
@@ -246,11 +246,6 @@ void CPage2::ToggleTranslation() {
   }
   UpdateReviewControls();
   typingBox_->setFocus();
-}
-
-void CPage2::SetClock(std::function<int64_t()> clock) {
-  session_ = std::make_unique<ReviewSession>(db_, std::move(clock));
-  if (reviewMode_) LoadDueCards();
 }
 
 void CPage2::SetReviewMode(bool review) {

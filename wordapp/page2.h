@@ -7,13 +7,15 @@
 // caught before whichever control of the page has the focus.
 //
 // The word's phonetic, when the list has one, shows beneath it; "发音" says
-// the word through the Speech it is given (disabled, with a tooltip, when
+// the word through the window ops' Speech (disabled, with a tooltip, when
 // there is none or it has no engine).
+//
+// Every control carries its id (page2_controls.h) as its object name.
 //
 // The selector "全部单词 / 今日复习" switches between every card in list
 // order and today's due cards (ReviewSession), graded after the translation
 // is shown with the keys 1-4 or the grade buttons; only those reviews are
-// written, through the review store.
+// written, through the review store, at the time of the window ops' clock.
 //
 // Owns its own WordDatabase on "dict_main.db" and a TableSnapshot of the
 // list, loaded at start and again on RecitationListChanged. Window thread
@@ -21,8 +23,6 @@
 #pragma once
 
 #include <QDialog>
-#include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 
@@ -43,7 +43,7 @@ class ReviewSession;
 class CPage2 : public QDialog {
   Q_OBJECT
  public:
-  explicit CPage2(QWidget* parent = nullptr, Speech* speech = nullptr);
+  explicit CPage2(WindowOps& ops, QWidget* parent = nullptr);
   ~CPage2() override;
 
   // Loads "select * from <table>" into the snapshot; the library's result
@@ -66,8 +66,6 @@ class CPage2 : public QDialog {
   bool ReviewMode() const { return reviewMode_; }
   // Grades the current due card (after its translation was shown) and moves on.
   void GradeCard(Grade grade);
-  // Where reviews get their time (seconds since 1970); tests set their own.
-  void SetClock(std::function<int64_t()> clock);
   ReviewSession& Session() { return *session_; }
 
   int Position() const { return position_; }
@@ -95,6 +93,7 @@ class CPage2 : public QDialog {
   void UpdateReviewControls();
   void RetryPendingReviews();
 
+  WindowOps& ops_;
   WordDatabase db_;
   TableSnapshot snapshot_;
   bool hasSnapshot_ = false;
@@ -108,14 +107,13 @@ class CPage2 : public QDialog {
   ReviewControls* review_ = nullptr;
   QTimer* retry_ = nullptr;
 
-  QLabel* word_ = nullptr;             // 1009
-  QLabel* translation_ = nullptr;      // 1010
-  QLabel* counter_ = nullptr;          // 1013
-  QLineEdit* typingBox_ = nullptr;     // 1032
-  QPushButton* openButton_ = nullptr;  // 1008
-  QLabel* phonetic_ = nullptr;         // 1051
-  QPushButton* sayButton_ = nullptr;   // 1050
-  Speech* speech_ = nullptr;
+  QLabel* word_ = nullptr;             // kWord
+  QLabel* translation_ = nullptr;      // kTranslation
+  QLabel* counter_ = nullptr;          // kCounter
+  QLineEdit* typingBox_ = nullptr;     // kTypingBox
+  QPushButton* openButton_ = nullptr;  // kOpenDatabase
+  QLabel* phonetic_ = nullptr;         // kPhonetic
+  QPushButton* sayButton_ = nullptr;   // kSay
 };
 
 }  // namespace quorvo

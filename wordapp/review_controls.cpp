@@ -7,12 +7,14 @@
 #include <QSpinBox>
 
 #include "wordapp/dialog_units.h"
+#include "wordapp/page2_controls.h"
 
 namespace quorvo {
 
 ReviewControls::ReviewControls(QWidget* page) : QObject(page) {
+  using namespace page2_controls;
   selector_ = new QComboBox(page);
-  selector_->setObjectName(QStringLiteral("1040"));
+  selector_->setObjectName(QString::number(kReviewMode));
   selector_->addItem(Ui("全部单词"));
   selector_->addItem(Ui("今日复习"));
   selector_->setFocusPolicy(Qt::NoFocus);
@@ -22,7 +24,7 @@ ReviewControls::ReviewControls(QWidget* page) : QObject(page) {
   const char* texts[] = {"忘记", "模糊", "认识", "简单"};
   for (int i = 0; i < 4; ++i) {
     auto* b = new QPushButton(QStringLiteral("%1 ").arg(i + 1) + Ui(texts[i]), page);
-    b->setObjectName(QString::number(1041 + i));
+    b->setObjectName(QString::number(GradeButton(i + 1)));
     b->setFocusPolicy(Qt::NoFocus);
     PlaceAt(b, 160 + i * 59, 268, 54, 16);
     Grade grade = static_cast<Grade>(i + 1);
@@ -32,21 +34,21 @@ ReviewControls::ReviewControls(QWidget* page) : QObject(page) {
   }
 
   allWords_ = new QPushButton(Ui("全部单词"), page);
-  allWords_->setObjectName(QStringLiteral("1045"));
+  allWords_->setObjectName(QString::number(kAllWordsOffer));
   allWords_->setFocusPolicy(Qt::NoFocus);
   PlaceAt(allWords_, 160, 268, 80, 16);
   allWords_->hide();
   connect(allWords_, &QPushButton::clicked, this, [this] { SetMode(kAllWords); });
 
   status_ = new QLabel(page);
-  status_->setObjectName(QStringLiteral("1046"));
+  status_->setObjectName(QString::number(kReviewStatus));
   status_->setStyleSheet(QStringLiteral("color: rgb(176, 32, 32)"));
   PlaceAt(status_, 93, 288, 363, 12);
 
   newPerDayLabel_ = new QLabel(Ui("每日新词"), page);
   PlaceText(newPerDayLabel_, 92, 18, 36, 10);
   newPerDay_ = new QSpinBox(page);
-  newPerDay_->setObjectName(QStringLiteral("1047"));
+  newPerDay_->setObjectName(QString::number(kNewPerDay));
   newPerDay_->setRange(0, 200);
   newPerDay_->setFocusPolicy(Qt::NoFocus);
   PlaceAt(newPerDay_, 130, 16, 36, 14);

@@ -1,8 +1,8 @@
 // ReviewControls: the 今日复习 controls of the recitation page: the mode
-// selector "全部单词 / 今日复习" (1040), the grade buttons 忘记 / 模糊 /
-// 认识 / 简单 (1041-1044, also keys 1-4), the "全部单词" offer when nothing
-// is due (1045), a line for the review store's troubles (1046) and the
-// number of new words a day (1047, shown in 今日复习).
+// selector "全部单词 / 今日复习", the grade buttons 忘记 / 模糊 / 认识 / 简单
+// (also keys 1-4), the "全部单词" offer when nothing is due, a line for the
+// review store's troubles and the number of new words a day (shown in
+// 今日复习). Their ids are the page's (page2_controls.h).
 //
 // Made as children of the page (placed in its dialog units); they only say
 // what was chosen, the page decides. Window thread only.

@@ -7,7 +7,6 @@
 #include <QChart>
 #include <QChartView>
 #include <QDate>
-#include <QDateTime>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineSeries>
@@ -89,7 +88,7 @@ QValueAxis* CountAxis(int maximum, const QString& title) {
 
 }  // namespace
 
-CStatsPage::CStatsPage(QWidget* parent) : QWidget(parent), clock_([] { return QDateTime::currentSecsSinceEpoch(); }) {
+CStatsPage::CStatsPage(WindowOps& ops, QWidget* parent) : QWidget(parent), ops_(ops) {
   setObjectName(QStringLiteral("stats"));
   QPalette white = palette();
   white.setColor(QPalette::Window, QColor(255, 255, 255));
@@ -122,7 +121,7 @@ bool CStatsPage::ShowsEmptyState(ChartId id) const { return stacks_[id]->current
 QString CStatsPage::EmptyText(ChartId id) const { return empty_[id]->text(); }
 
 void CStatsPage::Refresh() {
-  int64_t now = clock_();
+  int64_t now = ops_.NowSeconds();
   ReviewStore store(db_, LocalUtcOffset(now));
   std::vector<std::string> banks;
   if (db_.IsOpen()) {

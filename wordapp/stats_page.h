@@ -7,15 +7,15 @@
 // A chart without history shows a sentence saying so instead of empty axes.
 //
 // Owns its own WordDatabase on the bank file (only reads; it makes no
-// tables). The series come from LoadStats (review_stats.h). Window thread.
+// tables). The series come from LoadStats (review_stats.h), up to the time
+// of the window ops' clock. Window thread.
 #pragma once
 
 #include <QWidget>
 #include <array>
-#include <cstdint>
-#include <functional>
 
 #include "review/review_stats.h"
+#include "wordapp/window_ops.h"
 #include "wordstore/word_database.h"
 
 class QLabel;
@@ -32,12 +32,11 @@ class CStatsPage : public QWidget {
  public:
   enum ChartId { kReviewsChart = 0, kKnownChart, kDueChart, kBanksChart };
 
-  explicit CStatsPage(QWidget* parent = nullptr);
+  explicit CStatsPage(WindowOps& ops, QWidget* parent = nullptr);
   ~CStatsPage() override;
 
   // Reads the history again and redraws the charts.
   void Refresh();
-  void SetClock(std::function<int64_t()> clock) { clock_ = std::move(clock); }
 
   const StatsSeries& Series() const { return series_; }
   QChart* Chart(ChartId id) const;
@@ -52,8 +51,8 @@ class CStatsPage : public QWidget {
   void DrawBanks();
   void Show(ChartId id, QChart* chart, bool empty);
 
+  WindowOps& ops_;
   WordDatabase db_;
-  std::function<int64_t()> clock_;
   StatsSeries series_;
   std::array<QStackedWidget*, 4> stacks_{};
   std::array<QChartView*, 4> views_{};

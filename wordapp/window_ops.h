@@ -1,6 +1,6 @@
 // WindowOps: what the windows of quorvo ask of the desktop beyond their own
 // widgets: message boxes, the file-open dialog, the notification area, the
-// speech engine and the start of the update check.
+// speech engine, the start of the update check and the time.
 //
 // The program hands the windows Qt implementations (qt_window_ops.h); tests
 // hand them fakes that answer at once, so no test blocks on a modal window,
@@ -9,7 +9,9 @@
 // calls come from the window thread.
 #pragma once
 
+#include <QDateTime>
 #include <QString>
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -97,6 +99,13 @@ struct WindowOps {
   // is not the program's to look after. May be called from any thread. When
   // unset, nothing is checked.
   std::function<bool()> keepDictionary;
+  // The time every page goes by, in seconds since 1970 (UTC): the day whose
+  // cards are due, the time a review or a word marked known is logged, the
+  // last 30 days of the charts. The program leaves it unset (the system
+  // clock); tests set a time of their own. Read through NowSeconds().
+  std::function<int64_t()> clock;
+
+  int64_t NowSeconds() const { return clock ? clock() : QDateTime::currentSecsSinceEpoch(); }
 };
 
 }  // namespace quorvo

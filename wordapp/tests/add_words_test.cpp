@@ -16,7 +16,9 @@
 #include "testing/loopback_dictionary.h"
 #include "testing/word_fixture.h"
 #include "wordapp/insert_dlg.h"
+#include "wordapp/insert_dlg_controls.h"
 #include "wordapp/page1.h"
+#include "wordapp/page1_controls.h"
 #include "wordapp/tests/gui_fixture.h"
 
 namespace quorvo {
@@ -48,11 +50,11 @@ class AddWordsTest : public testing::GuiTest {
       ASSERT_NE(nullptr, dialog);
       if (!file.isEmpty()) {
         files.next.push_back(file);
-        Control<QPushButton>(dialog, 1029)->click();
+        Control<QPushButton>(dialog, insert_dlg_controls::kOpenFile)->click();
       }
-      Control<QTextEdit>(dialog, 1026)->setPlainText(text);
-      Control<QLineEdit>(dialog, 1031)->setText(bank);
-      Control<QPushButton>(dialog, 1)->click();
+      Control<QTextEdit>(dialog, insert_dlg_controls::kText)->setPlainText(text);
+      Control<QLineEdit>(dialog, insert_dlg_controls::kBankName)->setText(bank);
+      Control<QPushButton>(dialog, insert_dlg_controls::kOk)->click();
     });
   }
   // Waits, at the lookups' own pace, until the bank's rows satisfy done
@@ -89,7 +91,7 @@ TEST_F(AddWordsTest, FileIntoANewBankShowsAsThatBank) {
   page = std::make_unique<CPage1>(ops);
   page->show();
   AnswerDialog(QString::fromStdString(dir.File("words.txt")), "", "sea");
-  Control<QPushButton>(page.get(), 1006)->click();
+  Control<QPushButton>(page.get(), page1_controls::kAddWords)->click();
 
   auto stored = WaitForBank("sea", [](const auto& rows) {
     if (rows.size() != 4) return false;
@@ -104,8 +106,8 @@ TEST_F(AddWordsTest, FileIntoANewBankShowsAsThatBank) {
   // no event loop.
   EXPECT_EQ("main_word", page->CurrentBank());
 
-  Control<QPushButton>(page.get(), 1005)->click();
-  QTableView* banks = Control<QTableView>(page.get(), 1008);
+  Control<QPushButton>(page.get(), page1_controls::kShowBanks)->click();
+  QTableView* banks = Control<QTableView>(page.get(), page1_controls::kBankList);
   int row = -1;
   for (int r = 0; r < page->BankModel().rowCount(); ++r)
     if (page->BankModel().Name(r) == "sea") row = r;
@@ -114,7 +116,7 @@ TEST_F(AddWordsTest, FileIntoANewBankShowsAsThatBank) {
   QTest::mouseClick(banks->viewport(), Qt::LeftButton, {}, at);
   QTest::mouseDClick(banks->viewport(), Qt::LeftButton, {}, at);
   ASSERT_EQ("sea", page->CurrentBank());
-  Control<QPushButton>(page.get(), 1003)->click();
+  Control<QPushButton>(page.get(), page1_controls::kSearch)->click();
 
   // By hot, highest first: each word's count in the file.
   auto words = ShownColumn(1);
@@ -124,7 +126,7 @@ TEST_F(AddWordsTest, FileIntoANewBankShowsAsThatBank) {
   EXPECT_EQ((std::set<std::string>{"swims", "ocean"}), (std::set<std::string>{words[2], words[3]}));
   EXPECT_EQ((std::vector<std::string>{"3", "2", "1", "1"}), ShownColumn(6));
   EXPECT_EQ("n. 鲸", QString::fromStdString(ShownColumn(3)[1]).trimmed().toStdString());
-  EXPECT_EQ("单词总数: 4", TextOf(Control<QWidget>(page.get(), 1004)));
+  EXPECT_EQ("单词总数: 4", TextOf(Control<QWidget>(page.get(), page1_controls::kWordCount)));
   EXPECT_TRUE(BoxTexts().empty());
 }
 
@@ -133,7 +135,7 @@ TEST_F(AddWordsTest, TypedTextWithoutANameGoesIntoTheShownBankAndShowsAfterSearc
   page = std::make_unique<CPage1>(ops);
   page->show();
   AnswerDialog("", "whale WHALE ocean", "");
-  Control<QPushButton>(page.get(), 1006)->click();
+  Control<QPushButton>(page.get(), page1_controls::kAddWords)->click();
 
   auto stored = WaitForBank(kMainWord, [](const auto& rows) {
     return TransOf(rows, "whale") != "旧的释义" && TransOf(rows, "ocean") != "(missing)";
@@ -142,7 +144,7 @@ TEST_F(AddWordsTest, TypedTextWithoutANameGoesIntoTheShownBankAndShowsAfterSearc
   EXPECT_EQ("n. 鲸\n", TransOf(stored, "whale"));
   EXPECT_EQ((std::vector<std::string>{"whale"}), ShownColumn(1));  // no event loop ran: not refreshed yet
 
-  Control<QPushButton>(page.get(), 1003)->click();
+  Control<QPushButton>(page.get(), page1_controls::kSearch)->click();
   EXPECT_EQ((std::vector<std::string>{"whale", "ocean"}), ShownColumn(1));
   // A word the bank had keeps its hot; a new one gets its count.
   EXPECT_EQ((std::vector<std::string>{"9", "1"}), ShownColumn(6));
@@ -153,11 +155,11 @@ TEST_F(AddWordsTest, CancelledDialogAddsNothing) {
   QTimer::singleShot(0, [] {
     auto* dialog = qobject_cast<CInsertDlg*>(QApplication::activeModalWidget());
     ASSERT_NE(nullptr, dialog);
-    Control<QTextEdit>(dialog, 1026)->setPlainText("whale ocean");
-    Control<QLineEdit>(dialog, 1031)->setText("sea");
-    Control<QPushButton>(dialog, 2)->click();
+    Control<QTextEdit>(dialog, insert_dlg_controls::kText)->setPlainText("whale ocean");
+    Control<QLineEdit>(dialog, insert_dlg_controls::kBankName)->setText("sea");
+    Control<QPushButton>(dialog, insert_dlg_controls::kCancel)->click();
   });
-  Control<QPushButton>(page.get(), 1006)->click();
+  Control<QPushButton>(page.get(), page1_controls::kAddWords)->click();
   page.reset();  // every queued lookup would have run by now
   EXPECT_EQ(0, dictionary.RequestCount());
   EXPECT_EQ((std::vector<std::string>{"main_remember", "main_word"}), testing::TableNames(DbPath()));
@@ -168,15 +170,15 @@ TEST_F(AddWordsTest, UpdateTranslationLooksUpTheTargetRowsAndKeepsTheirHot) {
   Put(kMainWord, "pear", "梨", 4);
   page = std::make_unique<CPage1>(ops);
   page->show();
-  Control<QTableView>(page.get(), 1001)->selectRow(0);
-  Control<QComboBox>(page.get(), 1014)->setCurrentIndex(CPage1::kBatchLookup);
-  Control<QPushButton>(page.get(), 1015)->click();
+  Control<QTableView>(page.get(), page1_controls::kWordList)->selectRow(0);
+  Control<QComboBox>(page.get(), page1_controls::kBatchOperation)->setCurrentIndex(CPage1::kBatchLookup);
+  Control<QPushButton>(page.get(), page1_controls::kApplyBatch)->click();
 
   auto stored = WaitForBank(kMainWord, [](const auto& rows) { return TransOf(rows, "apple") != "苹果"; });
   EXPECT_EQ("n. 苹果树\n", TransOf(stored, "apple"));
   EXPECT_EQ("梨", TransOf(stored, "pear"));
   EXPECT_EQ((std::map<std::string, int>{{"apple", 1}}), dictionary.RequestedWords());
-  Control<QPushButton>(page.get(), 1003)->click();
+  Control<QPushButton>(page.get(), page1_controls::kSearch)->click();
   EXPECT_EQ("n. 苹果树", QString::fromStdString(ShownColumn(3)[0]).trimmed().toStdString());
   EXPECT_EQ("9", ShownColumn(6)[0]);
 }

@@ -7,6 +7,7 @@
 #include "testing/word_fixture.h"
 #include "wordapp/page1.h"
 #include "wordapp/page2.h"
+#include "wordapp/page2_controls.h"
 #include "wordapp/tests/gui_fixture.h"
 #include "wordstore/word_bank.h"
 
@@ -43,8 +44,8 @@ TEST_F(BankFileTest, PagesReadTheChosenFileAndLeaveTheWorkingFolderAlone) {
   ASSERT_EQ(2, words.WordModel().rowCount());
   EXPECT_EQ("apple", words.WordModel().CellText(0, 1));
   EXPECT_EQ("melon", words.WordModel().CellText(1, 1));
-  CPage2 cards;
-  EXPECT_EQ("pear", TextOf(Control<QWidget>(&cards, 1009)));
+  CPage2 cards(ops);
+  EXPECT_EQ("pear", TextOf(Control<QWidget>(&cards, page2_controls::kWord)));
   EXPECT_EQ(before, dir.Read("dict_main.db"));
 }
 

@@ -13,8 +13,12 @@
 #include <QTimer>
 
 #include "wordapp/about_dlg.h"
+#include "wordapp/about_dlg_controls.h"
+#include "wordapp/dict_dlg_controls.h"
 #include "wordapp/page1.h"
+#include "wordapp/page1_controls.h"
 #include "wordapp/page2.h"
+#include "wordapp/page2_controls.h"
 #include "wordapp/tests/gui_fixture.h"
 #include "wordstore/word_bank.h"
 
@@ -37,7 +41,7 @@ class DictDlgTest : public testing::GuiTest {
 TEST_F(DictDlgTest, HasThreeTabsWithTheWordBankPageShown) {
   Open();
   EXPECT_EQ("quorvo", window->windowTitle().toStdString());
-  QTabWidget* tabs = Control<QTabWidget>(window.get(), 1000);
+  QTabWidget* tabs = Control<QTabWidget>(window.get(), dict_dlg_controls::kTabs);
   ASSERT_EQ(3, tabs->count());
   EXPECT_EQ("词库", tabs->tabText(0).toStdString());
   EXPECT_EQ("浏览", tabs->tabText(1).toStdString());
@@ -53,40 +57,40 @@ TEST_F(DictDlgTest, SwitchingTabsKeepsEachPagesState) {
   Put(kMainRemember, "alpha", "甲", 1);
   Put(kMainRemember, "beta", "乙", 2);
   Open();
-  auto* search = Control<QLineEdit>(window->Page1(), 1002);
+  auto* search = Control<QLineEdit>(window->Page1(), page1_controls::kSearchText);
   search->setText("al");
-  Control<QPushButton>(window->Page1(), 1005)->click();  // bank list shown
+  Control<QPushButton>(window->Page1(), page1_controls::kShowBanks)->click();  // bank list shown
 
   QTabWidget* tabs = window->Tabs();
   tabs->setCurrentIndex(1);
   EXPECT_FALSE(window->Page1()->isVisible());
   EXPECT_TRUE(window->Page2()->isVisible());
-  EXPECT_EQ(Control<QWidget>(window->Page2(), 1032), QApplication::focusWidget());
-  Control<QPushButton>(window->Page2(), 1012)->click();
+  EXPECT_EQ(Control<QWidget>(window->Page2(), page2_controls::kTypingBox), QApplication::focusWidget());
+  Control<QPushButton>(window->Page2(), page2_controls::kNext)->click();
   window->Page2()->ToggleTranslation();
 
   tabs->setCurrentIndex(0);
   EXPECT_TRUE(window->Page1()->isVisible());
   EXPECT_EQ("al", search->text().toStdString());
-  EXPECT_TRUE(Control<QWidget>(window->Page1(), 1008)->isVisible());
-  EXPECT_TRUE(Control<QWidget>(window->Page1(), 1009)->isVisible());
+  EXPECT_TRUE(Control<QWidget>(window->Page1(), page1_controls::kBankList)->isVisible());
+  EXPECT_TRUE(Control<QWidget>(window->Page1(), page1_controls::kDropBanks)->isVisible());
 
   tabs->setCurrentIndex(1);
-  EXPECT_EQ("beta", TextOf(Control<QWidget>(window->Page2(), 1009)));
-  EXPECT_EQ("乙", TextOf(Control<QWidget>(window->Page2(), 1010)));
-  EXPECT_EQ("第2个 共2个单词", TextOf(Control<QWidget>(window->Page2(), 1013)));
+  EXPECT_EQ("beta", TextOf(Control<QWidget>(window->Page2(), page2_controls::kWord)));
+  EXPECT_EQ("乙", TextOf(Control<QWidget>(window->Page2(), page2_controls::kTranslation)));
+  EXPECT_EQ("第2个 共2个单词", TextOf(Control<QWidget>(window->Page2(), page2_controls::kCounter)));
 }
 
 TEST_F(DictDlgTest, RecitationCopyOnThePageReachesTheOtherTab) {
   Put(kMainWord, "apple", "苹果", 9);
   Open();
-  QTableView* words = Control<QTableView>(window->Page1(), 1001);
+  QTableView* words = Control<QTableView>(window->Page1(), page1_controls::kWordList);
   words->selectRow(0);
-  Control<QComboBox>(window->Page1(), 1014)->setCurrentIndex(CPage1::kBatchRecite);
-  Control<QPushButton>(window->Page1(), 1015)->click();
+  Control<QComboBox>(window->Page1(), page1_controls::kBatchOperation)->setCurrentIndex(CPage1::kBatchRecite);
+  Control<QPushButton>(window->Page1(), page1_controls::kApplyBatch)->click();
   QCoreApplication::sendPostedEvents(window->Page2());
-  EXPECT_EQ("apple", TextOf(Control<QWidget>(window->Page2(), 1009)));
-  EXPECT_EQ("第1个 共1个单词", TextOf(Control<QWidget>(window->Page2(), 1013)));
+  EXPECT_EQ("apple", TextOf(Control<QWidget>(window->Page2(), page2_controls::kWord)));
+  EXPECT_EQ("第1个 共1个单词", TextOf(Control<QWidget>(window->Page2(), page2_controls::kCounter)));
 }
 
 TEST_F(DictDlgTest, MinimiseHidesInTheTrayAndALeftClickBringsItBack) {
@@ -95,7 +99,7 @@ TEST_F(DictDlgTest, MinimiseHidesInTheTrayAndALeftClickBringsItBack) {
     SCOPED_TRACE(fromMenu ? "window menu" : "minimise box");
     tray.adds = tray.deletes = 0;
     if (fromMenu)
-      window->OnSysCommand(CdictDlg::kMinimizeCommand);
+      window->OnSysCommand(dict_dlg_controls::kMinimizeCommand);
     else
       window->showMinimized();
     QCoreApplication::sendPostedEvents(window.get());
@@ -133,8 +137,8 @@ TEST_F(DictDlgTest, TrayMenuShowsTheWindowOrEndsIt) {
   QAction* show = nullptr;
   QAction* close = nullptr;
   for (QAction* a : window->IconMenu()->actions()) {
-    if (a->objectName() == "1025") show = a;
-    if (a->objectName() == "2") close = a;
+    if (a->objectName() == QString::number(dict_dlg_controls::kShowCommand)) show = a;
+    if (a->objectName() == QString::number(dict_dlg_controls::kCloseCommand)) close = a;
   }
   ASSERT_TRUE(show && close);
   show->trigger();
@@ -169,9 +173,9 @@ TEST_F(DictDlgTest, AboutEntryShowsTheAboutBoxAndReturns) {
   QTimer::singleShot(0, [&] {
     auto* about = qobject_cast<CAboutDlg*>(QApplication::activeModalWidget());
     sawAbout = about != nullptr;
-    if (about) Control<QPushButton>(about, 1)->click();
+    if (about) Control<QPushButton>(about, about_dlg_controls::kOk)->click();
   });
-  window->OnSysCommand(CdictDlg::kAboutCommand);
+  window->OnSysCommand(dict_dlg_controls::kAboutCommand);
   EXPECT_TRUE(sawAbout);
   EXPECT_TRUE(window->isVisible());
 }

@@ -13,6 +13,7 @@
 #include <deque>
 
 #include "base/code_page.h"
+#include "wordapp/insert_dlg_controls.h"
 #include "wordapp/tests/gui_fixture.h"
 
 namespace quorvo {
@@ -45,10 +46,10 @@ TEST_F(InsertDlgTest, RequestHoldsWhatWasGiven) {
     SCOPED_TRACE(c.name);
     files.next.assign(c.picks.begin(), c.picks.end());
     CInsertDlg dialog(files);
-    for (size_t i = 0; i < c.picks.size(); ++i) Control<QPushButton>(&dialog, 1029)->click();
-    Control<QTextEdit>(&dialog, 1026)->setPlainText(c.text);
-    Control<QLineEdit>(&dialog, 1031)->setText(c.bank);
-    Control<QPushButton>(&dialog, 1)->click();
+    for (size_t i = 0; i < c.picks.size(); ++i) Control<QPushButton>(&dialog, insert_dlg_controls::kOpenFile)->click();
+    Control<QTextEdit>(&dialog, insert_dlg_controls::kText)->setPlainText(c.text);
+    Control<QLineEdit>(&dialog, insert_dlg_controls::kBankName)->setText(c.bank);
+    Control<QPushButton>(&dialog, insert_dlg_controls::kOk)->click();
     EXPECT_EQ(QDialog::Accepted, dialog.result());
     const AddWordsRequest& r = dialog.Request();
     EXPECT_EQ(c.sources, r.sources);
@@ -56,7 +57,7 @@ TEST_F(InsertDlgTest, RequestHoldsWhatWasGiven) {
     EXPECT_EQ(c.bankName, Utf8(r.bankName));
     EXPECT_EQ(c.text.toStdString(), r.text);
     if (!c.filePath.empty()) {
-      EXPECT_EQ(c.filePath, Control<QLineEdit>(&dialog, 1028)->text().toStdString());
+      EXPECT_EQ(c.filePath, Control<QLineEdit>(&dialog, insert_dlg_controls::kFilePath)->text().toStdString());
     }
   }
   ASSERT_FALSE(files.filters.empty());
@@ -65,9 +66,9 @@ TEST_F(InsertDlgTest, RequestHoldsWhatWasGiven) {
 
 TEST_F(InsertDlgTest, PathBoxIsReadOnlyAndCancelEndsWithCancel) {
   CInsertDlg dialog(files);
-  EXPECT_TRUE(Control<QLineEdit>(&dialog, 1028)->isReadOnly());
+  EXPECT_TRUE(Control<QLineEdit>(&dialog, insert_dlg_controls::kFilePath)->isReadOnly());
   EXPECT_EQ("添加单词", dialog.windowTitle().toStdString());
-  Control<QPushButton>(&dialog, 2)->click();
+  Control<QPushButton>(&dialog, insert_dlg_controls::kCancel)->click();
   EXPECT_EQ(QDialog::Rejected, dialog.result());
 }
 
@@ -79,7 +80,7 @@ TEST_F(InsertDlgTest, MenuCommandsCutCopyAndPaste) {
   EXPECT_EQ((std::vector<std::pair<std::string, std::string>>{{"复制", "32774"}, {"粘贴", "32775"}, {"剪切", "32777"}}),
             entries);
 
-  auto* box = Control<QTextEdit>(&dialog, 1026);
+  auto* box = Control<QTextEdit>(&dialog, insert_dlg_controls::kText);
   box->setPlainText("alpha beta");
   QTextCursor cursor = box->textCursor();
   cursor.setPosition(0);
@@ -101,7 +102,7 @@ TEST_F(InsertDlgTest, MenuCommandsCutCopyAndPaste) {
 TEST_F(InsertDlgTest, RightClickOpensTheMenuAndItsChoiceRunsAfterIt) {
   CInsertDlg dialog(files);
   dialog.show();
-  auto* box = Control<QTextEdit>(&dialog, 1026);
+  auto* box = Control<QTextEdit>(&dialog, insert_dlg_controls::kText);
   box->setPlainText("words");
   box->selectAll();
   QApplication::clipboard()->clear();
@@ -158,15 +159,15 @@ TEST_F(InsertDlgTest, BankNameIsCheckedBeforeTheDialogCloses) {
       return name == "novel";
     });
     dialog.show();
-    Control<QTextEdit>(&dialog, 1026)->setPlainText("whale ocean");
-    Control<QLineEdit>(&dialog, 1031)->setText(c.bank);
-    Control<QPushButton>(&dialog, 1)->click();
+    Control<QTextEdit>(&dialog, insert_dlg_controls::kText)->setPlainText("whale ocean");
+    Control<QLineEdit>(&dialog, insert_dlg_controls::kBankName)->setText(c.bank);
+    Control<QPushButton>(&dialog, insert_dlg_controls::kOk)->click();
     EXPECT_EQ(c.boxes, BoxTexts());
     EXPECT_EQ(c.accepted, dialog.result() == QDialog::Accepted);
     EXPECT_EQ(!c.accepted, dialog.isVisible());
     // Nothing typed is lost.
-    EXPECT_EQ("whale ocean", Control<QTextEdit>(&dialog, 1026)->toPlainText().toStdString());
-    EXPECT_EQ(c.bank, Control<QLineEdit>(&dialog, 1031)->text());
+    EXPECT_EQ("whale ocean", Control<QTextEdit>(&dialog, insert_dlg_controls::kText)->toPlainText().toStdString());
+    EXPECT_EQ(c.bank, Control<QLineEdit>(&dialog, insert_dlg_controls::kBankName)->text());
     if (c.accepted) {
       EXPECT_EQ(c.bank.toStdString(), Utf8(dialog.Request().bankName));
     }

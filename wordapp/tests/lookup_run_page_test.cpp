@@ -24,7 +24,9 @@
 #include "testing/scoped_dictionary_host.h"
 #include "testing/word_fixture.h"
 #include "wordapp/insert_dlg.h"
+#include "wordapp/insert_dlg_controls.h"
 #include "wordapp/page1.h"
+#include "wordapp/page1_controls.h"
 #include "wordapp/run_summary.h"
 #include "wordapp/tests/gui_fixture.h"
 
@@ -92,12 +94,12 @@ class LookupRunPageTest : public testing::GuiTest {
     QTimer::singleShot(0, [text, bank, onlyUnknown] {
       auto* dialog = qobject_cast<CInsertDlg*>(QApplication::activeModalWidget());
       ASSERT_NE(nullptr, dialog);
-      Control<QTextEdit>(dialog, 1026)->setPlainText(text);
-      Control<QLineEdit>(dialog, 1031)->setText(bank);
-      if (onlyUnknown) Control<QCheckBox>(dialog, 1041)->setChecked(true);
-      Control<QPushButton>(dialog, 1)->click();
+      Control<QTextEdit>(dialog, insert_dlg_controls::kText)->setPlainText(text);
+      Control<QLineEdit>(dialog, insert_dlg_controls::kBankName)->setText(bank);
+      if (onlyUnknown) Control<QCheckBox>(dialog, insert_dlg_controls::kOnlyUnknown)->setChecked(true);
+      Control<QPushButton>(dialog, insert_dlg_controls::kOk)->click();
     });
-    Control<QPushButton>(page.get(), 1006)->click();
+    Control<QPushButton>(page.get(), page1_controls::kAddWords)->click();
   }
   // Lets the event loop (and the page's progress timer) run until cond
   // holds; the bound only keeps a broken run from hanging the test.
@@ -111,7 +113,7 @@ class LookupRunPageTest : public testing::GuiTest {
       std::this_thread::sleep_for(std::chrono::milliseconds(2));
     ASSERT_EQ(done, page->CurrentRun()->Done());
   }
-  std::string Info() { return TextOf(Control<QWidget>(page.get(), 1007)); }
+  std::string Info() { return TextOf(Control<QWidget>(page.get(), page1_controls::kInfo)); }
   std::vector<std::string> ShownWords() {
     std::vector<std::string> words;
     for (int r = 0; r < page->WordModel().rowCount(); ++r) words.push_back(page->WordModel().CellText(r, 1));
@@ -147,7 +149,7 @@ TEST_F(LookupRunPageTest, InfoBoxCountsTheLookupsThenSummarisesAndOpensTheFilled
   EXPECT_EQ("查询完毕：新增 6 个", Info());
   EXPECT_EQ("sea", page->CurrentBank());
   EXPECT_EQ((std::vector<std::string>{"blue", "deep", "ocean", "sky", "swims", "whale"}), ShownWords());
-  EXPECT_EQ("单词总数: 6", TextOf(Control<QWidget>(page.get(), 1004)));
+  EXPECT_EQ("单词总数: 6", TextOf(Control<QWidget>(page.get(), page1_controls::kWordCount)));
   EXPECT_FALSE(page->CurrentRun());
 }
 
@@ -186,11 +188,12 @@ TEST_F(LookupRunPageTest, KnownWordsOfAnyBankCountForTheTextAndCanBeLeftOut) {
   QTimer::singleShot(0, [] {
     auto* dialog = qobject_cast<CInsertDlg*>(QApplication::activeModalWidget());
     ASSERT_NE(nullptr, dialog);
-    EXPECT_FALSE(Control<QCheckBox>(dialog, 1041)->isChecked());
-    EXPECT_EQ("只添加还不会的单词", Control<QCheckBox>(dialog, 1041)->text().toStdString());
+    EXPECT_FALSE(Control<QCheckBox>(dialog, insert_dlg_controls::kOnlyUnknown)->isChecked());
+    EXPECT_EQ("只添加还不会的单词",
+              Control<QCheckBox>(dialog, insert_dlg_controls::kOnlyUnknown)->text().toStdString());
     dialog->reject();
   });
-  Control<QPushButton>(page.get(), 1006)->click();
+  Control<QPushButton>(page.get(), page1_controls::kAddWords)->click();
 }
 
 TEST_F(LookupRunPageTest, RetryLooksUpOnlyTheWordsNotFound) {
@@ -200,8 +203,8 @@ TEST_F(LookupRunPageTest, RetryLooksUpOnlyTheWordsNotFound) {
   Put(kMainWord, "zzzq", kNotFoundTranslation, 1);  // still unknown to the dictionary
   dictionary.LetAll();
   OpenPage();
-  Control<QComboBox>(page.get(), 1014)->setCurrentIndex(CPage1::kBatchRetry);
-  Control<QPushButton>(page.get(), 1015)->click();
+  Control<QComboBox>(page.get(), page1_controls::kBatchOperation)->setCurrentIndex(CPage1::kBatchRetry);
+  Control<QPushButton>(page.get(), page1_controls::kApplyBatch)->click();
   ASSERT_TRUE(Until([this] { return !BoxTexts().empty(); }));
   EXPECT_EQ((std::vector<std::string>{"查询完毕：新增 0 个单词，查到释义 2 个，未找到 1 个。"}), BoxTexts());
   EXPECT_EQ(3, dictionary.Requests());
@@ -220,7 +223,7 @@ TEST_F(LookupRunPageTest, RetryLooksUpOnlyTheWordsNotFound) {
     ASSERT_TRUE(db.Open(DbPath()));
     ASSERT_EQ(0, db.Execute("delete from main_word where value = 'zzzq'"));
   }
-  Control<QPushButton>(page.get(), 1015)->click();
+  Control<QPushButton>(page.get(), page1_controls::kApplyBatch)->click();
   EXPECT_EQ((std::vector<std::string>{"当前词库没有未找到释义的单词。"}), BoxTexts());
   EXPECT_EQ(3, dictionary.Requests());
 }

@@ -12,7 +12,9 @@
 
 #include "base/code_page.h"
 #include "testing/word_fixture.h"
+#include "wordapp/page1_controls.h"
 #include "wordapp/page2.h"
+#include "wordapp/page2_controls.h"
 #include "wordapp/tests/gui_fixture.h"
 
 namespace quorvo {
@@ -34,13 +36,13 @@ class Page1Test : public testing::GuiTest {
     page = std::make_unique<CPage1>(ops);
     page->show();
   }
-  QTableView* Words() { return Control<QTableView>(page.get(), 1001); }
-  QTableView* Banks() { return Control<QTableView>(page.get(), 1008); }
+  QTableView* Words() { return Control<QTableView>(page.get(), page1_controls::kWordList); }
+  QTableView* Banks() { return Control<QTableView>(page.get(), page1_controls::kBankList); }
   void Click(int id) { Control<QPushButton>(page.get(), id)->click(); }
   void Tick(int row) { page->WordModel().setData(page->WordModel().index(row, 0), Qt::Checked, Qt::CheckStateRole); }
   void RunBatch(int operation) {
-    Control<QComboBox>(page.get(), 1014)->setCurrentIndex(operation);
-    Click(1015);
+    Control<QComboBox>(page.get(), page1_controls::kBatchOperation)->setCurrentIndex(operation);
+    Click(page1_controls::kApplyBatch);
   }
   // The shown words, top to bottom.
   std::vector<std::string> ShownWords() {
@@ -76,8 +78,8 @@ class Page1Test : public testing::GuiTest {
 TEST_F(Page1Test, StartsOnMainWordWithEveryControlInItsFirstState) {
   Open();
   EXPECT_EQ((std::vector<std::string>{"apple", "banana", "cherry", "date", "egg"}), ShownWords());
-  EXPECT_EQ("单词总数: 5", TextOf(Control<QWidget>(page.get(), 1004)));
-  EXPECT_EQ("当前词库:main_word", TextOf(Control<QWidget>(page.get(), 1012)));
+  EXPECT_EQ("单词总数: 5", TextOf(Control<QWidget>(page.get(), page1_controls::kWordCount)));
+  EXPECT_EQ("当前词库:main_word", TextOf(Control<QWidget>(page.get(), page1_controls::kCurrentBank)));
   // Known shows "会" only where the column holds something other than 0.
   EXPECT_EQ(Gbk("不会"), page->WordModel().CellText(0, 5));
   EXPECT_EQ(Gbk("会"), page->WordModel().CellText(3, 5));
@@ -94,13 +96,17 @@ TEST_F(Page1Test, StartsOnMainWordWithEveryControlInItsFirstState) {
   }
   EXPECT_TRUE(Words()->isVisible());
   EXPECT_FALSE(Banks()->isVisible());
-  EXPECT_FALSE(Control<QWidget>(page.get(), 1009)->isVisible());
-  EXPECT_FALSE(Control<QWidget>(page.get(), 1036)->isVisible());
-  for (int id : {1014, 1033, 1034}) EXPECT_EQ(0, Control<QComboBox>(page.get(), id)->currentIndex()) << id;
-  EXPECT_EQ("批量操作", Control<QComboBox>(page.get(), 1014)->itemText(0).toStdString());
-  EXPECT_EQ(7, Control<QComboBox>(page.get(), 1014)->count());
-  EXPECT_EQ("重新查询未找到的单词", Control<QComboBox>(page.get(), 1014)->itemText(6).toStdString());
-  EXPECT_EQ(0u, TextOf(Control<QWidget>(page.get(), 1037)).find("您如果有好的建议或者用的不爽，请发邮件: "));
+  EXPECT_FALSE(Control<QWidget>(page.get(), page1_controls::kDropBanks)->isVisible());
+  EXPECT_FALSE(Control<QWidget>(page.get(), page1_controls::kBatchHotValue)->isVisible());
+  for (int id : {page1_controls::kBatchOperation, page1_controls::kKnownFilter, page1_controls::kHotOrder})
+    EXPECT_EQ(0, Control<QComboBox>(page.get(), id)->currentIndex()) << id;
+  EXPECT_EQ("批量操作", Control<QComboBox>(page.get(), page1_controls::kBatchOperation)->itemText(0).toStdString());
+  EXPECT_EQ(7, Control<QComboBox>(page.get(), page1_controls::kBatchOperation)->count());
+  EXPECT_EQ("重新查询未找到的单词",
+            Control<QComboBox>(page.get(), page1_controls::kBatchOperation)->itemText(6).toStdString());
+  EXPECT_EQ(
+      0u,
+      TextOf(Control<QWidget>(page.get(), page1_controls::kContact)).find("您如果有好的建议或者用的不爽，请发邮件: "));
   EXPECT_TRUE(BoxTexts().empty());
 }
 
@@ -113,8 +119,8 @@ TEST_F(Page1Test, StartsTheUpdateCheckOnce) {
 
 TEST_F(Page1Test, OnlyTheHotBatchShowsTheHotValueBox) {
   Open();
-  auto* batch = Control<QComboBox>(page.get(), 1014);
-  auto* hot = Control<QWidget>(page.get(), 1036);
+  auto* batch = Control<QComboBox>(page.get(), page1_controls::kBatchOperation);
+  auto* hot = Control<QWidget>(page.get(), page1_controls::kBatchHotValue);
   for (int index : {1, 2, 3, 2, 4, 5, 0}) {
     batch->setCurrentIndex(index);
     EXPECT_EQ(index == CPage1::kBatchHot, hot->isVisible()) << "batch " << index;
@@ -141,14 +147,14 @@ TEST_P(Page1BatchTest, ActsOnSelectedAndTickedRows) {
   Open();
   if (c.selected >= 0) Words()->selectRow(c.selected);
   for (int row : c.ticked) Tick(row);
-  Control<QLineEdit>(page.get(), 1036)->setText(QString::fromUtf8(c.hotValue));
+  Control<QLineEdit>(page.get(), page1_controls::kBatchHotValue)->setText(QString::fromUtf8(c.hotValue));
   Put(kMainWord, "fig", "无花果", 2);
 
   RunBatch(c.operation);
 
   EXPECT_EQ(c.boxes, BoxTexts());
   EXPECT_EQ(c.stored, Stored(kMainWord));
-  EXPECT_EQ(c.countText, TextOf(Control<QWidget>(page.get(), 1004)));
+  EXPECT_EQ(c.countText, TextOf(Control<QWidget>(page.get(), page1_controls::kWordCount)));
 }
 
 const BatchCase kBatchCases[] = {
@@ -216,7 +222,7 @@ INSTANTIATE_TEST_SUITE_P(Batches, Page1BatchTest, ::testing::ValuesIn(kBatchCase
 TEST_F(Page1Test, RecitationBatchCopiesRowsAndReloadsTheRecitationPage) {
   Put(kMainRemember, "learn", "学习", 2);
   Open();
-  CPage2 cards;
+  CPage2 cards(ops);
   page->SetRecitationPage(&cards);
   cards.NextWord();  // somewhere a reload would move it away from
   ASSERT_EQ(1, cards.RowCount());
@@ -230,8 +236,8 @@ TEST_F(Page1Test, RecitationBatchCopiesRowsAndReloadsTheRecitationPage) {
   EXPECT_EQ(1, cards.RowCount());
   QCoreApplication::sendPostedEvents(&cards);
   EXPECT_EQ(3, cards.RowCount());
-  EXPECT_EQ("learn", TextOf(Control<QWidget>(&cards, 1009)));
-  EXPECT_EQ("第1个 共3个单词", TextOf(Control<QWidget>(&cards, 1013)));
+  EXPECT_EQ("learn", TextOf(Control<QWidget>(&cards, page2_controls::kWord)));
+  EXPECT_EQ("第1个 共3个单词", TextOf(Control<QWidget>(&cards, page2_controls::kCounter)));
 
   // A word already in the list stops the copy: no notice this time.
   cards.NextWord();
@@ -270,14 +276,14 @@ TEST_F(Page1Test, SearchFiltersFromTheControls) {
       {"", -1, "", "", -1, {"apple", "banana", "cherry", "date", "egg"}},
       {"zzz", 0, "", "", 0, {}},
   };
-  auto* known = Control<QComboBox>(page.get(), 1033);
-  auto* order = Control<QComboBox>(page.get(), 1034);
+  auto* known = Control<QComboBox>(page.get(), page1_controls::kKnownFilter);
+  auto* order = Control<QComboBox>(page.get(), page1_controls::kHotOrder);
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.search) + " known " + std::to_string(c.known) + " hot " + c.low + "~" + c.high +
                  " order " + std::to_string(c.order));
-    Control<QLineEdit>(page.get(), 1002)->setText(QString::fromUtf8(c.search));
-    Control<QLineEdit>(page.get(), 1032)->setText(c.low);
-    Control<QLineEdit>(page.get(), 1035)->setText(c.high);
+    Control<QLineEdit>(page.get(), page1_controls::kSearchText)->setText(QString::fromUtf8(c.search));
+    Control<QLineEdit>(page.get(), page1_controls::kLowestHot)->setText(c.low);
+    Control<QLineEdit>(page.get(), page1_controls::kHighestHot)->setText(c.high);
     for (auto [combo, index] : {std::pair{known, c.known}, std::pair{order, c.order}}) {
       if (index >= 0) {
         combo->setCurrentIndex(index);
@@ -286,9 +292,10 @@ TEST_F(Page1Test, SearchFiltersFromTheControls) {
         combo->setEditText(QStringLiteral("typed"));
       }
     }
-    Click(1003);
+    Click(page1_controls::kSearch);
     EXPECT_EQ(c.words, ShownWords());
-    EXPECT_EQ("单词总数: " + std::to_string(c.words.size()), TextOf(Control<QWidget>(page.get(), 1004)));
+    EXPECT_EQ("单词总数: " + std::to_string(c.words.size()),
+              TextOf(Control<QWidget>(page.get(), page1_controls::kWordCount)));
   }
   EXPECT_TRUE(BoxTexts().empty());
 }
@@ -297,12 +304,12 @@ TEST_F(Page1Test, QuotesInTheSearchTextAreSearchedForNotReportedAsSyntaxErrors) 
   Put(kMainWord, "o'clock", "点钟", 4);
   Open();
   for (const char* search : {"o'c", "'", "%' or '1'='1", "\"; drop table main_word; --"}) {
-    Control<QLineEdit>(page.get(), 1002)->setText(search);
-    Click(1003);
+    Control<QLineEdit>(page.get(), page1_controls::kSearchText)->setText(search);
+    Click(page1_controls::kSearch);
   }
   EXPECT_TRUE(BoxTexts().empty());
-  Control<QLineEdit>(page.get(), 1002)->setText("o'c");
-  Click(1003);
+  Control<QLineEdit>(page.get(), page1_controls::kSearchText)->setText("o'c");
+  Click(page1_controls::kSearch);
   EXPECT_EQ((std::vector<std::string>{"o'clock"}), ShownWords());
   EXPECT_EQ(6u, testing::ReadBank(DbPath(), kMainWord).size());
 }
@@ -310,34 +317,34 @@ TEST_F(Page1Test, QuotesInTheSearchTextAreSearchedForNotReportedAsSyntaxErrors) 
 TEST_F(Page1Test, EnterInTheSearchBoxSearches) {
   Open();
   Put(kMainWord, "fig", "无花果", 2);
-  auto* search = Control<QLineEdit>(page.get(), 1002);
+  auto* search = Control<QLineEdit>(page.get(), page1_controls::kSearchText);
   search->setFocus();
   search->setText("g");
   QTest::keyClick(search, Qt::Key_Return);
   EXPECT_EQ((std::vector<std::string>{"fig", "egg"}), ShownWords());
-  EXPECT_EQ("单词总数: 2", TextOf(Control<QWidget>(page.get(), 1004)));
+  EXPECT_EQ("单词总数: 2", TextOf(Control<QWidget>(page.get(), page1_controls::kWordCount)));
 }
 
 TEST_F(Page1Test, BankListAndDefaultBankSwitchTheListsAndTheDropButton) {
   MakeBanks({"novel", "my_main_word2"});
   Open();
-  auto* drop = Control<QWidget>(page.get(), 1009);
-  Click(1005);
+  auto* drop = Control<QWidget>(page.get(), page1_controls::kDropBanks);
+  Click(page1_controls::kShowBanks);
   EXPECT_EQ((std::vector<std::string>{"main_word", "novel", "my_main_word2"}), ShownBanks());
   EXPECT_TRUE(Banks()->isVisible());
   EXPECT_FALSE(Words()->isVisible());
   EXPECT_TRUE(drop->isVisible());
   EXPECT_EQ(Words()->geometry(), Banks()->geometry());
 
-  Click(1011);
+  Click(page1_controls::kMainWordBank);
   EXPECT_FALSE(Banks()->isVisible());
   EXPECT_TRUE(Words()->isVisible());
   EXPECT_FALSE(drop->isVisible());
-  EXPECT_EQ("当前词库: main_word", TextOf(Control<QWidget>(page.get(), 1012)));
+  EXPECT_EQ("当前词库: main_word", TextOf(Control<QWidget>(page.get(), page1_controls::kCurrentBank)));
 
   Put(kMainRemember, "learn", "学习", 2);
-  Click(1010);
-  EXPECT_EQ("当前词库: main_remember", TextOf(Control<QWidget>(page.get(), 1012)));
+  Click(page1_controls::kRecitationList);
+  EXPECT_EQ("当前词库: main_remember", TextOf(Control<QWidget>(page.get(), page1_controls::kCurrentBank)));
   EXPECT_EQ((std::vector<std::string>{"learn"}), ShownWords());
   EXPECT_FALSE(drop->isVisible());
   EXPECT_TRUE(BoxTexts().empty());
@@ -347,7 +354,7 @@ TEST_F(Page1Test, DoubleClickOpensTheBankUnderTheMouseOnly) {
   MakeBanks({"novel"});
   Put("novel", "whale", "鲸", 8);
   Open();
-  Click(1005);
+  Click(page1_controls::kShowBanks);
   // Below the last row: nothing is opened.
   DoubleClickAt(Banks(), QPoint(40, Banks()->viewport()->height() - 4));
   EXPECT_EQ("main_word", page->CurrentBank());
@@ -357,9 +364,9 @@ TEST_F(Page1Test, DoubleClickOpensTheBankUnderTheMouseOnly) {
   DoubleClickRow(Banks(), 1);
   EXPECT_EQ("novel", page->CurrentBank());
   EXPECT_EQ((std::vector<std::string>{"whale"}), ShownWords());
-  EXPECT_EQ("当前词库: novel", TextOf(Control<QWidget>(page.get(), 1012)));
+  EXPECT_EQ("当前词库: novel", TextOf(Control<QWidget>(page.get(), page1_controls::kCurrentBank)));
   EXPECT_FALSE(Banks()->isVisible());
-  EXPECT_FALSE(Control<QWidget>(page.get(), 1009)->isVisible());
+  EXPECT_FALSE(Control<QWidget>(page.get(), page1_controls::kDropBanks)->isVisible());
 }
 
 TEST_F(Page1Test, DropRefusesTheShownBankAndMainWordAndDropsOthers) {
@@ -386,14 +393,14 @@ TEST_F(Page1Test, DropRefusesTheShownBankAndMainWordAndDropsOthers) {
     SCOPED_TRACE(std::string("showing ") + c.open + ", dropping " + c.drop);
     boxes.shown.clear();
     boxes.answers = {c.answer};
-    Click(1005);
+    Click(page1_controls::kShowBanks);
     auto banks = ShownBanks();
     DoubleClickRow(Banks(), static_cast<int>(std::find(banks.begin(), banks.end(), c.open) - banks.begin()));
     ASSERT_EQ(c.open, page->CurrentBank());
-    Click(1005);
+    Click(page1_controls::kShowBanks);
     banks = ShownBanks();
     Banks()->selectRow(static_cast<int>(std::find(banks.begin(), banks.end(), c.drop) - banks.begin()));
-    Click(1009);
+    Click(page1_controls::kDropBanks);
     boxes.answers.clear();
     EXPECT_EQ(c.boxes, BoxTexts());
     auto tables = testing::TableNames(DbPath());
@@ -407,7 +414,7 @@ TEST_F(Page1Test, HeaderDoubleClickOfEitherListAsksForADatabase) {
   Open();
   auto header = [](QTableView* view) { return view->horizontalHeader()->viewport(); };
   QTest::mouseDClick(header(Words()), Qt::LeftButton, {}, QPoint(30, 8));
-  Click(1005);
+  Click(page1_controls::kShowBanks);
   QTest::mouseDClick(header(Banks()), Qt::LeftButton, {}, QPoint(30, 8));
   EXPECT_EQ((std::vector<std::string>{"请先选择需要打开的数据库", "请先选择需要打开的数据库"}), BoxTexts());
   ASSERT_EQ(2u, boxes.shown.size());
@@ -420,10 +427,10 @@ TEST_F(Page1Test, WithoutADatabaseEverySearchAsksForOne) {
   std::filesystem::create_directory(DbPath());
   Open();
   ASSERT_FALSE(page->HasConnection());
-  EXPECT_EQ("单词总数:", TextOf(Control<QWidget>(page.get(), 1004)));
-  EXPECT_EQ(0, Control<QComboBox>(page.get(), 1014)->currentIndex());
-  Click(1003);
-  Click(1011);
+  EXPECT_EQ("单词总数:", TextOf(Control<QWidget>(page.get(), page1_controls::kWordCount)));
+  EXPECT_EQ(0, Control<QComboBox>(page.get(), page1_controls::kBatchOperation)->currentIndex());
+  Click(page1_controls::kSearch);
+  Click(page1_controls::kMainWordBank);
   EXPECT_EQ((std::vector<std::string>{"请先选择需要打开的数据库", "请先选择需要打开的数据库"}), BoxTexts());
 }
 
@@ -434,10 +441,10 @@ TEST_F(Page1Test, MissingBankShowsTheSyntaxMessageAndNoWords) {
     ASSERT_EQ(SQLITE_OK, db.Execute("drop table main_remember"));
   }
   Open();
-  Click(1010);
+  Click(page1_controls::kRecitationList);
   EXPECT_EQ((std::vector<std::string>{"语法错误，请检查"}), BoxTexts());
   EXPECT_TRUE(ShownWords().empty());
-  EXPECT_EQ("单词总数: 0", TextOf(Control<QWidget>(page.get(), 1004)));
+  EXPECT_EQ("单词总数: 0", TextOf(Control<QWidget>(page.get(), page1_controls::kWordCount)));
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "wordapp/page2_controls.h"
 #include "wordapp/recitation_event.h"
 #include "wordapp/tests/gui_fixture.h"
 #include "wordstore/word_bank.h"
@@ -20,7 +21,7 @@ using testing::TextOf;
 class Page2Test : public testing::GuiTest {
  protected:
   void Open() {
-    page = std::make_unique<CPage2>();
+    page = std::make_unique<CPage2>(ops);
     page->show();
     QApplication::setActiveWindow(page.get());
   }
@@ -28,10 +29,10 @@ class Page2Test : public testing::GuiTest {
     int hot = 1;
     for (const auto& w : words) Put(kMainRemember, w, w + "的释义", hot++);
   }
-  std::string Word() { return TextOf(Control<QWidget>(page.get(), 1009)); }
-  std::string Translation() { return TextOf(Control<QWidget>(page.get(), 1010)); }
-  std::string Counter() { return TextOf(Control<QWidget>(page.get(), 1013)); }
-  QLineEdit* TypingBox() { return Control<QLineEdit>(page.get(), 1032); }
+  std::string Word() { return TextOf(Control<QWidget>(page.get(), page2_controls::kWord)); }
+  std::string Translation() { return TextOf(Control<QWidget>(page.get(), page2_controls::kTranslation)); }
+  std::string Counter() { return TextOf(Control<QWidget>(page.get(), page2_controls::kCounter)); }
+  QLineEdit* TypingBox() { return Control<QLineEdit>(page.get(), page2_controls::kTypingBox); }
   // A key as the user presses it, to whichever control has the focus.
   void Press(Qt::Key key) {
     QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : page.get();
@@ -47,7 +48,7 @@ TEST_F(Page2Test, StartsOnTheFirstWordWithItsTranslationHidden) {
   EXPECT_EQ("alpha", Word());
   EXPECT_EQ("点击看释义", Translation());
   EXPECT_EQ("第1个 共2个单词", Counter());
-  auto* open = Control<QPushButton>(page.get(), 1008);
+  auto* open = Control<QPushButton>(page.get(), page2_controls::kOpenDatabase);
   EXPECT_FALSE(open->isVisible());
   EXPECT_FALSE(open->isEnabled());
   EXPECT_EQ(TypingBox(), QApplication::focusWidget());
@@ -93,8 +94,8 @@ TEST_F(Page2Test, NavigationWrapsInBothDirections) {
     for (const auto& step : c.steps) {
       SCOPED_TRACE(std::to_string(c.words.size()) + " words, " + step.action);
       std::string action = step.action;
-      if (action == "next") Control<QPushButton>(page.get(), 1012)->click();
-      if (action == "previous") Control<QPushButton>(page.get(), 1011)->click();
+      if (action == "next") Control<QPushButton>(page.get(), page2_controls::kNext)->click();
+      if (action == "previous") Control<QPushButton>(page.get(), page2_controls::kPrevious)->click();
       if (action == "enter") QTest::keyClick(TypingBox(), Qt::Key_Return);
       if (action == "backspace") QTest::keyClick(TypingBox(), Qt::Key_Backspace);
       EXPECT_EQ(step.word, Word());
@@ -107,7 +108,7 @@ TEST_F(Page2Test, EmptyListKeepsTheTranslationAreaAndSpaceOnlyMovesTheFocus) {
   Open();
   EXPECT_EQ("没有单词", Word());
   EXPECT_EQ("释义", Translation());
-  Control<QPushButton>(page.get(), 1012)->setFocus();
+  Control<QPushButton>(page.get(), page2_controls::kNext)->setFocus();
   Press(Qt::Key_Space);
   EXPECT_EQ("释义", Translation());
   EXPECT_EQ("第1个 共0个单词", Counter());
@@ -117,7 +118,7 @@ TEST_F(Page2Test, EmptyListKeepsTheTranslationAreaAndSpaceOnlyMovesTheFocus) {
 TEST_F(Page2Test, SpaceTogglesTheTranslationWhateverHasTheFocus) {
   PutWords({"alpha", "beta"});
   Open();
-  auto* next = Control<QPushButton>(page.get(), 1012);
+  auto* next = Control<QPushButton>(page.get(), page2_controls::kNext);
   next->setFocus();
   Press(Qt::Key_Space);  // on the focused button: not a press of it
   EXPECT_EQ("alpha的释义", Translation());
@@ -139,7 +140,7 @@ TEST_F(Page2Test, SpaceTogglesTheTranslationWhateverHasTheFocus) {
 TEST_F(Page2Test, ClickOnTheTranslationAreaToggles) {
   PutWords({"alpha"});
   Open();
-  QWidget* area = Control<QWidget>(page.get(), 1010);
+  QWidget* area = Control<QWidget>(page.get(), page2_controls::kTranslation);
   QTest::mouseClick(area, Qt::LeftButton);
   EXPECT_EQ("alpha的释义", Translation());
   QTest::mouseClick(area, Qt::LeftButton);
@@ -165,8 +166,8 @@ TEST_F(Page2Test, BackspaceCorrectsTheTypingBoxAndGoesBackOnlyWhenItIsEmpty) {
 TEST_F(Page2Test, RecitationListChangedReloadsTheCards) {
   PutWords({"alpha", "beta"});
   Open();
-  Control<QPushButton>(page.get(), 1012)->click();
-  QTest::mouseClick(Control<QWidget>(page.get(), 1010), Qt::LeftButton);
+  Control<QPushButton>(page.get(), page2_controls::kNext)->click();
+  QTest::mouseClick(Control<QWidget>(page.get(), page2_controls::kTranslation), Qt::LeftButton);
   ASSERT_EQ("beta的释义", Translation());
 
   Put(kMainRemember, "aardvark", "土豚", 4);
@@ -179,7 +180,7 @@ TEST_F(Page2Test, RecitationListChangedReloadsTheCards) {
   EXPECT_FALSE(page->TranslationShown());
 
   // An event without a text changes nothing.
-  Control<QPushButton>(page.get(), 1012)->click();
+  Control<QPushButton>(page.get(), page2_controls::kNext)->click();
   QCoreApplication::postEvent(page.get(), new RecitationListChangedEvent(nullptr));
   QCoreApplication::sendPostedEvents(page.get());
   EXPECT_EQ("第2个 共3个单词", Counter());
@@ -190,7 +191,7 @@ TEST_F(Page2Test, RecitationListChangedReloadsTheCards) {
   EXPECT_EQ("beta", Word());
   EXPECT_EQ("第2个 共3个单词", Counter());
   EXPECT_EQ(0, page->RowCount());
-  Control<QPushButton>(page.get(), 1012)->click();
+  Control<QPushButton>(page.get(), page2_controls::kNext)->click();
   EXPECT_EQ("没有单词", Word());
   EXPECT_EQ("第1个 共0个单词", Counter());
   QTest::keyClick(TypingBox(), Qt::Key_Space);

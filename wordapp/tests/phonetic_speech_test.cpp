@@ -12,7 +12,9 @@
 #include "base/code_page.h"
 #include "testing/word_fixture.h"
 #include "wordapp/page1.h"
+#include "wordapp/page1_controls.h"
 #include "wordapp/page2.h"
+#include "wordapp/page2_controls.h"
 #include "wordapp/tests/gui_fixture.h"
 #include "wordstore/word_bank.h"
 
@@ -46,7 +48,7 @@ TEST_F(PhoneticSpeechTest, TheWordListShowsPhoneticsWhenTheListedRowsHaveThem) {
   Put(kMainRemember, "learn", "学习", 2);
   CPage1 page(ops);
   page.show();
-  auto* words = Control<QTableView>(&page, 1001);
+  auto* words = Control<QTableView>(&page, page1_controls::kWordList);
   EXPECT_TRUE(words->isColumnHidden(2));
 
   SetPhonetic(kMainWord, "apple", "/ˈæp.əl/");
@@ -61,22 +63,22 @@ TEST_F(PhoneticSpeechTest, TheWordListShowsPhoneticsWhenTheListedRowsHaveThem) {
   // Copied to the recitation list with the word, where the cards show it.
   page.WordModel().setData(page.WordModel().index(0, 0), Qt::Checked, Qt::CheckStateRole);
   page.WordModel().setData(page.WordModel().index(1, 0), Qt::Checked, Qt::CheckStateRole);
-  Control<QComboBox>(&page, 1014)->setCurrentIndex(CPage1::kBatchRecite);
+  Control<QComboBox>(&page, page1_controls::kBatchOperation)->setCurrentIndex(CPage1::kBatchRecite);
   page.RunBatch();
   auto recited = testing::ReadBank(DbPath(), kMainRemember);
   ASSERT_EQ(3u, recited.size());
   EXPECT_EQ("/ˈæp.əl/", Utf8(recited[0].phonetic));  // apple
   EXPECT_EQ("", recited[1].phonetic);                // banana
-  CPage2 cards;
+  CPage2 cards(ops);
   const std::pair<std::string, std::string> expected[] = {{"learn", ""}, {"apple", "/ˈæp.əl/"}, {"banana", ""}};
   for (const auto& [word, phonetic] : expected) {
-    EXPECT_EQ(word, TextOf(Control<QWidget>(&cards, 1009)));
-    EXPECT_EQ(phonetic, TextOf(Control<QWidget>(&cards, 1051))) << word;
+    EXPECT_EQ(word, TextOf(Control<QWidget>(&cards, page2_controls::kWord)));
+    EXPECT_EQ(phonetic, TextOf(Control<QWidget>(&cards, page2_controls::kPhonetic))) << word;
     cards.NextWord();
   }
 
   // A search that lists no word with a phonetic hides the column again.
-  Control<QLineEdit>(&page, 1002)->setText("ban");
+  Control<QLineEdit>(&page, page1_controls::kSearchText)->setText("ban");
   page.Refresh();
   ASSERT_EQ(1, page.WordModel().rowCount());
   EXPECT_TRUE(words->isColumnHidden(2));
@@ -115,8 +117,9 @@ TEST_F(PhoneticSpeechTest, WithoutAnEngineTheMenuEntryIsDisabledWithATip) {
 TEST_F(PhoneticSpeechTest, TheRecitationPageSaysTheCurrentWord) {
   Put(kMainRemember, "alpha", "甲", 1);
   Put(kMainRemember, "beta", "乙", 2);
-  CPage2 cards(nullptr, &speech);
-  auto* say = Control<QPushButton>(&cards, 1050);
+  ops.speech = &speech;
+  CPage2 cards(ops);
+  auto* say = Control<QPushButton>(&cards, page2_controls::kSay);
   EXPECT_EQ("发音", TextOf(say));
   EXPECT_TRUE(say->isEnabled());
   say->click();
@@ -132,8 +135,9 @@ TEST_F(PhoneticSpeechTest, TheRecitationPageButtonIsDisabledWithoutAnEngineOrWor
   Put(kMainRemember, "alpha", "甲", 1);
   speech.available = false;
   for (Speech* given : {static_cast<Speech*>(&speech), static_cast<Speech*>(nullptr)}) {
-    CPage2 cards(nullptr, given);
-    auto* say = Control<QPushButton>(&cards, 1050);
+    ops.speech = given;
+    CPage2 cards(ops);
+    auto* say = Control<QPushButton>(&cards, page2_controls::kSay);
     EXPECT_FALSE(say->isEnabled());
     EXPECT_EQ("没有可用的语音引擎，无法发音", say->toolTip().toStdString());
     say->click();
@@ -143,11 +147,12 @@ TEST_F(PhoneticSpeechTest, TheRecitationPageButtonIsDisabledWithoutAnEngineOrWor
 
   // An engine that fails after the start disables the button at the next card.
   speech.available = true;
-  CPage2 failing(nullptr, &speech);
-  ASSERT_TRUE(Control<QPushButton>(&failing, 1050)->isEnabled());
+  ops.speech = &speech;
+  CPage2 failing(ops);
+  ASSERT_TRUE(Control<QPushButton>(&failing, page2_controls::kSay)->isEnabled());
   speech.available = false;
   failing.NextWord();
-  EXPECT_FALSE(Control<QPushButton>(&failing, 1050)->isEnabled());
+  EXPECT_FALSE(Control<QPushButton>(&failing, page2_controls::kSay)->isEnabled());
   failing.SayCurrentWord();
   EXPECT_TRUE(speech.said.empty());
 
@@ -158,8 +163,8 @@ TEST_F(PhoneticSpeechTest, TheRecitationPageButtonIsDisabledWithoutAnEngineOrWor
     ASSERT_TRUE(db.Open(DbPath()));
     ASSERT_EQ(SQLITE_OK, db.Execute("delete from main_remember"));
   }
-  CPage2 empty(nullptr, &speech);
-  EXPECT_TRUE(Control<QPushButton>(&empty, 1050)->isEnabled());
+  CPage2 empty(ops);
+  EXPECT_TRUE(Control<QPushButton>(&empty, page2_controls::kSay)->isEnabled());
   empty.SayCurrentWord();
   EXPECT_TRUE(speech.said.empty());
 }

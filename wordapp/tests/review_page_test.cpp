@@ -11,6 +11,7 @@
 #include "review/review_session.h"
 #include "review/review_store.h"
 #include "wordapp/page2.h"
+#include "wordapp/page2_controls.h"
 #include "wordapp/tests/gui_fixture.h"
 #include "wordstore/word_bank.h"
 
@@ -26,6 +27,9 @@ constexpr int64_t kDay = 86400;
 
 class ReviewPageTest : public testing::GuiTest {
  protected:
+  ReviewPageTest() {
+    ops.clock = [this] { return now; };
+  }
   void PutWords(const std::vector<std::string>& words) {
     for (const auto& w : words) Put(kMainRemember, w, w + "的释义", 1);
   }
@@ -44,18 +48,17 @@ class ReviewPageTest : public testing::GuiTest {
     return n;
   }
   void Open(bool review = true) {
-    page = std::make_unique<CPage2>();
-    page->SetClock([] { return kNow; });
+    page = std::make_unique<CPage2>(ops);
     page->show();
     QApplication::setActiveWindow(page.get());
     if (review) Selector()->setCurrentIndex(1);
   }
-  QComboBox* Selector() { return Control<QComboBox>(page.get(), 1040); }
-  std::string Word() { return TextOf(Control<QWidget>(page.get(), 1009)); }
-  std::string Translation() { return TextOf(Control<QWidget>(page.get(), 1010)); }
-  std::string Counter() { return TextOf(Control<QWidget>(page.get(), 1013)); }
-  QLineEdit* TypingBox() { return Control<QLineEdit>(page.get(), 1032); }
-  QPushButton* GradeButton(int grade) { return Control<QPushButton>(page.get(), 1040 + grade); }
+  QComboBox* Selector() { return Control<QComboBox>(page.get(), page2_controls::kReviewMode); }
+  std::string Word() { return TextOf(Control<QWidget>(page.get(), page2_controls::kWord)); }
+  std::string Translation() { return TextOf(Control<QWidget>(page.get(), page2_controls::kTranslation)); }
+  std::string Counter() { return TextOf(Control<QWidget>(page.get(), page2_controls::kCounter)); }
+  QLineEdit* TypingBox() { return Control<QLineEdit>(page.get(), page2_controls::kTypingBox); }
+  QPushButton* GradeButton(int grade) { return Control<QPushButton>(page.get(), page2_controls::GradeButton(grade)); }
   void Press(Qt::Key key) {
     QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : page.get();
     QTest::keyClick(target, key);
@@ -70,6 +73,7 @@ class ReviewPageTest : public testing::GuiTest {
     return words;
   }
 
+  int64_t now = kNow;  // the pages' clock
   std::unique_ptr<CPage2> page;
 };
 
@@ -109,7 +113,7 @@ TEST_F(ReviewPageTest, NewWordsAreLimitedPerDayCountingThoseStartedToday) {
   EXPECT_EQ("word102", Word());
 
   // The page's own setting: one more a day.
-  auto* newPerDay = Control<QSpinBox>(page.get(), 1047);
+  auto* newPerDay = Control<QSpinBox>(page.get(), page2_controls::kNewPerDay);
   ASSERT_TRUE(newPerDay->isVisible());
   EXPECT_EQ(5, newPerDay->value());
   newPerDay->setValue(6);
@@ -190,7 +194,7 @@ TEST_F(ReviewPageTest, NothingDueSaysSoAndOffersAllWords) {
   Press(Qt::Key_3);
   Press(Qt::Key_Return);
   EXPECT_EQ(2, Count("select count(*) from review_log"));
-  auto* allWords = Control<QPushButton>(page.get(), 1045);
+  auto* allWords = Control<QPushButton>(page.get(), page2_controls::kAllWordsOffer);
   ASSERT_TRUE(allWords->isVisible());
   allWords->click();
   EXPECT_EQ(0, Selector()->currentIndex());
@@ -204,8 +208,6 @@ TEST_F(ReviewPageTest, ComingBackOnANewDayChoosesThatDaysCards) {
   Reviewed("alpha", Grade::Good, 0);
   Reviewed("beta", Grade::Good, 0);
   Open();
-  int64_t now = kNow;
-  page->SetClock([&now] { return now; });
   EXPECT_EQ("今日待复习 0 个", Counter());
   page->hide();
   page->show();
@@ -229,14 +231,15 @@ TEST_F(ReviewPageTest, ABusyFileKeepsTheReviewAndStoresItLater) {
   Press(Qt::Key_2);
   EXPECT_EQ("alpha", Word());  // the learner goes on
   EXPECT_EQ(1, page->Session().Pending());
-  EXPECT_EQ("词库文件正被其他程序占用，1 条复习记录已暂存，稍后自动保存。", TextOf(Control<QWidget>(page.get(), 1046)));
+  EXPECT_EQ("词库文件正被其他程序占用，1 条复习记录已暂存，稍后自动保存。",
+            TextOf(Control<QWidget>(page.get(), page2_controls::kReviewStatus)));
   sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
   sqlite3_close(other);
 
   Press(Qt::Key_Space);
   Press(Qt::Key_4);
   EXPECT_EQ(0, page->Session().Pending());
-  EXPECT_EQ("", TextOf(Control<QWidget>(page.get(), 1046)));
+  EXPECT_EQ("", TextOf(Control<QWidget>(page.get(), page2_controls::kReviewStatus)));
   EXPECT_EQ(1, Count("select count(*) from review_log where word = 'gamma' and grade = 2"));
   EXPECT_EQ(1, Count("select count(*) from review_log where word = 'alpha' and grade = 4"));
 }

@@ -14,6 +14,7 @@
 #include "update/update_check.h"
 #include "wordapp/dict_dlg.h"
 #include "wordapp/page1.h"
+#include "wordapp/page1_controls.h"
 #include "wordapp/tests/gui_fixture.h"
 #include "wordstore/word_bank.h"
 
@@ -88,7 +89,7 @@ TEST_F(StartUpFaultTest, TheWindowOpensAsUsualAndNothingIsOffered) {
       }
       EXPECT_TRUE(window.Page1()->HasConnection());
       EXPECT_EQ(2, window.Page1()->WordModel().rowCount());
-      EXPECT_EQ("单词总数: 2", TextOf(Control<QLabel>(window.Page1(), 1004)));
+      EXPECT_EQ("单词总数: 2", TextOf(Control<QLabel>(window.Page1(), page1_controls::kWordCount)));
     }
     EXPECT_TRUE(started.get().empty());
     EXPECT_TRUE(BoxTexts().empty());

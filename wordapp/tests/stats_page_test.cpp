@@ -27,8 +27,8 @@ constexpr int64_t kDay = 86400;
 class StatsPageTest : public testing::GuiTest {
  protected:
   void Open() {
-    page = std::make_unique<CStatsPage>();
-    page->SetClock([] { return kNow; });
+    ops.clock = [] { return kNow; };
+    page = std::make_unique<CStatsPage>(ops);
     page->resize(800, 500);
     page->show();
     page->Refresh();

@@ -9,6 +9,7 @@
 #include "wordapp/dict_app.h"
 #include "wordapp/dict_dlg.h"
 #include "wordapp/page1.h"
+#include "wordapp/page1_controls.h"
 #include "wordapp/qt_window_ops.h"
 
 int main(int argc, char** argv) {
@@ -20,8 +21,9 @@ int main(int argc, char** argv) {
     auto& words = page->WordModel();
     for (int row = 0; row < words.rowCount(); ++row)
       words.setData(words.index(row, 0), Qt::Checked, Qt::CheckStateRole);
-    page->findChild<QComboBox*>("1014")->setCurrentIndex(quorvo::CPage1::kBatchLookup);
-    page->findChild<QPushButton*>("1015")->click();
+    page->findChild<QComboBox*>(QString::number(quorvo::page1_controls::kBatchOperation))
+        ->setCurrentIndex(quorvo::CPage1::kBatchLookup);
+    page->findChild<QPushButton*>(QString::number(quorvo::page1_controls::kApplyBatch))->click();
     std::printf("looking up %d\n", words.rowCount());
     std::fflush(stdout);
   });

@@ -25,6 +25,7 @@
 #include "wordapp/dict_dlg.h"
 #include "wordapp/insert_dlg.h"
 #include "wordapp/page1.h"
+#include "wordapp/page1_controls.h"
 #include "wordapp/tests/gui_fixture.h"
 #include "wordapp/word_list_model.h"
 
@@ -116,12 +117,12 @@ TEST_F(TextFitTest, NoControlCutsItsText) {
     QApplication::processEvents();
     for (const auto& line : CutTexts(&window)) cut.push_back("main window: " + line);
     // The bank list and the hot value box, as they show when asked for.
-    Control<QPushButton>(&window, 1005)->click();
-    Control<QComboBox>(&window, 1014)->setCurrentIndex(CPage1::kBatchHot);
+    Control<QPushButton>(&window, page1_controls::kShowBanks)->click();
+    Control<QComboBox>(&window, page1_controls::kBatchOperation)->setCurrentIndex(CPage1::kBatchHot);
     for (const auto& line : CutTexts(&window)) cut.push_back("main window, banks: " + line);
     // The longest fixed bank name the bank line shows.
-    Control<QPushButton>(&window, 1010)->click();
-    Control<QComboBox>(&window, 1014)->setCurrentIndex(CPage1::kBatchRetry);
+    Control<QPushButton>(&window, page1_controls::kRecitationList)->click();
+    Control<QComboBox>(&window, page1_controls::kBatchOperation)->setCurrentIndex(CPage1::kBatchRetry);
     for (const auto& line : CutTexts(&window)) cut.push_back("main window, recitation list: " + line);
   }
   {
