@@ -32,8 +32,7 @@
 #include "update/file_digest.h"
 #include "update/file_util.h"
 #include "update/release_signature.h"
-#include "update/update_manifest.h"
-#include "update/update_run.h"
+#include "update/renova_road.h"
 
 namespace {
 
@@ -240,14 +239,15 @@ void BM_SignedUpdate_SideBySide(benchmark::State& state) {
     quorvo::bench::RunShell("rm -rf " + quorvo::bench::ShellQuote(app) + " && mkdir -p " +
                             quorvo::bench::ShellQuote(app));
     if (!quorvo::ReplaceFileAtomically(app + "/config.ini", "[update]\nversion=1\n", 0644)) return false;
+    quorvo::RenovaRoadEnv env;
+    env.serverBase = release.base;
+    env.trust = release.trust;
+    env.hooks.findWordApp = [] { return -1; };
+    env.hooks.stopWordApp = [](int) {};
     auto start = Clock::now();
-    quorvo::FetchManifest(app, release.base);
-    quorvo::UpdateManifest manifest = quorvo::LoadManifest(app, release.trust);
+    quorvo::UpdateManifest manifest = quorvo::OpenRenovaRoad(app, env).manifest;
     quorvo::SilentUpdateRunView view;
-    quorvo::UpdateRunHooks hooks;
-    hooks.findWordApp = [] { return -1; };
-    hooks.stopWordApp = [](int) {};
-    bool recorded = manifest.verified && quorvo::RunUpdate(app, manifest, view, hooks).versionRecorded;
+    bool recorded = manifest.verified && quorvo::RunRenovaRoad(app, manifest, view, env).versionRecorded;
     oursTime += Clock::now() - start;
     return recorded;
   };

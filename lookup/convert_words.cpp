@@ -9,11 +9,6 @@
 
 namespace quorvo {
 
-void ConvertWords(const AddWordsRequest& request, WordDatabase& db, const std::string& currentBank, TaskPool& pool,
-                  MessageBoxes& boxes) {
-  ConvertWords(request, db, currentBank, pool, boxes, ConvertOptions{});
-}
-
 ConvertSummary ConvertWords(const AddWordsRequest& request, WordDatabase& db, const std::string& currentBank,
                             TaskPool& pool, MessageBoxes& boxes, const ConvertOptions& options) {
   ConvertSummary summary;

@@ -37,9 +37,7 @@ struct ConvertOptions {
   std::function<bool()> dictionaryKeeper;
 };
 
-void ConvertWords(const AddWordsRequest& request, WordDatabase& db, const std::string& currentBank, TaskPool& pool,
-                  MessageBoxes& boxes);
 ConvertSummary ConvertWords(const AddWordsRequest& request, WordDatabase& db, const std::string& currentBank,
-                            TaskPool& pool, MessageBoxes& boxes, const ConvertOptions& options);
+                            TaskPool& pool, MessageBoxes& boxes, const ConvertOptions& options = ConvertOptions());
 
 }  // namespace quorvo

@@ -8,19 +8,15 @@ TaskPool::TaskPool() { StartWorkers(); }
 
 TaskPool::~TaskPool() { Shutdown(); }
 
-int TaskPool::StartWorkers() {
+void TaskPool::StartWorkers() {
   std::lock_guard lock(workersMutex_);
   for (int i = 0; i < kWorkerCount; ++i) {
-    // Counted in before the thread starts, so that an early exit of one
-    // worker can never bring the count to zero while others are starting.
-    alive_.fetch_add(1);
     try {
       workers_.emplace_back([this] { WorkerLoop(); });
     } catch (...) {
-      WorkerEnded();
+      // A worker the system would not start: the others serve the queue.
     }
   }
-  return alive_.load();
 }
 
 void TaskPool::Submit(Routine routine, void* argument) { Submit(routine, argument, nullptr); }
@@ -45,7 +41,6 @@ bool TaskPool::Submit(Routine routine, void* argument, Routine discard) {
 void TaskPool::WorkerLoop() {
   for (;;) {
     PoolSignal woken = signals_.Wait();
-    if (woken == PoolSignal::Exit) break;
     std::optional<PoolTask> task;
     {
       std::lock_guard lock(queueMutex_);
@@ -69,15 +64,6 @@ void TaskPool::WorkerLoop() {
       // A routine's failure ends that task only, never the worker.
     }
   }
-  WorkerEnded();
-}
-
-void TaskPool::WorkerEnded() {
-  {
-    std::lock_guard lock(endedMutex_);
-    if (alive_.fetch_sub(1) == 1) ++allEndedCount_;
-  }
-  endedChanged_.notify_all();
 }
 
 void TaskPool::Shutdown() {
@@ -94,7 +80,7 @@ void TaskPool::Shutdown() {
   }
   for (auto& worker : workers)
     if (worker.joinable()) worker.join();
-  // Left only when every worker had been ended by exit releases before.
+  // Left only when no worker could be started.
   std::deque<PoolTask> left;
   {
     std::lock_guard lock(queueMutex_);
@@ -102,28 +88,6 @@ void TaskPool::Shutdown() {
   }
   for (const auto& task : left)
     if (task.discard) task.discard(task.argument);
-}
-
-void TaskPool::ReleaseExit() { signals_.ReleaseExit(); }
-
-void TaskPool::WaitUntilAliveAtMost(int n) {
-  std::unique_lock lock(endedMutex_);
-  endedChanged_.wait(lock, [&] { return alive_.load() <= n; });
-}
-
-int TaskPool::AllEndedCount() const {
-  std::lock_guard lock(endedMutex_);
-  return allEndedCount_;
-}
-
-bool TaskPool::ShutdownBegun() const {
-  std::lock_guard lock(queueMutex_);
-  return shutdownBegun_;
-}
-
-size_t TaskPool::QueuedCount() const {
-  std::lock_guard lock(queueMutex_);
-  return queue_.size();
 }
 
 }  // namespace quorvo

@@ -5,18 +5,15 @@
 // shuts the pool down: queued tasks still run, running ones are waited for,
 // and a task submitted after shutdown began is released without running.
 //
-// Workers wait on PoolSignals (task > exit > stop). Shutdown sets the stop
+// Workers wait on PoolSignals (task before stop). Shutdown sets the stop
 // signal: every worker takes what is queued and ends when it finds the queue
 // empty. The lookups bound their own network waits, so a shutdown waits at
 // most for the tasks already queued and those running.
 //
-// Threads: Submit, ReleaseExit and the counters may be called from any
-// thread; Shutdown and destruction from the thread that owns the pool, never
-// from a task.
+// Threads: Submit may be called from any thread; Shutdown and destruction
+// from the thread that owns the pool, never from a task.
 #pragma once
 
-#include <atomic>
-#include <condition_variable>
 #include <deque>
 #include <mutex>
 #include <thread>
@@ -44,20 +41,6 @@ class TaskPool {
   // Runs what is queued, waits for every worker to end. Idempotent.
   void Shutdown();
 
-  // Ends one worker at its next wait at which no task count is left; the
-  // others go on serving the queue.
-  void ReleaseExit();
-  // Workers running now.
-  int AliveCount() const { return alive_.load(); }
-  // Blocks until at most n workers are running.
-  void WaitUntilAliveAtMost(int n);
-  // How many times the all-ended signal was set (by the last worker to end).
-  int AllEndedCount() const;
-  // Tasks queued and not yet taken by a worker.
-  size_t QueuedCount() const;
-  // True once Shutdown has begun: Submit queues nothing any more.
-  bool ShutdownBegun() const;
-
  private:
   struct PoolTask {
     Routine routine;  // null: the task is taken and skipped
@@ -65,13 +48,12 @@ class TaskPool {
     Routine discard;  // releases argument when the task never runs; may be null
   };
 
-  int StartWorkers();
+  void StartWorkers();
   void WorkerLoop();
-  void WorkerEnded();
 
   PoolSignals signals_;
 
-  mutable std::mutex queueMutex_;
+  std::mutex queueMutex_;
   std::deque<PoolTask> queue_;  // guarded by queueMutex_
   bool shutdownBegun_ = false;  // guarded by queueMutex_
 
@@ -79,11 +61,6 @@ class TaskPool {
   std::vector<std::thread> workers_;  // guarded by workersMutex_; joined by Shutdown
 
   std::mutex shutdownMutex_;  // one Shutdown at a time
-
-  std::atomic<int> alive_{0};
-  mutable std::mutex endedMutex_;
-  std::condition_variable endedChanged_;
-  int allEndedCount_ = 0;  // guarded by endedMutex_
 };
 
 }  // namespace quorvo

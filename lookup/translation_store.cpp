@@ -77,20 +77,6 @@ StoreResult StoreLookup(WordDatabase* connection, std::string_view word, std::st
   return result;
 }
 
-int StoreTranslationFromPage(WordDatabase* connection, std::string_view word, std::string_view bank, int hot,
-                             std::string_view page) {
-  std::string translation;
-  ExtractTranslation(page, &translation);
-  if (translation.empty()) translation = kNotFoundTranslation;
-  if (!Utf8ToGbk(translation)) {
-    std::printf("~~~utf8toansi failed!!!\n");
-    std::fflush(stdout);
-    return -1;
-  }
-  StoreLookup(connection, word, bank, hot, page, false);
-  return 1;
-}
-
 int StoreTranslation(WordDatabase* connection, std::string_view word, std::string_view bank,
                      std::string_view translation, int hot, std::string_view phonetic) {
   return Write(connection, word, bank, translation, hot, false, phonetic) == Written::Refused ? 0 : 1;

@@ -48,12 +48,6 @@ struct StoreResult {
 StoreResult StoreLookup(WordDatabase* connection, std::string_view word, std::string_view bank, int hot,
                         std::string_view page, bool fetchFailed);
 
-// StoreLookup of a page that came whole: 1 when a store was attempted, -1
-// when the converted text could not be made ("~~~utf8toansi failed!!!" on
-// standard output).
-int StoreTranslationFromPage(WordDatabase* connection, std::string_view word, std::string_view bank, int hot,
-                             std::string_view page);
-
 // A stored phonetic fits this many bytes; a longer one is not stored.
 inline constexpr size_t kMaxStoredPhoneticBytes = 255;
 

@@ -5,7 +5,11 @@
 #include <QPixmap>
 #include <QPushButton>
 
+#include "renova/renova_controls.h"
+
 namespace quorvo {
+
+using namespace renova_controls;
 
 QRect DialogUnits(int x, int y, int width, int height) {
   constexpr double kUnitX = 1.75, kUnitY = 1.75;
@@ -28,7 +32,7 @@ QIcon RenovaIcon() {
 }
 
 CAboutDlg::CAboutDlg(const QIcon& icon, QWidget* parent) : QDialog(parent) {
-  setObjectName("100");
+  setObjectName(ControlName(kAboutDialog));
   setWindowTitle(QStringLiteral("关于 renova"));
   setWindowIcon(icon);
   setFixedSize(DialogUnits(0, 0, 170, 62).size());
@@ -41,7 +45,7 @@ CAboutDlg::CAboutDlg(const QIcon& icon, QWidget* parent) : QDialog(parent) {
   version->setGeometry(DialogUnits(42, 14, 114, 8).adjusted(0, 0, 0, 6));
 
   auto* ok = new QPushButton(QStringLiteral("确定"), this);
-  ok->setObjectName("1");
+  ok->setObjectName(ControlName(kAboutOk));
   ok->setGeometry(DialogUnits(113, 41, 50, 14));
   ok->setDefault(true);
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);

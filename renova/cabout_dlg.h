@@ -1,6 +1,6 @@
 // CAboutDlg: renova's about box, opened from the window's menu ("关于
-// renova(&A)..."): the icon, "renova，1.0 版" and "确定" (id 1), which closes
-// it. Window thread only.
+// renova(&A)..."): the icon, "renova，1.0 版" and "确定", which closes it.
+// Window thread only.
 #pragma once
 
 #include <QDialog>

@@ -14,22 +14,20 @@
 #include "base/code_page.h"
 #include "renova/cabout_dlg.h"
 #include "renova/renova_boxes.h"
+#include "renova/renova_controls.h"
 #include "update/app_folder.h"
-#include "update/update_names.h"
 #include "update/update_texts.h"
-#include "update/word_app_process.h"
 #include "widgets/gradient_progress_ctrl.h"
 
 namespace quorvo {
+
+using namespace renova_controls;
 
 // The run's view: called on the worker, it hands every change to the window
 // thread. Exit is never disabled: it is the way to stop a run that hangs.
 class CrenovaDlg::View : public UpdateRunView {
  public:
   explicit View(CrenovaDlg& dlg) : dlg_(dlg) {}
-  void BeginEntry(size_t index) override {
-    dlg_.Post([d = &dlg_, index] { d->m_cursor = index; });
-  }
   void ShowStatus(const std::string& gbkText) override {
     QString text = QString::fromStdString(Utf8(gbkText));
     dlg_.Post([d = &dlg_, text] { d->m_status->setText(text); });
@@ -51,26 +49,27 @@ class CrenovaDlg::View : public UpdateRunView {
 };
 
 CrenovaDlg::CrenovaDlg(RenovaEnv env, QWidget* parent) : QDialog(parent), m_env(std::move(env)) {
+  m_env.cancel = &m_cancel;
   m_icon = RenovaIcon();
-  setObjectName("102");
+  setObjectName(ControlName(kRenovaDialog));
   setWindowTitle(QStringLiteral("自动升级软件"));
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
   setFixedSize(DialogUnits(0, 0, 239, 145).size());
 
   m_start = new QPushButton(QStringLiteral("开始"), this);
-  m_start->setObjectName("1");
+  m_start->setObjectName(ControlName(kStart));
   m_start->setGeometry(DialogUnits(115, 128, 50, 14));
   m_start->setDefault(true);
   connect(m_start, &QPushButton::clicked, this, &CrenovaDlg::RunUpdate);
 
   m_exit = new QPushButton(QStringLiteral("退出"), this);
-  m_exit->setObjectName("2");
+  m_exit->setObjectName(ControlName(kExit));
   m_exit->setGeometry(DialogUnits(177, 128, 50, 14));
   m_exit->setAutoDefault(false);
   connect(m_exit, &QPushButton::clicked, this, &QDialog::reject);
 
   m_currentFile = new QLineEdit(this);
-  m_currentFile->setObjectName("1000");
+  m_currentFile->setObjectName(ControlName(kCurrentFile));
   m_currentFile->setReadOnly(true);
   m_currentFile->setGeometry(DialogUnits(74, 28, 153, 14));
 
@@ -86,11 +85,11 @@ CrenovaDlg::CrenovaDlg(RenovaEnv env, QWidget* parent) : QDialog(parent), m_env(
   barFrame->setLineWidth(1);
   barFrame->setGeometry(DialogUnits(24, 63, 203, 14));
   m_progress = new CGradientProgressCtrl(barFrame);
-  m_progress->setObjectName("1001");
+  m_progress->setObjectName(ControlName(kProgress));
   m_progress->setGeometry(barFrame->contentsRect());
 
   m_status = new QLabel(QStringLiteral("升级状态"), this);
-  m_status->setObjectName("1002");
+  m_status->setObjectName(ControlName(kStatus));
   QRect statusRect = DialogUnits(24, 103, 62, 8);
   // The status line grows with its longest text.
   statusRect.setRight(DialogUnits(0, 0, 227, 0).width());
@@ -121,11 +120,6 @@ void CrenovaDlg::StartWork(std::function<void()> work) {
   });
 }
 
-DownloadOptions CrenovaDlg::WithCancel(DownloadOptions options) const {
-  options.cancel = &m_cancel;
-  return options;
-}
-
 void CrenovaDlg::reject() {
   m_cancel = true;
   QDialog::reject();
@@ -141,47 +135,34 @@ bool CrenovaDlg::OnInitDialog() {
   m_progress->ShowPercent(true);
 
   m_folder = m_env.appFolder.empty() ? AppFolder() : m_env.appFolder;
+  if (m_env.serverBase.empty()) m_env.serverBase = UpdateServerBase();
   if (chdir(m_folder.empty() ? "/" : m_folder.c_str()) != 0) {
     // The folder is used by full paths only; a failed change alters nothing.
   }
 
   m_start->setEnabled(false);  // until the manifest has been read
   StartWork([this, folder = m_folder] {
-    FetchManifest(folder);
-    UpdateManifest manifest = quorvo::LoadManifest(folder, m_env.trust);
-    int pid = m_cancel ? -1 : m_env.hooks.findWordApp ? m_env.hooks.findWordApp() : FindWordAppProcess(folder);
-    Post([this, manifest = std::move(manifest), pid]() mutable { FinishOpening(std::move(manifest), pid); });
+    RenovaOffer offer = OpenRenovaRoad(folder, m_env);
+    Post([this, offer = std::move(offer)]() mutable { FinishOpening(std::move(offer)); });
   });
   return true;
 }
 
-void CrenovaDlg::FinishOpening(UpdateManifest manifest, int wordAppPid) {
-  m_refusal = RefusalText(manifest.refusal);
-  m_newVersion = manifest.newVersion;
-  m_files = std::move(manifest.files);
+void CrenovaDlg::FinishOpening(RenovaOffer offer) {
+  m_refusal = RefusalText(offer.manifest.refusal);
+  m_newVersion = offer.manifest.newVersion;
+  m_files = std::move(offer.manifest.files);
   if (m_files.empty()) {
+    // The road has deleted the manifest that offers nothing.
     m_status->setText(m_refusal.empty() ? QStringLiteral("不需要升级，请退出") : QString::fromStdString(m_refusal));
-    unlink((m_folder + kWebConfigIni).c_str());
   } else {
     m_start->setEnabled(!m_cancel);
   }
-  if (wordAppPid != -1 && !m_cancel) {
+  if (offer.wordAppPid != -1 && !m_cancel) {
     RenovaBoxes realBoxes;
     MessageBoxes& boxes = m_env.boxes ? *m_env.boxes : realBoxes;
     boxes.Show(BoxKind::Plain, Gbk(texts::kCloseWordAppFirst));
   }
-}
-
-void CrenovaDlg::FetchManifest(const std::string& folder) {
-  quorvo::FetchManifest(folder, m_env.serverBase.empty() ? UpdateServerBase() : m_env.serverBase,
-                        WithCancel(m_env.manifestDownload));
-}
-
-void CrenovaDlg::LoadManifest(const std::string& folder) {
-  UpdateManifest manifest = quorvo::LoadManifest(folder, m_env.trust);
-  m_refusal = RefusalText(manifest.refusal);
-  m_newVersion = manifest.newVersion;
-  m_files = std::move(manifest.files);
 }
 
 void CrenovaDlg::RunUpdate() {
@@ -190,16 +171,9 @@ void CrenovaDlg::RunUpdate() {
   UpdateManifest manifest;
   manifest.newVersion = m_newVersion;
   manifest.files = m_files;
-  UpdateRunHooks hooks = m_env.hooks;
-  if (!hooks.download) {
-    DownloadOptions options = WithCancel(DownloadOptions());
-    hooks.download = [options](const std::string& url, const std::string& path) {
-      return DownloadFile(url, path, options);
-    };
-  }
-  StartWork([this, folder = m_folder, manifest = std::move(manifest), hooks = std::move(hooks)] {
+  StartWork([this, folder = m_folder, manifest = std::move(manifest)] {
     View view(*this);
-    UpdateRunResult result = quorvo::RunUpdate(folder, manifest, view, hooks);
+    UpdateRunResult result = RunRenovaRoad(folder, manifest, view, m_env);
     Post([this, result] { m_lastRun = result; });
   });
 }
@@ -217,7 +191,7 @@ void CrenovaDlg::contextMenuEvent(QContextMenuEvent* event) {
   QMenu menu(this);
   menu.addSeparator();
   QAction* about = menu.addAction(QStringLiteral("关于 renova(&A)..."));
-  about->setObjectName(QString::number(kIdmAboutBox));
+  about->setObjectName(ControlName(kIdmAboutBox));
   if (menu.exec(event->globalPos()) == about) OnSysCommand(kIdmAboutBox);
 }
 

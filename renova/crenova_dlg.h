@@ -1,15 +1,15 @@
 // CrenovaDlg: renova's only window ("自动升级软件"). It fetches and reads the
 // manifest when it opens, says whether there is anything to update and asks
-// for quorvo to be closed; "开始" (id 1) runs the update (UpdateRun), "退出"
-// (id 2) or Esc closes it. Controls carry their numeric ids as object names:
-// 1000 the file being replaced, 1001 the progress bar, 1002 the status line.
+// for quorvo to be closed; "开始" runs the update, "退出" or Esc closes it.
+// Controls carry their ids (renova_controls.h) as object names.
 //
-// The window never waits for the network: the manifest is fetched and read,
-// and the update run happens, on a worker thread of the window's; what they
-// show reaches the controls through the window thread's event queue. Exit
-// (and Esc, and closing the window) works at every moment: it stops the
-// transfer under way within about a second, the run's remaining files fail
-// at once, and the window closes without waiting for them.
+// The window never waits for the network: the manifest is fetched and read
+// (OpenRenovaRoad), and the update run happens (RunRenovaRoad), on a worker
+// thread of the window's; what they show reaches the controls through the
+// window thread's event queue. Exit (and Esc, and closing the window) works
+// at every moment: it stops the transfer under way within about a second,
+// the run's remaining files fail at once, and the window closes without
+// waiting for them.
 #pragma once
 
 #include <QDialog>
@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "base/message_boxes.h"
-#include "update/download_file.h"
+#include "update/renova_road.h"
 #include "update/update_manifest.h"
 #include "update/update_run.h"
 
@@ -33,18 +33,12 @@ namespace quorvo {
 
 class CGradientProgressCtrl;
 
-// Where the window reaches out; the defaults are the real ones.
-struct RenovaEnv {
+// Where the window reaches out; the defaults are the real ones. An empty
+// serverBase is UpdateServerBase(); the road's cancel is the window's own.
+struct RenovaEnv : RenovaRoadEnv {
   std::string appFolder;          // empty: AppFolder() of the executable
-  std::string serverBase;         // empty: UpdateServerBase()
   MessageBoxes* boxes = nullptr;  // null: real message boxes
-  UpdateRunHooks hooks;           // downloads, finding and ending quorvo
-  DownloadOptions manifestDownload;
-  UpdateTrust trust = BuiltInUpdateTrust();
 };
-
-// The menu command of the about box.
-constexpr int kIdmAboutBox = 16;
 
 class CrenovaDlg : public QDialog {
   Q_OBJECT
@@ -66,13 +60,9 @@ class CrenovaDlg : public QDialog {
   // True while the worker has work that has not yet come back to the
   // window (the manifest being fetched, the run under way).
   bool busy() const { return m_busy; }
-  // A command of the window's menu; id & 0xFFF0 == 16 opens the about box.
+  // A command of the window's menu; id & 0xFFF0 == kIdmAboutBox opens the
+  // about box.
   void OnSysCommand(int id);
-
-  // Fetches the manifest into folder (any thread; the worker calls it).
-  void FetchManifest(const std::string& folder);
-  // Reads it into files() and newVersion(). Window thread.
-  void LoadManifest(const std::string& folder);
 
   const std::vector<ManifestEntry>& files() const { return m_files; }
   int newVersion() const { return m_newVersion; }
@@ -90,12 +80,10 @@ class CrenovaDlg : public QDialog {
   void StartWork(std::function<void()> work);
   // Calls fn on the window thread, unless the window is gone by then.
   void Post(std::function<void()> fn);
-  void FinishOpening(UpdateManifest manifest, int wordAppPid);
-  DownloadOptions WithCancel(DownloadOptions options) const;
+  void FinishOpening(RenovaOffer offer);
 
   CGradientProgressCtrl* m_progress = nullptr;
   std::vector<ManifestEntry> m_files;
-  size_t m_cursor = 0;
   std::string m_folder;
   int m_newVersion = 0;
   std::string m_refusal;  // why the manifest offers nothing; empty: no refusal

@@ -58,16 +58,6 @@ bool ReplaceFileAtomically(const std::string& path, std::string_view content, mo
   return true;
 }
 
-bool RenameOverExisting(const std::string& from, const std::string& to) {
-  struct stat installed;
-  if (stat(to.c_str(), &installed) != 0 || !S_ISREG(installed.st_mode)) return false;
-  if (chmod(from.c_str(), installed.st_mode & 07777) != 0) return false;
-  if (!SyncFile(from)) return false;
-  if (rename(from.c_str(), to.c_str()) != 0) return false;
-  SyncFolderOf(to);
-  return true;
-}
-
 int ReadSmallFile(const std::string& path, long long maxBytes, std::string* content) {
   content->clear();
   UniqueFd fd(open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));

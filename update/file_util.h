@@ -25,11 +25,6 @@ void SyncFolderOf(const std::string& path);
 // untouched and the temporary file is removed.
 bool ReplaceFileAtomically(const std::string& path, std::string_view content, mode_t mode);
 
-// Puts the complete file from over to: flushes it, gives it to's permission
-// bits and renames it over to in one step. to must exist; false (and from
-// left as it is) when to is missing or the rename fails.
-bool RenameOverExisting(const std::string& from, const std::string& to);
-
 // Reads a whole regular file of at most maxBytes into content without
 // following a link. 0 on success; ENOENT when missing, EFBIG when larger
 // (refused before its bytes are read), another errno otherwise.

@@ -80,12 +80,6 @@ std::optional<ReleaseKeyPair> GenerateReleaseKeyPair() {
   return pair;
 }
 
-std::optional<std::string> PublicKeyOfSecret(const std::string& secret) {
-  PkeyPtr key = SecretKey(secret);
-  if (!key) return std::nullopt;
-  return RawPublicKey(key.get());
-}
-
 std::optional<std::string> SignRelease(const std::string& secret, std::string_view message) {
   PkeyPtr key = SecretKey(secret);
   MdCtxPtr ctx(EVP_MD_CTX_new());

@@ -24,8 +24,6 @@ struct ReleaseKeyPair {
 
 // A fresh key pair from the system's random source; nullopt on failure.
 std::optional<ReleaseKeyPair> GenerateReleaseKeyPair();
-// The public key that belongs to a 32-byte secret seed.
-std::optional<std::string> PublicKeyOfSecret(const std::string& secret);
 // The 64-byte signature of message; nullopt when the secret is unusable.
 std::optional<std::string> SignRelease(const std::string& secret, std::string_view message);
 // True only when signature (64 raw bytes) is publicKey's (32 raw bytes)

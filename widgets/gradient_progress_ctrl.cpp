@@ -37,8 +37,6 @@ void CGradientProgressCtrl::SetRange(int lower, int upper) {
   update();
 }
 
-void CGradientProgressCtrl::SetRange32(int lower, int upper) { SetRange(lower, upper); }
-
 int CGradientProgressCtrl::SetPos(int pos) {
   int previous = m_position;
   m_position = pos;

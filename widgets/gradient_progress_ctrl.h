@@ -26,7 +26,6 @@ class CGradientProgressCtrl : public QProgressBar {
   // lower := lower, upper := upper, position := lower; the QProgressBar gets
   // both bounds cut to 16 bits, as the platform control did.
   void SetRange(int lower, int upper);
-  void SetRange32(int lower, int upper);
   // position := pos, unclamped; returns the previous position. Repaints.
   int SetPos(int pos);
   int SetStep(int step);  // returns the previous step
@@ -36,11 +35,8 @@ class CGradientProgressCtrl : public QProgressBar {
   void ShowPercent(bool show);             // no repaint
 
   int GetPos() const { return m_position; }
-  int GetLower() const { return m_lower; }
   int GetUpper() const { return m_upper; }
-  int GetStep() const { return m_step; }
   QColor GetBackgroundColor() const { return m_backgroundColour; }
-  bool IsPercentShown() const { return m_showPercent; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;

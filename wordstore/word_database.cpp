@@ -300,6 +300,4 @@ int WordDatabase::LoadTable(const std::string& sql, TableSnapshot* snapshot) {
   return rc;
 }
 
-int WordDatabase::ChangedRows() { return db_ ? sqlite3_changes(db_) : 0; }
-
 }  // namespace quorvo

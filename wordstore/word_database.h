@@ -3,7 +3,7 @@
 // Holds one SQLite connection, opened in serialized mode so that the
 // word-bank page and the four lookup workers may share it, and one reusable
 // statement slot used by QueryRows. Statements are whole SQL texts in GBK
-// bytes, built by word_bank_statements.h.
+// bytes, built by word_bank.h.
 //
 // The lookup workers' stores go through a write group (WriteInGroup): while
 // more stores are announced (one per queued lookup, ExpectGroupWrite), they
@@ -16,8 +16,8 @@
 // see a group's rows once it is committed. A crash loses at most the group
 // not yet committed.
 //
-// Threads: Execute, ExecuteCountingChanges, WriteInGroup, CommitWriteGroup,
-// ChangedRows and the batch calls may be called from any thread. QueryRows,
+// Threads: Execute, ExecuteCountingChanges, WriteInGroup, CommitWriteGroup
+// and the batch calls may be called from any thread. QueryRows,
 // LoadTable, Open and Close belong to the thread that owns the object (the
 // window thread).
 #pragma once
@@ -89,8 +89,6 @@ class WordDatabase {
   WordDatabase(const WordDatabase&) = delete;
   WordDatabase& operator=(const WordDatabase&) = delete;
 
-  void SetMessageBoxes(MessageBoxes* boxes) { boxes_ = boxes; }
-
   // Opens (and creates when missing) the file; false leaves no connection.
   bool Open(const std::string& fileName);
   void Close();
@@ -144,7 +142,6 @@ class WordDatabase {
   int QueryRows(const std::string& sql, const RowSink& sink);
   // sqlite3_get_table into *snapshot (released first); the result code.
   int LoadTable(const std::string& sql, TableSnapshot* snapshot);
-  int ChangedRows();
 
   sqlite3* handle() const { return db_; }
 

@@ -18,40 +18,20 @@ TEST(PoolSignalsTest, WaitReportsOneSignalByPrecedenceAndConsumesOnlyIt) {
   struct Case {
     const char* name;
     int tasks;
-    int exits;
     bool stop;
     std::vector<PoolSignal> expected;  // successive waits
   } cases[] = {
-      {"tasks before exit before stop",
-       2,
-       1,
-       true,
-       {PoolSignal::Task, PoolSignal::Task, PoolSignal::Exit, PoolSignal::Stop, PoolSignal::Stop}},
-      {"each exit count is reported once", 0, 2, true, {PoolSignal::Exit, PoolSignal::Exit, PoolSignal::Stop}},
-      {"stop stays set", 0, 0, true, {PoolSignal::Stop, PoolSignal::Stop}},
-      {"one task count, one report", 1, 0, true, {PoolSignal::Task, PoolSignal::Stop}},
+      {"stop stays set", 0, true, {PoolSignal::Stop, PoolSignal::Stop}},
+      {"one task count, one report", 1, true, {PoolSignal::Task, PoolSignal::Stop}},
   };
   for (const auto& c : cases) {
     PoolSignals signals;
     for (int i = 0; i < c.tasks; ++i) signals.ReleaseTask();
-    for (int i = 0; i < c.exits; ++i) signals.ReleaseExit();
     if (c.stop) signals.SetStop();
     std::vector<PoolSignal> seen;
     for (size_t i = 0; i < c.expected.size(); ++i) seen.push_back(signals.Wait());
     EXPECT_EQ(c.expected, seen) << c.name;
-    EXPECT_EQ(0, signals.PendingTasks()) << c.name;
-    EXPECT_EQ(0, signals.PendingExits()) << c.name;
   }
-}
-
-TEST(PoolSignalsTest, ReportingOneSignalLeavesTheOthersCounted) {
-  PoolSignals signals;
-  signals.ReleaseExit();
-  signals.ReleaseTask();
-  signals.ReleaseTask();
-  EXPECT_EQ(PoolSignal::Task, signals.Wait());
-  EXPECT_EQ(1, signals.PendingTasks());
-  EXPECT_EQ(1, signals.PendingExits());
 }
 
 // Tasks that record when they start and wait for a permit to finish.
@@ -133,66 +113,39 @@ TEST(TaskPoolTest, FiveTasksRunFourAtOnceAndTheFifthWhenAWorkerIsFree) {
   for (int i = 0; i < 5; ++i) probe.Submit(pool, i);
   probe.WaitStarted(4);
   EXPECT_EQ(4, probe.running());
-  EXPECT_EQ(1u, pool.QueuedCount());  // every worker is busy
   probe.Permit(1);
   probe.WaitStarted(5);
-  EXPECT_EQ(0u, pool.QueuedCount());
   probe.Permit(4);
   probe.WaitFinished(5);
   EXPECT_EQ(4, probe.maxRunning());
-  EXPECT_EQ(4, pool.AliveCount());
 }
 
-TEST(TaskPoolTest, OneWorkerTakesTasksInTheOrderSubmitted) {
+TEST(TaskPoolTest, QueuedTasksStartInTheOrderSubmitted) {
   TaskPool pool;
-  for (int i = 0; i < 3; ++i) pool.ReleaseExit();
-  pool.WaitUntilAliveAtMost(1);
-  ASSERT_EQ(1, pool.AliveCount());
-  Probe probe;
-  probe.Permit(50);
-  for (int i = 0; i < 50; ++i) probe.Submit(pool, i);
-  probe.WaitFinished(50);
-  EXPECT_EQ(Sequence(50), probe.startOrder());
-}
-
-TEST(TaskPoolTest, OneExitReleaseEndsOneWorkerAndTheOthersKeepServing) {
-  TaskPool pool;
-  pool.ReleaseExit();
-  pool.WaitUntilAliveAtMost(3);
-  EXPECT_EQ(3, pool.AliveCount());
   Probe probe;
   for (int i = 0; i < 4; ++i) probe.Submit(pool, i);
-  probe.WaitStarted(3);
-  EXPECT_EQ(1u, pool.QueuedCount());  // three workers left, all busy
+  probe.WaitStarted(4);  // every worker holds a task
+  for (int i = 4; i < 20; ++i) probe.Submit(pool, i);
+  // Each permit frees one worker, which takes the front of the queue.
+  for (int started = 5; started <= 20; ++started) {
+    probe.Permit(1);
+    probe.WaitStarted(started);
+  }
   probe.Permit(4);
-  probe.WaitFinished(4);
-  EXPECT_EQ(3, probe.maxRunning());
-  EXPECT_EQ(3, pool.AliveCount());
-  EXPECT_EQ(0, pool.AllEndedCount());
+  probe.WaitFinished(20);
+  std::vector<int> order = probe.startOrder();
+  std::vector<int> queued(order.begin() + 4, order.end());
+  EXPECT_EQ((std::vector<int>{4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19}), queued);
 }
 
-TEST(TaskPoolTest, QueuedTasksGoBeforeAnExitRelease) {
-  TaskPool pool;
-  for (int i = 0; i < 3; ++i) pool.ReleaseExit();
-  pool.WaitUntilAliveAtMost(1);
-  Probe probe;
-  for (int i = 0; i < 4; ++i) probe.Submit(pool, i);
-  probe.WaitStarted(1);  // the last worker is busy, three tasks wait
-  pool.ReleaseExit();
-  probe.Permit(4);
-  pool.WaitUntilAliveAtMost(0);
-  EXPECT_EQ(4, probe.finished());
-  EXPECT_EQ(1, pool.AllEndedCount());
-}
-
-TEST(TaskPoolTest, ShutdownRunsAFullQueueAndTheLastWorkerSignalsOnce) {
+TEST(TaskPoolTest, ShutdownRunsAFullQueueAndReleasesLateTasks) {
   Probe probe;
   TaskPool pool;
   for (int i = 0; i < 24; ++i) probe.Submit(pool, i);
   probe.WaitStarted(4);
   std::thread closer([&] { pool.Shutdown(); });
-  while (!pool.ShutdownBegun()) std::this_thread::yield();
-  EXPECT_EQ(20u, pool.QueuedCount());
+  // Shutdown has begun once a task is refused.
+  while (pool.Submit([](void*) {}, nullptr, nullptr)) std::this_thread::yield();
   probe.Submit(pool, 99);  // too late: released unrun
   EXPECT_EQ(1, probe.discarded());
   probe.Permit(24);
@@ -203,10 +156,7 @@ TEST(TaskPoolTest, ShutdownRunsAFullQueueAndTheLastWorkerSignalsOnce) {
     std::sort(order.begin(), order.end());
     return order;
   }());
-  EXPECT_EQ(0, pool.AliveCount());
-  EXPECT_EQ(1, pool.AllEndedCount());
   pool.Shutdown();  // again: nothing left to do
-  EXPECT_EQ(1, pool.AllEndedCount());
 }
 
 TEST(TaskPoolTest, NullAndThrowingTasksLeaveEveryWorkerServing) {
@@ -222,19 +172,6 @@ TEST(TaskPoolTest, NullAndThrowingTasksLeaveEveryWorkerServing) {
   pool.Shutdown();
   EXPECT_EQ(1, discardedNull);
   EXPECT_EQ(4, probe.finished());
-}
-
-TEST(TaskPoolTest, TasksLeftWhenEveryWorkerHasExitedAreReleasedByShutdown) {
-  Probe probe;
-  {
-    TaskPool pool;
-    for (int i = 0; i < 4; ++i) pool.ReleaseExit();
-    pool.WaitUntilAliveAtMost(0);
-    probe.Submit(pool, 0);
-    probe.Submit(pool, 1);
-  }
-  EXPECT_EQ(0, probe.finished());
-  EXPECT_EQ(2, probe.discarded());
 }
 
 }  // namespace

@@ -149,9 +149,9 @@ TEST_F(StoreTranslationTest, TextFromThePageNeverBecomesAStatement) {
   testing::PutWord(db, "main_word", "it's", "old", 4);
   const std::string page = "<p>" + S + "'); drop table main_word; --<span> x\"y<b>" + E;
   const std::string stored = "'); drop table main_word; -- x\"y\n";
-  EXPECT_EQ(1, StoreTranslationFromPage(&db, "o'clock", "main_word", 5, page));
-  EXPECT_EQ(1, StoreTranslationFromPage(&db, "it's", "main_word", 9, page));
-  EXPECT_EQ(1, StoreTranslationFromPage(&db, "o'clock", "odd'bank name", 2, page));
+  StoreLookup(&db, "o'clock", "main_word", 5, page, false);
+  StoreLookup(&db, "it's", "main_word", 9, page, false);
+  StoreLookup(&db, "o'clock", "odd'bank name", 2, page, false);
   EXPECT_EQ((std::vector<std::string>{"main_word", "odd'bank name"}), testing::TableNames(path));
   EXPECT_EQ((Rows{{"it's", stored, "0", "4"}, {"o'clock", stored, "0", "5"}}), Bank());
   EXPECT_EQ((Rows{{"o'clock", stored, "0", "2"}}), Bank("odd'bank name"));
@@ -161,13 +161,13 @@ TEST_F(StoreTranslationTest, PagesWithoutATranslationStoreTheNotFoundText) {
   const std::string pages[] = {"", "<html>no markers</html>", S + "a.<span> b<br>", E + S + "a.<span> b<br>"};
   int hot = 1;
   for (const auto& page : pages) {
-    EXPECT_EQ(1, StoreTranslationFromPage(&db, "word" + std::to_string(hot), "main_word", hot, page));
+    StoreLookup(&db, "word" + std::to_string(hot), "main_word", hot, page, false);
     ++hot;
   }
   // A word that has a translation keeps it: a page without one says
   // nothing about the word.
   testing::PutWord(db, "main_word", "good", "好", 8);
-  StoreTranslationFromPage(&db, "good", "main_word", 1, "");
+  StoreLookup(&db, "good", "main_word", 1, "", false);
   Rows rows = Bank();
   ASSERT_EQ(5u, rows.size());
   EXPECT_EQ((Row{"good", Gbk("好"), "0", "8"}), rows[0]);
@@ -176,7 +176,7 @@ TEST_F(StoreTranslationTest, PagesWithoutATranslationStoreTheNotFoundText) {
 }
 
 TEST_F(StoreTranslationTest, Utf8TranslationIsStoredAsGbkWithReplacements) {
-  StoreTranslationFromPage(&db, "run", "main_word", 1, S + "n.<span>  跑步😀\xff ok<br>" + E);
+  StoreLookup(&db, "run", "main_word", 1, S + "n.<span>  跑步😀\xff ok<br>" + E, false);
   // The emoji is kept as its four GB18030 bytes; the stray byte becomes "?".
   EXPECT_EQ((Rows{{"run",
                    Gbk("n. 跑步") + "\x94\x39\xFC\x36"

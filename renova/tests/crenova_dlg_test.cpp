@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <optional>
 
+#include "renova/renova_controls.h"
 #include "testing/http_fault_server.h"
 #include "testing/python_http_server.h"
 #include "testing/recording_boxes.h"
@@ -26,6 +27,7 @@
 namespace quorvo {
 namespace {
 
+using namespace renova_controls;
 using testing::Exists;
 using testing::FakeWordApp;
 using testing::TempDir;
@@ -89,15 +91,16 @@ class CrenovaDlgTest : public ::testing::Test {
   void Publish(const std::string& manifest) { site.Write("lexmuse/webconfig.ini", manifest); }
 
   template <typename T>
-  static T* Control(QWidget& dlg, const char* id) {
-    T* control = dlg.findChild<T*>(id);
+  static T* Control(QWidget& dlg, int id) {
+    T* control = dlg.findChild<T*>(ControlName(id));
     EXPECT_NE(nullptr, control) << id;
     return control;
   }
-  static std::string Text(QWidget& dlg, const char* id) {
-    if (auto* label = dlg.findChild<QLabel*>(id)) return label->text().toStdString();
-    if (auto* edit = dlg.findChild<QLineEdit*>(id)) return edit->text().toStdString();
-    if (auto* button = dlg.findChild<QPushButton*>(id)) return button->text().toStdString();
+  static std::string Text(QWidget& dlg, int id) {
+    const QString name = ControlName(id);
+    if (auto* label = dlg.findChild<QLabel*>(name)) return label->text().toStdString();
+    if (auto* edit = dlg.findChild<QLineEdit*>(name)) return edit->text().toStdString();
+    if (auto* button = dlg.findChild<QPushButton*>(name)) return button->text().toStdString();
     ADD_FAILURE() << "no control " << id;
     return "";
   }
@@ -118,12 +121,12 @@ TEST_F(CrenovaDlgTest, RunsTheUpdateOnEnterAndEndsQuorvo) {
   ASSERT_TRUE(WaitIdle(dlg));
 
   EXPECT_EQ("自动升级软件", dlg.windowTitle().toStdString());
-  EXPECT_EQ("开始", Text(dlg, "1"));
-  EXPECT_EQ("退出", Text(dlg, "2"));
-  EXPECT_EQ("升级状态", Text(dlg, "1002"));
-  EXPECT_EQ("", Text(dlg, "1000"));
-  EXPECT_TRUE(Control<QPushButton>(dlg, "1")->isEnabled());
-  EXPECT_TRUE(Control<QPushButton>(dlg, "1")->isDefault());
+  EXPECT_EQ("开始", Text(dlg, kStart));
+  EXPECT_EQ("退出", Text(dlg, kExit));
+  EXPECT_EQ("升级状态", Text(dlg, kStatus));
+  EXPECT_EQ("", Text(dlg, kCurrentFile));
+  EXPECT_TRUE(Control<QPushButton>(dlg, kStart)->isEnabled());
+  EXPECT_TRUE(Control<QPushButton>(dlg, kStart)->isDefault());
   EXPECT_EQ(3u, dlg.files().size());
   EXPECT_EQ(2, dlg.newVersion());
   // The AppFolder is the current folder.
@@ -136,7 +139,7 @@ TEST_F(CrenovaDlgTest, RunsTheUpdateOnEnterAndEndsQuorvo) {
   EXPECT_EQ("请先关闭原程序,然后点击开始按钮进行更新", boxes.shown[0].text);
   EXPECT_TRUE(quorvo.Running());
 
-  auto* bar = Control<CGradientProgressCtrl>(dlg, "1001");
+  auto* bar = Control<CGradientProgressCtrl>(dlg, kProgress);
   ASSERT_NE(nullptr, bar);
   EXPECT_EQ(0, bar->GetPos());
   EXPECT_EQ(QColor(160, 180, 220), bar->GetBackgroundColor());
@@ -149,10 +152,10 @@ TEST_F(CrenovaDlgTest, RunsTheUpdateOnEnterAndEndsQuorvo) {
   EXPECT_EQ(4, quorvo.WaitForExit());
   EXPECT_EQ((std::vector<int>{33, 66, 100}), positions);
   EXPECT_EQ(100, bar->GetPos());
-  EXPECT_EQ("当前升级状态： 3/3", Text(dlg, "1002"));
-  EXPECT_EQ(app.File("extra.dat"), Text(dlg, "1000"));
-  EXPECT_FALSE(Control<QPushButton>(dlg, "1")->isEnabled());
-  EXPECT_TRUE(Control<QPushButton>(dlg, "2")->isEnabled());
+  EXPECT_EQ("当前升级状态： 3/3", Text(dlg, kStatus));
+  EXPECT_EQ(app.File("extra.dat"), Text(dlg, kCurrentFile));
+  EXPECT_FALSE(Control<QPushButton>(dlg, kStart)->isEnabled());
+  EXPECT_TRUE(Control<QPushButton>(dlg, kExit)->isEnabled());
 
   EXPECT_EQ("new quorvo", app.Read("quorvo"));
   EXPECT_EQ(0755u, testing::ModeOf(app.File("quorvo")));  // still a program
@@ -215,9 +218,9 @@ TEST_F(CrenovaDlgTest, NothingToDoDisablesStart) {
     CrenovaDlg dlg(caseEnv);
     dlg.OnInitDialog();
     ASSERT_TRUE(WaitIdle(dlg)) << c.name;
-    EXPECT_FALSE(Control<QPushButton>(dlg, "1")->isEnabled()) << c.name;
-    EXPECT_TRUE(Control<QPushButton>(dlg, "2")->isEnabled()) << c.name;
-    EXPECT_EQ(c.status, Text(dlg, "1002")) << c.name;
+    EXPECT_FALSE(Control<QPushButton>(dlg, kStart)->isEnabled()) << c.name;
+    EXPECT_TRUE(Control<QPushButton>(dlg, kExit)->isEnabled()) << c.name;
+    EXPECT_EQ(c.status, Text(dlg, kStatus)) << c.name;
     EXPECT_FALSE(Exists(app.File("webconfig.ini"))) << c.name;
     PressKey(&dlg, Qt::Key_Return);  // Start is disabled: nothing runs
     EXPECT_EQ("old words", app.Read("words.txt")) << c.name;
@@ -235,7 +238,7 @@ TEST_F(CrenovaDlgTest, AsksToCloseQuorvoEvenWithNothingToDo) {
   dlg.OnInitDialog();
   ASSERT_TRUE(WaitIdle(dlg));
   EXPECT_EQ(std::vector<std::string>{"请先关闭原程序,然后点击开始按钮进行更新"}, boxes.Texts());
-  EXPECT_FALSE(Control<QPushButton>(dlg, "1")->isEnabled());
+  EXPECT_FALSE(Control<QPushButton>(dlg, kStart)->isEnabled());
   EXPECT_TRUE(quorvo.Running());
 }
 
@@ -245,13 +248,13 @@ TEST_F(CrenovaDlgTest, AFailedFileLeavesTheVersionUnrecordedAndSaysSo) {
   CrenovaDlg dlg(env);
   dlg.OnInitDialog();
   ASSERT_TRUE(WaitIdle(dlg));
-  Control<QPushButton>(dlg, "1")->click();
+  Control<QPushButton>(dlg, kStart)->click();
   ASSERT_TRUE(WaitIdle(dlg));
-  EXPECT_EQ("升级未完成：1 个文件未能更新，下次启动将再次提示更新", Text(dlg, "1002"));
+  EXPECT_EQ("升级未完成：1 个文件未能更新，下次启动将再次提示更新", Text(dlg, kStatus));
   EXPECT_EQ(1, ReadIniInt(app.File("config.ini"), "update", "version", 0));
-  EXPECT_EQ(100, Control<CGradientProgressCtrl>(dlg, "1001")->GetPos());
-  EXPECT_TRUE(Control<QPushButton>(dlg, "2")->isEnabled());
-  EXPECT_FALSE(Control<QPushButton>(dlg, "1")->isEnabled());
+  EXPECT_EQ(100, Control<CGradientProgressCtrl>(dlg, kProgress)->GetPos());
+  EXPECT_TRUE(Control<QPushButton>(dlg, kExit)->isEnabled());
+  EXPECT_FALSE(Control<QPushButton>(dlg, kStart)->isEnabled());
 }
 
 // A server that hangs, while the manifest is fetched or in the middle of a
@@ -283,8 +286,8 @@ TEST_F(CrenovaDlgTest, ExitWorksWhileTheServerHangs) {
 
     if (!c.manifestHangs) {
       ASSERT_TRUE(WaitIdle(dlg)) << c.name;
-      ASSERT_TRUE(Control<QPushButton>(dlg, "1")->isEnabled()) << c.name;
-      Control<QPushButton>(dlg, "1")->click();
+      ASSERT_TRUE(Control<QPushButton>(dlg, kStart)->isEnabled()) << c.name;
+      Control<QPushButton>(dlg, kStart)->click();
       // Wait until the file has been asked for (its first bytes then come).
       auto asked = [&] {
         for (const std::string& head : fault.Requests())
@@ -302,10 +305,10 @@ TEST_F(CrenovaDlgTest, ExitWorksWhileTheServerHangs) {
     while (clock.elapsed() < 300) QApplication::processEvents(QEventLoop::AllEvents, 20);
     EXPECT_TRUE(timerRan) << c.name;
     EXPECT_TRUE(dlg.busy()) << c.name;
-    EXPECT_FALSE(Control<QPushButton>(dlg, "1")->isEnabled()) << c.name;
-    ASSERT_TRUE(Control<QPushButton>(dlg, "2")->isEnabled()) << c.name;
+    EXPECT_FALSE(Control<QPushButton>(dlg, kStart)->isEnabled()) << c.name;
+    ASSERT_TRUE(Control<QPushButton>(dlg, kExit)->isEnabled()) << c.name;
 
-    Control<QPushButton>(dlg, "2")->click();
+    Control<QPushButton>(dlg, kExit)->click();
     EXPECT_FALSE(dlg.isVisible()) << c.name;
     EXPECT_TRUE(WaitIdle(dlg, 3000)) << c.name;
     EXPECT_EQ("old words", app.Read("words.txt")) << c.name;
@@ -326,7 +329,7 @@ TEST_F(CrenovaDlgTest, TheMenuCommandSixteenOpensTheAboutBox) {
     title = about->windowTitle().toStdString();
     for (auto* label : about->findChildren<QLabel*>())
       if (!label->text().isEmpty()) line = label->text().toStdString();
-    if (auto* ok = about->findChild<QPushButton*>("1")) ok->click();
+    if (auto* ok = about->findChild<QPushButton*>(ControlName(kAboutOk))) ok->click();
   });
   dlg.OnSysCommand(kIdmAboutBox | 0x3);  // the low four bits are the system's
   EXPECT_EQ("关于 renova", title);

@@ -17,10 +17,9 @@
 #include "testing/recording_boxes.h"
 #include "testing/temp_dir.h"
 #include "update/ini_file.h"
+#include "update/renova_road.h"
 #include "update/tests/update_test_support.h"
 #include "update/update_check.h"
-#include "update/update_manifest.h"
-#include "update/update_run.h"
 
 namespace quorvo {
 namespace {
@@ -56,22 +55,23 @@ DownloadOptions Quick() {
   return options;
 }
 
-// renova's road without its window: fetch, read, and run when offered.
+// renova's road without its window: open, and run when offered.
 struct RoadResult {
   UpdateManifest manifest;
   UpdateRunResult run;
 };
 RoadResult RunRoad(const std::string& folder, const std::string& serverBase, const UpdateTrust& trust) {
+  RenovaRoadEnv env;
+  env.serverBase = serverBase;
+  env.trust = trust;
+  env.manifestDownload = env.fileDownload = Quick();
+  env.hooks.findWordApp = [] { return -1; };
+  env.hooks.stopWordApp = [](int) {};
   RoadResult result;
-  FetchManifest(folder, serverBase, Quick());
-  result.manifest = LoadManifest(folder, trust);
+  result.manifest = OpenRenovaRoad(folder, env).manifest;
   if (result.manifest.files.empty()) return result;
-  UpdateRunHooks hooks;
-  hooks.findWordApp = [] { return -1; };
-  hooks.stopWordApp = [](int) {};
-  hooks.download = [](const std::string& url, const std::string& path) { return DownloadFile(url, path, Quick()); };
   SilentUpdateRunView view;
-  result.run = RunUpdate(folder, result.manifest, view, hooks);
+  result.run = RunRenovaRoad(folder, result.manifest, view, env);
   return result;
 }
 

@@ -1,9 +1,8 @@
 // update_run_driver <folder> <server base> <trust>: what renova does from the opening
-// of its window to the end of a run, without the window: fetch and read the
-// manifest, then run the update (the same engine code renova's Start button
-// runs). Prints one line per step and flushes it, so a test can end it with
-// SIGKILL at a chosen point. Never looks for or ends any other process.
-// <trust> is "insecure" (the unsigned road) or the base64 release key.
+// of its window to the end of a run, without the window: open renova's road,
+// then run the update (the same two calls renova's window makes). Prints one line per step and flushes it, so a test
+// can end it with SIGKILL at a chosen point. Never looks for or ends any other process. <trust> is "insecure" (the
+// unsigned road) or the base64 release key.
 //
 // Exit status: 0 when the run recorded the new version, 1 when it did not,
 // 3 when there was nothing to update, 2 on a bad command line.
@@ -11,8 +10,7 @@
 #include <string>
 
 #include "base/code_page.h"
-#include "update/update_manifest.h"
-#include "update/update_run.h"
+#include "update/renova_road.h"
 
 namespace {
 
@@ -39,17 +37,16 @@ int main(int argc, char** argv) {
   }
   const std::string folder = argv[1];
   const std::string trustArg = argv[3];
-  quorvo::UpdateTrust trust =
-      trustArg == "insecure" ? quorvo::InsecureUpdateTrust() : quorvo::SignedUpdateTrust(trustArg);
-  quorvo::FetchManifest(folder, argv[2]);
-  quorvo::UpdateManifest manifest = quorvo::LoadManifest(folder, trust);
+  quorvo::RenovaRoadEnv env;
+  env.serverBase = argv[2];
+  env.trust = trustArg == "insecure" ? quorvo::InsecureUpdateTrust() : quorvo::SignedUpdateTrust(trustArg);
+  env.hooks.findWordApp = [] { return -1; };
+  env.hooks.stopWordApp = [](int) {};
+  quorvo::UpdateManifest manifest = quorvo::OpenRenovaRoad(folder, env).manifest;
   PrintingView::Line("manifest " + std::to_string(manifest.files.size()));
   if (manifest.files.empty()) return 3;
   PrintingView view;
-  quorvo::UpdateRunHooks hooks;
-  hooks.findWordApp = [] { return -1; };
-  hooks.stopWordApp = [](int) {};
-  quorvo::UpdateRunResult result = quorvo::RunUpdate(folder, manifest, view, hooks);
+  quorvo::UpdateRunResult result = quorvo::RunRenovaRoad(folder, manifest, view, env);
   PrintingView::Line("done " + std::to_string(result.failures));
   return result.versionRecorded ? 0 : 1;
 }
