@@ -27,10 +27,10 @@
 #include <thread>
 #include <vector>
 
+#include "base/file_util.h"
 #include "bench/bench_support.h"
 #include "update/download_file.h"
 #include "update/file_digest.h"
-#include "update/file_util.h"
 #include "update/release_signature.h"
 #include "update/renova_road.h"
 
@@ -205,8 +205,8 @@ struct SignedRelease {
     }
     manifest += "renova_sha256=" + quorvo::Sha256HexOf("renova") + "\nrenova_size=6\n";
     std::optional<std::string> signature = quorvo::SignRelease(pair->secret, manifest);
-    if (!signature || !quorvo::ReplaceFileAtomically(dir + "/webconfig.ini", manifest, 0644) ||
-        !quorvo::ReplaceFileAtomically(dir + "/webconfig.ini.sig", quorvo::Base64Encode(*signature), 0644))
+    if (!signature || !quorvo::ReplaceFileAtomically(dir + "/webconfig.ini", manifest, 0644).ok() ||
+        !quorvo::ReplaceFileAtomically(dir + "/webconfig.ini.sig", quorvo::Base64Encode(*signature), 0644).ok())
       std::abort();
     base = f.server->Base() + "/site";
   }
@@ -238,7 +238,7 @@ void BM_SignedUpdate_SideBySide(benchmark::State& state) {
     // Version 1 installed, none of the files yet; set up outside the clock.
     quorvo::bench::RunShell("rm -rf " + quorvo::bench::ShellQuote(app) + " && mkdir -p " +
                             quorvo::bench::ShellQuote(app));
-    if (!quorvo::ReplaceFileAtomically(app + "/config.ini", "[update]\nversion=1\n", 0644)) return false;
+    if (!quorvo::ReplaceFileAtomically(app + "/config.ini", "[update]\nversion=1\n", 0644).ok()) return false;
     quorvo::RenovaRoadEnv env;
     env.serverBase = release.base;
     env.trust = release.trust;

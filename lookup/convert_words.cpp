@@ -15,10 +15,14 @@ ConvertSummary ConvertWords(const AddWordsRequest& request, WordDatabase& db, co
   if (!request.bankName.empty()) {
     // A name that could not be read back, or does not fit a task, is
     // refused (CreateBank shows why) before anything is counted or queued.
-    // A bank that exists already only prints its diagnostic line.
-    bool acceptable = IsAcceptableBankName(request.bankName);
-    CreateBank(db, request.bankName, boxes);
-    if (!acceptable) return summary;
+    // A bank that exists already only prints its diagnostic line; a file
+    // that cannot be written (full, read-only, held) ends the run here.
+    Status created = CreateBank(db, request.bankName, boxes);
+    if (created.code() == StatusCode::kRefused) return summary;
+    if (!created.ok() && created.code() != StatusCode::kRejected) {
+      summary.failure = created;
+      return summary;
+    }
   }
 
   WordCounter counter;

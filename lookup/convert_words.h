@@ -27,6 +27,7 @@ struct ConvertSummary {
   int known = 0;                   // of them, marked known in some bank
   int queued = 0;                  // lookups queued
   std::shared_ptr<LookupRun> run;  // the queued lookups; empty when none
+  Status failure;                  // why the new bank could not be made (nothing was counted)
 };
 
 struct ConvertOptions {

@@ -24,11 +24,52 @@ void LookupRun::SetOnFinished(std::function<void()> onFinished) {
   onFinished_ = std::move(onFinished);
 }
 
+void LookupRun::Settle(const StoreResult& result, std::string word, int hot, const Status& outcome) {
+  if (outcome.ok())
+    Record(result);
+  else
+    NotStored(std::move(word), hot, outcome);
+  pendingStores_.fetch_sub(1);
+  MaybeFinished();
+}
+
+void LookupRun::NotStored(std::string word, int hot, const Status& why) {
+  {
+    std::lock_guard lock(unstoredMutex_);
+    unstored_.push_back({std::move(word), hot});
+    if (failure_.ok()) failure_ = why;
+  }
+  // What is still queued would meet the same disk or file: stop here.
+  Cancel();
+}
+
+Status LookupRun::Failure() const {
+  std::lock_guard lock(unstoredMutex_);
+  return failure_;
+}
+
+std::vector<LookupRun::UnstoredWord> LookupRun::Unstored() const {
+  std::lock_guard lock(unstoredMutex_);
+  return unstored_;
+}
+
+int LookupRun::UnstoredCount() const {
+  std::lock_guard lock(unstoredMutex_);
+  return static_cast<int>(unstored_.size());
+}
+
 void LookupRun::TaskDone() {
-  if (done_.fetch_add(1) + 1 != total_) return;
+  done_.fetch_add(1);
+  MaybeFinished();
+}
+
+void LookupRun::MaybeFinished() {
+  if (!Finished()) return;
   std::function<void()> onFinished;
   {
     std::lock_guard lock(finishedMutex_);
+    if (finishCalled_) return;
+    finishCalled_ = true;
     onFinished = std::move(onFinished_);
   }
   if (onFinished) onFinished();

@@ -3,9 +3,14 @@
 // it is and what it left, and can end it.
 //
 // Every TranslationTask of the run holds the run (shared ownership); each
-// lookup records its outcome and, when its task is released, counts itself
-// done, after its store has been handed to the write group. The page reads
-// the counters from a timer, so the lookups never wait for the display.
+// lookup counts itself done when its task is released. Its store counts
+// only once the write group it went into is committed (Settle): the
+// numbers of the summary are rows in the file. A store whose group was lost
+// (a full disk, a damaged file) stops the run: the lookups still queued end
+// without fetching, and every word that did not reach the file is listed
+// (Unstored) so that it can be looked up again. The run has finished when
+// every task is done and every store settled. The page reads the counters
+// from a timer, so the lookups never wait for the display.
 //
 // The dictionary keeper: the first lookup of a run whose connection is
 // refused asks the run's keeper (set before the first task is queued) to
@@ -21,7 +26,10 @@
 #include <condition_variable>
 #include <functional>
 #include <mutex>
+#include <string>
+#include <vector>
 
+#include "base/status.h"
 #include "lookup/translation_store.h"
 
 namespace quorvo {
@@ -33,15 +41,15 @@ class LookupRun {
   // Brings the dictionary back after a refused connection; true when it
   // answers again. Called at most once per run, on a worker thread.
   void SetKeeper(std::function<bool()> keeper) { keeper_ = std::move(keeper); }
-  // Called once, on the thread that counts the last task done, so the page
-  // can end the run at once instead of at its next look. Set at any time: a
-  // run that has already finished does not call it (the caller looks at
-  // Finished() after setting it).
+  // Called once, on the thread that ends the run (the last task done or the
+  // last store settled), so the page can end the run at once instead of at
+  // its next look. Set at any time: a run that has already finished does
+  // not call it (the caller looks at Finished() after setting it).
   void SetOnFinished(std::function<void()> onFinished);
 
   int Total() const { return total_; }
   int Done() const { return done_.load(); }
-  bool Finished() const { return done_.load() >= total_; }
+  bool Finished() const { return done_.load() >= total_ && pendingStores_.load() == 0; }
   int Added() const { return added_.load(); }
   int Translated() const { return translated_.load(); }
   int NotFound() const { return notFound_.load(); }
@@ -53,6 +61,33 @@ class LookupRun {
   void Cancel() { cancelled_.store(true); }
   bool Cancelled() const { return cancelled_.load(); }
 
+  // A word whose store did not reach the file, with the hot value it was
+  // to get.
+  struct UnstoredWord {
+    std::string word;
+    int hot = 0;
+  };
+  // A store handed to the write group, to be settled later.
+  void StoreBegun() { pendingStores_.fetch_add(1); }
+  // A begun store that wrote nothing after all (its write failed).
+  void StoreWithdrawn() {
+    pendingStores_.fetch_sub(1);
+    MaybeFinished();
+  }
+  // How that store ended. Ok counts the result; anything else lists the
+  // word as not stored and stops the run.
+  void Settle(const StoreResult& result, std::string word, int hot, const Status& outcome);
+  // A lookup that could not store its word at all (a write that failed, or
+  // a lookup skipped after the run stopped): listed as not stored.
+  void NotStored(std::string word, int hot, const Status& why);
+  // Why the run stopped (Ok while it has not).
+  Status Failure() const;
+  std::vector<UnstoredWord> Unstored() const;
+  int UnstoredCount() const;
+  // Set while some lookup waits for a file another program holds.
+  void SetWaitingForFile(bool waiting) { waitingForFile_.fetch_add(waiting ? 1 : -1); }
+  bool WaitingForFile() const { return waitingForFile_.load() > 0; }
+
   void Record(const StoreResult& result);
   void TaskDone();
 
@@ -61,17 +96,26 @@ class LookupRun {
   bool ReviveAfterRefusal();
 
  private:
+  void MaybeFinished();
+
   const int total_;
   std::atomic<int> done_{0};
+  std::atomic<int> pendingStores_{0};
   std::atomic<int> added_{0};
   std::atomic<int> translated_{0};
   std::atomic<int> notFound_{0};
   std::atomic<int> kept_{0};
+  std::atomic<int> waitingForFile_{0};
   std::atomic<bool> cancelled_{false};
   std::atomic<bool> lost_{false};
 
+  mutable std::mutex unstoredMutex_;
+  std::vector<UnstoredWord> unstored_;  // guarded by unstoredMutex_
+  Status failure_;                      // guarded by unstoredMutex_
+
   std::mutex finishedMutex_;
   std::function<void()> onFinished_;  // guarded by finishedMutex_
+  bool finishCalled_ = false;         // guarded by finishedMutex_
 
   std::function<bool()> keeper_;
   std::mutex keeperMutex_;

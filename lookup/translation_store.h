@@ -12,8 +12,10 @@
 // Threads: any; the connection is shared as WordDatabase allows.
 #pragma once
 
+#include <functional>
 #include <string_view>
 
+#include "base/status.h"
 #include "wordstore/word_database.h"
 
 namespace quorvo {
@@ -37,16 +39,27 @@ struct StoreResult {
   bool inserted = false;  // the word was new to the bank
 };
 
+// How a lookup's store ended: called once, when the write group it went
+// into is committed (outcome Ok) or lost (why), with what the store did.
+using StoreSettled = std::function<void(const StoreResult& result, const Status& outcome)>;
+
 // Cuts the translation and the phonetic out of the page (UTF-8), converts
-// them to the stored code page and stores them. fetchFailed says the page is not the dictionary's whole answer
-// (refused, timed out, error marker, cut). A page with a translation that
-// came whole replaces what the word had. Otherwise, and whenever no
-// translation could be cut, the not-found text (or what a broken page still
-// yielded) goes only to a word that has no translation yet: a lookup that
-// failed never destroys a good translation. A phonetic found on the page is
-// set with the translation whenever the word's row is written.
-StoreResult StoreLookup(WordDatabase* connection, std::string_view word, std::string_view bank, int hot,
-                        std::string_view page, bool fetchFailed);
+// them to the stored code page and stores them. fetchFailed says the page is
+// not the dictionary's whole answer (refused, timed out, error marker, cut).
+// A page with a translation that came whole replaces what the word had.
+// Otherwise, and whenever no translation could be cut, the not-found text
+// (or what a broken page still yielded) goes only to a word that has no
+// translation yet: a lookup that failed never destroys a good translation.
+// A phonetic found on the page is set with the translation whenever the
+// word's row is written.
+//
+// Returns the write's own status. When Ok, *result says what the store did
+// and settled (may be empty) is told once how its write group ended; a
+// store that wrote nothing (Refused, Kept) is settled at once. When the
+// write failed (a held file, a full disk), nothing was stored and settled
+// is never called: the caller may try again.
+Status StoreLookup(WordDatabase* connection, std::string_view word, std::string_view bank, int hot,
+                   std::string_view page, bool fetchFailed, StoreResult* result, StoreSettled settled = {});
 
 // A stored phonetic fits this many bytes; a longer one is not stored.
 inline constexpr size_t kMaxStoredPhoneticBytes = 255;

@@ -1,7 +1,9 @@
 #include "lookup/translation_task.h"
 
+#include <chrono>
 #include <cstring>
 #include <new>
+#include <thread>
 
 #include "lookup/dictionary_host.h"
 #include "lookup/page_fetch.h"
@@ -21,6 +23,36 @@ bool IsUnreserved(unsigned char c) {
 }
 
 }  // namespace
+
+void StoreLookupWaiting(WordDatabase* connection, std::string_view word, std::string_view bank, int hot,
+                        std::string_view page, bool fetchFailed, LookupRun* run) {
+  StoreSettled settled;
+  if (run) {
+    settled = [run, word = std::string(word), hot](const StoreResult& result, const Status& outcome) {
+      run->Settle(result, word, hot, outcome);
+    };
+  }
+  auto waitedSince = std::chrono::steady_clock::now();
+  bool waiting = false;
+  for (;;) {
+    if (run) run->StoreBegun();
+    StoreResult result;
+    Status status = StoreLookup(connection, word, bank, hot, page, fetchFailed, &result, settled);
+    if (status.ok()) break;
+    if (run) run->StoreWithdrawn();  // nothing of it went to a group
+    bool held = status.code() == StatusCode::kBusy && std::chrono::steady_clock::now() - waitedSince < kHeldFileWait &&
+                !(run && run->Cancelled());
+    if (!held) {
+      if (run) run->NotStored(std::string(word), hot, status);
+      break;
+    }
+    // Another program holds the file: wait for it, visibly, and try again.
+    if (run && !waiting) run->SetWaitingForFile(true);
+    waiting = true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  }
+  if (run && waiting) run->SetWaitingForFile(false);
+}
 
 TranslationTask* MakeTranslationTask(std::string_view word, int hot, WordDatabase* connection, std::string_view bank,
                                      std::shared_ptr<LookupRun> run) {
@@ -76,7 +108,12 @@ void LookupWordTask(void* argument) {
     std::string_view word(task->word, strnlen(task->word, kWordBytes - 1));
     if (word.empty()) return;
     LookupRun* run = task->run.get();
-    if (run && run->Cancelled()) return;
+    if (run && run->Cancelled()) {
+      // A run stopped by a failed store lists what it never stored; one
+      // ended by the window's close has nobody to tell.
+      if (!run->Failure().ok()) run->NotStored(std::string(word), task->hot, run->Failure());
+      return;
+    }
     std::unique_ptr<char[]> work(new (std::nothrow) char[kWorkBufferBytes]());
     if (!work) return;
     std::memcpy(work.get(), word.data(), word.size());
@@ -93,10 +130,10 @@ void LookupWordTask(void* argument) {
     }
 
     std::string_view bank(task->bank, strnlen(task->bank, kBankBytes - 1));
-    StoreResult result =
-        StoreLookup(task->connection, std::string_view(work.get(), word.size()), bank, task->hot,
-                    std::string_view(page, strnlen(page, kPageBufferBytes - 1)), failure != FetchFailure::None);
-    if (run) run->Record(result);
+    std::string_view stored(work.get(), word.size());
+    std::string_view pageText(page, strnlen(page, kPageBufferBytes - 1));
+    bool fetchFailed = failure != FetchFailure::None;
+    StoreLookupWaiting(task->connection, stored, bank, task->hot, pageText, fetchFailed, run);
   } catch (...) {
     // Out of memory while building a statement: this lookup ends silently.
   }

@@ -3,6 +3,7 @@
 // LookupWordTask, which runs on a TaskPool worker.
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -41,6 +42,16 @@ void ReleaseTranslationTask(void* argument);
 // so a word can never break the request line. Empty when the URL would not
 // fit kMaxUrlChars.
 std::string LookupUrl(std::string_view host, std::string_view word);
+
+// How long a store waits for a file another program holds before the word
+// is given up as not stored.
+inline constexpr std::chrono::seconds kHeldFileWait{60};
+
+// Stores one lookup's page (StoreLookup) for the run, waiting while another
+// program holds the file (up to kHeldFileWait, or until the run is
+// cancelled) and telling the run how the store ended. run may be null.
+void StoreLookupWaiting(WordDatabase* connection, std::string_view word, std::string_view bank, int hot,
+                        std::string_view page, bool fetchFailed, LookupRun* run);
 
 // The pool routine: argument is a TranslationTask*, released here. A
 // lookup whose fetch fails keeps the word's translation (StoreLookup); one

@@ -5,11 +5,15 @@ namespace quorvo {
 ReviewSession::ReviewSession(WordDatabase& db, std::function<int64_t()> clock)
     : clock_(std::move(clock)), store_(db, LocalUtcOffset(clock_())) {}
 
-void ReviewSession::Load(const std::string& bank, const std::vector<std::string>& listWords) {
+Status ReviewSession::Load(const std::string& bank, const std::vector<std::string>& listWords) {
   bank_ = bank;
+  cards_.clear();
+  index_ = 0;
   std::vector<ReviewCard> cards;
-  // A file that never saw a review has no cards: every word is new.
-  if (store_.HasTables() && store_.LoadCards(bank, &cards) != SQLITE_OK) cards.clear();
+  // A file that never saw a review has no cards: every word is new. One
+  // whose cards cannot be read offers nothing until they can.
+  Status loaded = store_.LoadCards(bank, &cards);
+  if (!loaded.ok()) return loaded;
   int today = LocalDay(clock_(), store_.UtcOffset());
   loadedDay_ = today;
   // Words graded today but not yet stored are done for today.
@@ -20,6 +24,7 @@ void ReviewSession::Load(const std::string& bank, const std::vector<std::string>
     return false;
   });
   index_ = 0;
+  return Status::Ok();
 }
 
 void ReviewSession::Next() {
@@ -30,18 +35,24 @@ void ReviewSession::Previous() {
   if (!cards_.empty()) index_ = (index_ + cards_.size() - 1) % cards_.size();
 }
 
-int ReviewSession::RetryPending() {
+Status ReviewSession::RetryPending() {
   while (!pending_.empty()) {
     const PendingReview& p = pending_.front();
-    int rc = store_.RecordReview(p.bank, p.word, p.grade, p.at, nullptr);
-    if (rc != SQLITE_OK) return rc;
+    Status stored = store_.RecordReview(p.bank, p.word, p.grade, p.at, nullptr);
+    if (!stored.ok()) return stored;
     pending_.pop_front();
   }
-  return SQLITE_OK;
+  return Status::Ok();
 }
 
-int ReviewSession::GradeCurrent(Grade grade) {
-  if (cards_.empty()) return SQLITE_MISUSE;
+std::vector<ReviewSession::PendingReview> ReviewSession::TakePending() {
+  std::vector<PendingReview> taken(pending_.begin(), pending_.end());
+  pending_.clear();
+  return taken;
+}
+
+Status ReviewSession::GradeCurrent(Grade grade) {
+  if (cards_.empty()) return Status(StatusCode::kRefused, "no card to grade");
   pending_.push_back({bank_, cards_[index_].word, grade, clock_()});
   cards_.erase(cards_.begin() + static_cast<std::ptrdiff_t>(index_));
   if (index_ >= cards_.size()) index_ = 0;

@@ -2,7 +2,7 @@
 // in order, the current one, and the grading of it.
 //
 // A grade is stored at once through the ReviewStore. When the file is held
-// by another program (SQLITE_BUSY or any other failed write) the review is
+// by another program (kBusy, or any other failed write) the review is
 // kept, with the moment it was given, and stored by the next grade or the
 // next RetryPending, in the order given; nothing a learner answered is lost
 // while the session lives. Window thread (it uses the page's connection).
@@ -25,8 +25,10 @@ class ReviewSession {
   ReviewSession(WordDatabase& db, std::function<int64_t()> clock);
 
   // Chooses the due cards among the list's words (in list order, the first
-  // being data row 1) and starts at the most overdue.
-  void Load(const std::string& bank, const std::vector<std::string>& listWords);
+  // being data row 1) and starts at the most overdue. When the review
+  // history cannot be read (a held file), no card is offered and the
+  // failure is returned: a reviewed word is never taken for a new one.
+  Status Load(const std::string& bank, const std::vector<std::string>& listWords);
   int Count() const { return static_cast<int>(cards_.size()); }
   // True once the day the cards were chosen on is over.
   bool Stale() const { return LocalDay(clock_(), store_.UtcOffset()) != loadedDay_; }
@@ -35,25 +37,28 @@ class ReviewSession {
   // Move through the due cards; both wrap.
   void Next();
   void Previous();
-  // Grades the current card and drops it from today's cards. SQLITE_OK when
-  // it (and everything kept before it) is stored; otherwise the failure, and
+  // Grades the current card and drops it from today's cards. Ok when it
+  // (and everything kept before it) is stored; otherwise the failure, and
   // the review waits in Pending().
-  int GradeCurrent(Grade grade);
-  // Stores the kept reviews; SQLITE_OK when none is left.
-  int RetryPending();
+  Status GradeCurrent(Grade grade);
+  // Stores the kept reviews; Ok when none is left.
+  Status RetryPending();
   int Pending() const { return static_cast<int>(pending_.size()); }
-
-  ReviewStore& Store() { return store_; }
-  int64_t Now() const { return clock_(); }
-
- private:
+  // A review given but not yet stored.
   struct PendingReview {
     std::string bank;
     std::string word;
     Grade grade;
     int64_t at;
   };
+  // The kept reviews, oldest first, and giving them up (when quorvo ends and
+  // they have been saved elsewhere).
+  std::vector<PendingReview> TakePending();
 
+  ReviewStore& Store() { return store_; }
+  int64_t Now() const { return clock_(); }
+
+ private:
   std::function<int64_t()> clock_;
   ReviewStore store_;
   std::string bank_;

@@ -38,11 +38,11 @@ std::vector<DayCount> DueForecast(const std::vector<DayCount>& dueByDay, int tod
   return out;
 }
 
-int LoadStats(ReviewStore& store, const std::vector<std::string>& banks, int64_t nowSeconds, StatsSeries* out) {
+Status LoadStats(ReviewStore& store, const std::vector<std::string>& banks, int64_t nowSeconds, StatsSeries* out) {
   *out = StatsSeries();
   int today = LocalDay(nowSeconds, store.UtcOffset());
   out->today = today;
-  int rc = store.BanksProgress(banks, &out->banks);
+  Status status = store.BanksProgress(banks, &out->banks);
   int knownNow = 0;
   for (const auto& b : out->banks) knownNow += b.known;
   out->knownNow = knownNow;
@@ -50,18 +50,21 @@ int LoadStats(ReviewStore& store, const std::vector<std::string>& banks, int64_t
   std::vector<DayReviews> reviews;
   std::vector<DayCount> known;
   std::vector<DayCount> due;
-  if (store.HasTables()) {
-    if (rc == SQLITE_OK) rc = store.ReviewsByDay(today - kReviewChartDays + 1, &reviews);
-    if (rc == SQLITE_OK) rc = store.KnownChangesByDay(today - kReviewChartDays + 1, &known);
-    if (rc == SQLITE_OK) rc = store.DueByDay(today + kDueChartDays, &due);
-  }
+  // A table that is not there (a file that never saw a review, or saw only
+  // some) gives an empty history; a file that cannot be read is a failure.
+  auto read = [&status](Status got) {
+    if (status.ok() && got.code() != StatusCode::kRejected) status = std::move(got);
+  };
+  if (status.ok()) read(store.ReviewsByDay(today - kReviewChartDays + 1, &reviews));
+  if (status.ok()) read(store.KnownChangesByDay(today - kReviewChartDays + 1, &known));
+  if (status.ok()) read(store.DueByDay(today + kDueChartDays, &due));
   out->reviews = FillReviewDays(reviews, today, kReviewChartDays);
   out->known = KnownOverTime(known, knownNow, today, kReviewChartDays);
   out->due = DueForecast(due, today, kDueChartDays);
   out->hasReviews = !reviews.empty();
   out->hasKnownHistory = !known.empty();
   out->hasDue = !due.empty();
-  return rc;
+  return status;
 }
 
 }  // namespace quorvo

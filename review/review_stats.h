@@ -37,7 +37,7 @@ inline constexpr int kReviewChartDays = 30;
 inline constexpr int kDueChartDays = 14;
 
 // Reads the series as of nowSeconds. A file without the review tables gives
-// empty histories (and is left without them). The result code.
-int LoadStats(ReviewStore& store, const std::vector<std::string>& banks, int64_t nowSeconds, StatsSeries* out);
+// empty histories (and is left without them).
+Status LoadStats(ReviewStore& store, const std::vector<std::string>& banks, int64_t nowSeconds, StatsSeries* out);
 
 }  // namespace quorvo

@@ -16,15 +16,17 @@
 // The store borrows an open WordDatabase and uses its connection on the
 // caller's thread (the window thread of the recitation page). Values are
 // bound, never spliced; bank names go in through BankIdentifier. Results are
-// SQLite result codes: SQLITE_BUSY when another program holds the file, in
-// which case nothing of the review was written and the caller may retry.
+// Status: kBusy when another program holds the file, in which case nothing
+// of the review was written and the caller may retry. The tables are made
+// together, in one transaction; a file that has only some of them (an
+// older build, a write cut short) gets the rest.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "base/message_boxes.h"
+#include "base/status.h"
 #include "review/fsrs.h"
 #include "wordstore/word_database.h"
 
@@ -79,46 +81,47 @@ class ReviewStore {
  public:
   ReviewStore(WordDatabase& db, int utcOffsetSeconds, Fsrs fsrs = Fsrs());
 
-  // Creates the review tables when they are missing; the result code.
-  int EnsureTables();
-  // Whether the review tables are there (without making them).
-  bool HasTables();
+  // Creates whichever review tables are missing, all in one transaction.
+  Status EnsureTables();
+  // Whether every review table is there (without making them); a failure
+  // to read the file is a failure, never "no history".
+  Result<bool> HasTables();
 
-  // Every card of the bank; the result code.
-  int LoadCards(const std::string& bank, std::vector<ReviewCard>* cards);
+  // Every card of the bank.
+  Status LoadCards(const std::string& bank, std::vector<ReviewCard>* cards);
   // Grades the word as of nowSeconds: schedules it, stores card and log line
   // and, when the interval passes kKnownAfterDays, sets known = 1 in the
-  // bank and logs that; all in one transaction. SQLITE_OK or the failure
-  // (nothing written then).
-  int RecordReview(const std::string& bank, const std::string& word, Grade grade, int64_t nowSeconds,
-                   ReviewOutcome* outcome);
+  // bank and logs that; all in one transaction (nothing written on failure).
+  Status RecordReview(const std::string& bank, const std::string& word, Grade grade, int64_t nowSeconds,
+                      ReviewOutcome* outcome);
   // Logs a change of the known flag made by hand on the word-bank page.
-  int LogKnownChanges(const std::string& bank, const std::vector<std::string>& words, bool known, int64_t nowSeconds);
+  Status LogKnownChanges(const std::string& bank, const std::vector<std::string>& words, bool known,
+                         int64_t nowSeconds);
 
-  // The word-bank page's "会背": MarkKnown as always, then a log line for
-  // each word that was not known before. The result of the logging; a batch
-  // that could not be committed (told through boxes) logs nothing.
-  int MarkKnownAndLog(const std::string& bank, const std::vector<std::string>& words, int64_t nowSeconds);
-  int MarkKnownAndLog(const std::string& bank, const std::vector<std::string>& words, int64_t nowSeconds,
-                      MessageBoxes& boxes);
+  // The word-bank page's "会背": MarkKnown as always, with a log line for
+  // each word that was not known before, in the same batch: the flags and
+  // their log are committed, or given up, together.
+  Status MarkKnownAndLog(const std::string& bank, const std::vector<std::string>& words, int64_t nowSeconds);
 
   int NewCardsPerDay();
-  int SetNewCardsPerDay(int count);
+  Status SetNewCardsPerDay(int count);
 
   // ---- history for the charts (grouped by local day) --------------------
-  int ReviewsByDay(int fromDay, std::vector<DayReviews>* days);
+  Status ReviewsByDay(int fromDay, std::vector<DayReviews>* days);
   // Net change of known words per day (+1 known, -1 unknown) from fromDay on.
-  int KnownChangesByDay(int fromDay, std::vector<DayCount>* days);
-  // Cards of every bank due before untilDay, counted per due day.
-  int DueByDay(int untilDay, std::vector<DayCount>* days);
+  Status KnownChangesByDay(int fromDay, std::vector<DayCount>* days);
+  // Cards due before untilDay, counted per due day: only cards whose word
+  // is still in its bank (a word deleted from the recitation list is not
+  // due any more).
+  Status DueByDay(int untilDay, std::vector<DayCount>* days);
   // Known and unknown words of each bank (the recitation list included).
-  int BanksProgress(const std::vector<std::string>& banks, std::vector<BankProgress>* progress);
+  Status BanksProgress(const std::vector<std::string>& banks, std::vector<BankProgress>* progress);
 
   int UtcOffset() const { return utcOffset_; }
   const Fsrs& Scheduler() const { return fsrs_; }
 
  private:
-  int LoadCard(const std::string& bank, const std::string& word, ReviewCard* card, bool* found);
+  Status LoadCard(const std::string& bank, const std::string& word, ReviewCard* card, bool* found);
 
   WordDatabase& db_;
   int utcOffset_;

@@ -1,6 +1,7 @@
 #include "testing/word_fixture.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include "base/code_page.h"
 #include "wordstore/word_bank.h"
@@ -37,6 +38,44 @@ std::vector<std::string> TableNames(const std::string& dbPath) {
   db.QueryRows("select name from sqlite_master where type = 'table' order by name",
                [&](int, const RowView& row) { names.emplace_back(row.Text(0) ? row.Text(0) : ""); });
   return names;
+}
+
+std::string DumpFile(const std::string& dbPath) {
+  std::string dump;
+  sqlite3* db = nullptr;
+  if (sqlite3_open_v2(dbPath.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+    sqlite3_close(db);
+    return "(cannot open)";
+  }
+  std::vector<std::string> tables;
+  sqlite3_stmt* list = nullptr;
+  if (sqlite3_prepare_v2(db, "select name from sqlite_master where type = 'table' order by name", -1, &list, nullptr) ==
+      SQLITE_OK) {
+    while (sqlite3_step(list) == SQLITE_ROW)
+      tables.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(list, 0)));
+  }
+  sqlite3_finalize(list);
+  for (const auto& table : tables) {
+    dump += "[" + table + "]\n";
+    sqlite3_stmt* rows = nullptr;
+    std::string sql = "select * from \"" + table + "\" order by rowid";
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &rows, nullptr) != SQLITE_OK) {
+      sqlite3_finalize(rows);
+      sql = "select * from \"" + table + "\"";
+      if (sqlite3_prepare_v2(db, sql.c_str(), -1, &rows, nullptr) != SQLITE_OK) dump += "(unreadable)\n";
+    }
+    while (rows && sqlite3_step(rows) == SQLITE_ROW) {
+      for (int c = 0; c < sqlite3_column_count(rows); ++c) {
+        const unsigned char* text = sqlite3_column_text(rows, c);
+        dump += c ? "|" : "";
+        dump += text ? reinterpret_cast<const char*>(text) : "NULL";
+      }
+      dump += "\n";
+    }
+    sqlite3_finalize(rows);
+  }
+  sqlite3_close(db);
+  return dump;
 }
 
 }  // namespace quorvo::testing

@@ -26,5 +26,9 @@ void PutWord(WordDatabase& db, const std::string& bank, const std::string& word,
 std::vector<StoredWord> ReadBank(const std::string& dbPath, const std::string& bank);
 // Names of every table of the file.
 std::vector<std::string> TableNames(const std::string& dbPath);
+// Every row of every table, in table and row order, as text: two files with
+// the same dump hold the same data. Opened read-write, so that a journal a
+// failed write left behind is rolled back first, as any reader would.
+std::string DumpFile(const std::string& dbPath);
 
 }  // namespace quorvo::testing

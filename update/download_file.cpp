@@ -10,7 +10,7 @@
 #include <memory>
 #include <mutex>
 
-#include "update/file_util.h"
+#include "base/file_util.h"
 
 #ifndef QUORVO_CA_FILE_DEFAULT
 #define QUORVO_CA_FILE_DEFAULT ""

@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <memory>
 
-#include "update/file_util.h"
+#include "base/file_util.h"
 
 namespace quorvo {
 

@@ -12,7 +12,7 @@
 #include <cstdint>
 
 #include "base/code_page.h"
-#include "update/file_util.h"
+#include "base/file_util.h"
 
 namespace quorvo {
 namespace {
@@ -178,7 +178,7 @@ bool IniFile::Save(const std::string& path) const {
   mode_t mode = 0644;
   struct stat st;
   if (parsed_->exists && stat(path.c_str(), &st) == 0) mode = st.st_mode & 07777;
-  return ReplaceFileAtomically(path, *output, mode);
+  return ReplaceFileAtomically(path, *output, mode).ok();
 }
 
 bool WriteIniString(const std::string& path, const std::string& section, const std::string& key,

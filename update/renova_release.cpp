@@ -25,7 +25,7 @@
 #include <vector>
 
 #include "update/file_digest.h"
-#include "update/file_util.h"
+#include "base/file_util.h"
 #include "update/ini_file.h"
 #include "update/release_signature.h"
 #include "update/update_manifest.h"
@@ -132,8 +132,8 @@ int Publish(const std::map<std::string, std::string>& options, const std::vector
   if (static_cast<long long>(manifest.size()) > kMaxManifestBytes) return Fail("too many files for one manifest");
   std::optional<std::string> signature = SignRelease(*secret, manifest);
   if (!signature) return Fail("cannot sign");
-  if (!ReplaceFileAtomically(out + kWebConfigIni, manifest, 0644) ||
-      !ReplaceFileAtomically(out + kWebConfigSig, Base64Encode(*signature) + "\n", 0644))
+  if (!ReplaceFileAtomically(out + kWebConfigIni, manifest, 0644).ok() ||
+      !ReplaceFileAtomically(out + kWebConfigSig, Base64Encode(*signature) + "\n", 0644).ok())
     return Fail("cannot write the manifest into " + out);
   std::printf("published version %s: %d files, signed\n", version.c_str(), n);
   return 0;

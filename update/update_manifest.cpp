@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <set>
 
-#include "update/file_util.h"
+#include "base/file_util.h"
 #include "update/ini_file.h"
 #include "update/release_signature.h"
 #include "update/update_names.h"

@@ -18,8 +18,6 @@ inline constexpr char kKnownShown[] = "会";
 inline constexpr char kUnknownShown[] = "不会";
 inline constexpr char kBadBankName[] = "词库名不能为空，也不能超过55个字节，请重新输入";
 inline constexpr char kOpenFileFailed[] = "open file failed.";
-inline constexpr char kBatchRefused[] =
-    "数据库正被其他程序占用，刚查到的释义还没能写入，这次操作没有进行。请稍后再试。";
 inline constexpr char kBatchCommitFailed[] = "数据库正被其他程序占用，这次操作的修改没有保存。请稍后再试。";
 
 }  // namespace quorvo::texts

@@ -5,6 +5,7 @@
 #include <climits>
 
 #include "base/code_page.h"
+#include "wordstore/sql.h"
 #include "wordstore/texts.h"
 
 namespace quorvo {
@@ -188,19 +189,68 @@ std::string UpdatePhoneticStatement(std::string_view bank, std::string_view phon
          "'";
 }
 
-bool IsAcceptableBankName(std::string_view name) {
-  if (name.size() > kMaxBankNameBytes) return false;
-  for (char c : name)
-    if (c != ' ' && c != '\t' && c != '\r' && c != '\n') return true;
-  return false;
+namespace {
+
+char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (Lower(a[i]) != Lower(b[i])) return false;
+  return true;
 }
 
-int CreateBank(WordDatabase& db, std::string_view bank, MessageBoxes& boxes) {
-  if (!IsAcceptableBankName(bank)) {
-    boxes.Show(BoxKind::Application, Gbk(texts::kBadBankName));
-    return -1;
+bool StartsIgnoringCase(std::string_view text, std::string_view prefix) {
+  return text.size() >= prefix.size() && EqualsIgnoringCase(text.substr(0, prefix.size()), prefix);
+}
+
+// Tables of the file's own: the review history and SQLite's.
+bool IsOwnTable(std::string_view name) {
+  return StartsIgnoringCase(name, "review_") || StartsIgnoringCase(name, "sqlite_") ||
+         EqualsIgnoringCase(name, "known_log");
+}
+
+}  // namespace
+
+BankNameProblem CheckBankName(std::string_view name) {
+  bool blank = true;
+  for (char c : name)
+    if (c != ' ' && c != '\t' && c != '\r' && c != '\n') blank = false;
+  if (blank || name.size() > kMaxBankNameBytes) return BankNameProblem::kBlankOrLong;
+  if (IsOwnTable(name)) return BankNameProblem::kReserved;
+  return BankNameProblem::kNone;
+}
+
+bool IsAcceptableBankName(std::string_view name) { return CheckBankName(name) == BankNameProblem::kNone; }
+
+std::string BankNameRefusal(BankNameProblem problem, std::string_view name) {
+  if (problem == BankNameProblem::kReserved)
+    return "“" + Utf8(name) + "”是词库文件自用的名字（review_ 和 sqlite_ 开头的名字、known_log），请换一个词库名";
+  return texts::kBadBankName;
+}
+
+bool BankExists(WordDatabase& db, std::string_view name) {
+  Statement s(db.handle(), "select 1 from sqlite_master where type = 'table' and name = ? collate nocase");
+  s.Bind(1, name);
+  Result<bool> row = s.Step();
+  return row.ok() && *row;
+}
+
+Status CreateBank(WordDatabase& db, std::string_view bank, MessageBoxes& boxes) {
+  BankNameProblem problem = CheckBankName(bank);
+  if (problem != BankNameProblem::kNone) {
+    boxes.Show(BoxKind::Application, Gbk(BankNameRefusal(problem, bank)));
+    return Status(StatusCode::kRefused, "bank name refused");
   }
-  return db.ExecuteLogged(CreateBankStatement(bank));
+  WordDatabase::Batch batch(db);
+  if (!batch.began().ok()) return batch.began();
+  if (db.ExecuteLogged(CreateBankStatement(bank)) != 0) {
+    // The table being there already is what usually fails; anything else
+    // (a full disk, a read-only file) is told as it is.
+    Status made = SqliteStatus(sqlite3_errcode(db.handle()), db.handle(), "create");
+    return made.ok() ? Status(StatusCode::kRejected, "create") : made;
+  }
+  return batch.Commit();
 }
 
 bool IsReviewHistoryTable(std::string_view name) {
@@ -213,94 +263,99 @@ std::vector<std::string> ListBanks(WordDatabase& db) {
   std::vector<std::string> names;
   db.QueryRows(ListBanksStatement(), [&](int, const RowView& row) {
     const char* name = row.Text(1);
-    if (!IsReviewHistoryTable(name ? name : "")) names.emplace_back(name ? name : "");
+    if (!IsReviewHistoryTable(name ? name : "") && !IsOwnTable(name ? name : "")) names.emplace_back(name ? name : "");
   });
   return names;
 }
 
 namespace {
 
-bool BeginOrRefuse(WordDatabase& db, MessageBoxes& boxes) {
-  if (db.BeginBatch()) return true;
-  boxes.Show(BoxKind::Application, Gbk(texts::kBatchRefused));
-  return false;
+// Runs body inside a batch of its own and commits it; the first failure
+// (of the beginning, of a statement, of the commit) leaves nothing applied.
+Status InBatch(WordDatabase& db, const std::function<Status()>& body) {
+  WordDatabase::Batch batch(db);
+  if (!batch.began().ok()) return batch.began();
+  Status done = body();
+  if (!done.ok()) return done;  // the batch rolls back as it goes
+  return batch.Commit();
 }
 
-bool CommitOrReport(WordDatabase& db, MessageBoxes& boxes) {
-  if (db.CommitBatch()) return true;
-  boxes.Show(BoxKind::Application, Gbk(texts::kBatchCommitFailed));
-  return false;
+// One statement per word, stopping at the first that fails.
+Status EachWord(WordDatabase& db, const std::vector<std::string>& words,
+                const std::function<std::string(const std::string&)>& statement) {
+  for (const auto& word : words) {
+    Status ran = db.Run(statement(word));
+    if (!ran.ok()) return ran;
+  }
+  return Status::Ok();
 }
 
 }  // namespace
 
-bool DeleteWords(WordDatabase& db, std::string_view bank, const std::vector<std::string>& words, MessageBoxes& boxes) {
-  if (!BeginOrRefuse(db, boxes)) return false;
-  for (const auto& word : words) db.Execute(DeleteWordStatement(bank, word));
-  if (!CommitOrReport(db, boxes)) return false;
-  boxes.Show(BoxKind::Application, Gbk(texts::kUpdatedPleaseRefresh));
-  return true;
+Status DeleteWords(WordDatabase& db, std::string_view bank, const std::vector<std::string>& words,
+                   MessageBoxes& boxes) {
+  Status done = InBatch(
+      db, [&] { return EachWord(db, words, [&](const std::string& w) { return DeleteWordStatement(bank, w); }); });
+  if (done.ok()) boxes.Show(BoxKind::Application, Gbk(texts::kUpdatedPleaseRefresh));
+  return done;
 }
 
-bool DropBank(WordDatabase& db, std::string_view bank, std::string_view currentBank, MessageBoxes& boxes) {
+Status DropBank(WordDatabase& db, std::string_view bank, std::string_view currentBank, MessageBoxes& boxes) {
+  // The refusals say why nothing happened; there is nothing to choose.
   if (bank == currentBank) {
-    boxes.Show(BoxKind::PlainOkCancel, Gbk(texts::kCannotDropBankInUse));
-    return false;
+    boxes.Show(BoxKind::Plain, Gbk(texts::kCannotDropBankInUse));
+    return Status(StatusCode::kRefused, "bank in use");
   }
   if (bank.find(kMainWord) != std::string_view::npos) {
-    boxes.Show(BoxKind::PlainOkCancel, Gbk(texts::kCannotDropMainWord));
-    return false;
+    boxes.Show(BoxKind::Plain, Gbk(texts::kCannotDropMainWord));
+    return Status(StatusCode::kRefused, "main_word");
   }
-  db.Execute(DropBankStatement(bank));
-  boxes.Show(BoxKind::Application, Gbk(texts::kDropped));
-  return true;
+  Status done = InBatch(db, [&] { return db.Run(DropBankStatement(bank)); });
+  if (done.ok()) boxes.Show(BoxKind::Application, Gbk(texts::kDropped));
+  return done;
 }
 
-bool SetHot(WordDatabase& db, std::string_view bank, const std::vector<std::string>& words, std::string_view hotText,
-            MessageBoxes& boxes) {
+Status SetHot(WordDatabase& db, std::string_view bank, const std::vector<std::string>& words, std::string_view hotText,
+              MessageBoxes& boxes) {
   int hot = LeadingDigitsValue(hotText);
   if (hot <= 0) {
-    boxes.Show(BoxKind::PlainOkCancel, Gbk(texts::kEnterHotValue));
-    return false;
+    boxes.Show(BoxKind::Plain, Gbk(texts::kEnterHotValue));
+    return Status(StatusCode::kRefused, "no hot value");
   }
-  if (!BeginOrRefuse(db, boxes)) return false;
-  for (const auto& word : words) db.Execute(SetHotStatement(bank, hot, word));
-  return CommitOrReport(db, boxes);
+  return InBatch(
+      db, [&] { return EachWord(db, words, [&](const std::string& w) { return SetHotStatement(bank, hot, w); }); });
 }
 
-bool MarkKnown(WordDatabase& db, std::string_view bank, const std::vector<std::string>& words, MessageBoxes& boxes,
-               const AroundUpdates& around) {
-  if (!BeginOrRefuse(db, boxes)) return false;
-  auto updates = [&] {
-    for (const auto& word : words) db.Execute(MarkKnownStatement(bank, word));
-  };
-  if (around)
-    around(updates);
-  else
-    updates();
-  return CommitOrReport(db, boxes);
+Status MarkKnown(WordDatabase& db, std::string_view bank, const std::vector<std::string>& words,
+                 const AroundUpdates& around) {
+  return InBatch(db, [&] {
+    auto updates = [&] {
+      return EachWord(db, words, [&](const std::string& w) { return MarkKnownStatement(bank, w); });
+    };
+    return around ? around(updates) : updates();
+  });
 }
 
-bool MarkKnown(WordDatabase& db, std::string_view bank, const std::vector<std::string>& words) {
-  SilentBoxes silent;
-  return MarkKnown(db, bank, words, silent);
-}
-
-bool AddToRecitationList(WordDatabase& db, const std::vector<RecitationCells>& rows, MessageBoxes& boxes,
-                         const std::function<void()>& notifyChanged) {
-  if (!BeginOrRefuse(db, boxes)) return false;
+Status AddToRecitationList(WordDatabase& db, const std::vector<RecitationCells>& rows, MessageBoxes& boxes,
+                           const std::function<void()>& notifyChanged) {
+  WordDatabase::Batch batch(db);
+  if (!batch.began().ok()) return batch.began();
   for (const auto& cells : rows) {
-    if (db.Execute(AddToRecitationStatement(cells)) != SQLITE_OK) {
-      // The rows before it stay, as they always have.
-      if (!CommitOrReport(db, boxes)) return false;
-      boxes.Show(BoxKind::Application, Gbk(texts::kRecitationAddFailed));
-      return false;
-    }
+    Status inserted = db.Run(AddToRecitationStatement(cells));
+    if (inserted.ok()) continue;
+    if (inserted.code() != StatusCode::kRejected) return inserted;  // nothing of the batch stays
+    // The list refused the row (a word it has already, or no list at all):
+    // the rows before it stay, as they always have.
+    Status committed = batch.Commit();
+    if (!committed.ok()) return committed;
+    boxes.Show(BoxKind::Application, Gbk(texts::kRecitationAddFailed));
+    return inserted;
   }
-  if (!CommitOrReport(db, boxes)) return false;
+  Status committed = batch.Commit();
+  if (!committed.ok()) return committed;
   if (notifyChanged) notifyChanged();
   boxes.Show(BoxKind::Application, Gbk(texts::kRecitationAdded));
-  return true;
+  return Status::Ok();
 }
 
 }  // namespace quorvo

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "base/message_boxes.h"
+#include "base/status.h"
 #include "wordstore/word_database.h"
 
 namespace quorvo {
@@ -83,35 +84,54 @@ std::string WordsWithTranslationStatement(std::string_view bank, std::string_vie
 std::string UpdatePhoneticStatement(std::string_view bank, std::string_view phonetic, std::string_view word);
 
 // ---- operations ----------------------------------------------------------
-// A new bank's name must hold something besides blanks and fit 55 bytes.
+// Why a new bank's name is refused.
+enum class BankNameProblem {
+  kNone,
+  kBlankOrLong,  // only blanks, or more than the 55 bytes the page reads back
+  kReserved,     // a name of the file's own tables: review_*, known_log, sqlite_* (any letter case)
+};
+BankNameProblem CheckBankName(std::string_view name);
+// A new bank's name must hold something besides blanks, fit 55 bytes and
+// not be one of the file's own tables.
 bool IsAcceptableBankName(std::string_view name);
-// Creates the bank through ExecuteLogged; 0 or -1. A name that is not
-// acceptable is refused with an application box and -1, and nothing is made.
-int CreateBank(WordDatabase& db, std::string_view bank, MessageBoxes& boxes);
-// The names of every table but main_remember and the review history's, in
-// file order.
+// The UTF-8 text that tells the learner why the name is refused.
+std::string BankNameRefusal(BankNameProblem problem, std::string_view name);
+// Whether a table of that name is in the file, compared as the file
+// compares table names (without regard to letter case): main_remember and
+// main_word included, so "Main_Word" exists when main_word does.
+bool BankExists(WordDatabase& db, std::string_view name);
+// Creates the bank through ExecuteLogged, in a batch of its own. A name that
+// is not acceptable is refused with an application box (kRefused) and
+// nothing is made. A bank that exists already is kRejected; a file that
+// cannot be written says why.
+Status CreateBank(WordDatabase& db, std::string_view bank, MessageBoxes& boxes);
+// The names of every table but main_remember and the file's own tables
+// (the review history's and sqlite_*), in file order.
 std::vector<std::string> ListBanks(WordDatabase& db);
-// The batch operations below begin with WordDatabase::BeginBatch; one that
-// is refused shows kBatchRefused and changes nothing, and one whose commit
-// fails shows kBatchCommitFailed instead of its success text.
-// Deletes the words; then "更新完毕，请刷新". True when committed.
-bool DeleteWords(WordDatabase& db, std::string_view bank, const std::vector<std::string>& words, MessageBoxes& boxes);
-// Drops the bank unless it is the shown one or contains main_word; true when
-// the drop went through (the page then lists the banks again).
-bool DropBank(WordDatabase& db, std::string_view bank, std::string_view currentBank, MessageBoxes& boxes);
+
+// The batch operations below run all their statements in one transaction
+// (WordDatabase::Batch): the first statement that fails ends the batch,
+// which is then rolled back, and the Status says why (nothing of it stays).
+// Only a committed batch shows its success text. Failures are not shown
+// here: the window tells the learner (and may wait for a held file). The
+// operations' own refusals show their box and return kRefused.
+
+// Deletes the words; then "更新完毕，请刷新".
+Status DeleteWords(WordDatabase& db, std::string_view bank, const std::vector<std::string>& words, MessageBoxes& boxes);
+// Drops the bank unless it is the shown one or contains main_word, then
+// "删除成功" (the page then lists the banks again).
+Status DropBank(WordDatabase& db, std::string_view bank, std::string_view currentBank, MessageBoxes& boxes);
 // Sets hot of every word to the leading-digit value of hotText; refuses a
-// value of 0 or less with "请输入要修改的热度值!". True when committed.
-bool SetHot(WordDatabase& db, std::string_view bank, const std::vector<std::string>& words, std::string_view hotText,
-            MessageBoxes& boxes);
+// value of 0 or less with "请输入要修改的热度值!".
+Status SetHot(WordDatabase& db, std::string_view bank, const std::vector<std::string>& words, std::string_view hotText,
+              MessageBoxes& boxes);
 // Runs inside a batch and is handed the batch's own statements to run, so
 // that what it writes before or after them is committed (or rolled back)
-// with them.
-using AroundUpdates = std::function<void(const std::function<void()>& updates)>;
+// with them. It returns the first failure of its own or of updates.
+using AroundUpdates = std::function<Status(const std::function<Status()>& updates)>;
 // Marks the words known in one batch, the updates run by around when given.
-bool MarkKnown(WordDatabase& db, std::string_view bank, const std::vector<std::string>& words, MessageBoxes& boxes,
-               const AroundUpdates& around = {});
-// The same, telling nobody about a failure.
-bool MarkKnown(WordDatabase& db, std::string_view bank, const std::vector<std::string>& words);
+Status MarkKnown(WordDatabase& db, std::string_view bank, const std::vector<std::string>& words,
+                 const AroundUpdates& around = {});
 // Every word marked known (会背) in any table of the file, main_remember
 // included. Tables that cannot be read (not of the word layout) are skipped.
 std::unordered_set<std::string> KnownWords(WordDatabase& db);
@@ -120,10 +140,12 @@ int CountWords(WordDatabase& db, std::string_view bank);
 // The words of the bank whose translation is exactly translation (the
 // not-found text, say), in row order. Empty when the bank cannot be read.
 std::vector<std::string> WordsWithTranslation(WordDatabase& db, std::string_view bank, std::string_view translation);
-// Copies the rows into main_remember. On success calls notifyChanged (the
-// page posts RecitationListChanged) and shows "成功添加到背诵列表"; stops at
-// the first failed insert with the failure message. True when all went in.
-bool AddToRecitationList(WordDatabase& db, const std::vector<RecitationCells>& rows, MessageBoxes& boxes,
-                         const std::function<void()>& notifyChanged);
+// Copies the rows into main_remember. A row the list refuses (a word it has
+// already, or no recitation list at all) ends the copy: the rows before it
+// stay, the failure message is shown and kRejected returned. Any other
+// failure keeps none of the rows. On success calls notifyChanged (the page
+// posts RecitationListChanged) and shows "成功添加到背诵列表".
+Status AddToRecitationList(WordDatabase& db, const std::vector<RecitationCells>& rows, MessageBoxes& boxes,
+                           const std::function<void()>& notifyChanged);
 
 }  // namespace quorvo

@@ -8,6 +8,7 @@
 #include <memory>
 #include <new>
 
+#include "base/diagnostics.h"
 #include "wordstore/texts.h"
 
 namespace quorvo {
@@ -127,8 +128,7 @@ void WordCounter::ScanText(char* buffer, size_t size) {
 void WordCounter::ScanFile(const std::string& path) {
   File file = OpenSourceText(path);
   if (!file) {
-    std::printf("%s\n", texts::kOpenFileFailed);
-    std::fflush(stdout);
+    Diagnostic(texts::kOpenFileFailed);
     return;
   }
   char chunk[kFileChunkBytes + 1];

@@ -1,10 +1,11 @@
 #include "wordstore/word_database.h"
 
-#include <cstdio>
 #include <system_error>
 #include <utility>
 
 #include "base/code_page.h"
+#include "base/diagnostics.h"
+#include "wordstore/sql.h"
 #include "wordstore/texts.h"
 
 namespace quorvo {
@@ -41,32 +42,37 @@ WordDatabase::WordDatabase(MessageBoxes* boxes) : boxes_(boxes) {}
 WordDatabase::~WordDatabase() { Close(); }
 
 bool WordDatabase::Open(const std::string& fileName) {
+  return OpenWith(fileName, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+}
+
+bool WordDatabase::OpenReadOnly(const std::string& fileName) { return OpenWith(fileName, SQLITE_OPEN_READONLY); }
+
+bool WordDatabase::OpenWith(const std::string& fileName, int flags) {
   Close();
   if (!sqlite3_threadsafe()) {
     // The lookup workers share this connection; without the library's
     // serialized mode that would corrupt memory, so refuse outright.
-    std::fputs("sqlite was built without thread safety; cannot open the word database\n", stderr);
+    Diagnostic("sqlite was built without thread safety; cannot open the word database");
     return false;
   }
   sqlite3* db = nullptr;
-  int rc = sqlite3_open_v2(fileName.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
-                           nullptr);
+  int rc = sqlite3_open_v2(fileName.c_str(), &db, flags | SQLITE_OPEN_FULLMUTEX, nullptr);
   if (rc != SQLITE_OK) {
     sqlite3_close(db);
     return false;
   }
   // Another program holding the file briefly should not fail a statement.
-  sqlite3_busy_timeout(db, 2000);
+  sqlite3_busy_timeout(db, busyTimeoutMs_);
   db_ = db;
+  readOnly_ = (flags & SQLITE_OPEN_READONLY) != 0;
   return true;
 }
 
 void WordDatabase::Close() {
   StopCommitter();
   if (db_) {
-    sqlite3_mutex_enter(sqlite3_db_mutex(db_));
-    CommitWriteGroupLocked();
-    sqlite3_mutex_leave(sqlite3_db_mutex(db_));
+    ConnectionLock lock(db_);
+    if (!CommitWriteGroupLocked().ok()) AbandonWriteGroup(Status(StatusCode::kCancelled, "closed")).clear();
   }
   if (slot_) {
     sqlite3_finalize(slot_);
@@ -76,11 +82,27 @@ void WordDatabase::Close() {
     sqlite3_close(db_);
     db_ = nullptr;
   }
+  readOnly_ = false;
+}
+
+void WordDatabase::NoteStatement(const std::string& sql) {
+  if (recordingThread_ && *recordingThread_ == std::this_thread::get_id()) groupStatements_.push_back(sql);
 }
 
 int WordDatabase::Execute(const std::string& sql) {
   if (!db_) return SQLITE_MISUSE;
-  return sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr);
+  ConnectionLock lock(db_);
+  int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr);
+  if (rc == SQLITE_OK) NoteStatement(sql);
+  return rc;
+}
+
+Status WordDatabase::Run(const std::string& sql) {
+  if (!db_) return SqliteStatus(SQLITE_MISUSE);
+  ConnectionLock lock(db_);
+  int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr);
+  if (rc == SQLITE_OK) NoteStatement(sql);
+  return SqliteStatus(rc, db_);
 }
 
 int WordDatabase::ExecuteLogged(const std::string& sql) {
@@ -90,85 +112,104 @@ int WordDatabase::ExecuteLogged(const std::string& sql) {
     rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &error);
     sqlite3_free(error);
   }
-  std::printf("%s\n", rc == SQLITE_OK ? texts::kCreatedTable : texts::kCreateTableFailed);
-  std::fflush(stdout);
+  Diagnostic(rc == SQLITE_OK ? texts::kCreatedTable : texts::kCreateTableFailed);
   return rc == SQLITE_OK ? 0 : -1;
 }
 
-int WordDatabase::ExecuteCountingChanges(const std::string& sql, int* changes) {
+Status WordDatabase::ExecuteCountingChanges(const std::string& sql, int* changes) {
   *changes = 0;
-  if (!db_) return SQLITE_MISUSE;
+  if (!db_) return SqliteStatus(SQLITE_MISUSE);
   // The connection's own (recursive) mutex keeps every other thread's
   // statement out between the statement and the reading of its count.
-  sqlite3_mutex* mutex = sqlite3_db_mutex(db_);
-  sqlite3_mutex_enter(mutex);
+  ConnectionLock lock(db_);
   int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr);
-  *changes = rc == SQLITE_OK ? sqlite3_changes(db_) : 0;
-  sqlite3_mutex_leave(mutex);
-  return rc;
+  if (rc != SQLITE_OK) return SqliteStatus(rc, db_);
+  *changes = sqlite3_changes(db_);
+  NoteStatement(sql);
+  return Status::Ok();
 }
 
-bool WordDatabase::BeginBatch() {
-  if (!db_) return false;
+Status WordDatabase::BeginBatch() {
+  if (!db_) return SqliteStatus(SQLITE_MISUSE);
   // Held across both steps, so no store can open a new group in between.
-  sqlite3_mutex* mutex = sqlite3_db_mutex(db_);
-  sqlite3_mutex_enter(mutex);
-  CommitWriteGroupLocked();
-  // The group's commit failed (or some other transaction is open): a batch
-  // begun now would join it, and its rollback would take the group along.
-  bool begun = sqlite3_get_autocommit(db_) && Execute("begin transaction;") == SQLITE_OK;
-  if (begun) {
-    std::lock_guard lock(batchMutex_);
+  ConnectionLock lock(db_);
+  Status committed = CommitWriteGroupLocked();
+  if (!committed.ok()) return committed;
+  // Some other transaction is open: a batch begun now would join it, and
+  // its rollback would take the other one along.
+  if (!sqlite3_get_autocommit(db_)) return Status(StatusCode::kBusy, "another transaction is open");
+  Status begun = SqliteStatus(sqlite3_exec(db_, "begin transaction;", nullptr, nullptr, nullptr), db_, "begin");
+  if (begun.ok()) {
+    std::lock_guard batch(batchMutex_);
     batchOwner_ = std::this_thread::get_id();
   }
-  sqlite3_mutex_leave(mutex);
   return begun;
 }
 
-bool WordDatabase::CommitBatch() {
-  if (!db_) return false;
-  sqlite3_mutex* mutex = sqlite3_db_mutex(db_);
-  sqlite3_mutex_enter(mutex);
-  bool committed = Execute("commit transaction;") == SQLITE_OK;
-  if (!committed && !sqlite3_get_autocommit(db_)) {
-    // The commit could not finish (another program kept reading the file
-    // past the busy wait) and the transaction is still open. Left so, every
-    // later statement on this connection would join it and be lost when the
-    // connection closes. Try once more, then give the batch up so that the
-    // connection writes straight to the file again.
-    committed = Execute("commit transaction;") == SQLITE_OK;
-    if (!committed && !sqlite3_get_autocommit(db_)) Execute("rollback transaction;");
-  }
+Status WordDatabase::CommitBatch() {
+  if (!db_) return SqliteStatus(SQLITE_MISUSE);
+  Status committed;
   {
-    std::lock_guard lock(batchMutex_);
+    ConnectionLock lock(db_);
+    committed = SqliteStatus(sqlite3_exec(db_, "commit transaction;", nullptr, nullptr, nullptr), db_, "commit");
+    // A commit that could not finish (another program kept reading the file
+    // past the busy wait, the disk filled) would leave the connection inside
+    // the transaction, and every later statement would join it: give the
+    // batch up instead, so the file stays as it was.
+    if (!committed.ok() && !sqlite3_get_autocommit(db_))
+      sqlite3_exec(db_, "rollback transaction;", nullptr, nullptr, nullptr);
+    SettleGroupLocked(committed);
+    std::lock_guard batch(batchMutex_);
     batchOwner_.reset();
   }
-  sqlite3_mutex_leave(mutex);
   batchEnded_.notify_all();
   return committed;
 }
 
+void WordDatabase::RollbackBatch() {
+  if (!db_) return;
+  {
+    ConnectionLock lock(db_);
+    if (!sqlite3_get_autocommit(db_)) sqlite3_exec(db_, "rollback transaction;", nullptr, nullptr, nullptr);
+    SettleGroupLocked(Status(StatusCode::kCancelled, "the batch was given up"));
+    std::lock_guard batch(batchMutex_);
+    batchOwner_.reset();
+  }
+  batchEnded_.notify_all();
+}
+
 void WordDatabase::SetBusyTimeout(int ms) {
+  busyTimeoutMs_ = ms;
   if (db_) sqlite3_busy_timeout(db_, ms);
 }
 
-void WordDatabase::WriteInGroup(const std::function<void()>& write) {
-  if (!db_) return;
+Status WordDatabase::WriteInGroup(const std::function<Status()>& write, GroupSettled settled) {
+  if (!db_) return SqliteStatus(SQLITE_MISUSE);
   sqlite3_mutex* mutex = sqlite3_db_mutex(db_);
   for (;;) {
     sqlite3_mutex_enter(mutex);
-    std::unique_lock lock(batchMutex_);
+    std::unique_lock batch(batchMutex_);
     if (!batchOwner_ || *batchOwner_ == std::this_thread::get_id()) break;
     // Another thread's batch is open: wait for it to end (without the
     // connection, which the batch needs) rather than join it.
     sqlite3_mutex_leave(mutex);
-    batchEnded_.wait(lock, [this] { return !batchOwner_; });
+    batchEnded_.wait(batch, [this] { return !batchOwner_; });
   }
-  // A group that something else ended (a failed commit rolled back, say).
-  if (groupOpen_ && sqlite3_get_autocommit(db_)) groupOpen_ = false;
+  // Entered by the loop above; left on every way out.
+  struct Leave {
+    sqlite3_mutex* mutex;
+    ~Leave() { sqlite3_mutex_leave(mutex); }
+  } leave{mutex};
+
+  // A group that something else ended (a failure that rolled it back).
+  if (groupOpen_ && sqlite3_get_autocommit(db_)) {
+    groupOpen_ = false;
+    SettleGroupLocked(Status(StatusCode::kIoError, "the write group was rolled back"));
+  }
   // With a batch open, the write joins it; otherwise it goes into a group.
-  if (!groupOpen_ && sqlite3_get_autocommit(db_) &&
-      sqlite3_exec(db_, "begin transaction;", nullptr, nullptr, nullptr) == SQLITE_OK) {
+  if (!groupOpen_ && sqlite3_get_autocommit(db_)) {
+    Status begun = SqliteStatus(sqlite3_exec(db_, "begin transaction;", nullptr, nullptr, nullptr), db_, "begin");
+    if (!begun.ok()) return begun;
     groupOpen_ = true;
     std::lock_guard lock(committerMutex_);
     groupDeadline_ = std::chrono::steady_clock::now() + groupWindow_;
@@ -181,32 +222,65 @@ void WordDatabase::WriteInGroup(const std::function<void()>& write) {
     }
     committerWake_.notify_one();
   }
-  write();
+  size_t statementsBefore = groupStatements_.size();
+  recordingThread_ = std::this_thread::get_id();
+  Status written;
+  try {
+    written = write();
+  } catch (...) {
+    written = Status(StatusCode::kIoError, "the write threw");
+  }
+  recordingThread_.reset();
+  if (!written.ok()) {
+    if (groupOpen_ && sqlite3_get_autocommit(db_)) {
+      // The failure (a full disk, say) rolled the whole group back: every
+      // write that was waiting for its commit is lost with it.
+      groupOpen_ = false;
+      SettleGroupLocked(written);
+    } else {
+      // Only this write failed; what it ran before failing is kept out of
+      // what the group would write again.
+      groupStatements_.resize(statementsBefore);
+    }
+    return written;
+  }
+  if (settled) pendingSettles_.push_back(std::move(settled));
   bool committerRuns;
   {
     std::lock_guard lock(committerMutex_);
     committerRuns = committer_.joinable();
   }
   // With no write announced to follow, waiting would gain nothing.
-  if (!committerRuns || expectedWrites_.load() <= 0) CommitWriteGroupLocked();
-  sqlite3_mutex_leave(mutex);
+  if (groupOpen_ && (!committerRuns || expectedWrites_.load() <= 0)) CommitWriteGroupLocked().IgnoreError();
+  return Status::Ok();
 }
 
-void WordDatabase::CommitWriteGroup() {
-  if (!db_) return;
-  sqlite3_mutex* mutex = sqlite3_db_mutex(db_);
-  sqlite3_mutex_enter(mutex);
-  CommitWriteGroupLocked();
-  sqlite3_mutex_leave(mutex);
+Status WordDatabase::CommitWriteGroup() {
+  if (!db_) return Status::Ok();
+  ConnectionLock lock(db_);
+  return CommitWriteGroupLocked();
+}
+
+std::vector<std::string> WordDatabase::AbandonWriteGroup(const Status& outcome) {
+  if (!db_) return {};
+  ConnectionLock lock(db_);
+  std::vector<std::string> statements;
+  if (!groupOpen_) return statements;
+  if (!sqlite3_get_autocommit(db_)) sqlite3_exec(db_, "rollback transaction;", nullptr, nullptr, nullptr);
+  groupOpen_ = false;
+  statements.swap(groupStatements_);
+  SettleGroupLocked(outcome);
+  {
+    std::lock_guard committer(committerMutex_);
+    groupDeadline_.reset();
+  }
+  return statements;
 }
 
 bool WordDatabase::WriteGroupOpen() {
   if (!db_) return false;
-  sqlite3_mutex* mutex = sqlite3_db_mutex(db_);
-  sqlite3_mutex_enter(mutex);
-  bool open = groupOpen_ && !sqlite3_get_autocommit(db_);
-  sqlite3_mutex_leave(mutex);
-  return open;
+  ConnectionLock lock(db_);
+  return groupOpen_ && !sqlite3_get_autocommit(db_);
 }
 
 void WordDatabase::SetWriteGroupWindow(std::chrono::milliseconds window) {
@@ -214,19 +288,36 @@ void WordDatabase::SetWriteGroupWindow(std::chrono::milliseconds window) {
   groupWindow_ = window;
 }
 
-void WordDatabase::CommitWriteGroupLocked() {
-  if (!groupOpen_) return;
-  sqlite3_exec(db_, "commit transaction;", nullptr, nullptr, nullptr);
-  // A commit that could not finish (another program holding the file past
-  // the busy time-out) leaves the group open for the next try.
-  if (!sqlite3_get_autocommit(db_)) {
-    std::lock_guard lock(committerMutex_);
-    groupDeadline_ = std::chrono::steady_clock::now() + groupWindow_;
-    return;
+void WordDatabase::SettleGroupLocked(const Status& outcome) {
+  std::vector<GroupSettled> settles;
+  settles.swap(pendingSettles_);
+  groupStatements_.clear();
+  for (auto& settle : settles) settle(outcome);
+}
+
+Status WordDatabase::CommitWriteGroupLocked() {
+  if (!groupOpen_) return Status::Ok();
+  Status committed;
+  if (sqlite3_get_autocommit(db_)) {
+    committed = Status(StatusCode::kIoError, "the write group was rolled back");
+  } else {
+    committed = SqliteStatus(sqlite3_exec(db_, "commit transaction;", nullptr, nullptr, nullptr), db_, "commit");
+    // A commit that could not finish while the transaction stays open
+    // (another program holding the file past the busy time-out) leaves the
+    // group open for the next try.
+    if (!committed.ok() && !sqlite3_get_autocommit(db_)) {
+      std::lock_guard lock(committerMutex_);
+      groupDeadline_ = std::chrono::steady_clock::now() + groupWindow_;
+      return committed;
+    }
   }
   groupOpen_ = false;
-  std::lock_guard lock(committerMutex_);
-  groupDeadline_.reset();
+  {
+    std::lock_guard lock(committerMutex_);
+    groupDeadline_.reset();
+  }
+  SettleGroupLocked(committed);
+  return committed;
 }
 
 void WordDatabase::CommitterLoop() {
@@ -239,7 +330,7 @@ void WordDatabase::CommitterLoop() {
     if (committerWake_.wait_until(lock, *groupDeadline_) != std::cv_status::timeout) continue;
     if (!groupDeadline_ || std::chrono::steady_clock::now() < *groupDeadline_) continue;
     lock.unlock();  // the connection's mutex comes first
-    CommitWriteGroup();
+    CommitWriteGroup().IgnoreError();
     lock.lock();
   }
 }
@@ -257,18 +348,25 @@ void WordDatabase::StopCommitter() {
   committerStop_ = false;
 }
 
-int WordDatabase::QueryRows(const std::string& sql, const RowSink& sink) {
+int WordDatabase::QueryRows(const std::string& sql, const RowSink& sink, Status* readStatus) {
+  if (readStatus) *readStatus = Status::Ok();
   if (slot_) {
     sqlite3_finalize(slot_);
     slot_ = nullptr;
   }
-  if (!db_ || sqlite3_prepare_v2(db_, sql.data(), static_cast<int>(sql.size()), &slot_, nullptr) != SQLITE_OK ||
-      !slot_) {
+  int prepared =
+      db_ ? sqlite3_prepare_v2(db_, sql.data(), static_cast<int>(sql.size()), &slot_, nullptr) : SQLITE_MISUSE;
+  if (prepared != SQLITE_OK || !slot_) {
+    Status failed = SqliteStatus(prepared == SQLITE_OK ? SQLITE_ERROR : prepared, db_, "prepare");
+    if (readStatus) *readStatus = failed;
     if (slot_) {
       sqlite3_finalize(slot_);
       slot_ = nullptr;
     }
-    if (boxes_) boxes_->Show(BoxKind::Plain, Gbk(texts::kSyntaxError));
+    // A statement the file cannot run (no such bank, a bad text) is the
+    // syntax message; a file that cannot be read now (held by another
+    // program, damaged) is no syntax error, and the caller says what it is.
+    if (boxes_ && failed.code() == StatusCode::kRejected) boxes_->Show(BoxKind::Plain, Gbk(texts::kSyntaxError));
     return 0;
   }
   int rows = 0;
@@ -279,6 +377,7 @@ int WordDatabase::QueryRows(const std::string& sql, const RowSink& sink) {
     if (sink) sink(rows, RowView(slot_, columns));
     rc = sqlite3_step(slot_);
   }
+  if (readStatus && rc != SQLITE_DONE) *readStatus = SqliteStatus(rc, db_, "read");
   sqlite3_reset(slot_);
   return rows;
 }

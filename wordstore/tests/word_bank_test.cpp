@@ -98,10 +98,10 @@ const std::string kHostile[] = {
 TEST_F(HostileInput, BankNamesAreCreatedUsedAndDroppedAsTheyAre) {
   for (const auto& name : kHostile) {
     SCOPED_TRACE(name);
-    ASSERT_EQ(0, CreateBank(db, name, boxes));
+    ASSERT_TRUE(CreateBank(db, name, boxes).ok());
     ASSERT_EQ(SQLITE_OK, db.Execute(InsertTranslationStatement(name, "w'x", "t'; --", 2)));
     int changes = 0;
-    ASSERT_EQ(SQLITE_OK, db.ExecuteCountingChanges(UpdateTranslationStatement(name, "u'", "w'x"), &changes));
+    ASSERT_TRUE(db.ExecuteCountingChanges(UpdateTranslationStatement(name, "u'", "w'x"), &changes).ok());
     EXPECT_EQ(1, changes);
     auto rows = testing::ReadBank(path, name);
     ASSERT_EQ(1u, rows.size());
@@ -111,7 +111,7 @@ TEST_F(HostileInput, BankNamesAreCreatedUsedAndDroppedAsTheyAre) {
     EXPECT_NE(std::find(banks.begin(), banks.end(), name), banks.end());
     // Names that mention main_word are never dropped; drop those by hand.
     bool mentionsMainWord = name.find(kMainWord) != std::string::npos;
-    EXPECT_EQ(!mentionsMainWord, DropBank(db, name, kMainWord, boxes));
+    EXPECT_EQ(!mentionsMainWord, DropBank(db, name, kMainWord, boxes).ok());
     if (mentionsMainWord) {
       ASSERT_EQ(SQLITE_OK, db.Execute(DropBankStatement(name)));
     }
@@ -126,10 +126,10 @@ TEST_F(HostileInput, WordsAndSearchTextsStayText) {
     ASSERT_EQ(SQLITE_OK, db.Execute(InsertTranslationStatement(kMainWord, value, value, 1)));
     int found = db.QueryRows(BuildSearchStatement(kMainWord, SearchFor(value)), nullptr);
     EXPECT_EQ(1, found);
-    SetHot(db, kMainWord, {value}, "8", boxes);
-    MarkKnown(db, kMainWord, {value});
-    EXPECT_TRUE(AddToRecitationList(db, {{value, "", value, "", Gbk("会"), "8"}}, boxes, nullptr));
-    DeleteWords(db, kMainWord, {value}, boxes);
+    EXPECT_TRUE(SetHot(db, kMainWord, {value}, "8", boxes).ok());
+    EXPECT_TRUE(MarkKnown(db, kMainWord, {value}).ok());
+    EXPECT_TRUE(AddToRecitationList(db, {{value, "", value, "", Gbk("会"), "8"}}, boxes, nullptr).ok());
+    EXPECT_TRUE(DeleteWords(db, kMainWord, {value}, boxes).ok());
     EXPECT_EQ(0, db.QueryRows(BuildSearchStatement(kMainWord, SearchFor(value)), nullptr));
     ExpectMainWordIntact();
   }
@@ -145,12 +145,12 @@ TEST_F(HostileInput, UnacceptableBankNamesAreRefusedAndNothingIsCreated) {
                                  }()};
   for (const auto& name : refused) {
     boxes.shown.clear();
-    EXPECT_EQ(-1, CreateBank(db, name, boxes));
+    EXPECT_EQ(StatusCode::kRefused, CreateBank(db, name, boxes).code());
     ASSERT_EQ(1u, boxes.shown.size());
     EXPECT_EQ(BoxKind::Application, boxes.shown[0].kind);
   }
   EXPECT_EQ((std::vector<std::string>{kMainRemember, kMainWord}), testing::TableNames(path));
-  EXPECT_EQ(0, CreateBank(db, std::string(55, 'a'), boxes));
+  EXPECT_TRUE(CreateBank(db, std::string(55, 'a'), boxes).ok());
 }
 
 class BankOperations : public HostileInput {};
@@ -172,11 +172,11 @@ TEST_F(BankOperations, DropRefusalsComeInOrder) {
   };
   for (const auto& c : cases) {
     boxes.shown.clear();
-    boxes.answers = {kBoxCancel};  // the answer makes no difference
-    EXPECT_EQ(c.dropped, DropBank(db, c.bank, c.current, boxes)) << c.bank;
+    EXPECT_EQ(c.dropped, DropBank(db, c.bank, c.current, boxes).ok()) << c.bank;
     ASSERT_EQ(1u, boxes.shown.size());
     EXPECT_EQ(c.message, boxes.shown[0].text);
-    EXPECT_EQ(c.dropped ? BoxKind::Application : BoxKind::PlainOkCancel, boxes.shown[0].kind);
+    // A refusal has nothing to choose: OK only.
+    EXPECT_EQ(c.dropped ? BoxKind::Application : BoxKind::Plain, boxes.shown[0].kind);
   }
   EXPECT_EQ((std::vector<std::string>{kMainRemember, kMainWord, "my_main_word2"}), testing::TableNames(path));
 }
@@ -186,11 +186,11 @@ TEST_F(BankOperations, SetHotRefusesNothingToSetOnceAndAppliesAValue) {
   testing::PutWord(db, kMainWord, "beta", "", 1);
   for (const char* text : {"", "0", "abc"}) {
     boxes.shown.clear();
-    EXPECT_FALSE(SetHot(db, kMainWord, {"alpha", "beta"}, text, boxes));
+    EXPECT_EQ(StatusCode::kRefused, SetHot(db, kMainWord, {"alpha", "beta"}, text, boxes).code());
     EXPECT_EQ(std::vector<std::string>{"请输入要修改的热度值!"}, boxes.Texts());
   }
   EXPECT_EQ("1", testing::ReadBank(path, kMainWord)[0].hot);
-  EXPECT_TRUE(SetHot(db, kMainWord, {"alpha", "beta"}, "42x", boxes));
+  EXPECT_TRUE(SetHot(db, kMainWord, {"alpha", "beta"}, "42x", boxes).ok());
   auto rows = testing::ReadBank(path, kMainWord);
   EXPECT_EQ("42", rows[0].hot);
   EXPECT_EQ("42", rows[1].hot);
@@ -200,8 +200,8 @@ TEST_F(BankOperations, SetHotRefusesNothingToSetOnceAndAppliesAValue) {
 TEST_F(BankOperations, MarkKnownAndDeleteTouchOnlyTheirWords) {
   testing::PutWord(db, kMainWord, "alpha", "", 1);
   testing::PutWord(db, kMainWord, "beta", "", 1);
-  MarkKnown(db, kMainWord, {"alpha"});
-  DeleteWords(db, kMainWord, {"beta", "not-there"}, boxes);
+  EXPECT_TRUE(MarkKnown(db, kMainWord, {"alpha"}).ok());
+  EXPECT_TRUE(DeleteWords(db, kMainWord, {"beta", "not-there"}, boxes).ok());
   EXPECT_EQ(std::vector<std::string>{"更新完毕，请刷新"}, boxes.Texts());
   auto rows = testing::ReadBank(path, kMainWord);
   ASSERT_EQ(2u, rows.size());
@@ -217,7 +217,7 @@ TEST_F(BankOperations, RecitationListStopsAtTheFirstFailedRowAndKeepsTheOnesBefo
   std::vector<RecitationCells> rows = {{"first", "", "t1", "", Gbk("不会"), "7"},
                                        {"second", "", "t2", "", Gbk("会"), "3"},
                                        {"third", "", "t3", "", Gbk("会"), "1"}};
-  EXPECT_FALSE(AddToRecitationList(db, rows, boxes, [&] { ++notified; }));
+  EXPECT_EQ(StatusCode::kRejected, AddToRecitationList(db, rows, boxes, [&] { ++notified; }).code());
   EXPECT_EQ(0, notified);
   EXPECT_EQ(std::vector<std::string>{"添加失败，词库中没有背诵列表。\n请在添加单词中添加新词库:main_remember"},
             boxes.Texts());
@@ -228,14 +228,57 @@ TEST_F(BankOperations, RecitationListStopsAtTheFirstFailedRowAndKeepsTheOnesBefo
   EXPECT_EQ("7", stored[0].hot);
   // The batch was committed: a second connection sees the row.
   boxes.shown.clear();
-  EXPECT_TRUE(AddToRecitationList(db, {rows[2]}, boxes, [&] { ++notified; }));
+  EXPECT_TRUE(AddToRecitationList(db, {rows[2]}, boxes, [&] { ++notified; }).ok());
   EXPECT_EQ(1, notified);
   EXPECT_EQ(std::vector<std::string>{"成功添加到背诵列表"}, boxes.Texts());
 }
 
-TEST_F(BankOperations, ListBanksLeavesOutOnlyTheRecitationList) {
+TEST_F(BankOperations, ListBanksLeavesOutTheRecitationListAndTheFilesOwnTables) {
   testing::CreateBanks(db, {"novel"});
-  EXPECT_EQ((std::vector<std::string>{kMainWord, "novel"}), ListBanks(db));
+  ASSERT_EQ(SQLITE_OK,
+            db.Execute("create table review_card (x); create table Known_Log (x); "
+                       "create table review_later (x); create table t (id integer primary key autoincrement)"));
+  EXPECT_EQ((std::vector<std::string>{kMainWord, "novel", "t"}), ListBanks(db));
+}
+
+// Names of the file's own tables are refused in any letter case; names of
+// banks that exist are found as the file finds them, in any letter case.
+TEST_F(BankOperations, BankNamesTheFileKeepsForItselfAreRefusedAndExistingOnesFound) {
+  struct Row {
+    std::string name;
+    BankNameProblem problem;
+    bool exists;
+  };
+  const Row rows[] = {
+      {"review_card", BankNameProblem::kReserved, false},
+      {"REVIEW_LOG", BankNameProblem::kReserved, false},
+      {"Review_anything", BankNameProblem::kReserved, false},
+      {"known_log", BankNameProblem::kReserved, false},
+      {"KNOWN_LOG", BankNameProblem::kReserved, false},
+      {"sqlite_master", BankNameProblem::kReserved, false},
+      {"SQLite_stat1", BankNameProblem::kReserved, false},
+      {"reviews", BankNameProblem::kNone, false},
+      {"my_review_card", BankNameProblem::kNone, false},
+      {"known_logs", BankNameProblem::kNone, false},
+      {"main_word", BankNameProblem::kNone, true},
+      {"Main_Word", BankNameProblem::kNone, true},
+      {"MAIN_REMEMBER", BankNameProblem::kNone, true},
+      {Gbk("英语词库"), BankNameProblem::kNone, false},
+      {" ", BankNameProblem::kBlankOrLong, false},
+      {std::string(56, 'x'), BankNameProblem::kBlankOrLong, false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    EXPECT_EQ(row.problem, CheckBankName(row.name));
+    EXPECT_EQ(row.exists, BankExists(db, row.name));
+    if (row.problem == BankNameProblem::kNone) continue;
+    boxes.shown.clear();
+    EXPECT_EQ(StatusCode::kRefused, CreateBank(db, row.name, boxes).code());
+    ASSERT_EQ(1u, boxes.shown.size());
+  }
+  EXPECT_EQ((std::vector<std::string>{kMainRemember, kMainWord}), testing::TableNames(path));
+  // A bank that exists is not made again: the file says so, nothing else.
+  EXPECT_EQ(StatusCode::kRejected, CreateBank(db, "Main_Word", boxes).code());
 }
 
 }  // namespace

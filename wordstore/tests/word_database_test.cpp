@@ -107,25 +107,30 @@ TEST(WordDatabaseOpen, CreatesAMissingFileAndFailsWhereNoFileCanBe) {
   EXPECT_NE(SQLITE_OK, db.Execute("select 1"));
 }
 
-TEST(WordDatabaseOpen, NotADatabaseFailsItsQueriesWithTheMessage) {
+// A file that is no database is not a syntax error: its reads fail, say
+// why, and leave it as it was.
+TEST(WordDatabaseOpen, NotADatabaseFailsItsQueriesAndSaysItIsDamaged) {
   TempDir dir;
   dir.Write("junk.db", std::string(4096, 'x'));
   RecordingBoxes boxes;
   WordDatabase db(&boxes);
   ASSERT_TRUE(db.Open(dir.File("junk.db")));
   EXPECT_TRUE(ListBanks(db).empty());
-  EXPECT_EQ(std::vector<std::string>{"语法错误，请检查"}, boxes.Texts());
+  Status read;
+  EXPECT_EQ(0, db.QueryRows("select * from main_word", nullptr, &read));
+  EXPECT_EQ(StatusCode::kDamaged, read.code());
+  EXPECT_TRUE(boxes.shown.empty());
   EXPECT_EQ(std::string(4096, 'x'), dir.Read("junk.db"));  // left as it was
 }
 
 TEST_F(WordDatabaseTest, CountedChangesBelongToTheirOwnStatement) {
   testing::PutWord(db, kMainWord, "apple", "", 1);
   int changes = -1;
-  EXPECT_EQ(SQLITE_OK, db.ExecuteCountingChanges("update main_word set trans='x' where value='apple'", &changes));
+  EXPECT_TRUE(db.ExecuteCountingChanges("update main_word set trans='x' where value='apple'", &changes).ok());
   EXPECT_EQ(1, changes);
-  EXPECT_EQ(SQLITE_OK, db.ExecuteCountingChanges("update main_word set trans='x' where value='none'", &changes));
+  EXPECT_TRUE(db.ExecuteCountingChanges("update main_word set trans='x' where value='none'", &changes).ok());
   EXPECT_EQ(0, changes);
-  EXPECT_NE(SQLITE_OK, db.ExecuteCountingChanges("update missing set trans='x'", &changes));
+  EXPECT_EQ(StatusCode::kRejected, db.ExecuteCountingChanges("update missing set trans='x'", &changes).code());
   EXPECT_EQ(0, changes);
 }
 
@@ -138,7 +143,8 @@ class WriteGroupTest : public WordDatabaseTest {
     db.SetWriteGroupWindow(std::chrono::hours(1));
   }
   void Insert(const std::string& word) {
-    db.WriteInGroup([&] { ASSERT_EQ(SQLITE_OK, db.Execute(InsertTranslationStatement(kMainWord, word, "t", 1))); });
+    Status written = db.WriteInGroup([&] { return db.Run(InsertTranslationStatement(kMainWord, word, "t", 1)); });
+    ASSERT_TRUE(written.ok()) << written.message();
   }
   // The words of main_word as another connection sees them.
   std::vector<std::string> Committed() {
@@ -191,13 +197,13 @@ TEST_F(WriteGroupTest, TheCommitterEndsAGroupWhoseWriterNeverReports) {
 TEST_F(WriteGroupTest, ABatchCommitsTheGroupFirstAndGroupWritesJoinTheBatch) {
   db.ExpectGroupWrite();
   Insert("grouped");
-  db.BeginBatch();
+  ASSERT_TRUE(db.BeginBatch().ok());
   EXPECT_EQ(Words{"grouped"}, Committed());
   ASSERT_EQ(SQLITE_OK, db.Execute(InsertTranslationStatement(kMainWord, "batched", "t", 1)));
   Insert("joined");
   EXPECT_FALSE(db.WriteGroupOpen());  // the open transaction is the batch's
   EXPECT_EQ(Words{"grouped"}, Committed());
-  db.CommitBatch();
+  ASSERT_TRUE(db.CommitBatch().ok());
   EXPECT_EQ((Words{"batched", "grouped", "joined"}), Committed());
   EXPECT_TRUE(sqlite3_get_autocommit(db.handle()));
   db.GroupWriteDone();

@@ -1,4 +1,4 @@
-#include "update/file_util.h"
+#include "base/file_util.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -7,9 +7,8 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <vector>
-
-#include "update/app_folder.h"
 
 namespace quorvo {
 
@@ -34,28 +33,63 @@ bool SyncFile(const std::string& path) {
 }
 
 void SyncFolderOf(const std::string& path) {
-  std::string folder = FolderOfPath(path);
+  size_t cut = path.rfind('/');
+  std::string folder = cut == std::string::npos ? "" : path.substr(0, cut);
   UniqueFd fd(open(folder.empty() ? (path.rfind('/', 0) == 0 ? "/" : ".") : folder.c_str(),
                    O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (fd) fsync(fd.get());  // a folder that cannot be flushed changes nothing
 }
 
-bool ReplaceFileAtomically(const std::string& path, std::string_view content, mode_t mode) {
+Status ErrnoStatus(int error, std::string_view what) {
+  StatusCode code;
+  switch (error) {
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+      code = StatusCode::kDiskFull;
+      break;
+    case EROFS:
+    case EACCES:
+    case EPERM:
+    case ETXTBSY:
+      code = StatusCode::kReadOnly;
+      break;
+    case ENOENT:
+    case ENOTDIR:
+      code = StatusCode::kNotFound;
+      break;
+    case EISDIR:
+    case EINVAL:
+    case ENAMETOOLONG:
+      code = StatusCode::kRejected;
+      break;
+    default:
+      code = StatusCode::kIoError;
+      break;
+  }
+  return Status(code, std::string(what) + ": " + std::strerror(error));
+}
+
+Status ReplaceFileAtomically(const std::string& path, std::string_view content, mode_t mode) {
   std::string pattern = path + ".XXXXXX";
   std::vector<char> temp(pattern.begin(), pattern.end());
   temp.push_back('\0');
   UniqueFd fd(mkostemp(temp.data(), O_CLOEXEC));
-  if (!fd) return false;
+  if (!fd) return ErrnoStatus(errno, path);
   std::string tempPath = temp.data();
-  bool ok = WriteAll(fd.get(), content.data(), content.size()) && fchmod(fd.get(), mode) == 0 && fsync(fd.get()) == 0;
-  ok = fd.Close() && ok;
-  if (ok) ok = rename(tempPath.c_str(), path.c_str()) == 0;
-  if (!ok) {
+  // The first failure is the one told: a short write on a full disk, a
+  // flush that reports it late, a close that reports it last.
+  int error = 0;
+  if (!WriteAll(fd.get(), content.data(), content.size()) || fchmod(fd.get(), mode) != 0 || fsync(fd.get()) != 0)
+    error = errno;
+  if (!fd.Close() && error == 0) error = errno;
+  if (error == 0 && rename(tempPath.c_str(), path.c_str()) != 0) error = errno;
+  if (error != 0) {
     unlink(tempPath.c_str());
-    return false;
+    return ErrnoStatus(error == 0 ? EIO : error, path);
   }
   SyncFolderOf(path);
-  return true;
+  return Status::Ok();
 }
 
 int ReadSmallFile(const std::string& path, long long maxBytes, std::string* content) {

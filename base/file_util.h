@@ -1,5 +1,5 @@
-// Small file helpers of the update road: the crash-safe ways of putting a
-// file in place.
+// Small file helpers: the crash-safe ways of putting a file in place, and
+// the reading and removing the update road needs.
 #pragma once
 
 #include <sys/types.h>
@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/status.h"
 #include "base/unique_fd.h"
 
 namespace quorvo {
@@ -20,10 +21,15 @@ bool SyncFile(const std::string& path);
 // Flushes the folder that holds path, so a rename in it survives a crash.
 void SyncFolderOf(const std::string& path);
 
+// The Status of a failed file operation from its errno: a full disk
+// (ENOSPC), a file or folder that may not be written (EROFS, EACCES), ...
+Status ErrnoStatus(int error, std::string_view what);
+
 // Writes content to a temporary file beside path, flushes it, gives it the
 // permission bits mode and renames it over path. On failure path is
-// untouched and the temporary file is removed.
-bool ReplaceFileAtomically(const std::string& path, std::string_view content, mode_t mode);
+// untouched (a file that was there stays whole) and the temporary file is
+// removed; the Status says why.
+Status ReplaceFileAtomically(const std::string& path, std::string_view content, mode_t mode);
 
 // Reads a whole regular file of at most maxBytes into content without
 // following a link. 0 on success; ENOENT when missing, EFBIG when larger
