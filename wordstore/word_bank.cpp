@@ -349,7 +349,7 @@ Status AddToRecitationList(WordDatabase& db, const std::vector<RecitationCells>&
     Status committed = batch.Commit();
     if (!committed.ok()) return committed;
     boxes.Show(BoxKind::Application, Gbk(texts::kRecitationAddFailed));
-    return inserted;
+    return Status(StatusCode::kRefused, inserted.message());
   }
   Status committed = batch.Commit();
   if (!committed.ok()) return committed;

@@ -142,7 +142,7 @@ int CountWords(WordDatabase& db, std::string_view bank);
 std::vector<std::string> WordsWithTranslation(WordDatabase& db, std::string_view bank, std::string_view translation);
 // Copies the rows into main_remember. A row the list refuses (a word it has
 // already, or no recitation list at all) ends the copy: the rows before it
-// stay, the failure message is shown and kRejected returned. Any other
+// stay, the failure message is shown and kRefused returned. Any other
 // failure keeps none of the rows. On success calls notifyChanged (the page
 // posts RecitationListChanged) and shows "成功添加到背诵列表".
 Status AddToRecitationList(WordDatabase& db, const std::vector<RecitationCells>& rows, MessageBoxes& boxes,

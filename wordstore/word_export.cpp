@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "base/code_page.h"
+#include "base/file_util.h"
 
 namespace quorvo {
 namespace {
@@ -104,16 +105,11 @@ std::string FormatExport(const std::vector<ExportRow>& rows, ExportFormat format
   return out;
 }
 
-bool WriteExport(const std::string& path, const std::vector<ExportRow>& rows, ExportFormat format,
-                 std::string_view bankGbk) {
-  std::string bytes = FormatExport(rows, format, bankGbk);
-  struct Closer {
-    void operator()(FILE* f) const { std::fclose(f); }
-  };
-  std::unique_ptr<FILE, Closer> file(std::fopen(path.c_str(), "wb"));
-  if (!file) return false;
-  bool whole = std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
-  return std::fclose(file.release()) == 0 && whole;
+Status WriteExport(const std::string& path, const std::vector<ExportRow>& rows, ExportFormat format,
+                   std::string_view bankGbk) {
+  // Written beside the target and renamed over it only when whole: a full
+  // disk or a failed write leaves an earlier export as it was.
+  return ReplaceFileAtomically(path, FormatExport(rows, format, bankGbk), InstallMode(path, 0644));
 }
 
 ExportFormat ExportFormatForName(std::string_view fileName) {

@@ -18,6 +18,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/status.h"
+
 namespace quorvo {
 
 // One exported row, GBK texts.
@@ -34,10 +36,11 @@ enum class ExportFormat { Csv, AnkiTsv };
 // The whole file's bytes.
 std::string FormatExport(const std::vector<ExportRow>& rows, ExportFormat format, std::string_view bankGbk);
 
-// Writes FormatExport's bytes to path (replacing the file); false when the
-// file could not be written whole.
-bool WriteExport(const std::string& path, const std::vector<ExportRow>& rows, ExportFormat format,
-                 std::string_view bankGbk);
+// Writes FormatExport's bytes to path, replacing the file only once the new
+// one is written whole; on failure the file that was there stays as it was,
+// and the Status says why (a full disk, a folder that may not be written).
+Status WriteExport(const std::string& path, const std::vector<ExportRow>& rows, ExportFormat format,
+                   std::string_view bankGbk);
 
 // The format a file name asks for: ".txt" and ".tsv" mean Anki, the rest CSV.
 ExportFormat ExportFormatForName(std::string_view fileName);

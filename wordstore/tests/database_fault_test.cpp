@@ -423,12 +423,16 @@ TEST(DatabaseFileFaults, EveryWriteIsWholeOrNothingAndNamesItsCause) {
       held.reset();
       StatusCode expected = f.expected;
       if (f.fault == Fault::kDiskFull && vfs.FullWrites() == 0) expected = StatusCode::kOk;
-      if (f.fault == Fault::kDiskFull && f.budget == 0) EXPECT_GT(vfs.FullWrites(), 0);
+      if (f.fault == Fault::kDiskFull && f.budget == 0) {
+        EXPECT_GT(vfs.FullWrites(), 0);
+      }
       EXPECT_EQ(expected, status.code()) << status.message();
       std::string after = testing::DumpFile(path);
       if (status.ok()) {
         EXPECT_EQ(whole, after);
-        if (op.success) EXPECT_EQ(std::vector<std::string>{op.success}, boxes.Texts());
+        if (op.success) {
+          EXPECT_EQ(std::vector<std::string>{op.success}, boxes.Texts());
+        }
       } else {
         EXPECT_EQ(before, after);
         EXPECT_TRUE(boxes.shown.empty());  // no success text for a change that is not there

@@ -217,7 +217,7 @@ TEST_F(BankOperations, RecitationListStopsAtTheFirstFailedRowAndKeepsTheOnesBefo
   std::vector<RecitationCells> rows = {{"first", "", "t1", "", Gbk("不会"), "7"},
                                        {"second", "", "t2", "", Gbk("会"), "3"},
                                        {"third", "", "t3", "", Gbk("会"), "1"}};
-  EXPECT_EQ(StatusCode::kRejected, AddToRecitationList(db, rows, boxes, [&] { ++notified; }).code());
+  EXPECT_EQ(StatusCode::kRefused, AddToRecitationList(db, rows, boxes, [&] { ++notified; }).code());
   EXPECT_EQ(0, notified);
   EXPECT_EQ(std::vector<std::string>{"添加失败，词库中没有背诵列表。\n请在添加单词中添加新词库:main_remember"},
             boxes.Texts());

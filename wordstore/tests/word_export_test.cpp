@@ -6,12 +6,15 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "base/code_page.h"
+#include "testing/scoped_mount.h"
 #include "testing/temp_dir.h"
 
 namespace quorvo {
@@ -82,7 +85,7 @@ TEST(WordExportTest, HostileRowsRoundTripThroughPythonsCsvReader) {
   std::vector<ExportRow> rows;
   for (const auto& [word, trans] : hostile) rows.push_back({Gbk(word), "", Gbk(trans), Gbk("不会"), "12"});
   std::string path = dir.File("words.csv");
-  ASSERT_TRUE(WriteExport(path, rows, ExportFormat::Csv, "main_word"));
+  ASSERT_TRUE(WriteExport(path, rows, ExportFormat::Csv, "main_word").ok());
   EXPECT_EQ(0u, FileBytes(path).rfind("\xEF\xBB\xBFword,phonetic,translation,known,hot\r\n", 0));
 
   auto read = ReadWithPython(path);
@@ -103,7 +106,7 @@ TEST(WordExportTest, AHundredThousandRowsComeBackWhole) {
                     std::to_string(i % 977)});
   }
   std::string path = dir.File("big.csv");
-  ASSERT_TRUE(WriteExport(path, rows, ExportFormat::Csv, "big"));
+  ASSERT_TRUE(WriteExport(path, rows, ExportFormat::Csv, "big").ok());
   auto read = ReadWithPython(path);
   ASSERT_EQ(100001u, read.size());
   for (int i : {0, 1, 2, 54321, 99999}) {
@@ -130,10 +133,51 @@ TEST(WordExportTest, AnkiNotesStayOnOneLineWithTheBankAsTag) {
   EXPECT_EQ(ExportFormat::Csv, ExportFormatForName("txt"));
 }
 
-TEST(WordExportTest, AFileThatCannotBeWrittenIsReported) {
+// An export that cannot be written whole says why and leaves the file that
+// was there as it was: a full disk, a folder that may not be written, no
+// folder at all.
+TEST(WordExportTest, AFailedExportSaysWhyAndLeavesTheEarlierFileWhole) {
   testing::TempDir dir;
-  EXPECT_FALSE(WriteExport(dir.File("no/such/folder.csv"), {}, ExportFormat::Csv, "b"));
-  EXPECT_FALSE(WriteExport("/dev/full", {{"a", "", "b", "", "1"}}, ExportFormat::Csv, "b"));
+  EXPECT_EQ(StatusCode::kNotFound, WriteExport(dir.File("no/such/folder.csv"), {}, ExportFormat::Csv, "b").code());
+
+  const std::vector<ExportRow> few = {{"apple", "", Gbk("苹果"), Gbk("会"), "3"}};
+  std::vector<ExportRow> many(20000, {"abandonment", "/əˈbændənmənt/", Gbk("放弃；抛弃；放纵"), Gbk("不会"), "12"});
+  const std::string earlier = FormatExport(few, ExportFormat::Csv, "b");
+  struct Case {
+    const char* name;
+    testing::ScopedMount (*mount)(const std::string& folder);
+    StatusCode expected;
+  };
+  const Case cases[] = {
+      {"full disk", [](const std::string& f) { return testing::ScopedMount::Tmpfs(f, 64 * 1024); },
+       StatusCode::kDiskFull},
+      {"read-only folder", [](const std::string& f) { return testing::ScopedMount::ReadOnly(f); },
+       StatusCode::kReadOnly},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    testing::TempDir outer;
+    std::string folder = outer.File("out");
+    std::filesystem::create_directory(folder);
+    std::string file = folder + "/words.csv";
+    std::optional<testing::ScopedMount> mount;
+    if (c.expected == StatusCode::kDiskFull) {
+      mount.emplace(c.mount(folder));
+      if (!mount->mounted()) GTEST_SKIP() << mount->why();
+      ASSERT_TRUE(WriteExport(file, few, ExportFormat::Csv, "b").ok());
+    } else {
+      ASSERT_TRUE(WriteExport(file, few, ExportFormat::Csv, "b").ok());
+      mount.emplace(c.mount(folder));
+      if (!mount->mounted()) GTEST_SKIP() << mount->why();
+    }
+    EXPECT_EQ(c.expected, WriteExport(file, many, ExportFormat::Csv, "b").code());
+    std::ifstream in(file, std::ios::binary);
+    EXPECT_EQ(earlier, std::string(std::istreambuf_iterator<char>(in), {}));
+    // Nothing half-written is left beside it.
+    size_t entries = 0;
+    for ([[maybe_unused]] auto& e : std::filesystem::directory_iterator(folder)) ++entries;
+    EXPECT_EQ(1u, entries);
+  }
 }
 
 }  // namespace
