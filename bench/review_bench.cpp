@@ -36,7 +36,7 @@ void MakeDatabase(int64_t now) {
   quorvo::WordDatabase db;
   quorvo::bench::OpenWordFile(db);
   quorvo::ReviewStore store(db, 0);
-  if (store.EnsureTables() != SQLITE_OK) std::abort();
+  if (!store.EnsureTables().ok()) std::abort();
   std::vector<std::string> words = quorvo::bench::DistinctWords(kWords, 7);
   quorvo::bench::SeededRandom random(11);
   int today = quorvo::LocalDay(now, quorvo::LocalUtcOffset(now));
@@ -133,7 +133,7 @@ void BM_ChooseDue_Quorvo(benchmark::State& state) {
   Fixture& f = Shared();
   quorvo::ReviewSession session(f.db, [&f] { return f.now; });
   for (auto _ : state) {
-    session.Load(quorvo::kMainRemember, f.listWords);
+    if (!session.Load(quorvo::kMainRemember, f.listWords).ok()) std::abort();
     benchmark::DoNotOptimize(session.Count());
   }
   state.counters["due_cards"] = session.Count();

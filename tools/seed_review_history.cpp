@@ -48,7 +48,7 @@ int main(int argc, char** argv) {
   int64_t now = static_cast<int64_t>(std::time(nullptr));
   int offset = quorvo::LocalUtcOffset(now);
   quorvo::ReviewStore store(db, offset);
-  if (store.EnsureTables() != SQLITE_OK) return 1;
+  if (!store.EnsureTables().ok()) return 1;
   std::vector<std::string> list = Words(db, quorvo::kMainRemember);
   std::vector<std::string> bank = Words(db, quorvo::kMainWord);
   uint64_t seed = 42;
@@ -57,7 +57,7 @@ int main(int argc, char** argv) {
     // Evening of that day.
     int64_t at = (static_cast<int64_t>(quorvo::LocalDay(now, offset) - d) * 86400 - offset) + 20 * 3600;
     std::vector<quorvo::ReviewCard> cards;
-    store.LoadCards(quorvo::kMainRemember, &cards);
+    if (!store.LoadCards(quorvo::kMainRemember, &cards).ok()) return 1;
     // Some days the learner does not come.
     if (Next(seed) % 7 == 0) continue;
     for (const auto& card : quorvo::ChooseDueCards(list, cards, quorvo::LocalDay(at, offset), 8)) {
@@ -66,14 +66,14 @@ int main(int argc, char** argv) {
                             : roll < 25 ? quorvo::Grade::Hard
                             : roll < 88 ? quorvo::Grade::Good
                                         : quorvo::Grade::Easy;
-      if (store.RecordReview(quorvo::kMainRemember, card.word, grade, at, nullptr) != SQLITE_OK) return 1;
+      if (!store.RecordReview(quorvo::kMainRemember, card.word, grade, at, nullptr).ok()) return 1;
       ++reviews;
       at += 20;
     }
     if (!bank.empty() && Next(seed) % 3 == 0) {
       std::vector<std::string> marked;
       for (int i = 0; i < 6; ++i) marked.push_back(bank[Next(seed) % bank.size()]);
-      store.MarkKnownAndLog(quorvo::kMainWord, marked, at);
+      if (!store.MarkKnownAndLog(quorvo::kMainWord, marked, at).ok()) return 1;
     }
   }
   std::printf("%d reviews over %d days\n", reviews, days);
