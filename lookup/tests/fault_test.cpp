@@ -219,7 +219,7 @@ TEST_F(LookupFaultTest, EveryWordEndsStoredAndNoOtherRowChanges) {
 // server's text both stay text.
 TEST_F(LookupFaultTest, AnOddBankNameHoldsTheWordsAndMainWordStaysAsItWas) {
   const std::string bank = Gbk("词库'; drop table main_word; --");
-  ASSERT_EQ(0, CreateBank(db, bank, boxes));
+  ASSERT_TRUE(CreateBank(db, bank, boxes).ok());
   LoopbackServer server([](LoopbackConnection& connection) {
     std::string head = connection.ReadRequestHead();
     std::string word = testing::QueryValue(testing::RequestTarget(head), "q");

@@ -149,9 +149,10 @@ TEST_F(StoreTranslationTest, TextFromThePageNeverBecomesAStatement) {
   testing::PutWord(db, "main_word", "it's", "old", 4);
   const std::string page = "<p>" + S + "'); drop table main_word; --<span> x\"y<b>" + E;
   const std::string stored = "'); drop table main_word; -- x\"y\n";
-  StoreLookup(&db, "o'clock", "main_word", 5, page, false);
-  StoreLookup(&db, "it's", "main_word", 9, page, false);
-  StoreLookup(&db, "o'clock", "odd'bank name", 2, page, false);
+  StoreResult result;
+  ASSERT_TRUE(StoreLookup(&db, "o'clock", "main_word", 5, page, false, &result).ok());
+  ASSERT_TRUE(StoreLookup(&db, "it's", "main_word", 9, page, false, &result).ok());
+  ASSERT_TRUE(StoreLookup(&db, "o'clock", "odd'bank name", 2, page, false, &result).ok());
   EXPECT_EQ((std::vector<std::string>{"main_word", "odd'bank name"}), testing::TableNames(path));
   EXPECT_EQ((Rows{{"it's", stored, "0", "4"}, {"o'clock", stored, "0", "5"}}), Bank());
   EXPECT_EQ((Rows{{"o'clock", stored, "0", "2"}}), Bank("odd'bank name"));
@@ -160,14 +161,15 @@ TEST_F(StoreTranslationTest, TextFromThePageNeverBecomesAStatement) {
 TEST_F(StoreTranslationTest, PagesWithoutATranslationStoreTheNotFoundText) {
   const std::string pages[] = {"", "<html>no markers</html>", S + "a.<span> b<br>", E + S + "a.<span> b<br>"};
   int hot = 1;
+  StoreResult result;
   for (const auto& page : pages) {
-    StoreLookup(&db, "word" + std::to_string(hot), "main_word", hot, page, false);
+    ASSERT_TRUE(StoreLookup(&db, "word" + std::to_string(hot), "main_word", hot, page, false, &result).ok());
     ++hot;
   }
   // A word that has a translation keeps it: a page without one says
   // nothing about the word.
   testing::PutWord(db, "main_word", "good", "好", 8);
-  StoreLookup(&db, "good", "main_word", 1, "", false);
+  ASSERT_TRUE(StoreLookup(&db, "good", "main_word", 1, "", false, &result).ok());
   Rows rows = Bank();
   ASSERT_EQ(5u, rows.size());
   EXPECT_EQ((Row{"good", Gbk("好"), "0", "8"}), rows[0]);
@@ -176,7 +178,8 @@ TEST_F(StoreTranslationTest, PagesWithoutATranslationStoreTheNotFoundText) {
 }
 
 TEST_F(StoreTranslationTest, Utf8TranslationIsStoredAsGbkWithReplacements) {
-  StoreLookup(&db, "run", "main_word", 1, S + "n.<span>  跑步😀\xff ok<br>" + E, false);
+  StoreResult result;
+  ASSERT_TRUE(StoreLookup(&db, "run", "main_word", 1, S + "n.<span>  跑步😀\xff ok<br>" + E, false, &result).ok());
   // The emoji is kept as its four GB18030 bytes; the stray byte becomes "?".
   EXPECT_EQ((Rows{{"run",
                    Gbk("n. 跑步") + "\x94\x39\xFC\x36"
