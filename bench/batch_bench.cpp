@@ -50,11 +50,11 @@ struct Fixture {
   void Restore() {
     quorvo::WordDatabase db;
     if (!db.Open("dict_main.db")) std::abort();
-    db.BeginBatch();
+    if (!db.BeginBatch().ok()) std::abort();
     db.Execute("delete from main_word");
     for (int i = 0; i < kBankWords; ++i)
       db.Execute(quorvo::InsertTranslationStatement(quorvo::kMainWord, words[static_cast<size_t>(i)], kTrans, i + 1));
-    db.CommitBatch();
+    if (!db.CommitBatch().ok()) std::abort();
   }
 
   // The words of the rows a round ticks: every other row of the list.

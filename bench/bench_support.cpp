@@ -34,8 +34,7 @@ long StatusKib(const char* field) {
 void OpenWordFile(WordDatabase& db) {
   if (!db.Open("dict_main.db")) std::abort();
   SilentBoxes silent;
-  CreateBank(db, kMainWord, silent);
-  CreateBank(db, kMainRemember, silent);
+  if (!CreateBank(db, kMainWord, silent).ok() || !CreateBank(db, kMainRemember, silent).ok()) std::abort();
 }
 
 ScratchFolder::ScratchFolder(bool enter) {

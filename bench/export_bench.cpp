@@ -36,10 +36,10 @@ struct Fixture {
     quorvo::bench::OpenWordFile(db);
     std::vector<std::string> words = quorvo::bench::DistinctWords(kWords, 11);
     const std::string trans = quorvo::Gbk("n. 丈夫；先生，\"夫\"\nv. 节约");
-    db.BeginBatch();
+    if (!db.BeginBatch().ok()) std::abort();
     for (int i = 0; i < kWords; ++i)
       db.Execute(quorvo::InsertTranslationStatement(quorvo::kMainWord, words[static_cast<size_t>(i)], trans, i % 5000));
-    db.CommitBatch();
+    if (!db.CommitBatch().ok()) std::abort();
     db.Close();
     files.name = QString::fromStdString(folder.File("out.csv"));
     ops.boxes = &boxes;

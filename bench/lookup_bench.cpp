@@ -50,8 +50,8 @@ struct Store {
   Store() {
     if (!db.Open(folder.File("dict_main.db"))) std::abort();
     quorvo::SilentBoxes boxes;
-    quorvo::CreateBank(db, quorvo::kMainWord, boxes);
-    quorvo::CreateBank(db, kBank, boxes);
+    if (!quorvo::CreateBank(db, quorvo::kMainWord, boxes).ok() || !quorvo::CreateBank(db, kBank, boxes).ok())
+      std::abort();
   }
   void Empty() { db.Execute(std::string("delete from ") + kBank); }
   int Rows() {

@@ -39,12 +39,12 @@ void MakeDatabase() {
     quorvo::bench::OpenWordFile(db);
     std::string trans = quorvo::Gbk("n. 单词的释义；第二个意思\nv. 第三个意思");
     quorvo::bench::SeededRandom random(2);
-    db.BeginBatch();
+    if (!db.BeginBatch().ok()) std::abort();
     int i = 0;
     for (const std::string& word : quorvo::bench::DistinctWords(kWords, 1))
       db.Execute(quorvo::InsertTranslationStatement(quorvo::kMainWord, word, trans,
                                                     static_cast<int>(random.Below(1000)) + (i++ % 7)));
-    db.CommitBatch();
+    if (!db.CommitBatch().ok()) std::abort();
     db.Close();
     _exit(0);
   }

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <utility>
@@ -14,6 +15,7 @@
 
 #include "base/program_folder.h"
 #include "base/unique_fd.h"
+#include "wordstore/word_bank.h"
 
 #ifndef QUORVO_DATA_FROM_BIN
 #define QUORVO_DATA_FROM_BIN "../share/quorvo"
@@ -180,6 +182,105 @@ std::string PrepareBankFile(const AppLayout& layout) {
   std::string line = Problem("打开", bank, 0);
   if (rc == SQLITE_CANTOPEN && error != 0) return line + "：" + std::strerror(error);
   return message.empty() ? line : line + "：" + message;
+}
+
+namespace {
+
+// The file's header says how long the database is; a file shorter than
+// that was cut (a copy that stopped, a disk that filled).
+bool CutShort(const std::string& path) {
+  UniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  unsigned char header[100];
+  struct stat st;
+  if (!fd || fstat(fd.get(), &st) != 0 || read(fd.get(), header, sizeof header) != sizeof header) return false;
+  if (std::memcmp(header, "SQLite format 3", 16) != 0) return false;
+  auto be32 = [&header](int at) {
+    return (uint32_t{header[at]} << 24) | (uint32_t{header[at + 1]} << 16) | (uint32_t{header[at + 2]} << 8) |
+           uint32_t{header[at + 3]};
+  };
+  uint32_t pageSize = (uint32_t{header[16]} << 8) | header[17];
+  if (pageSize == 1) pageSize = 65536;
+  // The page count is valid only while the change counter matches.
+  if (be32(24) != be32(92)) return false;
+  return static_cast<uint64_t>(be32(28)) * pageSize > static_cast<uint64_t>(st.st_size);
+}
+
+std::string FolderOf(const std::string& path) {
+  size_t cut = path.rfind('/');
+  if (cut == std::string::npos) return ".";
+  return cut == 0 ? "/" : path.substr(0, cut);
+}
+
+}  // namespace
+
+BankFileState CheckBankFile(const std::string& bankFile) {
+  BankFileState state;
+  const std::string readOnlyNotice = "词库文件 " + bankFile + " 只读";
+  // Writing needs the file and, for its journal, its folder.
+  int denied = 0;
+  if (access(bankFile.c_str(), W_OK) != 0)
+    denied = errno;
+  else if (access(FolderOf(bankFile).c_str(), W_OK) != 0)
+    denied = errno;
+  bool writable = denied == 0;
+  if (CutShort(bankFile)) {
+    state.readOnlyBanner = "词库文件不完整，只能查看读得出的单词";
+    state.notice = "词库文件 " + bankFile +
+                   " 不完整（文件被截断了），可能缺少一些单词。为了不再改动它，quorvo 只读打开，请用备份替换。";
+    return state;
+  }
+  sqlite3* db = nullptr;
+  int flags = writable ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY;
+  if (sqlite3_open_v2(bankFile.c_str(), &db, flags, nullptr) != SQLITE_OK) {
+    sqlite3_close(db);
+    return state;  // PrepareBankFile has said what it could
+  }
+  sqlite3_busy_timeout(db, 2000);
+  int tables = -1;
+  int mainWord = 0;
+  int wordLayout = 0;
+  sqlite3_stmt* count = nullptr;
+  const char* sql =
+      "select count(*), coalesce(sum(name = 'main_word' collate nocase), 0), "
+      "coalesce(sum((select count(*) from pragma_table_info(m.name) where name in ('value', 'trans', 'known', 'hot'))"
+      " = 4), 0) from sqlite_master m where type = 'table'";
+  if (sqlite3_prepare_v2(db, sql, -1, &count, nullptr) == SQLITE_OK && sqlite3_step(count) == SQLITE_ROW) {
+    tables = sqlite3_column_int(count, 0);
+    mainWord = sqlite3_column_int(count, 1);
+    wordLayout = sqlite3_column_int(count, 2);
+  }
+  sqlite3_finalize(count);
+  if (tables == 0 && writable) {
+    // An empty file (a new portable folder, a copy that never got its
+    // content) becomes what a new installation has.
+    std::string create =
+        "begin immediate;" + CreateBankStatement("main_word") + ";" + CreateBankStatement("main_remember") + ";commit;";
+    int rc = sqlite3_exec(db, create.c_str(), nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) sqlite3_exec(db, "rollback", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    state.notice =
+        rc == SQLITE_OK
+            ? "词库文件 " + bankFile + " 是空的：已在其中建好默认词库 main_word 和背诵列表 main_remember。"
+            : "词库文件 " + bankFile + " 是空的，也没能在其中建好默认词库（" + std::string(sqlite3_errstr(rc)) + "）。";
+    return state;
+  }
+  sqlite3_close(db);
+  if (tables == 0) {
+    state.readOnlyBanner = "词库文件只读，而且是空的";
+    state.notice = readOnlyNotice + "，而且是空的：里面没有单词，也不能添加。";
+    return state;
+  }
+  if (tables > 0 && mainWord == 0 && wordLayout == 0) {
+    state.readOnlyBanner = "这不是 quorvo 的词库文件，只能查看";
+    state.notice = "词库文件 " + bankFile +
+                   " 不是 quorvo 的词库（里面没有 main_word，也没有单词表）。为了不改动它，quorvo 只读打开。";
+    return state;
+  }
+  if (!writable) {
+    state.readOnlyBanner = "词库文件只读，只能查看，不能修改";
+    state.notice = readOnlyNotice + "（" + std::strerror(denied) + "）：quorvo 只能查看单词，不能添加、修改或复习。";
+  }
+  return state;
 }
 
 namespace {

@@ -54,6 +54,23 @@ LayoutInputs CurrentLayoutInputs();
 // that names the path and what went wrong, for a message box.
 std::string PrepareBankFile(const AppLayout& layout);
 
+// What the windows must know of a bank file PrepareBankFile accepted, and
+// tell the learner once at start (UTF-8; empty: nothing to tell).
+struct BankFileState {
+  // Set when the file may only be read (the learner may not write it or
+  // its folder, it is another program's file, it is cut short): the windows
+  // open it read-only, show this line and disable what would write.
+  std::string readOnlyBanner;
+  // One message for the start, naming the file and what is the matter.
+  std::string notice;
+};
+
+// Looks at the file before the windows open it: a file the learner may not
+// write, an empty file (which gets the default bank and recitation list, as
+// a new installation does), another program's SQLite file (no main_word
+// and no table of the word layout) and a file cut short are each named.
+BankFileState CheckBankFile(const std::string& bankFile);
+
 // The bank file the windows open, set once by main() before the first
 // window; "dict_main.db" (of the working folder) until then, which is what
 // the window tests, each in a folder of its own, rely on.

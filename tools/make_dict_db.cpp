@@ -43,7 +43,8 @@ bool Fill(quorvo::WordDatabase& db, const char* bank, const char* path, const qu
     return false;
   }
   std::string line;
-  db.BeginBatch();
+  quorvo::WordDatabase::Batch batch(db);
+  if (!batch.began().ok()) return false;
   while (std::getline(in, line)) {
     if (line.empty() || line[0] == '#') continue;
     size_t a = line.find('\t');
@@ -52,14 +53,13 @@ bool Fill(quorvo::WordDatabase& db, const char* bank, const char* path, const qu
     std::string word = line.substr(0, a);
     int hot = quorvo::LeadingDigitsValue(line.substr(a + 1, b - a - 1));
     std::string trans = quorvo::Gbk(Unescape(line.substr(b + 1)));
-    db.Execute(quorvo::InsertTranslationStatement(bank, word, trans, hot));
+    if (!db.Run(quorvo::InsertTranslationStatement(bank, word, trans, hot)).ok()) return false;
     std::string phonetic = dictionary ? dictionary->Phonetic(word) : std::string();
     std::optional<std::string> stored = quorvo::Utf8ToGbk(phonetic);
     if (!phonetic.empty() && stored && stored->size() <= quorvo::kMaxStoredPhoneticBytes)
-      db.Execute(quorvo::UpdatePhoneticStatement(bank, *stored, word));
+      if (!db.Run(quorvo::UpdatePhoneticStatement(bank, *stored, word)).ok()) return false;
   }
-  db.CommitBatch();
-  return true;
+  return batch.Commit().ok();
 }
 
 }  // namespace
@@ -87,9 +87,9 @@ int main(int argc, char** argv) {
       return 1;
     }
     quorvo::SilentBoxes boxes;
-    if (quorvo::CreateBank(db, quorvo::kMainWord, boxes) != 0 ||
-        quorvo::CreateBank(db, quorvo::kMainRemember, boxes) != 0 || !Fill(db, quorvo::kMainWord, argv[1], phonetics) ||
-        !Fill(db, quorvo::kMainRemember, argv[2], phonetics)) {
+    if (!quorvo::CreateBank(db, quorvo::kMainWord, boxes).ok() ||
+        !quorvo::CreateBank(db, quorvo::kMainRemember, boxes).ok() ||
+        !Fill(db, quorvo::kMainWord, argv[1], phonetics) || !Fill(db, quorvo::kMainRemember, argv[2], phonetics)) {
       db.Close();
       std::remove(temp.c_str());
       return 1;

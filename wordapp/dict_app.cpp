@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <QPointer>
+#include <cstdio>
 #include <utility>
 
 #include "update/word_app_process.h"
@@ -33,26 +34,34 @@ int CdictApp::Run(WindowOps& ops, std::function<void()> afterShown) {
   window_ = &window;
   int status = exec();
   window_ = nullptr;
+  // Closed, or asked to end: what the pages show as kept goes to the file,
+  // or to the pending journal beside it, before the windows go.
+  window.FlushBeforeExit(std::chrono::steady_clock::now() +
+                         (status == kStoppedStatus ? kStopFlushBound : kCloseFlushBound));
+  if (status == kStoppedStatus) {
+    // Asked to end: what was shown as kept is in the file or the journal.
+    // Lookups still waiting for the network store nothing that was shown,
+    // so they are not waited for.
+    std::fflush(stdout);
+    _exit(kStoppedStatus);
+  }
   return status;
 }
 
-namespace {
-constexpr int kStoppedStatus = 4;
-}
-
 void CdictApp::InstallStopHandler() {
-  quorvo::InstallStopHandler([] {
-    // On the stop thread: hand the work to the window thread.
-    QPointer<CdictApp> app = qobject_cast<CdictApp*>(QCoreApplication::instance());
-    if (!app) _exit(kStoppedStatus);
-    QMetaObject::invokeMethod(app, &CdictApp::Stop, Qt::QueuedConnection);
-  });
+  quorvo::InstallStopHandler(
+      [] {
+        // On the stop thread: hand the work to the window thread.
+        QPointer<CdictApp> app = qobject_cast<CdictApp*>(QCoreApplication::instance());
+        if (!app) _exit(kStoppedStatus);
+        QMetaObject::invokeMethod(app, &CdictApp::Stop, Qt::QueuedConnection);
+      },
+      kStopGrace);
 }
 
 void CdictApp::Stop() {
   // What the lookups stored so far goes to the file before anything else;
-  // the window's teardown (after exec() returns) waits for running lookups
-  // and closes the database, committing what they still store.
+  // after exec() returns, the pages' kept writes are flushed (Run).
   if (window_ && window_->Page1()) window_->Page1()->CommitStores();
   exit(kStoppedStatus);
 }

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <QApplication>
+#include <chrono>
 #include <functional>
 
 #include "wordapp/window_ops.h"
@@ -20,6 +21,16 @@ class CdictDlg;
 class CdictApp : public QApplication {
   Q_OBJECT
  public:
+  // The status quorvo ends with when asked to end (SIGTERM, from renova).
+  static constexpr int kStoppedStatus = 4;
+  // How long the end may wait for a held file before what the pages kept
+  // goes to the pending journal: closing the window, and a SIGTERM (renova
+  // waits 3 s for quorvo to end; the process ends regardless after
+  // kStopGrace).
+  static constexpr std::chrono::milliseconds kCloseFlushBound{3000};
+  static constexpr std::chrono::milliseconds kStopFlushBound{2300};
+  static constexpr std::chrono::milliseconds kStopGrace{2800};
+
   CdictApp(int& argc, char** argv);
   // Runs the main window until it is closed; the exit code. afterShown (may
   // be empty) runs once the window has been painted for the first time.
@@ -32,8 +43,8 @@ class CdictApp : public QApplication {
   // running application is asked to Stop(); with none running yet, nothing
   // has to be saved and the process ends at once with status 4.
   static void InstallStopHandler();
-  // Ends the program as asked: commits the stores, leaves Run() with 4.
-  // Window thread.
+  // Ends the program as asked: commits the stores, leaves Run() with 4
+  // (which then flushes what the pages kept). Window thread.
   void Stop();
 
  private:

@@ -5,6 +5,8 @@
 #include <QTabBar>
 #include <QTabWidget>
 
+#include "base/diagnostics.h"
+#include "startup/app_layout.h"
 #include "wordapp/about_dlg.h"
 #include "wordapp/app_icon.h"
 #include "wordapp/dialog_units.h"
@@ -12,6 +14,7 @@
 #include "wordapp/page1.h"
 #include "wordapp/page2.h"
 #include "wordapp/stats_page.h"
+#include "wordstore/pending_journal.h"
 
 namespace quorvo {
 
@@ -58,6 +61,18 @@ CdictDlg::CdictDlg(WindowOps& ops, QWidget* parent)
 CdictDlg::~CdictDlg() {
   // After "关闭" the icon is still there; it goes with the program.
   if (ops_.tray && ops_.tray->HasIcon()) ops_.tray->DeleteIcon();
+}
+
+void CdictDlg::FlushBeforeExit(std::chrono::steady_clock::time_point deadline) {
+  if (flushed_) return;
+  flushed_ = true;
+  PendingWrites left;
+  left.reviews = page2_->FlushBeforeExit(deadline);
+  left.statements = page1_->FlushBeforeExit(deadline);
+  if (left.empty()) return;
+  Status saved = SavePendingWrites(BankFile(), left);
+  Diagnostic(saved.ok() ? "kept writes saved in " + PendingJournalPath(BankFile())
+                        : "kept writes could not be saved: " + saved.message());
 }
 
 void CdictDlg::OnTabChanged(int index) {

@@ -13,6 +13,7 @@
 #pragma once
 
 #include <QDialog>
+#include <chrono>
 
 #include "wordapp/window_ops.h"
 
@@ -45,6 +46,11 @@ class CdictDlg : public QDialog {
   void OnCommand(int command);
   // A mouse action on the notification-area icon.
   void OnIconAction(IconAction action);
+  // quorvo ends: the pages put what they show as kept (lookups' stores,
+  // review grades) in the bank file, trying until deadline; what still
+  // cannot be written is saved in the pending journal beside it, for the
+  // next start. Once; the pages take no more work afterwards.
+  void FlushBeforeExit(std::chrono::steady_clock::time_point deadline);
 
  protected:
   void changeEvent(QEvent* event) override;
@@ -62,6 +68,7 @@ class CdictDlg : public QDialog {
   CStatsPage* stats_ = nullptr;
   QMenu* iconMenu_ = nullptr;
   bool inTray_ = false;
+  bool flushed_ = false;
 };
 
 }  // namespace quorvo

@@ -48,8 +48,9 @@ CInsertDlg::CInsertDlg(FilePicker& files, QWidget* parent, MessageBoxes* boxes,
   PlaceAt(textBox_, 14, 73, 299, 85);
   connect(textBox_, &QTextEdit::customContextMenuRequested, this, &CInsertDlg::OnTextContextMenu);
 
-  auto* note = new QLabel(Ui("若建立新的词库，请输入词库名：\n注：名字不能包含中文字符"), this);
-  PlaceAt(note, 7, 168, 160, 24);
+  // What the name check refuses, said before it refuses it.
+  auto* note = new QLabel(Ui("若建立新的词库，请输入词库名：\n注：最多55个字节，不能以\nreview_、sqlite_ 开头"), this);
+  PlaceAt(note, 7, 166, 160, 33);
   bankEdit_ = new QLineEdit(this);
   bankEdit_->setObjectName(QString::number(kBankName));
   PlaceAt(bankEdit_, 170, 172, 150, 14);
@@ -127,8 +128,8 @@ void CInsertDlg::accept() {
   std::string bankName = Gbk(bankEdit_->text().toStdString());
   if (boxes_ && !bankName.empty()) {
     // Checked while the dialog is open, so nothing typed is lost.
-    if (!IsAcceptableBankName(bankName)) {
-      boxes_->Show(BoxKind::Application, Gbk("词库名不能为空，也不能超过55个字节，请重新输入"));
+    if (BankNameProblem problem = CheckBankName(bankName); problem != BankNameProblem::kNone) {
+      boxes_->Show(BoxKind::Application, Gbk(BankNameRefusal(problem, bankName)));
       bankEdit_->setFocus();
       return;
     }

@@ -6,11 +6,13 @@
 #include <vector>
 
 #include "base/code_page.h"
+#include "base/diagnostics.h"
 #include "dictserver/dictd_launcher.h"
 #include "lookup/dictionary_host.h"
 #include "startup/app_layout.h"
 #include "startup/command_line.h"
 #include "wordapp/dict_app.h"
+#include "wordapp/pending_replay.h"
 #include "wordapp/qt_window_ops.h"
 #include "wordapp/shown_report.h"
 
@@ -28,6 +30,8 @@ int main(int argc, char** argv) {
   const quorvo::AppLayout layout = quorvo::ResolveLayout(quorvo::CurrentLayoutInputs());
   const std::string problem = quorvo::PrepareBankFile(layout);
   quorvo::SetBankFile(layout.bankFile);
+  // The engine's diagnostic lines go to stdout.
+  quorvo::SetDiagnosticSink(quorvo::PrintDiagnostic);
   // With the build's own dictionary host and nothing answering there, the
   // bundled service is started beside quorvo and ended with it.
   quorvo::BundledDictionary dictionary;
@@ -38,6 +42,18 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "quorvo: %s\n", problem.c_str());
     ops.ops().boxes->Show(quorvo::BoxKind::Application, quorvo::Gbk(problem));
     return 1;
+  }
+  // A file the learner may not write, an empty one, another program's, one
+  // cut short: named once, and opened read-only where it must not be
+  // written. What the last run could not write goes in first.
+  const quorvo::BankFileState state = quorvo::CheckBankFile(layout.bankFile);
+  ops.ops().readOnlyBanner = QString::fromStdString(state.readOnlyBanner);
+  std::string replayed;
+  if (state.readOnlyBanner.empty()) replayed = quorvo::ReplayMessage(quorvo::ReplayPendingWrites(layout.bankFile));
+  for (const std::string& notice : {state.notice, replayed}) {
+    if (notice.empty()) continue;
+    std::fprintf(stderr, "quorvo: %s\n", notice.c_str());
+    ops.ops().boxes->Show(quorvo::BoxKind::Application, quorvo::Gbk(notice));
   }
   // An installed quorvo is updated by the package manager, not by renova.
   if (!layout.updateCheck) ops.ops().updateCheck = nullptr;

@@ -28,6 +28,7 @@
 #include "wordapp/run_summary.h"
 #include "wordapp/window_thread_boxes.h"
 #include "wordstore/word_export.h"
+#include "wordstore/write_failure.h"
 
 namespace quorvo {
 namespace {
@@ -39,8 +40,20 @@ constexpr size_t kWordCapacity = 55;
 constexpr size_t kLookupWordCapacity = 127;
 // Width of the "音标" column while it is shown.
 constexpr int kPhoneticWidth = 140;
+// A write that meets a held file tries again this often; each try waits
+// this long for the file, so the window never stops answering for longer.
+constexpr int kHeldRetryMs = 500;
+constexpr int kTryBusyMs = 250;
 
 QString FromGbk(const std::string& gbk) { return QString::fromStdString(Utf8(gbk)); }
+
+// "单词总数: 62,902"; a read that failed part-way says so, instead of
+// passing for a bank that is empty or short. (A statement the file rejects
+// has had its own message: the count is 0.)
+QString CountText(int count, const Status& read) {
+  if (read.ok() || read.code() == StatusCode::kRejected) return Ui("单词总数: %1").arg(Grouped(count));
+  return Ui("单词总数: 读取失败（%1）").arg(QString::fromStdString(CauseText(read)));
+}
 std::string ToGbk(const QString& text) { return Gbk(text.toStdString()); }
 
 // The selection of a combo box, or -1 when the user typed a text of their
@@ -197,6 +210,14 @@ void CPage1::BuildControls() {
   contactLine_->setReadOnly(true);
   PlaceAt(contactLine_, 200, 314, 300, 14);
 
+  // While a write waits for a file another program holds.
+  cancelWait_ = button("取消等待", kCancelWait, 62, 300, 50, 11);
+  cancelWait_->hide();
+  connect(cancelWait_, &QPushButton::clicked, this, &CPage1::CancelWrite);
+  banner_ = label("", kBanner, 4, 316, 192, 8);
+  banner_->setStyleSheet(QStringLiteral("color: rgb(192, 0, 0)"));
+  banner_->hide();
+
   // A double click on a column header of either list, whatever the state of
   // the database, asks for a database to be opened.
   for (QTableView* view : {wordList_, bankList_})
@@ -208,16 +229,29 @@ void CPage1::BuildControls() {
   connect(batchCombo_, &QComboBox::currentIndexChanged, this, &CPage1::OnBatchChoice);
   progressTimer_.setInterval(kProgressIntervalMs);
   connect(&progressTimer_, &QTimer::timeout, this, &CPage1::OnProgressTick);
+  writeRetry_.setSingleShot(true);
+  writeRetry_.setInterval(kHeldRetryMs);
+  connect(&writeRetry_, &QTimer::timeout, this, &CPage1::TryPendingWrite);
 }
 
 void CPage1::OnInitDialog() {
-  if (db_.Open(BankFile())) {
+  // A file the learner may not write (or another program's) is opened for
+  // reading only, and says so.
+  bool readOnly = !ops_.readOnlyBanner.isEmpty();
+  if (readOnly) {
+    banner_->setText(ops_.readOnlyBanner);
+    banner_->setToolTip(ops_.readOnlyBanner);
+    banner_->show();
+  }
+  if (readOnly ? db_.OpenReadOnly(BankFile()) : db_.Open(BankFile())) {
     SetUpWordList();
     std::vector<WordRow> rows;
-    db_.QueryRows(SelectAllStatement(kMainWord),
-                  [&rows](int, const RowView& row) { WordListModel::AppendRow(rows, row); });
+    Status read;
+    db_.QueryRows(
+        SelectAllStatement(kMainWord), [&rows](int, const RowView& row) { WordListModel::AppendRow(rows, row); },
+        &read);
     wordModel_.Reset(std::move(rows));
-    countText_ = Ui("单词总数: %1").arg(wordModel_.rowCount());
+    countText_ = CountText(wordModel_.rowCount(), read);
     SetUpBankList();
     bankList_->hide();
     bankList_->setGeometry(wordList_->geometry());
@@ -229,6 +263,7 @@ void CPage1::OnInitDialog() {
   StartUpdateCheck();
   contactLine_->setText(Ui("您如果有好的建议或者用的不爽，请发邮件: ") + QString::fromLatin1(kContactAddress));
   contactLine_->setCursorPosition(0);
+  UpdateWritingActions();
 }
 
 void CPage1::SetUpWordList() {
@@ -348,10 +383,12 @@ void CPage1::Refresh() {
   // is not drawn in between.
   wordModel_.Reset({});
   std::vector<WordRow> rows;
-  int count = db_.QueryRows(BuildSearchStatement(currentBank_, FilterFromControls()),
-                            [&rows](int, const RowView& row) { WordListModel::AppendRow(rows, row); });
+  Status read;
+  int count = db_.QueryRows(
+      BuildSearchStatement(currentBank_, FilterFromControls()),
+      [&rows](int, const RowView& row) { WordListModel::AppendRow(rows, row); }, &read);
   wordModel_.Reset(std::move(rows));
-  countText_ = Ui("单词总数: %1").arg(count);
+  countText_ = CountText(count, read);
   ShowCountText();
 }
 
@@ -394,7 +431,12 @@ void CPage1::DropBanks() {
                              .arg(FromGbk(name), Grouped(std::max(0, CountWords(db_, name))));
       if (boxes_.Show(BoxKind::PlainOkCancel, ToGbk(question)) != kBoxOk) continue;
     }
-    if (DropBank(db_, name, currentBank_, boxes_)) ShowBanks();
+    StartWrite([this, name] { return DropBank(db_, name, currentBank_, boxes_); },
+               [this](const Status& dropped) {
+                 ShowWriteFailure(dropped);
+                 if (dropped.ok()) ShowBanks();
+               });
+    return;  // one list row at a time can be selected
   }
 }
 
@@ -407,11 +449,9 @@ bool CPage1::CheckDictionary() {
 }
 
 void CPage1::AddWords() {
-  auto bankExists = [this](const std::string& name) {
-    for (const auto& bank : ListBanks(db_))
-      if (bank == name) return true;
-    return false;
-  };
+  // As the file compares names: "Main_Word" is main_word, and the
+  // recitation list is a bank that exists too.
+  auto bankExists = [this](const std::string& name) { return BankExists(db_, name); };
   CInsertDlg dialog(*ops_.files, this, &boxes_, bankExists);
   if (dialog.exec() != QDialog::Accepted) return;
   const AddWordsRequest& request = dialog.Request();
@@ -419,17 +459,21 @@ void CPage1::AddWords() {
   ConvertOptions options;
   if (answers) options.dictionaryKeeper = ops_.keepDictionary;
   ConvertSummary summary = ConvertWords(request, db_, currentBank_, pool_, boxes_, options);
+  if (!summary.failure.ok()) {
+    ShowWriteFailure(summary.failure);
+    return;
+  }
   if (!summary.counted || !summary.run) return;
   FollowRun(summary.run, RunKind::AddWords, summary.bank, summary.distinct, summary.known, !answers);
 }
 
-void CPage1::LookUp(const std::vector<std::string>& words, int hot) {
+void CPage1::LookUp(const std::vector<LookupRun::UnstoredWord>& words) {
   bool answers = CheckDictionary();
   auto run = std::make_shared<LookupRun>(static_cast<int>(words.size()));
   if (answers && ops_.keepDictionary) run->SetKeeper(ops_.keepDictionary);
   for (const auto& word : words) {
     // A task that cannot be made (a bank name too long for it) is lost.
-    TranslationTask* task = MakeTranslationTask(word, hot, &db_, currentBank_, run);
+    TranslationTask* task = MakeTranslationTask(word.word, word.hot, &db_, currentBank_, run);
     if (task)
       pool_.Submit(LookupWordTask, task, ReleaseTranslationTask);
     else
@@ -468,7 +512,8 @@ void CPage1::OnProgressTick() {
     FinishRun();
     return;
   }
-  if (progressShown_) infoLabel_->setText(ProgressText(run_->Done(), run_->Total()));
+  if (progressShown_)
+    infoLabel_->setText(run_->WaitingForFile() ? Ui("等待词库文件…") : ProgressText(run_->Done(), run_->Total()));
 }
 
 void CPage1::FinishRun() {
@@ -485,12 +530,24 @@ void CPage1::FinishRun() {
     counts.distinct = runDistinct_;
     counts.known = runKnown_;
   }
+  std::vector<LookupRun::UnstoredWord> unstored = run->Unstored();
+  if (!unstored.empty()) {
+    counts.unstored = static_cast<int>(unstored.size());
+    counts.unstoredCause = QString::fromStdString(CauseText(run->Failure()));
+    QStringList sample;
+    for (size_t i = 0; i < unstored.size() && i < 5; ++i) sample << FromGbk(unstored[i].word);
+    counts.unstoredSample = sample.join(Ui("、")) + (unstored.size() > 5 ? Ui("等") : QString());
+    auto& kept = unstored_[runBank_];
+    kept.insert(kept.end(), unstored.begin(), unstored.end());
+  }
   QString summary = SummaryText(counts);
   infoLabel_->setToolTip(summary);
-  // The list first, so the words are there behind the summary.
-  if (runKind_ == RunKind::AddWords)
+  // The list first, so the words are there behind the summary: all of the
+  // filled bank, whatever the search box held before.
+  if (runKind_ == RunKind::AddWords) {
+    ClearFilter();
     ShowBank(runBank_);
-  else if (runBank_ == currentBank_ && wordList_->isVisible())
+  } else if (runBank_ == currentBank_ && wordList_->isVisible())
     Refresh();
   boxes_.Show(BoxKind::Application, ToGbk(summary));
   if (run->DictionaryLost() && !runDictionaryWarned_)
@@ -514,10 +571,17 @@ void CPage1::Export() {
                     wordModel_.CellText(row, kColTrans), wordModel_.CellText(row, kColKnown),
                     wordModel_.CellText(row, kColHot)});
   std::string file = QFile::encodeName(path).toStdString();
-  if (WriteExport(file, rows, ExportFormatForName(file), currentBank_))
+  Status written = WriteExport(file, rows, ExportFormatForName(file), currentBank_);
+  if (written.ok()) {
     infoLabel_->setText(Ui("已导出 %1 个单词").arg(Grouped(static_cast<long long>(rows.size()))));
-  else
-    boxes_.Show(BoxKind::Application, ToGbk(Ui("无法写入文件：%1").arg(path)));
+    return;
+  }
+  // The file is written beside its place and renamed over it only whole:
+  // an earlier export stays as it was.
+  QString cause = written.code() == StatusCode::kDiskFull   ? Ui("磁盘空间不足")
+                  : written.code() == StatusCode::kReadOnly ? Ui("文件或文件夹不允许写入")
+                                                            : QString::fromStdString(written.message());
+  boxes_.Show(BoxKind::Application, ToGbk(Ui("无法写入文件：%1（%2），原有文件保持不变。").arg(path, cause)));
 }
 
 std::vector<int> CPage1::TargetRows() const {
@@ -537,33 +601,55 @@ std::vector<std::string> CPage1::TargetWords(size_t capacity) const {
 }
 
 void CPage1::RunBatch() {
+  // The batch's work is done (or given up) before the list is read again.
+  auto afterWrite = [this](const Status& outcome) {
+    ShowWriteFailure(outcome);
+    Refresh();
+  };
+  const std::string bank = currentBank_;
   switch (batchCombo_->currentIndex()) {
     case kBatchNone:
-      boxes_.Show(BoxKind::PlainOkCancel, Gbk("选择您所需要的批量操作"));
+      boxes_.Show(BoxKind::Plain, Gbk("选择您所需要的批量操作"));
       return;
-    case kBatchLookup:
-      LookUp(TargetWords(kLookupWordCapacity), 1);
+    case kBatchLookup: {
+      std::vector<LookupRun::UnstoredWord> words;
+      for (auto& word : TargetWords(kLookupWordCapacity)) words.push_back({std::move(word), 1});
+      LookUp(words);
       break;
+    }
     case kBatchRetry: {
-      std::vector<std::string> words = WordsWithTranslation(db_, currentBank_, kNotFoundTranslation);
+      std::vector<LookupRun::UnstoredWord> words;
+      for (auto& word : WordsWithTranslation(db_, bank, kNotFoundTranslation)) words.push_back({std::move(word), 1});
+      // Words an earlier run could not store at all go again, with the hot
+      // values they were to get.
+      if (auto kept = unstored_.find(bank); kept != unstored_.end()) {
+        words.insert(words.end(), kept->second.begin(), kept->second.end());
+        unstored_.erase(kept);
+      }
       if (words.empty())
         boxes_.Show(BoxKind::Application, Gbk("当前词库没有未找到释义的单词。"));
       else
-        LookUp(words, 1);
+        LookUp(words);
       break;
     }
     case kBatchHot:
-      SetHot(db_, currentBank_, TargetWords(kWordCapacity), ToGbk(batchHot_->text()), boxes_);
-      break;
-    case kBatchKnown: {
+      StartWrite([this, bank, words = TargetWords(kWordCapacity),
+                  hot = ToGbk(batchHot_->text())] { return SetHot(db_, bank, words, hot, boxes_); },
+                 afterWrite);
+      return;
+    case kBatchKnown:
       // Marked and logged, so the 统计 tab can show progress over time.
-      int64_t now = ops_.NowSeconds();
-      ReviewStore(db_, LocalUtcOffset(now)).MarkKnownAndLog(currentBank_, TargetWords(kWordCapacity), now, boxes_);
-      break;
-    }
+      StartWrite(
+          [this, bank, words = TargetWords(kWordCapacity)] {
+            int64_t now = ops_.NowSeconds();
+            return ReviewStore(db_, LocalUtcOffset(now)).MarkKnownAndLog(bank, words, now);
+          },
+          afterWrite);
+      return;
     case kBatchDelete:
-      DeleteWords(db_, currentBank_, TargetWords(kWordCapacity), boxes_);
-      break;
+      StartWrite([this, bank, words = TargetWords(kWordCapacity)] { return DeleteWords(db_, bank, words, boxes_); },
+                 afterWrite);
+      return;
     case kBatchRecite: {
       std::vector<RecitationCells> rows;
       for (int row : TargetRows()) {
@@ -571,13 +657,94 @@ void CPage1::RunBatch() {
         for (int c = 1; c <= 6; ++c) cells[static_cast<size_t>(c - 1)] = wordModel_.CellText(row, c);
         rows.push_back(std::move(cells));
       }
-      AddToRecitationList(db_, rows, boxes_, [this] { PostRecitationListChanged(recitationPage_, recitationList_); });
-      break;
+      StartWrite(
+          [this, rows = std::move(rows)] {
+            return AddToRecitationList(db_, rows, boxes_,
+                                       [this] { PostRecitationListChanged(recitationPage_, recitationList_); });
+          },
+          afterWrite);
+      return;
     }
     default:
       break;
   }
   Refresh();
+}
+
+void CPage1::StartWrite(std::function<Status()> attempt, std::function<void(const Status&)> done) {
+  if (pendingWrite_) return;  // the actions that write are disabled meanwhile
+  pendingWrite_ = std::make_unique<PendingWrite>(
+      PendingWrite{std::move(attempt), std::move(done), std::chrono::steady_clock::now() + heldWait_});
+  TryPendingWrite();
+}
+
+void CPage1::TryPendingWrite() {
+  if (!pendingWrite_) return;
+  // A short wait for the file at each try: the window keeps answering.
+  int busy = db_.BusyTimeout();
+  db_.SetBusyTimeout(std::min(busy, kTryBusyMs));
+  Status outcome = pendingWrite_->attempt();
+  db_.SetBusyTimeout(busy);
+  if (outcome.code() == StatusCode::kBusy && std::chrono::steady_clock::now() < pendingWrite_->giveUpAt) {
+    infoLabel_->setText(Ui("等待词库文件…"));
+    infoLabel_->setToolTip(Ui("另一个程序正在使用词库文件，quorvo 会一直重试，直到可以写入或你取消。"));
+    cancelWait_->show();
+    UpdateWritingActions();
+    writeRetry_.start();
+    return;
+  }
+  EndPendingWrite(outcome);
+}
+
+void CPage1::CancelWrite() {
+  if (!pendingWrite_) return;
+  writeRetry_.stop();
+  EndPendingWrite(Status(StatusCode::kCancelled, "the learner stopped waiting"));
+}
+
+void CPage1::EndPendingWrite(const Status& outcome) {
+  std::unique_ptr<PendingWrite> write = std::move(pendingWrite_);
+  if (cancelWait_->isVisible()) {
+    cancelWait_->hide();
+    infoLabel_->setText(Ui(outcome.ok() ? "已写入词库" : "没有写入词库"));
+    infoLabel_->setToolTip({});
+  }
+  UpdateWritingActions();
+  write->done(outcome);
+}
+
+void CPage1::ShowWriteFailure(const Status& status) {
+  if (status.ok() || status.code() == StatusCode::kRefused) return;
+  boxes_.Show(BoxKind::Application, Gbk(NotSavedText(status)));
+}
+
+void CPage1::UpdateWritingActions() {
+  using namespace page1_controls;
+  bool writable = db_.IsOpen() && !db_.ReadOnly() && !pendingWrite_;
+  for (int id : {kAddWords, kApplyBatch, kDropBanks})
+    if (auto* control = findChild<QWidget*>(QString::number(id))) control->setEnabled(writable);
+}
+
+void CPage1::ClearFilter() {
+  searchText_->clear();
+  lowestHot_->clear();
+  highestHot_->clear();
+  knownCombo_->setCurrentIndex(0);
+}
+
+std::vector<std::string> CPage1::FlushBeforeExit(std::chrono::steady_clock::time_point deadline) {
+  progressTimer_.stop();
+  if (pendingWrite_) CancelWrite();
+  // The lookups still queued end without fetching; those under way are not
+  // waited for: what they have not stored was never shown as stored.
+  for (const auto& weak : runs_)
+    if (auto run = weak.lock()) run->Cancel();
+  if (!db_.IsOpen()) return {};
+  db_.SetBusyTimeout(kTryBusyMs);
+  while (!db_.CommitWriteGroup().ok() && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  if (!db_.WriteGroupOpen()) return {};
+  return db_.AbandonWriteGroup(Status(StatusCode::kCancelled, "quorvo ended before the group could be written"));
 }
 
 void CPage1::OnBatchChoice(int index) {

@@ -15,6 +15,9 @@
 #include <QDialog>
 #include <QPointer>
 #include <QTimer>
+#include <chrono>
+#include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -94,7 +97,26 @@ class CPage1 : public QDialog {
   const std::string& CurrentBank() const { return currentBank_; }
   bool HasConnection() const { return db_.IsOpen(); }
   // Commits the lookups' open write group now (the program is asked to end).
-  void CommitStores() { db_.CommitWriteGroup(); }
+  void CommitStores() { db_.CommitWriteGroup().IgnoreError(); }
+  // The end of quorvo: the runs still going are stopped (their queued
+  // lookups end without fetching; those waiting for the network are not
+  // waited for, having stored nothing yet), and the write group is
+  // committed, tried again while another program holds the file, until
+  // deadline. The statements of a group that still cannot be written are
+  // returned, the group given up, for the program to keep elsewhere; empty
+  // when everything is in the file.
+  std::vector<std::string> FlushBeforeExit(std::chrono::steady_clock::time_point deadline);
+  // True while a write the page started waits for a file another program
+  // holds ("等待词库文件…").
+  bool WriteWaiting() const { return pendingWrite_ != nullptr; }
+  // "取消等待": gives the waiting write up; nothing of it is written.
+  void CancelWrite();
+  // How long a write waits for a held file before it is given up, and how
+  // often it tries (tests make them short).
+  void SetHeldFileWait(std::chrono::milliseconds wait, std::chrono::milliseconds retry) {
+    heldWait_ = wait;
+    writeRetry_.setInterval(static_cast<int>(retry.count()));
+  }
   WordListModel& WordModel() { return wordModel_; }
   BankListModel& BankModel() { return bankModel_; }
 
@@ -116,12 +138,28 @@ class CPage1 : public QDialog {
   // Checks the dictionary before a run; false (told once) when it cannot be
   // brought back.
   bool CheckDictionary();
-  // Queues one lookup per word as a run of kind kind into bank.
-  void LookUp(const std::vector<std::string>& words, int hot);
+  // Queues one lookup per word (with the hot value a new row gets) as a run
+  // into the current bank.
+  void LookUp(const std::vector<LookupRun::UnstoredWord>& words);
   enum class RunKind { AddWords, Batch };
   void FollowRun(std::shared_ptr<LookupRun> run, RunKind kind, const std::string& bank, int distinct, int known,
                  bool dictionaryWarned);
   void FinishRun();
+  // Runs attempt now and, while another program holds the file, again from
+  // a timer until heldWait_ is over or the learner cancels, with
+  // "等待词库文件…" shown and the writing actions disabled; then done gets
+  // the outcome. Every try is short, so the window stays usable.
+  void StartWrite(std::function<Status()> attempt, std::function<void(const Status&)> done);
+  void TryPendingWrite();
+  void EndPendingWrite(const Status& outcome);
+  // Tells the learner why a write did not go through (nothing for a refusal
+  // the operation already told).
+  void ShowWriteFailure(const Status& status);
+  // The actions that write: enabled unless the file may only be read or a
+  // write waits.
+  void UpdateWritingActions();
+  // The filter controls back to showing every word of a bank.
+  void ClearFilter();
 
   WindowOps& ops_;
   MessageBoxes& boxes_;
@@ -145,6 +183,18 @@ class CPage1 : public QDialog {
   bool runDictionaryWarned_ = false;
   bool progressShown_ = true;
   QTimer progressTimer_;
+  // Words of ended runs that never reached the file, by bank, with their
+  // hot values: "重新查询未找到的单词" looks them up again.
+  std::map<std::string, std::vector<LookupRun::UnstoredWord>> unstored_;
+
+  struct PendingWrite {
+    std::function<Status()> attempt;
+    std::function<void(const Status&)> done;
+    std::chrono::steady_clock::time_point giveUpAt;
+  };
+  std::unique_ptr<PendingWrite> pendingWrite_;
+  QTimer writeRetry_;
+  std::chrono::milliseconds heldWait_{60000};
 
   WordListModel wordModel_;
   BankListModel bankModel_;
@@ -163,6 +213,8 @@ class CPage1 : public QDialog {
   QLabel* batchHotLabel_ = nullptr;    // names kBatchHotValue
   QPushButton* dropButton_ = nullptr;  // kDropBanks
   QLineEdit* contactLine_ = nullptr;   // kContact
+  QPushButton* cancelWait_ = nullptr;  // kCancelWait
+  QLabel* banner_ = nullptr;           // kBanner
 };
 
 }  // namespace quorvo

@@ -14,6 +14,7 @@ inline constexpr int kBankList = 1008;  // the banks ("查看词典列表"); a d
 inline constexpr int kWordCount = 1004;    // "单词总数: N"
 inline constexpr int kCurrentBank = 1012;  // "当前词库:" and the bank shown
 inline constexpr int kInfo = 1007;         // a run's progress, then its summary
+inline constexpr int kCancelWait = 1041;   // "取消等待": shown while a write waits for a held file
 
 // 搜索框.
 inline constexpr int kSearchText = 1002;   // "所含单词："
@@ -37,5 +38,6 @@ inline constexpr int kShowBanks = 1005;       // "查看词典列表"
 inline constexpr int kDropBanks = 1009;       // "删除词典"; shown with the bank list
 
 inline constexpr int kContact = 1037;  // the read-only line with the contact address
+inline constexpr int kBanner = 1042;   // why the bank file may only be read; hidden otherwise
 
 }  // namespace quorvo::page1_controls

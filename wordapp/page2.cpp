@@ -6,6 +6,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTimer>
+#include <thread>
 
 #include "base/code_page.h"
 #include "review/review_session.h"
@@ -15,6 +16,7 @@
 #include "wordapp/recitation_event.h"
 #include "wordapp/review_controls.h"
 #include "wordstore/word_bank.h"
+#include "wordstore/write_failure.h"
 
 namespace quorvo {
 namespace {
@@ -33,7 +35,7 @@ CPage2::CPage2(WindowOps& ops, QWidget* parent) : QDialog(parent, Qt::Widget), o
 
 CPage2::~CPage2() {
   // A review kept while the file was busy gets a last chance.
-  session_->RetryPending();
+  session_->RetryPending().IgnoreError();
   session_.reset();
   db_.Close();
   snapshot_.Reset();
@@ -100,8 +102,9 @@ void CPage2::BuildControls() {
           [this](int mode) { SetReviewMode(mode == ReviewControls::kDueToday); });
   connect(review_, &ReviewControls::GradeChosen, this, &CPage2::GradeCard);
   connect(review_, &ReviewControls::NewPerDayChosen, this, [this](int count) {
-    session_->Store().SetNewCardsPerDay(count);
+    Status saved = session_->Store().SetNewCardsPerDay(count);
     LoadDueCards();
+    if (!saved.ok()) review_->SetStatus(Ui("每日新词没能保存（%1）").arg(QString::fromStdString(CauseText(saved))));
     Refresh();
   });
   retry_ = new QTimer(this);
@@ -119,7 +122,8 @@ void CPage2::OnInitDialog() {
   word_->setFont(wordFont);
   phonetic_->setFont(CellFont(Ui("微软雅黑"), 20, 400));
 
-  if (db_.Open(BankFile()) && LoadRecitationList(kMainRemember) == SQLITE_OK) Refresh();
+  bool opened = ops_.readOnlyBanner.isEmpty() ? db_.Open(BankFile()) : db_.OpenReadOnly(BankFile());
+  if (opened && LoadRecitationList(kMainRemember) == SQLITE_OK) Refresh();
 
   openButton_->setEnabled(false);
   openButton_->hide();
@@ -270,20 +274,27 @@ void CPage2::LoadDueCards() {
       words.emplace_back(word ? word : "");
     }
   }
-  session_->Load(table_.empty() ? std::string(kMainRemember) : table_, words);
+  Status loaded = session_->Load(table_.empty() ? std::string(kMainRemember) : table_, words);
+  // Cards that cannot be read now are not offered as new ones.
+  if (loaded.ok()) {
+    if (!session_->Pending()) review_->SetStatus({});
+  } else {
+    review_->SetStatus(
+        Ui("复习记录暂时无法读取（%1），稍后再打开今日复习。").arg(QString::fromStdString(CauseText(loaded))));
+  }
 }
 
 void CPage2::GradeCard(Grade grade) {
   if (!reviewMode_ || !translationShown_ || !session_->Current()) return;
-  int rc = session_->GradeCurrent(grade);
-  if (rc == SQLITE_OK) {
+  Status stored = session_->GradeCurrent(grade);
+  if (stored.ok()) {
     review_->SetStatus({});
     retry_->stop();
   } else {
-    const char* text = rc == SQLITE_BUSY || rc == SQLITE_LOCKED
+    const char* text = stored.code() == StatusCode::kBusy
                            ? "词库文件正被其他程序占用，%1 条复习记录已暂存，稍后自动保存。"
-                           : "复习记录暂时无法保存，%1 条已暂存，稍后再试。";
-    review_->SetStatus(Ui(text).arg(session_->Pending()));
+                           : "复习记录暂时无法保存（%2），%1 条已暂存，稍后再试。";
+    review_->SetStatus(Ui(text).arg(session_->Pending()).arg(QString::fromStdString(CauseText(stored))));
     retry_->start();
   }
   Refresh();
@@ -291,10 +302,21 @@ void CPage2::GradeCard(Grade grade) {
 }
 
 void CPage2::RetryPendingReviews() {
-  if (session_->RetryPending() == SQLITE_OK) {
+  if (session_->RetryPending().ok()) {
     review_->SetStatus({});
     retry_->stop();
   }
+}
+
+std::vector<PendingReview> CPage2::FlushBeforeExit(std::chrono::steady_clock::time_point deadline) {
+  retry_->stop();
+  db_.SetBusyTimeout(250);
+  while (!session_->RetryPending().ok() && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  std::vector<PendingReview> left;
+  for (auto& kept : session_->TakePending())
+    left.push_back({std::move(kept.bank), std::move(kept.word), static_cast<int>(kept.grade), kept.at});
+  return left;
 }
 
 void CPage2::UpdateReviewControls() {

@@ -23,11 +23,14 @@
 #pragma once
 
 #include <QDialog>
+#include <chrono>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "review/fsrs.h"
 #include "wordapp/window_ops.h"
+#include "wordstore/pending_journal.h"
 #include "wordstore/word_database.h"
 
 class QLabel;
@@ -67,6 +70,10 @@ class CPage2 : public QDialog {
   // Grades the current due card (after its translation was shown) and moves on.
   void GradeCard(Grade grade);
   ReviewSession& Session() { return *session_; }
+  // The end of quorvo: the kept reviews are stored, tried again while
+  // another program holds the file, until deadline; those that still cannot
+  // be are returned (and given up here) for the program to keep elsewhere.
+  std::vector<PendingReview> FlushBeforeExit(std::chrono::steady_clock::time_point deadline);
 
   int Position() const { return position_; }
   int RowCount() const { return rowCount_; }

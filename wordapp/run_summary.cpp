@@ -16,6 +16,10 @@ QString SummaryText(const RunCounts& counts) {
   QString text = QString::fromUtf8("查询完毕：新增 %1 个单词，查到释义 %2 个，未找到 %3 个。")
                      .arg(Grouped(counts.added), Grouped(counts.translated), Grouped(counts.notFound));
   if (counts.kept > 0) text += QString::fromUtf8("\n%1 个单词没能查询，原有释义已保留。").arg(Grouped(counts.kept));
+  if (counts.unstored > 0) {
+    text += QString::fromUtf8("\n%1 个单词没能写入词库（%2），查询已停止：%3。可以稍后用“重新查询未找到的单词”再试。")
+                .arg(Grouped(counts.unstored), counts.unstoredCause, counts.unstoredSample);
+  }
   if (counts.distinct > 0) {
     // Rounded to the nearest whole percent.
     long long percent = (200LL * counts.known + counts.distinct) / (2LL * counts.distinct);

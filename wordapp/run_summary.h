@@ -15,6 +15,11 @@ struct RunCounts {
   // coverage line when distinct is 0 (a run of the batch operations).
   int distinct = 0;
   int known = 0;
+  // Words that did not reach the file, and the cause (UTF-8, as CauseText
+  // gives it); none when unstored is 0.
+  int unstored = 0;
+  QString unstoredCause;
+  QString unstoredSample;  // the first of them, separated by "、"
 };
 
 // 39226 as "39,226".

@@ -128,7 +128,7 @@ void CStatsPage::Refresh() {
     banks = ListBanks(db_);
     banks.push_back(kMainRemember);
   }
-  LoadStats(store, banks, now, &series_);
+  LoadStats(store, banks, now, &series_).IgnoreError();
   DrawReviews();
   DrawKnown();
   DrawDue();

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "base/message_boxes.h"
 #include "update/update_check.h"
@@ -106,6 +107,11 @@ struct WindowOps {
   std::function<int64_t()> clock;
 
   int64_t NowSeconds() const { return clock ? clock() : QDateTime::currentSecsSinceEpoch(); }
+
+  // Set at start when the bank file may only be read (the learner may not
+  // write it, or it is another program's): the pages open it read-only,
+  // show this line, and every action that would write is disabled.
+  QString readOnlyBanner;
 };
 
 }  // namespace quorvo

@@ -38,7 +38,7 @@ class ReviewPageTest : public testing::GuiTest {
     WordDatabase db;
     ASSERT_TRUE(db.Open(DbPath()));
     ReviewStore store(db, LocalUtcOffset(kNow));
-    ASSERT_EQ(SQLITE_OK, store.RecordReview(kMainRemember, word, grade, kNow - daysAgo * kDay, nullptr));
+    ASSERT_TRUE(store.RecordReview(kMainRemember, word, grade, kNow - daysAgo * kDay, nullptr).ok());
   }
   int Count(const std::string& sql) {
     WordDatabase db;
@@ -105,7 +105,7 @@ TEST_F(ReviewPageTest, NewWordsAreLimitedPerDayCountingThoseStartedToday) {
   {
     WordDatabase db;
     ASSERT_TRUE(db.Open(DbPath()));
-    ASSERT_EQ(SQLITE_OK, ReviewStore(db, 0).SetNewCardsPerDay(5));
+    ASSERT_TRUE(ReviewStore(db, 0).SetNewCardsPerDay(5).ok());
   }
   Selector()->setCurrentIndex(0);
   Selector()->setCurrentIndex(1);

@@ -37,7 +37,7 @@ class StatsPageTest : public testing::GuiTest {
     WordDatabase db;
     ASSERT_TRUE(db.Open(DbPath()));
     ReviewStore store(db, LocalUtcOffset(kNow));
-    ASSERT_EQ(SQLITE_OK, store.RecordReview(kMainRemember, word, grade, kNow - daysAgo * kDay, nullptr));
+    ASSERT_TRUE(store.RecordReview(kMainRemember, word, grade, kNow - daysAgo * kDay, nullptr).ok());
   }
   // The values of the chart's first bar set, or of a named one.
   std::vector<double> Bars(CStatsPage::ChartId id, int set = 0) {
@@ -73,7 +73,7 @@ TEST_F(StatsPageTest, EachChartDrawsTheSeededHistory) {
     WordDatabase db;
     ASSERT_TRUE(db.Open(DbPath()));
     ReviewStore store(db, LocalUtcOffset(kNow));
-    ASSERT_EQ(SQLITE_OK, store.MarkKnownAndLog(kMainRemember, {"delta"}, kNow - kDay));
+    ASSERT_TRUE(store.MarkKnownAndLog(kMainRemember, {"delta"}, kNow - kDay).ok());
   }
   Open();
 
