@@ -714,6 +714,8 @@ def derive_from_relations(entries, pos_use, senses, members, related, direct=Non
                         POS_ADV: (POS_ADJ, POS_ADV), POS_VERB: (POS_VERB,)}
                 if not isinstance(theirs, list) or other_pos not in fits[pos]:
                     continue
+                if pos == POS_NOUN and other_pos == POS_VERB and word.endswith("ee"):
+                    continue  # "licensee" is who is licensed, not 许可 (derive_affixed builds it)
                 senses_of = next((s for p, s in theirs if p == other_pos), None)
                 if not senses_of:
                     continue
@@ -735,6 +737,101 @@ def derive_from_relations(entries, pos_use, senses, members, related, direct=Non
         if parts and parts != have:
             entries[word] = parts
             added += not have
+    return added
+
+
+def affix_bases(word):
+    """(base, affix) pairs a derived word may come from, most likely first:
+    identifiable -> identify, separable -> separate, licensee -> license,
+    kindness -> kind, unmodified -> modified, reconnect -> connect."""
+    out = []
+
+    def add(base, affix):
+        if len(base) >= 3 and (base, affix) not in out:
+            out.append((base, affix))
+
+    for suffix in ("able", "ible"):
+        if word.endswith(suffix):
+            stem = word[:-len(suffix)]
+            for base in (stem, stem + "e", stem[:-1] + "y" if stem.endswith("i") else "", stem + "ate",
+                         stem[:-1] if len(stem) > 2 and stem[-1] == stem[-2] else ""):
+                add(base, "able")
+    if word.endswith("ee") and len(word) > 5:
+        for base in (word[:-2], word[:-1], word[:-3] if word[-3] == word[-4] else ""):
+            add(base, "ee")
+    if word.endswith("er") and len(word) > 5:
+        for base in (word[:-2], word[:-1], word[:-3] if word[-3] == word[-4] else ""):
+            add(base, "er")
+    if word.endswith("ness"):
+        stem = word[:-4]
+        add(stem, "ness")
+        if stem.endswith("i"):
+            add(stem[:-1] + "y", "ness")
+    for prefix in ("un", "non", "re"):
+        if word.startswith(prefix) and len(word) > len(prefix) + 3:
+            add(word[len(prefix):].lstrip("-"), prefix)
+    return out
+
+
+AFFIX_NOTES = {"able": "形容词", "ee": "名词", "er": "名词", "ness": "名词", "un": "反义词", "non": "反义词",
+               "re": "派生词"}
+
+
+def affixed_senses(affix, base_parts, base_is_participle=False):
+    """(part of speech, senses) of a derived word from its base's parts, or
+    None when the base has no part the affix takes."""
+    def senses_of(pos):
+        return next((list(ss) for p, ss in base_parts if p == pos and not any("（" in s for s in ss)), None)
+
+    def plain(zh):
+        return zh[:-1] if len(zh) > 1 and zh[-1] in "的地" else zh
+
+    verb, adjective, noun = senses_of(POS_VERB), senses_of(POS_ADJ), senses_of(POS_NOUN)
+    # A person of a verb ("licensee", "downloader") needs a base used
+    # mainly as a verb ("trooper" is no 结队者), and reads its first sense.
+    mainly_verb = bool(base_parts) and base_parts[0][0] == POS_VERB
+    if affix == "able" and verb:
+        return POS_ADJ, ["可" + plain(v) + "的" for v in verb[:2]]
+    if affix == "ee" and verb and mainly_verb:
+        return POS_NOUN, ["被" + plain(verb[0]) + "者"]
+    if affix == "er" and verb and mainly_verb:
+        return POS_NOUN, [plain(verb[0]) + "者"]
+    if affix == "ness" and adjective:
+        return POS_NOUN, [plain(a) for a in adjective[:2]]
+    if affix == "un" and base_is_participle and verb:
+        return POS_ADJ, ["未" + plain(v) + "的" for v in verb[:2]]
+    if affix in ("un", "non") and adjective:
+        return POS_ADJ, [("不" if affix == "un" else "非") + plain(a) + "的" for a in adjective[:2]]
+    if affix == "non" and noun:
+        return POS_ADJ, ["非" + plain(n) for n in noun[:2]]
+    if affix == "re" and verb:
+        return POS_VERB, ["重新" + plain(v) for v in verb[:2]]
+    return None
+
+
+def derive_affixed(entries, candidates):
+    """Gives a derived word without an entry a page built from its known
+    base: "identifiable" reads "adj. 可识别的；可确认的（identify 的形容词）",
+    "unmodified" "adj. 未修改的；未变更的（modify 的反义词）"."""
+    full = {w for w, v in entries.items() if isinstance(v, list)}
+    added = 0
+    for word in sorted(candidates):
+        if word in entries or not ASCII_WORD.match(word):
+            continue
+        for base, affix in affix_bases(word):
+            headword = base if base in full else None
+            participle = False
+            if headword is None and affix == "un" and base.endswith("ed"):
+                headword = resolve(base, full)  # unmodified: modified, a form of modify
+                participle = headword is not None
+            if headword is None or headword == word:
+                continue
+            made = affixed_senses(affix, entries[headword], participle)
+            if made:
+                pos, senses = made
+                entries[word] = [(pos, senses[:-1] + [senses[-1] + f"（{headword} 的{AFFIX_NOTES[affix]}）"])]
+                added += 1
+                break
     return added
 
 
@@ -1149,6 +1246,8 @@ def main():
     adverbs = derive_adverbs(entries, set(pos_use) | {w for w in counts if counts[w] >= 20})
     synonyms = derive_from_synonyms(entries, direct, pos_use, senses, members)
     synonyms += derive_from_relations(entries, pos_use, senses, members, related, direct)
+    affixed = derive_affixed(entries, set(pos_use) | {w for w in counts if counts[w] >= 5} |
+                             {w for w, (_, r, _) in ecdict.items() if r})
     phrases = 0
     for word, parts in build_entries(by_phrase, pos_use, {}, jieba).items():
         if word not in entries:
@@ -1160,7 +1259,8 @@ def main():
                            lexicon_data.listed_forms(ecdict))
     core_words = apply_core_senses(entries, core)  # again: form parts go after the core senses
     print(f"{len(direct)} words from CC-CEDICT and the supplement, {adverbs} -ly adverbs, {forms} forms noted, "
-          f"{synonyms} from WordNet synonyms, {phrases} from two-word glosses, {core_words} core entries")
+          f"{synonyms} from WordNet synonyms, {affixed} from the base they are derived from, "
+          f"{phrases} from two-word glosses, {core_words} core entries")
     aliases = resolve_irregular(entries, irregular, irregular_kinds)
     for word in sorted(entries):
         # A synonym's renderings may have been borrowed for a British spelling meanwhile.

@@ -236,6 +236,24 @@ class FormsTest(unittest.TestCase):
         self.assertEqual(entries["interesting"][0], ("adj.", ["有趣"]))  # a word of its own
         self.assertEqual(entries["needed"][0], ("v.", ["需要", "必须（need 的过去式或过去分词）"]))
 
+    def test_derived_words_read_from_their_base(self):
+        entries = {"identify": [("v.", ["识别", "确认"])], "separate": [("adj.", ["分开的"]), ("v.", ["分开", "分离"])],
+                   "license": [("n.", ["执照"])],
+                   "employ": [("v.", ["雇用"])], "modify": [("v.", ["修改"])], "kind": [("adj.", ["仁慈的"])],
+                   "troop": [("n.", ["部队"]), ("v.", ["结队"])], "connect": [("v.", ["连接"])]}
+        entries["license"] = [("v.", ["许可"]), ("n.", ["执照"])]
+        cases = [("identifiable", [("adj.", ["可识别的", "可确认的（identify 的形容词）"])]),
+                 ("separable", [("adj.", ["可分开的", "可分离的（separate 的形容词）"])]),
+                 ("licensee", [("n.", ["被许可者（license 的名词）"])]),
+                 ("employee", [("n.", ["被雇用者（employ 的名词）"])]),
+                 ("unmodified", [("adj.", ["未修改的（modify 的反义词）"])]),
+                 ("kindness", [("n.", ["仁慈（kind 的名词）"])]),
+                 ("reconnect", [("v.", ["重新连接（connect 的派生词）"])]),
+                 ("trooper", None)]  # troop is mainly a noun: no 结队者
+        build.derive_affixed(entries, [w for w, _ in cases])
+        for word, parts in cases:
+            self.assertEqual(entries.get(word), parts, word)
+
 
 class LexiconTest(unittest.TestCase):
     def test_families_drop_spurious_bases_and_put_the_frequent_first(self):
