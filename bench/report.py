@@ -87,6 +87,7 @@ def main():
     export = load(args.folder, "quorvo_bench_export")
     add_text = load(args.folder, "quorvo_bench_add_text")
     review = load(args.folder, "quorvo_bench_review")
+    lexicon = load(args.folder, "quorvo_bench_lexicon")
 
     rows = []  # job, ours, peer, ratio, target, ok
 
@@ -221,6 +222,19 @@ def main():
     job = "10. The same, with the page drawn"
     if not missing(job, "< 200 ms", drawn):
         row(job, "%.0f ms" % millis(drawn), "-", "-", "< 200 ms", millis(drawn) < 200)
+
+    # 11. Word families over the corpus.
+    ours = find(lexicon, "BM_Lexicon_BaseOfEveryToken")
+    peer = find(lexicon, "BM_Lexicon_PlainMapEveryToken")
+    job = "11. The family base (Lexicon::BaseOf) of every token of the 100 MiB corpus, tokenising included"
+    if not missing(job, ">= 1x the speed", ours, peer):
+        speed = millis(peer) / millis(ours)
+        row(job, "%.0f ms" % millis(ours), "%.0f ms `std::unordered_map<std::string, std::string>`" % millis(peer),
+            "%.2fx the speed" % speed, ">= 1x the speed", speed >= 1)
+    load_run = find(lexicon, "BM_Lexicon_Load")
+    job = "11. Load quorvo-lexicon.tsv"
+    if not missing(job, "< 250 ms", load_run):
+        row(job, "%.0f ms" % millis(load_run), "-", "-", "< 250 ms", millis(load_run) < 250)
 
     cpu, cores, memory = machine()
     print("| Job | Ours | Peer | Ratio | Target | Result |")

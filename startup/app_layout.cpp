@@ -30,6 +30,7 @@ namespace {
 constexpr char kBankName[] = "dict_main.db";
 constexpr char kPortableMarker[] = "portable";
 constexpr char kDictdData[] = "quorvo-dict.tsv";
+constexpr char kLexiconData[] = "quorvo-lexicon.tsv";
 
 std::string Join(const std::string& folder, const std::string& name) {
   if (folder.empty()) return name;
@@ -117,6 +118,7 @@ AppLayout ResolveLayout(const LayoutInputs& in) {
     layout.bankFile = besideExe;
     layout.dictdFolder = in.exeFolder;
     layout.dictData = Join(in.exeFolder, kDictdData);
+    layout.lexiconData = Join(in.exeFolder, kLexiconData);
     layout.updateCheck = true;
     return layout;
   }
@@ -133,6 +135,7 @@ AppLayout ResolveLayout(const LayoutInputs& in) {
     std::string data = Join(in.exeFolder, in.dataFromBin);
     layout.starterFile = Join(data, kBankName);
     layout.dictData = Join(data, kDictdData);
+    layout.lexiconData = Join(data, kLexiconData);
     layout.dictdFolder = Join(in.exeFolder, in.libexecFromBin);
   }
   return layout;

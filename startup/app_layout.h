@@ -2,7 +2,8 @@
 // once at start.
 //
 // Portable: the folder of the executable holds dict_main.db (or a file named
-// "portable"), config.ini, quorvo-dictd and its data; renova updates that
+// "portable"), config.ini, quorvo-dictd and its data (quorvo-dict.tsv, and
+// quorvo-lexicon.tsv that quorvo reads itself); renova updates that
 // folder in place. Installed (a package or `cmake --install`): the banks live
 // in $XDG_DATA_HOME/quorvo/dict_main.db (default ~/.local/share/quorvo),
 // copied once from the starter database of the install prefix; the service
@@ -23,6 +24,7 @@ struct AppLayout {
   std::string starterFile;  // copied to bankFile when that is missing; empty: nothing to copy
   std::string dictdFolder;  // the folder holding quorvo-dictd
   std::string dictData;     // quorvo-dictd's data file
+  std::string lexiconData;  // the word families and exam lists, beside dictData
   bool updateCheck = true;  // only a portable folder is updated by renova
 };
 

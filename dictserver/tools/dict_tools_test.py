@@ -9,6 +9,7 @@ from collections import defaultdict
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 import build_dict_data as build  # noqa: E402
+import lexicon_data as lexicon  # noqa: E402
 from arpabet import to_ipa  # noqa: E402
 
 
@@ -217,6 +218,65 @@ class FormsTest(unittest.TestCase):
                  ("tried", "try"), ("stopped", "stop"), ("happier", "happy"), ("bigger", "big")]
         for form, base in cases:
             self.assertEqual(build.resolve(form, {base, "hop", "us"}), base, form)
+
+    def test_a_form_with_a_stray_entry_leads_with_its_base(self):
+        entries = {"hand": [("n.", ["手", "帮助"])], "hands": [("n.", ["职场", "劳动力"])],
+                   "glass": [("n.", ["玻璃", "玻璃杯"])], "glasses": [("n.", ["眼镜"])],
+                   "see": [("v.", ["看见", "明白"])], "seed": [("n.", ["种子"])],
+                   "interest": [("v.", ["使感兴趣"])], "interesting": [("adj.", ["有趣"])],
+                   "need": [("v.", ["需要", "必须"])], "needed": [("adj.", ["用得上"])]}
+        pos_use = {"interesting": {"adj.": 29}, "needed": {"adj.": 22}}
+        lexical = {"glasses": [("n.", ["眼镜"])]}
+        ranks = {"interesting": 1072, "needed": 20029}
+        listed = {"see": {"ed": {"saw", "seen"}}}
+        build.add_form_parts(entries, pos_use, {}, (), lexical, (), ranks, listed)
+        self.assertEqual(entries["hands"], [("n.", ["手", "帮助（hand 的复数）"])])  # the stray senses go
+        self.assertEqual(entries["glasses"], [("n.", ["玻璃", "玻璃杯（glass 的复数）"]), ("n.", ["眼镜"])])
+        self.assertEqual(entries["seed"], [("n.", ["种子"])])  # no past of "see"
+        self.assertEqual(entries["interesting"][0], ("adj.", ["有趣"]))  # a word of its own
+        self.assertEqual(entries["needed"][0], ("v.", ["需要", "必须（need 的过去式或过去分词）"]))
+
+    def test_derived_words_read_from_their_base(self):
+        entries = {"identify": [("v.", ["识别", "确认"])], "separate": [("adj.", ["分开的"]), ("v.", ["分开", "分离"])],
+                   "license": [("n.", ["执照"])],
+                   "employ": [("v.", ["雇用"])], "modify": [("v.", ["修改"])], "kind": [("adj.", ["仁慈的"])],
+                   "troop": [("n.", ["部队"]), ("v.", ["结队"])], "connect": [("v.", ["连接"])]}
+        entries["license"] = [("v.", ["许可"]), ("n.", ["执照"])]
+        cases = [("identifiable", [("adj.", ["可识别的", "可确认的（identify 的形容词）"])]),
+                 ("separable", [("adj.", ["可分开的", "可分离的（separate 的形容词）"])]),
+                 ("licensee", [("n.", ["被许可者（license 的名词）"])]),
+                 ("employee", [("n.", ["被雇用者（employ 的名词）"])]),
+                 ("unmodified", [("adj.", ["未修改的（modify 的反义词）"])]),
+                 ("kindness", [("n.", ["仁慈（kind 的名词）"])]),
+                 ("reconnect", [("v.", ["重新连接（connect 的派生词）"])]),
+                 ("trooper", None)]  # troop is mainly a noun: no 结队者
+        build.derive_affixed(entries, [w for w, _ in cases])
+        for word, parts in cases:
+            self.assertEqual(entries.get(word), parts, word)
+
+
+class LexiconTest(unittest.TestCase):
+    def test_families_drop_spurious_bases_and_put_the_frequent_first(self):
+        ecdict = {"leave": (set(), 150, [("3", "leaves")]), "leaf": (set(), 1559, [("s", "leaves")]),
+                  "leaves": (set(), 0, [("0", "leave"), ("1", "3s")]),
+                  "even": (set(), 107, [("i", "evening")]), "evening": (set(), 961, [("s", "evenings")]),
+                  "off": (set(), 205, [("r", "offer")]), "offer": (set(), 373, []),
+                  "data": (set(), 559, []), "datum": (set(), 28458, []), "ruine": (set(), 5934, []),
+                  "ruin": (set(), 4197, [])}
+        relations = (lexicon.ecdict_relations(ecdict)
+                     + [("data", "datum", "noun", "wordnet"), ("ruined", "ruine", "verb", "ecdict"),
+                        ("ruined", "ruin", "verb", "ecdict"), ("seed", "see", "verb", "dictionary")])
+        ecdict["see"] = (set(), 67, [("p", "saw"), ("d", "seen")])
+        pos_use = {"even": {"adv.": 300, "v.": 2}, "evening": {"n.": 80}, "off": {"adv.": 31, "adj.": 5},
+                   "offer": {"n.": 5, "v.": 151}, "leave": {"v.": 500}, "leaf": {"n.": 20}, "see": {"v.": 900}}
+        known = {"leave", "leaf", "even", "evening", "evenings", "off", "offer", "data", "datum", "ruin", "see"}
+        families = lexicon.build_families(relations, ecdict, known, pos_use, {}, (), checked={"dictionary"})
+        self.assertEqual(families["leaves"], ["leave", "leaf"])
+        self.assertEqual(families["data"], ["data", "datum"])  # far more used than its base
+        self.assertEqual(families["ruined"], ["ruin"])         # ECDICT's "ruine" is no English word
+        self.assertEqual(families["evenings"], ["evening"])
+        for word in ("evening", "offer", "seed"):
+            self.assertNotIn(word, families)
 
 
 if __name__ == "__main__":

