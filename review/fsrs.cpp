@@ -1,6 +1,7 @@
 #include "review/fsrs.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 
 #include "review/fsrs_model.h"
@@ -15,6 +16,41 @@ int G(Grade grade) { return static_cast<int>(grade); }
 bool ValidFsrsWeights(const FsrsWeights& w) {
   for (int i = 0; i < kFsrsWeightCount; ++i)
     if (!std::isfinite(w[i]) || w[i] < kFsrsWeightBounds[i].low || w[i] > kFsrsWeightBounds[i].high) return false;
+  return true;
+}
+
+// Text both ways through <charconv>: exact, and blind to the C locale
+// (which the window's toolkit sets from the environment).
+std::string FormatFsrsWeights(const FsrsWeights& w) {
+  std::string text;
+  for (double x : w) {
+    char number[32];
+    auto [end, ec] = std::to_chars(number, number + sizeof number, x);
+    if (!text.empty()) text += ' ';
+    text.append(number, ec == std::errc() ? end : number);
+  }
+  return text;
+}
+
+bool ParseFsrsWeights(const std::string& text, FsrsWeights* w) {
+  FsrsWeights parsed{};
+  int n = 0;
+  const char* p = text.data();
+  const char* end = p + text.size();
+  auto separator = [](char c) {
+    return c == ' ' || c == ',' || c == '[' || c == ']' || c == '\t' || c == '\n' || c == '\r';
+  };
+  while (true) {
+    while (p < end && separator(*p)) ++p;
+    if (p == end) break;
+    if (n == kFsrsWeightCount) return false;
+    auto [next, ec] = std::from_chars(p, end, parsed[n]);
+    if (ec != std::errc() || (next < end && !separator(*next))) return false;
+    ++n;
+    p = next;
+  }
+  if (n != kFsrsWeightCount || !ValidFsrsWeights(parsed)) return false;
+  *w = parsed;
   return true;
 }
 

@@ -21,6 +21,7 @@
 
 #include <array>
 #include <functional>
+#include <string>
 
 namespace quorvo {
 
@@ -57,6 +58,12 @@ inline constexpr double kMaxDesiredRetention = 0.97;
 
 // Finite and within kFsrsWeightBounds.
 bool ValidFsrsWeights(const FsrsWeights& w);
+// The weights as text: 21 numbers separated by spaces, each exact (it reads
+// back to the same double). Parse takes numbers separated by spaces, commas
+// or line breaks, brackets allowed ("[0.212, 1.2931, ...]"); false unless
+// there are exactly 21 and they are valid.
+std::string FormatFsrsWeights(const FsrsWeights& w);
+bool ParseFsrsWeights(const std::string& text, FsrsWeights* w);
 
 struct FsrsParameters {
   FsrsWeights w = kDefaultFsrsWeights;

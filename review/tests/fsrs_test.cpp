@@ -8,12 +8,15 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <map>
 #include <set>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "testing/temp_dir.h"
 
 namespace quorvo {
 namespace {
@@ -39,6 +42,7 @@ struct Vector {
   std::string name;
   std::string weights;
   double retention = 0;
+  std::string line;                          // the reviews as written
   std::vector<std::pair<int, int>> reviews;  // grade, elapsed days
   std::vector<double> stability, difficulty;
   std::vector<int> interval;
@@ -46,6 +50,7 @@ struct Vector {
 
 struct Vectors {
   std::map<std::string, FsrsWeights> weightSets;
+  std::map<std::string, std::string> weightTexts;  // as written in the file
   std::vector<Vector> sequences;
 };
 
@@ -59,11 +64,13 @@ Vectors ReadVectors() {
     if (f[0] == "@weights") {
       std::vector<double> w = Numbers<double>(f.at(2));
       EXPECT_EQ(w.size(), size_t{kFsrsWeightCount}) << line;
+      v.weightTexts[f.at(1)] = f.at(2);
       FsrsWeights& set = v.weightSets[f.at(1)];
       for (size_t i = 0; i < set.size() && i < w.size(); ++i) set[i] = w[i];
       continue;
     }
     Vector s;
+    s.line = f.at(3);
     s.name = f.at(0);
     s.weights = f.at(1);
     s.retention = std::stod(f.at(2));
@@ -173,6 +180,41 @@ TEST(Fsrs, TheOldDeparturesAreRowsOfTheReferenceFile) {
       EXPECT_DOUBLE_EQ(row.stability[i], found->stability[i]);
       EXPECT_DOUBLE_EQ(row.difficulty[i], found->difficulty[i]);
       EXPECT_EQ(row.interval[i], found->interval[i]);
+    }
+  }
+}
+
+// quorvo-fsrs-replay on two lines of the file that share a weight set other
+// than the defaults and a retention other than 0.9.
+TEST(Fsrs, TheReplayToolAnswersTwoReferenceLines) {
+  Vectors vectors = ReadVectors();
+  std::vector<const Vector*> chosen;
+  for (const auto& seq : vectors.sequences)
+    if (seq.weights == "spread1" && seq.retention != 0.9 && seq.reviews.size() >= 5 &&
+        (chosen.empty() || chosen[0]->retention == seq.retention) && chosen.size() < 2)
+      chosen.push_back(&seq);
+  ASSERT_EQ(2u, chosen.size());
+  testing::TempDir dir;
+  dir.Write("weights", vectors.weightTexts["spread1"]);
+  dir.Write("in", chosen[0]->line + "\n" + chosen[1]->line + "\n");
+  char retention[32];
+  std::snprintf(retention, sizeof retention, "%.17g", chosen[0]->retention);
+  std::string command = std::string(QUORVO_FSRS_REPLAY) + " --weights " + dir.File("weights") + " --retention " +
+                        retention + " < " + dir.File("in") + " > " + dir.File("out");
+  ASSERT_EQ(0, std::system(command.c_str())) << command;
+
+  std::vector<std::string> lines = Split(dir.Read("out"), '\n');
+  ASSERT_EQ(2u, lines.size());
+  for (size_t k = 0; k < 2; ++k) {
+    SCOPED_TRACE(chosen[k]->name);
+    std::vector<std::string> reviews = Split(lines[k], '\t');
+    ASSERT_EQ(chosen[k]->reviews.size(), reviews.size());
+    for (size_t i = 0; i < reviews.size(); ++i) {
+      std::vector<double> sdi = Numbers<double>(reviews[i]);
+      ASSERT_EQ(3u, sdi.size()) << reviews[i];
+      EXPECT_NEAR(chosen[k]->stability[i], sdi[0], std::max(1e-4, 1e-6 * chosen[k]->stability[i]));
+      EXPECT_NEAR(chosen[k]->difficulty[i], sdi[1], 1e-4);
+      EXPECT_EQ(chosen[k]->interval[i], static_cast<int>(sdi[2]));
     }
   }
 }
