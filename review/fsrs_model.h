@@ -120,18 +120,21 @@ T ShortTermStability(const Constants<T>& c, const T& s, int grade) {
 }
 
 // One review of a card already seen, elapsedDays (whole days, 0 for the
-// same day) after the last.
+// same day) after the last. Returns the probability of recall the model gave
+// the review beforehand (1 on the same day).
 template <typename T>
-void NextReview(const Constants<T>& c, double elapsedDays, int grade, T* stability, T* difficulty) {
+T NextReview(const Constants<T>& c, double elapsedDays, int grade, T* stability, T* difficulty) {
   T s = Clamp(*stability, kMinStability, kMaxStability);
   T d = Clamp(*difficulty, kMinDifficulty, kMaxDifficulty);
+  T r(1.0);
   if (elapsedDays <= 0) {
     *stability = ShortTermStability(c, s, grade);
   } else {
-    T r = Retrievability(c, elapsedDays, s);
+    r = Retrievability(c, elapsedDays, s);
     *stability = grade == 1 ? ForgetStability(c, s, d, r) : RecallStability(c, s, d, r, grade);
   }
   *difficulty = NextDifficulty(c, d, grade);
+  return r;
 }
 
 }  // namespace quorvo::fsrs_model
