@@ -54,7 +54,10 @@ bool ParseFsrsWeights(const std::string& text, FsrsWeights* w) {
   return true;
 }
 
-Fsrs::Fsrs(FsrsParameters parameters) : p_(parameters) {
+Fsrs::Fsrs(FsrsParameters parameters) { SetParameters(parameters); }
+
+void Fsrs::SetParameters(const FsrsParameters& parameters) {
+  p_ = parameters;
   double decay = p_.w[20];
   factor_ = std::exp(-std::log(0.9) / decay) - 1;
   intervalModifier_ = (std::pow(p_.desiredRetention, -1 / decay) - 1) / factor_;

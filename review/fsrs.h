@@ -97,6 +97,8 @@ class Fsrs {
   Scheduled Review(bool isNew, const MemoryState& state, double elapsedDays, Grade grade) const;
 
   void SetFuzz(std::function<double()> random) { random_ = std::move(random); }
+  // Other weights, retention or maximum; the fuzz stays as it was.
+  void SetParameters(const FsrsParameters& parameters);
   const FsrsParameters& Parameters() const { return p_; }
 
  private:

@@ -196,7 +196,7 @@ int ReviewStore::RecordReview(const std::string& bank, const std::string& word, 
   ReviewCard card;
   bool found = false;
   if ((rc = LoadCard(bank, word, &card, &found)) != SQLITE_OK) return rc;
-  Scheduled next = fsrs_.Review(!found, card.state, found ? today - card.lastReview : 0, grade);
+  Scheduled next = CurrentScheduler().Review(!found, card.state, found ? today - card.lastReview : 0, grade);
   if (!found) {
     card.word = word;
     card.introduced = today;
@@ -324,6 +324,79 @@ int ReviewStore::SetNewCardsPerDay(int count) {
   Statement s(db_.handle(), "insert or replace into review_setting (key, value) values ('new_per_day', ?)");
   s.Bind(1, int64_t{count < 0 ? 0 : count});
   return s.Run();
+}
+
+int ReviewStore::FittedWeights(FsrsWeights* weights, bool* found) {
+  *found = false;
+  if (!HasTables()) return SQLITE_OK;
+  Statement s(db_.handle(), "select value from review_setting where key = 'fsrs_weights'");
+  if (s.Prepared() != SQLITE_OK) return s.Prepared();
+  int rc = s.Step();
+  if (rc == SQLITE_ROW) {
+    *found = ParseFsrsWeights(s.Text(0), weights);
+    return SQLITE_OK;
+  }
+  return rc == SQLITE_DONE ? SQLITE_OK : rc;
+}
+
+int ReviewStore::SetFittedWeights(const FsrsWeights& weights) {
+  if (!ValidFsrsWeights(weights)) return SQLITE_MISUSE;
+  int rc = EnsureTables();
+  if (rc != SQLITE_OK) return rc;
+  Statement s(db_.handle(), "insert or replace into review_setting (key, value) values ('fsrs_weights', ?)");
+  s.Bind(1, FormatFsrsWeights(weights));
+  return s.Run();
+}
+
+int ReviewStore::ClearFittedWeights() {
+  if (!HasTables()) return SQLITE_OK;
+  Statement s(db_.handle(), "delete from review_setting where key = 'fsrs_weights'");
+  return s.Run();
+}
+
+bool ReviewStore::StoredRetention(double* retention) {
+  Statement s(db_.handle(), "select value from review_setting where key = 'retention_permille'");
+  if (s.Prepared() != SQLITE_OK || s.Step() != SQLITE_ROW) return false;
+  double r = static_cast<double>(s.Int(0)) / 1000;
+  if (!(r >= kMinDesiredRetention && r <= kMaxDesiredRetention)) return false;
+  *retention = r;
+  return true;
+}
+
+double ReviewStore::DesiredRetention() {
+  double r = kDefaultDesiredRetention;
+  StoredRetention(&r);
+  return r;
+}
+
+int ReviewStore::SetDesiredRetention(double retention) {
+  if (!(retention >= kMinDesiredRetention && retention <= kMaxDesiredRetention)) return SQLITE_MISUSE;
+  int permille = static_cast<int>(std::lround(retention * 1000));
+  int rc = EnsureTables();
+  if (rc != SQLITE_OK) return rc;
+  Statement s(db_.handle(), "insert or replace into review_setting (key, value) values ('retention_permille', ?)");
+  s.Bind(1, int64_t{permille});
+  return s.Run();
+}
+
+Fsrs ReviewStore::CurrentScheduler() {
+  Fsrs scheduler = fsrs_;
+  FsrsParameters p = scheduler.Parameters();
+  bool found = false;
+  FsrsWeights weights;
+  if (FittedWeights(&weights, &found) == SQLITE_OK && found) p.w = weights;
+  StoredRetention(&p.desiredRetention);
+  scheduler.SetParameters(p);
+  return scheduler;
+}
+
+int ReviewStore::LoadReviewLog(std::vector<LoggedReview>* rows) {
+  rows->clear();
+  if (!HasTables()) return SQLITE_OK;
+  Statement s(db_.handle(), "select word, bank, grade, reviewed_at from review_log order by reviewed_at, rowid");
+  return EachRow(s, [&](Statement& r) {
+    rows->push_back({r.Text(0), r.Text(1), static_cast<int>(r.Int(2)), r.Int(3)});
+  });
 }
 
 int ReviewStore::ReviewsByDay(int fromDay, std::vector<DayReviews>* days) {
