@@ -9,14 +9,14 @@ import { execFileSync } from 'node:child_process';
 import { copyFileSync, existsSync, mkdirSync, mkdtempSync, rmSync } from 'node:fs';
 import { createRequire } from 'node:module';
 import { tmpdir } from 'node:os';
-import { dirname, join } from 'node:path';
+import { dirname, join, resolve } from 'node:path';
 import { fileURLToPath } from 'node:url';
 
 const here = dirname(fileURLToPath(import.meta.url));
 
 export function installReferencePackages() {
   const keep = process.env.QUORVO_FSRS_REFERENCE_DIR;
-  const folder = keep || mkdtempSync(join(tmpdir(), 'quorvo-fsrs-reference-'));
+  const folder = keep ? resolve(keep) : mkdtempSync(join(tmpdir(), 'quorvo-fsrs-reference-'));
   if (!keep) process.on('exit', () => rmSync(folder, { recursive: true, force: true }));
   mkdirSync(folder, { recursive: true });
   const ready = join(folder, 'node_modules', '.quorvo-installed');
