@@ -1,10 +1,13 @@
 // The scheduler's settings in a real word database: the learner's fitted
 // weights and desired retention, stored in review_setting so that a file
-// stays readable by older builds, and the reviews scheduled with them.
+// stays readable by older builds, the reviews scheduled with them, and the
+// review log read back for a fit.
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <iterator>
 #include <string>
+#include <vector>
 
 #include "review/review_store.h"
 #include "testing/temp_dir.h"
@@ -83,6 +86,17 @@ TEST_F(ReviewSettingsTest, StoredWeightsAndRetentionScheduleTheReviewsAndAnOlder
     ASSERT_EQ(SQLITE_OK, store.RecordReview(kMainRemember, "alpha", step.grade, at, &outcome));
     EXPECT_NEAR(step.stability, outcome.card.state.stability, 1e-4);
     EXPECT_EQ(step.interval, outcome.intervalDays);
+  }
+
+  // The log a fit reads gives the same card back.
+  std::vector<LoggedReview> rows;
+  ASSERT_EQ(SQLITE_OK, store.LoadReviewLog(&rows));
+  std::vector<CardReviews> cards = GroupReviewLog(rows, store.UtcOffset());
+  ASSERT_EQ(1u, cards.size());
+  ASSERT_EQ(std::size(steps), cards[0].reviews.size());
+  for (size_t i = 0; i < std::size(steps); ++i) {
+    EXPECT_EQ(static_cast<int>(steps[i].grade), cards[0].reviews[i].grade);
+    EXPECT_EQ(steps[i].days, cards[0].reviews[i].elapsedDays);
   }
 
   // Back to the defaults.
