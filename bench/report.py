@@ -88,6 +88,8 @@ def main():
     add_text = load(args.folder, "quorvo_bench_add_text")
     review = load(args.folder, "quorvo_bench_review")
     lexicon = load(args.folder, "quorvo_bench_lexicon")
+    fit = load(args.folder, "quorvo_bench_fit")
+    fit_reference = load(args.folder, "fit-reference")
 
     rows = []  # job, ours, peer, ratio, target, ok
 
@@ -235,6 +237,30 @@ def main():
     job = "11. Load quorvo-lexicon.tsv"
     if not missing(job, "< 250 ms", load_run):
         row(job, "%.0f ms" % millis(load_run), "-", "-", "< 250 ms", millis(load_run) < 250)
+
+    # 12. The weight fit, against the published optimizer on the same log.
+    ours = find(fit, "BM_Fit_Quorvo")
+    job = "12. Fit the 21 weights to 100,000 reviews of 5,000 cards (GroupReviewLog + FitWeights, mean of 3)"
+    if not missing(job, "< 10 s", ours):
+        seconds = millis(ours) / 1000
+        if fit_reference:
+            peer = "%.1f s published optimizer (fsrs-rs 6.5.0, FSRS-6; FSRS-5 fsrs-rs-nodejs: %.1f s)" % (
+                fit_reference["fsrs6Seconds"], fit_reference["fsrs5Seconds"])
+            ratio = "%.2fx the time" % (seconds / fit_reference["fsrs6Seconds"])
+        else:
+            peer, ratio = "not run (node or the npm packages missing)", "-"
+        row(job, "%.2f s" % seconds, peer, ratio, "< 10 s", seconds < 10)
+        job = "12. The fit's log-loss on the same log (true weights' in brackets)"
+        target = "<= 1.01x the reference's; within 2 % of the true weights'"
+        ours_loss, truth = ours["log_loss"], ours["true_log_loss"]
+        if fit_reference:
+            reference = fit_reference["fsrs6LogLoss"]
+            row(job, "%.5f (%.5f)" % (ours_loss, truth), "%.5f FSRS-6, %.5f FSRS-5" % (
+                reference, fit_reference["fsrs5LogLoss"]), "%.4fx the reference's" % (ours_loss / reference),
+                target, ours_loss <= reference * 1.01 and abs(ours_loss / truth - 1) <= 0.02)
+        else:
+            row(job, "%.5f (%.5f)" % (ours_loss, truth), "not run", "-", "within 2 % of the true weights'",
+                abs(ours_loss / truth - 1) <= 0.02)
 
     cpu, cores, memory = machine()
     print("| Job | Ours | Peer | Ratio | Target | Result |")

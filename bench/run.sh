@@ -18,7 +18,11 @@
 #   - word lists, banks, the 200 MiB download and the signed 200 MiB update
 #     (four 50 MiB files, signed by a key made for the run): made by the
 #     programs from fixed seeds (bench/bench_support.h, SeededRandom and
-#     DistinctWords).
+#     DistinctWords);
+#   - the review log of the weight fit: 100,000 reviews of 5,000 cards by a
+#     simulated learner (quorvo-fsrs-simulate, seed 7, true weights spread1
+#     of review/tests/data/fsrs_vectors.tsv), which the published optimizer
+#     (review/tests/data/fit_reference.mjs, node) fits too.
 #
 # The bench build serves its own dictionary host, 127.0.0.1:28666, so a
 # quorvo-dictd of another build on the default port does not get in the way
@@ -31,7 +35,7 @@ OUT=${BENCH_OUT:-$ROOT/bench-out}
 CORPUS_BYTES=$((100 * 1024 * 1024))
 PROGRAMS=(quorvo_bench_count_words quorvo_bench_show_words quorvo_bench_batch quorvo_bench_lookups
           quorvo_bench_download quorvo_bench_startup quorvo_bench_export quorvo_bench_add_text
-          quorvo_bench_review quorvo_bench_lexicon)
+          quorvo_bench_review quorvo_bench_lexicon quorvo_bench_fit)
 
 bash scripts/deps.sh
 mkdir -p "$OUT"
@@ -39,7 +43,7 @@ mkdir -p "$OUT"
 echo "== Building the benchmarks (Release) in $BUILD"
 cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORVO_BUILD_TESTS=ON \
   -DQUORVO_DICT_HOST=127.0.0.1:28666 >/dev/null
-cmake --build "$BUILD" --parallel 2 --target "${PROGRAMS[@]}"
+cmake --build "$BUILD" --parallel 2 --target "${PROGRAMS[@]}" quorvo-fsrs-simulate
 
 echo "== Making the corpus ($CORPUS_BYTES bytes)"
 corpus_once() {
@@ -61,10 +65,27 @@ if [ "$(stat -c %s "$OUT/corpus.txt")" -ne "$CORPUS_BYTES" ]; then
 fi
 CORPUS_SHA=$(sha256sum "$OUT/corpus.txt" | cut -d' ' -f1)
 
+echo "== The weight fit's log, and the published optimizer on it"
+# The learner's true weights: the set spread1 of the scheduler's reference data.
+grep -P '^@weights\tspread1\t' review/tests/data/fsrs_vectors.tsv | cut -f3 > "$OUT/fit-weights.txt"
+"$BUILD/bin/quorvo-fsrs-simulate" --cards 5000 --reviews 100000 --seed 7 --weights "$OUT/fit-weights.txt" \
+  > "$OUT/fit-log.tsv"
+# The reference installs its pinned npm packages once into the bench build;
+# without node or the packages the row shows no peer.
+rm -f "$OUT/fit-reference.json"
+if command -v node > /dev/null &&
+   QUORVO_FSRS_REFERENCE_DIR="$BUILD/fsrs-reference" \
+     node review/tests/data/fit_reference.mjs --json "$OUT/fit-log.tsv" > "$OUT/fit-reference.json.part"; then
+  mv "$OUT/fit-reference.json.part" "$OUT/fit-reference.json"
+else
+  rm -f "$OUT/fit-reference.json.part"
+  echo "the published optimizer could not run (node or its npm packages missing); no peer for the fit" >&2
+fi
+
 LOAD_BEFORE=$(cut -d' ' -f1-3 /proc/loadavg)
 for program in "${PROGRAMS[@]}"; do
   echo "== $program"
-  QUORVO_BENCH_CORPUS="$OUT/corpus.txt" "$BUILD/bin/$program" \
+  QUORVO_BENCH_CORPUS="$OUT/corpus.txt" QUORVO_BENCH_FIT_LOG="$OUT/fit-log.tsv" "$BUILD/bin/$program" \
     --benchmark_out="$OUT/$program.json" --benchmark_out_format=json | tee "$OUT/$program.txt"
 done
 LOAD_AFTER=$(cut -d' ' -f1-3 /proc/loadavg)

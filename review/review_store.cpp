@@ -155,7 +155,7 @@ Status ReviewStore::RecordReview(const std::string& bank, const std::string& wor
   ReviewCard card;
   bool found = false;
   if (!(status = LoadCard(bank, word, &card, &found)).ok()) return status;
-  Scheduled next = fsrs_.Review(!found, card.state, found ? today - card.lastReview : 0, grade);
+  Scheduled next = CurrentScheduler().Review(!found, card.state, found ? today - card.lastReview : 0, grade);
   if (!found) {
     card.word = word;
     card.introduced = today;
@@ -266,6 +266,84 @@ Status ReviewStore::SetNewCardsPerDay(int count) {
   s.Bind(1, count < 0 ? 0 : count);
   if (!(status = s.Run()).ok()) return status;
   return txn.Commit();
+}
+
+Status ReviewStore::FittedWeights(FsrsWeights* weights, bool* found) {
+  *found = false;
+  Statement s(db_.handle(), "select value from review_setting where key = 'fsrs_weights'");
+  if (s.prepared().code() == StatusCode::kRejected) return Status::Ok();  // no review_setting yet
+  Result<bool> row = s.Step();
+  if (!row.ok()) return row.status();
+  if (*row) *found = ParseFsrsWeights(s.Text(0), weights);
+  return Status::Ok();
+}
+
+Status ReviewStore::SetFittedWeights(const FsrsWeights& weights) {
+  if (!ValidFsrsWeights(weights)) return Status(StatusCode::kRefused, "weights out of their bounds");
+  Transaction txn(db_.handle());
+  if (!txn.began().ok()) return txn.began();
+  Status status = EnsureTables();
+  if (!status.ok()) return status;
+  Statement s(db_.handle(), "insert or replace into review_setting (key, value) values ('fsrs_weights', ?)");
+  s.Bind(1, FormatFsrsWeights(weights));
+  if (!(status = s.Run()).ok()) return status;
+  return txn.Commit();
+}
+
+Status ReviewStore::ClearFittedWeights() {
+  Statement s(db_.handle(), "delete from review_setting where key = 'fsrs_weights'");
+  if (s.prepared().code() == StatusCode::kRejected) return Status::Ok();  // nothing stored
+  return s.Run();
+}
+
+bool ReviewStore::StoredRetention(double* retention) {
+  Statement s(db_.handle(), "select value from review_setting where key = 'retention_permille'");
+  Result<bool> row = s.Step();
+  if (!row.ok() || !*row) return false;
+  double r = static_cast<double>(s.Int(0)) / 1000;
+  if (!(r >= kMinDesiredRetention && r <= kMaxDesiredRetention)) return false;
+  *retention = r;
+  return true;
+}
+
+double ReviewStore::DesiredRetention() {
+  double r = kDefaultDesiredRetention;
+  StoredRetention(&r);
+  return r;
+}
+
+Status ReviewStore::SetDesiredRetention(double retention) {
+  if (!(retention >= kMinDesiredRetention && retention <= kMaxDesiredRetention))
+    return Status(StatusCode::kRefused, "retention out of 0.80..0.97");
+  int permille = static_cast<int>(std::lround(retention * 1000));
+  Transaction txn(db_.handle());
+  if (!txn.began().ok()) return txn.began();
+  Status status = EnsureTables();
+  if (!status.ok()) return status;
+  Statement s(db_.handle(), "insert or replace into review_setting (key, value) values ('retention_permille', ?)");
+  s.Bind(1, permille);
+  if (!(status = s.Run()).ok()) return status;
+  return txn.Commit();
+}
+
+Fsrs ReviewStore::CurrentScheduler() {
+  Fsrs scheduler = fsrs_;
+  FsrsParameters p = scheduler.Parameters();
+  bool found = false;
+  FsrsWeights weights;
+  if (FittedWeights(&weights, &found).ok() && found) p.w = weights;
+  StoredRetention(&p.desiredRetention);
+  scheduler.SetParameters(p);
+  return scheduler;
+}
+
+Status ReviewStore::LoadReviewLog(std::vector<LoggedReview>* rows) {
+  rows->clear();
+  Statement s(db_.handle(), "select word, bank, grade, reviewed_at from review_log order by reviewed_at, rowid");
+  if (s.prepared().code() == StatusCode::kRejected) return Status::Ok();  // never reviewed
+  return EachRow(s, [&](Statement& r) {
+    rows->push_back({r.Text(0), r.Text(1), static_cast<int>(r.Int(2)), r.Int(3)});
+  });
 }
 
 Status ReviewStore::ReviewsByDay(int fromDay, std::vector<DayReviews>* days) {

@@ -11,7 +11,8 @@
 //   known_log(word, bank, known, changed_at, source)  every change of a
 //               word's known flag: source 'review' when a word's interval
 //               passed kKnownAfterDays, 'hand' for the word-bank page
-// plus review_setting(key, value) for the number of new words a day.
+// plus review_setting(key, value) for the number of new words a day and the
+// scheduler's settings.
 //
 // The store borrows an open WordDatabase and uses its connection on the
 // caller's thread (the window thread of the recitation page). Values are
@@ -28,6 +29,7 @@
 
 #include "base/status.h"
 #include "review/fsrs.h"
+#include "review/fsrs_fit.h"
 #include "wordstore/word_database.h"
 
 namespace quorvo {
@@ -106,6 +108,31 @@ class ReviewStore {
   int NewCardsPerDay();
   Status SetNewCardsPerDay(int count);
 
+  // ---- the scheduler's settings ------------------------------------------
+  // Kept in review_setting beside new_per_day, so that a file of an older
+  // build stays readable by it (it reads only its own key):
+  //   fsrs_weights       the learner's fitted weights, as text (21 numbers,
+  //                      FormatFsrsWeights); SQLite keeps text that is not one
+  //                      number as text in the integer column
+  //   retention_permille the desired retention in thousandths (900)
+  // A value that does not read back as valid counts as absent.
+  //
+  // The fitted weights, found or not.
+  Status FittedWeights(FsrsWeights* weights, bool* found);
+  // kRefused for weights ValidFsrsWeights refuses.
+  Status SetFittedWeights(const FsrsWeights& weights);
+  // Back to the published defaults.
+  Status ClearFittedWeights();
+  // kDefaultDesiredRetention when none is stored.
+  double DesiredRetention();
+  // kRefused outside kMinDesiredRetention..kMaxDesiredRetention.
+  Status SetDesiredRetention(double retention);
+  // The scheduler RecordReview uses: the one given at construction with the
+  // stored weights and retention in place of its own where stored.
+  Fsrs CurrentScheduler();
+  // Every review_log row in time order (empty without review tables).
+  Status LoadReviewLog(std::vector<LoggedReview>* rows);
+
   // ---- history for the charts (grouped by local day) --------------------
   Status ReviewsByDay(int fromDay, std::vector<DayReviews>* days);
   // Net change of known words per day (+1 known, -1 unknown) from fromDay on.
@@ -118,10 +145,13 @@ class ReviewStore {
   Status BanksProgress(const std::vector<std::string>& banks, std::vector<BankProgress>* progress);
 
   int UtcOffset() const { return utcOffset_; }
+  // The scheduler given at construction (CurrentScheduler adds the stored
+  // settings).
   const Fsrs& Scheduler() const { return fsrs_; }
 
  private:
   Status LoadCard(const std::string& bank, const std::string& word, ReviewCard* card, bool* found);
+  bool StoredRetention(double* retention);
 
   WordDatabase& db_;
   int utcOffset_;

@@ -77,8 +77,9 @@ TEST_F(ReviewStoreTest, AFileMadeBeforeReviewsKeepsItsTablesAndRowsAndGainsTheRe
 TEST_F(ReviewStoreTest, ReviewsAreStoredWithTheirScheduleAndLog) {
   ReviewOutcome first;
   ASSERT_TRUE(store.RecordReview(kMainRemember, "alpha", Grade::Good, kNow, &first).ok());
-  EXPECT_EQ(4, first.intervalDays);
-  EXPECT_EQ(kToday + 4, first.card.due);
+  // A first Good: 2 days (the reference's, data/fsrs_vectors.tsv).
+  EXPECT_EQ(2, first.intervalDays);
+  EXPECT_EQ(kToday + 2, first.card.due);
   ReviewOutcome second;
   ASSERT_TRUE(store.RecordReview(kMainRemember, "alpha", Grade::Again, kNow + 4 * kDay, &second).ok());
   EXPECT_EQ(2, second.card.reps);
@@ -103,18 +104,24 @@ TEST_F(ReviewStoreTest, AnIntervalBeyondNinetyDaysMarksTheWordKnownOnceAndLogsIt
   PutWord(db, kMainRemember, "alpha", "甲", 3);
   PutWord(db, kMainRemember, "gamma", "丙", 3);
   ReviewOutcome outcome;
-  ASSERT_TRUE(store.RecordReview(kMainRemember, "alpha", Grade::Good, kNow, &outcome).ok());
-  EXPECT_FALSE(outcome.markedKnown);
-  // 100 days later: interval 92.
-  ASSERT_TRUE(store.RecordReview(kMainRemember, "alpha", Grade::Good, kNow + 100 * kDay, &outcome).ok());
-  EXPECT_EQ(92, outcome.intervalDays);
+  // Good on each due day: intervals 2, 11, 46, then 163 (the reference's,
+  // data/fsrs_vectors.tsv); only the last passes 90 days.
+  int day = 0;
+  for (int interval : {2, 11, 46}) {
+    ASSERT_TRUE(store.RecordReview(kMainRemember, "alpha", Grade::Good, kNow + day * kDay, &outcome).ok());
+    EXPECT_EQ(interval, outcome.intervalDays);
+    EXPECT_FALSE(outcome.markedKnown);
+    day += interval;
+  }
+  ASSERT_TRUE(store.RecordReview(kMainRemember, "alpha", Grade::Good, kNow + day * kDay, &outcome).ok());
+  EXPECT_EQ(163, outcome.intervalDays);
   EXPECT_TRUE(outcome.markedKnown);
   auto rows = ReadBank(Path(), kMainRemember);
   EXPECT_EQ("1", rows[0].known);
   EXPECT_EQ("0", rows[1].known);
   EXPECT_EQ(1, Count("select count(*) from known_log where word = 'alpha' and known = 1 and source = 'review'"));
   // Already known: no second log line.
-  ASSERT_TRUE(store.RecordReview(kMainRemember, "alpha", Grade::Good, kNow + 200 * kDay, &outcome).ok());
+  ASSERT_TRUE(store.RecordReview(kMainRemember, "alpha", Grade::Good, kNow + (day + 163) * kDay, &outcome).ok());
   EXPECT_FALSE(outcome.markedKnown);
   EXPECT_EQ(1, Count("select count(*) from known_log"));
 }
@@ -274,10 +281,10 @@ TEST_F(ReviewStoreTest, ChartSeriesComeFromTheSeededHistory) {
   EXPECT_EQ(0, s.known[27].count);
   EXPECT_EQ(1, s.known[28].count);
   EXPECT_EQ(1, s.known[29].count);
-  // alpha (reviewed 2 days ago, interval 4) is due in two days, beta (due
-  // yesterday) counts today, gamma in 14 days is past the chart.
-  EXPECT_EQ(1, s.due[0].count);
-  EXPECT_EQ(1, s.due[2].count);
+  // alpha (reviewed 2 days ago, interval 2) is due today, beta (interval 1,
+  // due yesterday) counts today, gamma (a first Easy: 8 days) in 8 days.
+  EXPECT_EQ(2, s.due[0].count);
+  EXPECT_EQ(1, s.due[8].count);
   ASSERT_EQ(2u, s.banks.size());
   EXPECT_EQ("main_word", s.banks[0].bank);
   EXPECT_EQ(1, s.banks[0].known);
