@@ -272,7 +272,7 @@ void DictServer::Log(const std::string& peer, int status, const std::string& wha
 
 // Over the bound: the request is read first, so that the client gets the
 // 503 rather than a connection reset by unread bytes.
-void DictServer::Refuse(int fd, std::string peer) {
+void DictServer::Refuse(int fd, const std::string& peer) {
   UniqueFd connection(fd);
   auto deadline = Clock::now() + std::chrono::milliseconds(kRefusalReadMs);
   std::string received;
@@ -291,7 +291,7 @@ void DictServer::Refuse(int fd, std::string peer) {
   RefusalEnded();
 }
 
-void DictServer::Serve(int fd, std::string peer, uint64_t serial) {
+void DictServer::Serve(int fd, const std::string& peer, uint64_t serial) {
   UniqueFd connection(fd);
   auto deadline = Clock::now() + std::chrono::milliseconds(options_.readTimeoutMs);
   std::string received;

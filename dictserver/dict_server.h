@@ -83,8 +83,8 @@ class DictServer {
     std::chrono::steady_clock::time_point accepted = std::chrono::steady_clock::now();
   };
 
-  void Serve(int fd, std::string peer, uint64_t serial);
-  void Refuse(int fd, std::string peer);
+  void Serve(int fd, const std::string& peer, uint64_t serial);
+  void Refuse(int fd, const std::string& peer);
   void Log(const std::string& peer, int status, const std::string& what);
   // Marks the connection as having sent something.
   void Heard(uint64_t serial);

@@ -60,7 +60,7 @@ Status Write(WordDatabase* connection, std::string_view word, std::string_view b
 }  // namespace
 
 Status StoreLookup(WordDatabase* connection, std::string_view word, std::string_view bank, int hot,
-                   std::string_view page, bool fetchFailed, StoreResult* result, StoreSettled settled) {
+                   std::string_view page, bool fetchFailed, StoreResult* result, const StoreSettled& settled) {
   *result = StoreResult();
   std::string translation;
   ExtractTranslation(page, &translation);

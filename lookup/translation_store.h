@@ -59,7 +59,7 @@ using StoreSettled = std::function<void(const StoreResult& result, const Status&
 // write failed (a held file, a full disk), nothing was stored and settled
 // is never called: the caller may try again.
 Status StoreLookup(WordDatabase* connection, std::string_view word, std::string_view bank, int hot,
-                   std::string_view page, bool fetchFailed, StoreResult* result, StoreSettled settled = {});
+                   std::string_view page, bool fetchFailed, StoreResult* result, const StoreSettled& settled = {});
 
 // A stored phonetic fits this many bytes; a longer one is not stored.
 inline constexpr size_t kMaxStoredPhoneticBytes = 255;

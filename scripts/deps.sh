@@ -17,6 +17,8 @@ PACKAGES=(
   xvfb xauth x11-apps imagemagick xdotool
   fonts-noto-cjk
   clang libclang-rt-14-dev
+  # The lint step (scripts/lint/run.sh).
+  clang-format clang-tidy
   # The Debian package (scripts/package.sh) and its checks.
   dpkg-dev fakeroot lintian desktop-file-utils appstream librsvg2-bin
 )

@@ -164,7 +164,7 @@ int FreePort() {
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  (void)::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
   socklen_t length = sizeof address;
   ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
   ::close(fd);

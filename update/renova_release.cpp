@@ -24,8 +24,8 @@
 #include <string>
 #include <vector>
 
-#include "update/file_digest.h"
 #include "base/file_util.h"
+#include "update/file_digest.h"
 #include "update/ini_file.h"
 #include "update/release_signature.h"
 #include "update/update_manifest.h"

@@ -7,9 +7,9 @@
 #include <cstdio>
 
 #include "base/code_page.h"
+#include "base/file_util.h"
 #include "base/percent_decode.h"
 #include "update/file_digest.h"
-#include "base/file_util.h"
 #include "update/ini_file.h"
 #include "update/update_names.h"
 #include "update/update_texts.h"

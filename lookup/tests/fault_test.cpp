@@ -68,7 +68,7 @@ using testing::ScopedDictionaryHost;
 std::vector<FaultCase> FaultCases() {
   const std::string notFound = kNotFoundTranslation;
   // The request is read first, so that closing sends a clean end of stream.
-  auto sendAll = [](std::string answer) {
+  auto sendAll = [](const std::string& answer) {
     return [answer](LoopbackConnection& c) {
       c.ReadRequestHead();
       c.Send(answer);

@@ -42,7 +42,7 @@ struct FailureCase {
 };
 
 std::vector<FailureCase> Cases() {
-  auto answer = [](std::string bytes) {
+  auto answer = [](const std::string& bytes) {
     return [bytes](LoopbackConnection& c) {
       c.ReadRequestHead();
       c.Send(bytes);

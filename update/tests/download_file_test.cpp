@@ -217,7 +217,7 @@ TEST(DownloadFileTest, AConnectWithoutAnswerTimesOutAndIsRetriedOnce) {
   std::vector<int> fillers;
   for (int i = 0; i < 4; ++i) {
     int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
-    connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    (void)connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
     fillers.push_back(fd);
   }
   DownloadOptions quick;

@@ -125,12 +125,12 @@ TEST_F(UpdateRunTest, EndsARunningWordAppFirst) {
   std::vector<std::string> calls;
   UpdateRunHooks hooks;
   hooks.findWordApp = [&] {
-    calls.push_back("find");
+    calls.emplace_back("find");
     return 4242;
   };
   hooks.stopWordApp = [&](int pid) { calls.push_back("stop " + std::to_string(pid)); };
   hooks.download = [&](const std::string& url, const std::string& path) {
-    calls.push_back("download");
+    calls.emplace_back("download");
     return DownloadFile(url, path);
   };
   Run(manifest, view, hooks);

@@ -147,7 +147,7 @@ TEST(WordCounterTest, ScanTextStaysInsideItsBuffer) {
   // The buffer holds no terminating zero: the last token runs to its end.
   char memory[16];
   std::memset(memory, '#', sizeof memory);
-  std::memcpy(memory, "one TWO three", 13);
+  std::memcpy(memory, "one TWO three", 13);  // NOLINT(bugprone-not-null-terminated-result): on purpose
   WordCounter counter;
   counter.ScanText(memory, 13);
   EXPECT_EQ((Counts{{"one", 1}, {"two", 1}, {"three", 1}}), ToCounts(DrainAll(counter)));

@@ -156,7 +156,7 @@ class WriteGroupTest : public WordDatabaseTest {
   std::vector<std::string> Seen() {
     std::vector<std::string> words;
     db.QueryRows("select * from main_word order by value",
-                 [&](int, const RowView& row) { words.push_back(row.Text(kColValue)); });
+                 [&](int, const RowView& row) { words.emplace_back(row.Text(kColValue)); });
     return words;
   }
   using Words = std::vector<std::string>;
