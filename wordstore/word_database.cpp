@@ -1,5 +1,6 @@
 #include "wordstore/word_database.h"
 
+#include <algorithm>
 #include <system_error>
 #include <utility>
 
@@ -304,10 +305,12 @@ Status WordDatabase::CommitWriteGroupLocked() {
     committed = SqliteStatus(sqlite3_exec(db_, "commit transaction;", nullptr, nullptr, nullptr), db_, "commit");
     // A commit that could not finish while the transaction stays open
     // (another program holding the file past the busy time-out) leaves the
-    // group open for the next try.
+    // group open for the next try, a while later: a commit that waits keeps
+    // new readers out of the file (ours too), so it must not wait all the
+    // time.
     if (!committed.ok() && !sqlite3_get_autocommit(db_)) {
       std::lock_guard lock(committerMutex_);
-      groupDeadline_ = std::chrono::steady_clock::now() + groupWindow_;
+      groupDeadline_ = std::chrono::steady_clock::now() + std::max(groupWindow_, kHeldGroupRetry);
       return committed;
     }
   }

@@ -100,6 +100,8 @@ class WordDatabase {
  public:
   // How long a write group gathers stores before it is committed.
   static constexpr std::chrono::milliseconds kWriteGroupWindow{250};
+  // How long a group whose commit met a held file waits before it tries again.
+  static constexpr std::chrono::milliseconds kHeldGroupRetry{2000};
   // How long a statement waits for another program's lock unless set.
   static constexpr int kDefaultBusyTimeoutMs = 2000;
 

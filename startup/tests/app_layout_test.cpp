@@ -4,13 +4,19 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
+#include <functional>
+#include <optional>
 #include <set>
 #include <thread>
 
+#include "testing/scoped_mount.h"
 #include "testing/temp_dir.h"
 #include "testing/word_fixture.h"
+#include "wordstore/word_database.h"
 
 namespace quorvo {
 namespace {
@@ -202,6 +208,106 @@ TEST(PrepareBankFile, PortableFolderIsUsedAsItIs) {
   layout.starterFile = dir.File("nothing.db");
   EXPECT_EQ("", PrepareBankFile(layout));
   EXPECT_EQ(before, dir.Read("dict_main.db"));
+}
+
+}  // namespace
+}  // namespace quorvo
+
+namespace quorvo {
+namespace {
+
+// The bank files quorvo may meet at start, and what it tells the learner
+// and the windows of each: one notice naming the file and the matter, and
+// read-only where writing would change what must not be changed.
+TEST(CheckBankFile, NamesEachFileThatIsNotAWritableBankAndOpensItAsItMust) {
+  using testing::TempDir;
+  struct Case {
+    const char* name;
+    std::function<void(const std::string& path)> make;
+    const char* notice;  // a part of the notice; nullptr: none
+    bool readOnly;
+    std::vector<std::string> tablesAfter;
+  };
+  auto words = [](const std::string& path) {
+    WordDatabase db;
+    ASSERT_TRUE(db.Open(path));
+    testing::CreateBanks(db, {"main_word", "main_remember"});
+    for (int i = 0; i < 400; ++i) testing::PutWord(db, "main_word", "w" + std::to_string(i), "释义", i);
+  };
+  const Case cases[] = {
+      {"a bank", words, nullptr, false, {"main_remember", "main_word"}},
+      {"an empty file",
+       [](const std::string& path) { std::ofstream(path, std::ios::binary).flush(); },
+       "是空的：已在其中建好默认词库 main_word 和背诵列表 main_remember",
+       false,
+       {"main_remember", "main_word"}},
+      {"another program's database",
+       [](const std::string& path) {
+         WordDatabase db;
+         ASSERT_TRUE(db.Open(path));
+         ASSERT_EQ(SQLITE_OK, db.Execute("create table customers (name text, city text)"));
+       },
+       "不是 quorvo 的词库",
+       true,
+       {"customers"}},
+      {"a bank whose main_word was dropped keeps being a bank",
+       [](const std::string& path) {
+         WordDatabase db;
+         ASSERT_TRUE(db.Open(path));
+         testing::CreateBanks(db, {"novel"});
+       },
+       nullptr,
+       false,
+       {"novel"}},
+      {"a bank cut short",
+       [&words](const std::string& path) {
+         words(path);
+         std::filesystem::resize_file(path, std::filesystem::file_size(path) / 2);
+       },
+       "不完整",
+       true,
+       {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    std::string path = dir.File("dict_main.db");
+    c.make(path);
+    BankFileState state = CheckBankFile(path);
+    if (c.notice) {
+      EXPECT_NE(std::string::npos, state.notice.find(c.notice)) << state.notice;
+      EXPECT_NE(std::string::npos, state.notice.find(path)) << state.notice;
+    } else {
+      EXPECT_EQ("", state.notice);
+    }
+    EXPECT_EQ(c.readOnly, !state.readOnlyBanner.empty());
+    if (!c.tablesAfter.empty()) {
+      EXPECT_EQ(c.tablesAfter, testing::TableNames(path));
+    }
+  }
+}
+
+// A file the learner may not write: named, opened read-only, left as it was.
+TEST(CheckBankFile, AFileThatMayNotBeWrittenIsOpenedForReadingOnly) {
+  using testing::TempDir;
+  TempDir dir;
+  std::string path = dir.File("dict_main.db");
+  {
+    WordDatabase db;
+    ASSERT_TRUE(db.Open(path));
+    testing::CreateBanks(db, {"main_word", "main_remember"});
+  }
+  std::optional<testing::ScopedMount> mount;
+  if (geteuid() == 0) {
+    mount.emplace(testing::ScopedMount::ReadOnly(dir.path()));
+    if (!mount->mounted()) GTEST_SKIP() << mount->why();
+  } else {
+    chmod(path.c_str(), 0444);
+  }
+  BankFileState state = CheckBankFile(path);
+  EXPECT_NE(std::string::npos, state.notice.find("只读")) << state.notice;
+  EXPECT_NE(std::string::npos, state.notice.find(path)) << state.notice;
+  EXPECT_FALSE(state.readOnlyBanner.empty());
 }
 
 }  // namespace
