@@ -171,6 +171,24 @@ TEST_F(ReviewStoreTest, MarkingKnownByHandLogsOnlyWordsThatWereNotKnown) {
 // A word ticked twice becomes known once; a batch whose commit cannot be
 // made (another connection reading the file) keeps neither the flags nor
 // their log.
+// Many words at once go into the log many to a statement: every one of
+// them, each once, whatever the count's remainder.
+TEST_F(ReviewStoreTest, AThousandWordsMarkedAreAThousandLogLines) {
+  std::vector<std::string> words;
+  ASSERT_TRUE(db.BeginBatch().ok());
+  for (int i = 0; i < 1003; ++i) {
+    words.push_back("w" + std::to_string(i));
+    PutWord(db, kMainWord, words.back(), "x", 1);
+  }
+  ASSERT_TRUE(db.CommitBatch().ok());
+  ASSERT_TRUE(store.MarkKnownAndLog(kMainWord, words, kNow).ok());
+  EXPECT_EQ(1003, Count("select count(distinct word) from known_log where bank = 'main_word' and known = 1 and "
+                        "source = 'hand' and changed_at = " +
+                        std::to_string(kNow)));
+  EXPECT_EQ(1003, Count("select count(*) from known_log"));
+  EXPECT_EQ(1, Count("select count(*) from known_log where word = 'w1002'"));
+}
+
 TEST_F(ReviewStoreTest, MarkingKnownLogsEachChangeOnceAndOnlyWithItsCommit) {
   PutWord(db, kMainWord, "apple", "苹果", 9);
   PutWord(db, kMainWord, "egg", "蛋", 1);
