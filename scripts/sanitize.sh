@@ -22,8 +22,8 @@ configure() {
 
 run_asan() {
   configure build-asan -DQUORVO_ASAN=ON
-  cmake --build build-asan -j "$JOBS" --target wordstore_tests lookup_tests update_tests renova_tests review_tests startup_tests \
-    widgets_tests wordapp_tests dictserver_tests
+  cmake --build build-asan -j "$JOBS" --target base_tests wordstore_tests lookup_tests lexicon_tests update_tests renova_tests \
+    review_tests startup_tests widgets_tests wordapp_tests dictserver_tests
   # UBSan stops at the first finding (-fno-sanitize-recover in the build).
   ASAN_OPTIONS=detect_leaks=1:check_initialization_order=1:strict_init_order=1 \
   LSAN_OPTIONS="suppressions=$SUPPRESSIONS/lsan.supp:print_suppressions=0" \
