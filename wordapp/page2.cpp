@@ -15,6 +15,7 @@
 #include "wordapp/page2_controls.h"
 #include "wordapp/recitation_event.h"
 #include "wordapp/review_controls.h"
+#include "wordapp/run_summary.h"
 #include "wordstore/word_bank.h"
 #include "wordstore/write_failure.h"
 
@@ -203,9 +204,9 @@ void CPage2::ShowHint() {
 
 void CPage2::ShowCounter() {
   if (reviewMode_)
-    counter_->setText(Ui("今日待复习 %1 个").arg(session_->Count()));
+    counter_->setText(Ui("今日待复习 %1 个").arg(Grouped(session_->Count())));
   else
-    counter_->setText(Ui("第%1个 共%2个单词").arg(position_).arg(rowCount_));
+    counter_->setText(Ui("第%1个 共%2个单词").arg(Grouped(position_), Grouped(rowCount_)));
 }
 
 void CPage2::Refresh() {
