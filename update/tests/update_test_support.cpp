@@ -122,7 +122,7 @@ std::string TestReleaseKey::Sign(const std::string& bytes) const {
 }
 
 std::string SignedManifestText(int version, const std::vector<std::pair<std::string, std::string>>& files,
-                               const std::string& renovaContent) {
+                               const std::string& renovaContent, const std::string& expires) {
   std::string text =
       "[update]\nversion=" + std::to_string(version) + "\nfile_count=" + std::to_string(files.size()) + "\n";
   int n = 0;
@@ -133,6 +133,7 @@ std::string SignedManifestText(int version, const std::vector<std::pair<std::str
   }
   text +=
       "renova_sha256=" + Sha256HexOf(renovaContent) + "\nrenova_size=" + std::to_string(renovaContent.size()) + "\n";
+  text += "expires=" + expires + "\n";
   return text;
 }
 
