@@ -26,24 +26,8 @@ namespace {
 
 using testing::Exists;
 using testing::HttpFaultServer;
+using testing::Snapshot;
 using testing::TempDir;
-
-// Every entry of a folder (links as their target text), by name.
-std::map<std::string, std::string> Snapshot(const std::string& folder) {
-  std::map<std::string, std::string> files;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-    std::string name = entry.path().filename();
-    if (entry.is_symlink()) {
-      files[name] = "link to " + std::filesystem::read_symlink(entry.path()).string();
-    } else if (entry.is_directory()) {
-      files[name] = "folder";
-    } else {
-      std::ifstream in(entry.path(), std::ios::binary);
-      files[name] = std::string(std::istreambuf_iterator<char>(in), {});
-    }
-  }
-  return files;
-}
 
 // Quick limits, so a server that drips or stalls fails within seconds.
 DownloadOptions Quick() {

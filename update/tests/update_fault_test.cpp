@@ -209,6 +209,8 @@ TEST(FileServerFaults, EachFaultLeavesTheInstalledFileAndTheVersion) {
        EntryOutcome::kDownloadFailed},
       {"announces less than the file and the manifest knows its size", HttpFaultServer::Announcing(body, 1000),
        static_cast<long long>(body.size()), EntryOutcome::kRefused},
+      // Signed as 19 bytes, sent without end: given up at the 20th byte.
+      {"an endless body for a file of 19 bytes", HttpFaultServer::Endless(), 19, EntryOutcome::kRefused},
   };
   DownloadOptions quick;
   quick.stallSeconds = 1;
@@ -220,9 +222,7 @@ TEST(FileServerFaults, EachFaultLeavesTheInstalledFileAndTheVersion) {
     std::string path = "/case" + std::to_string(&c - cases) + "/words.txt";
     server.Set(path, c.reply);
     UpdateRunHooks hooks = NoWordApp();
-    hooks.download = [&](const std::string& url, const std::string& target) {
-      return DownloadFile(url, target, quick);
-    };
+    hooks.downloadOptions = quick;
     ManifestEntry entry{server.Url(path), "", c.publishedSize};
     StatusView view;
     UpdateRunResult result = RunUpdate(app.path(), testing::Offer(2, {entry}), view, hooks);
@@ -233,6 +233,8 @@ TEST(FileServerFaults, EachFaultLeavesTheInstalledFileAndTheVersion) {
     EXPECT_FALSE(result.versionRecorded);
     EXPECT_EQ("[update]\nversion=1\n", app.Read("config.ini"));
     EXPECT_EQ("升级未完成：1 个文件未能更新，下次启动将再次提示更新", view.statuses.back());
+    EXPECT_EQ(std::vector<int>{0}, view.positions);
+    EXPECT_LT(server.BodyBytesSent(path), 64LL << 20);  // what the socket buffers hold, no more
   }
 }
 

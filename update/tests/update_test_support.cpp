@@ -84,6 +84,22 @@ bool FakeWordApp::Running() {
   return true;
 }
 
+std::map<std::string, std::string> Snapshot(const std::string& folder) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    std::string name = entry.path().filename();
+    if (entry.is_symlink()) {
+      files[name] = "link to " + std::filesystem::read_symlink(entry.path()).string();
+    } else if (entry.is_directory()) {
+      files[name] = "folder";
+    } else {
+      std::ifstream in(entry.path(), std::ios::binary);
+      files[name] = std::string(std::istreambuf_iterator<char>(in), {});
+    }
+  }
+  return files;
+}
+
 mode_t ModeOf(const std::string& path) {
   struct stat st;
   return stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0;

@@ -4,6 +4,7 @@
 
 #include <sys/types.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -65,6 +66,10 @@ class FakeWordApp {
   bool reaped_ = false;
   int exitStatus_ = -1;
 };
+
+// Every entry of a folder (links as their target text, folders as "folder"),
+// by name.
+std::map<std::string, std::string> Snapshot(const std::string& folder);
 
 mode_t ModeOf(const std::string& path);
 bool Exists(const std::string& path);
