@@ -161,7 +161,7 @@ void BM_Download_SideBySide(benchmark::State& state) {
       if ((turn + round) % 2 == 0)
         ok &= timed(oursTime, [&] {
           unlink(ours.c_str());  // DownloadFile makes only new files
-          return quorvo::DownloadFile(f.server->Url(), ours);
+          return quorvo::DownloadFile(f.server->Url(), ours).ok();
         });
       else
         ok &= timed(curlTime, [&] { return quorvo::bench::RunShell(curl); });

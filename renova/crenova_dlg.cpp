@@ -149,7 +149,7 @@ bool CrenovaDlg::OnInitDialog() {
 }
 
 void CrenovaDlg::FinishOpening(RenovaOffer offer) {
-  m_refusal = RefusalText(offer.manifest.refusal);
+  m_refusal = RefusalText(offer.manifest);
   m_newVersion = offer.manifest.newVersion;
   m_files = std::move(offer.manifest.files);
   if (m_files.empty()) {

@@ -88,6 +88,12 @@ std::vector<std::string> HttpFaultServer::Requests() const {
   return requests_;
 }
 
+long long HttpFaultServer::BodyBytesSent(const std::string& path) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto it = sent_.find(path);
+  return it == sent_.end() ? 0 : it->second;
+}
+
 // True when the server is stopping; otherwise waits until fd is readable or
 // the time-out passes (-1: no time-out).
 bool HttpFaultServer::WaitUntilStopped(int fd, int timeoutMs) {
@@ -147,6 +153,18 @@ void HttpFaultServer::Serve(int fd) {
               std::to_string(reply.announced >= 0 ? static_cast<size_t>(reply.announced) : reply.body.size()) + "\r\n";
   if (!reply.location.empty()) answer += "Location: " + reply.location + "\r\n";
   answer += "Connection: close\r\n\r\n";
+  if (reply.fault == Fault::kEndless) {
+    SendAll(fd, answer.data(), answer.size());
+    std::string piece(64 * 1024, '\0');
+    for (size_t i = 0; i < piece.size(); ++i) piece[i] = static_cast<char>('a' + i % 26);
+    for (long long sent = 0; sent < kEndlessCapBytes && !stopping_; sent += static_cast<long long>(piece.size())) {
+      if (!SendAll(fd, piece.data(), piece.size())) break;  // the client has gone
+      std::lock_guard<std::mutex> lock(mutex_);
+      sent_[path] += static_cast<long long>(piece.size());
+    }
+    close(fd);
+    return;
+  }
   if (reply.dripBytesPerSecond > 0) {
     // Four pieces a second, until the body is out or the server stops.
     SendAll(fd, answer.data(), answer.size());

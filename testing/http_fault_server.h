@@ -25,6 +25,7 @@ class HttpFaultServer {
     kCut,       // headers announce the whole body; sentBytes of it, then close
     kStall,     // headers and sentBytes of the body, then silence
     kNoAnswer,  // the request is read, nothing is ever sent
+    kEndless,   // 200 without Content-Length and a body that never ends
   };
   struct Reply {
     int status = 200;
@@ -68,6 +69,12 @@ class HttpFaultServer {
     return reply;
   }
 
+  // A body that never ends: pieces of a fixed pattern, sent for as long as
+  // the client reads them (up to kEndlessCapBytes, so that a client that
+  // never stops still ends the test).
+  static Reply Endless() { return {200, "", Fault::kEndless, 0, -1, true}; }
+  static constexpr long long kEndlessCapBytes = 512LL << 20;
+
   HttpFaultServer();
   ~HttpFaultServer();
   HttpFaultServer(const HttpFaultServer&) = delete;
@@ -79,6 +86,8 @@ class HttpFaultServer {
   void Set(const std::string& path, Reply reply);
   // The head (request line and headers) of every request received so far.
   std::vector<std::string> Requests() const;
+  // The body bytes sent so far on the connections that asked for path.
+  long long BodyBytesSent(const std::string& path) const;
 
  private:
   void Listen();
@@ -91,9 +100,10 @@ class HttpFaultServer {
   std::atomic<bool> stopping_{false};
   std::thread listener_;
   mutable std::mutex mutex_;
-  std::map<std::string, Reply> replies_;  // guarded by mutex_
-  std::vector<std::string> requests_;     // guarded by mutex_
-  std::vector<std::thread> connections_;  // guarded by mutex_
+  std::map<std::string, Reply> replies_;   // guarded by mutex_
+  std::vector<std::string> requests_;      // guarded by mutex_
+  std::map<std::string, long long> sent_;  // body bytes by path, guarded by mutex_
+  std::vector<std::thread> connections_;   // guarded by mutex_
 };
 
 }  // namespace quorvo::testing

@@ -5,6 +5,7 @@
 #include <strings.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <memory>
@@ -40,22 +41,33 @@ struct BodySink {
   std::string path;
   UniqueFd file;
   bool opened = false;
-  bool failed = false;  // status not 200, file not created, or a write failed
+  Status error;  // the first failure seen here: the file, the size
   long long bytes = 0;
-  long long maxBytes = -1;
+  long long limit = -1;          // the most bytes taken; -1: any number
+  long long expectedBytes = -1;  // the exact size; -1: not known
 
-  long Status() const {
+  long HttpStatus() const {
     long status = 0;
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
     return status;
   }
   bool Open() {
-    if (Status() != 200) return false;
+    if (HttpStatus() != 200) return false;
     curl_off_t announced = -1;
     curl_easy_getinfo(curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
-    if (maxBytes >= 0 && announced > maxBytes) return false;
+    if (limit >= 0 && announced > limit) {
+      error = Status(StatusCode::kRefused, "the answer announces " + std::to_string(announced) +
+                                               " bytes, more than the " + std::to_string(limit) + " allowed");
+      return false;
+    }
+    if (expectedBytes >= 0 && announced >= 0 && announced != expectedBytes) {
+      error = Status(StatusCode::kRefused, "the answer announces " + std::to_string(announced) + " bytes, not the " +
+                                               std::to_string(expectedBytes) + " expected");
+      return false;
+    }
     file = UniqueFd(open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
     opened = static_cast<bool>(file);
+    if (!opened) error = ErrnoStatus(errno, path);
     return opened;
   }
 };
@@ -67,17 +79,17 @@ bool IsRedirect(long status) {
 size_t OnBody(char* data, size_t size, size_t count, void* context) {
   auto* sink = static_cast<BodySink*>(context);
   size_t length = size * count;
-  if (!sink->opened && IsRedirect(sink->Status())) return length;  // a redirect's own page: dropped
-  if (!sink->opened && !sink->Open()) {
-    sink->failed = true;
-    return 0;  // ends the transfer with a write error
-  }
-  if (sink->maxBytes >= 0 && sink->bytes + static_cast<long long>(length) > sink->maxBytes) {
-    sink->failed = true;
+  if (!sink->opened && IsRedirect(sink->HttpStatus())) return length;  // a redirect's own page: dropped
+  if (!sink->opened && !sink->Open()) return 0;                        // ends the transfer with a write error
+  // A piece that would take the body beyond its limit ends the transfer
+  // before any of it is written: a server that sends more than it may never
+  // fills the disk.
+  if (sink->limit >= 0 && sink->bytes + static_cast<long long>(length) > sink->limit) {
+    sink->error = Status(StatusCode::kRefused, "more than " + std::to_string(sink->limit) + " bytes arrived");
     return 0;
   }
   if (!WriteAll(sink->file.get(), data, length)) {
-    sink->failed = true;
+    sink->error = ErrnoStatus(errno, sink->path);
     return 0;
   }
   sink->bytes += static_cast<long long>(length);
@@ -167,33 +179,45 @@ std::optional<DownloadTarget> SplitDownloadUrl(const std::string& url) {
   return target;
 }
 
-bool DownloadFile(const std::string& url, const std::string& localPath) {
+Status DownloadFile(const std::string& url, const std::string& localPath) {
   return DownloadFile(url, localPath, DownloadOptions());
 }
 
-bool DownloadFile(const std::string& url, const std::string& localPath, const DownloadOptions& options,
-                  DownloadReport* report) {
+namespace {
+
+// The smaller of two limits, -1 standing for none.
+long long Smaller(long long a, long long b) {
+  if (a < 0) return b;
+  if (b < 0) return a;
+  return a < b ? a : b;
+}
+
+}  // namespace
+
+Status DownloadFile(const std::string& url, const std::string& localPath, const DownloadOptions& options,
+                    DownloadReport* report) {
   DownloadReport ignored;
   if (!report) report = &ignored;
   *report = DownloadReport();
-  if (url.empty() || localPath.empty()) return false;
+  if (localPath.empty()) return Status(StatusCode::kRefused, "no local path");
   std::optional<DownloadTarget> origin = SplitDownloadUrl(url);
-  if (!origin) return false;
+  if (!origin) return Status(StatusCode::kRefused, "not an http or https URL: " + url);
 
   InitCurlOnce();
   CurlPtr curl(curl_easy_init());
-  if (!curl) return false;
+  if (!curl) return Status(StatusCode::kIoError, "the HTTP client cannot start");
   CURL* c = curl.get();
 
   // Always ask the server itself: no cached copy anywhere on the way.
   SlistPtr headers(curl_slist_append(nullptr, "Cache-Control: no-cache"));
-  if (!headers) return false;
-  if (!curl_slist_append(headers.get(), "Pragma: no-cache")) return false;
+  if (!headers || !curl_slist_append(headers.get(), "Pragma: no-cache"))
+    return Status(StatusCode::kIoError, "out of memory");
 
   BodySink sink;
   sink.curl = c;
   sink.path = localPath;
-  sink.maxBytes = options.maxBytes;
+  sink.limit = Smaller(options.maxBytes, options.expectedBytes);
+  sink.expectedBytes = options.expectedBytes;
   StallWatch watch{std::chrono::seconds(options.stallSeconds)};
   watch.cancel = options.cancel;
 
@@ -227,7 +251,7 @@ bool DownloadFile(const std::string& url, const std::string& localPath, const Do
 
   CURLcode code = CURLE_OK;
   long status = 0;
-  bool refusedRedirect = false;
+  Status refusedRedirect;
   std::string current = url;
   for (int hop = 0;; ++hop) {
     curl_easy_setopt(c, CURLOPT_URL, current.c_str());
@@ -239,14 +263,15 @@ bool DownloadFile(const std::string& url, const std::string& localPath, const Do
       code = curl_easy_perform(c);
       if (!IsConnectFailure(code, c)) break;
     }
-    status = sink.Status();
+    status = sink.HttpStatus();
     if (code != CURLE_OK || sink.opened || !IsRedirect(status)) break;
     char* location = nullptr;
     curl_easy_getinfo(c, CURLINFO_REDIRECT_URL, &location);
     std::optional<DownloadTarget> next = location ? SplitDownloadUrl(location) : std::nullopt;
     if (hop >= kMaxRedirects || !next || next->scheme != origin->scheme || next->port != origin->port ||
         !SameHost(next->host, origin->host)) {
-      refusedRedirect = true;
+      refusedRedirect = Status(StatusCode::kRefused,
+                               "a redirect to " + std::string(location ? location : "nowhere") + " was not followed");
       break;
     }
     current = location;
@@ -255,15 +280,32 @@ bool DownloadFile(const std::string& url, const std::string& localPath, const Do
   report->status = status;
   report->bytes = sink.bytes;
 
-  bool ok = code == CURLE_OK && !sink.failed && !refusedRedirect && status == 200;
-  if (ok && !sink.opened) ok = sink.Open();  // 200 with an empty body
-  if (ok) {
+  Status result;
+  if (options.cancel && options.cancel->load()) {
+    result = Status(StatusCode::kCancelled, "the download was stopped");
+  } else if (!sink.error.ok()) {
+    result = sink.error;
+  } else if (!refusedRedirect.ok()) {
+    result = refusedRedirect;
+  } else if (status != 0 && status != 200) {
+    result = Status(status == 404 || status == 410 ? StatusCode::kNotFound : StatusCode::kIoError,
+                    "the server answered " + std::to_string(status) + ": " + current);
+  } else if (code != CURLE_OK) {
+    result = Status(StatusCode::kIoError, std::string(curl_easy_strerror(code)) + ": " + current);
+  } else if (!sink.opened && !sink.Open()) {  // 200 with an empty body
+    result = sink.error;
+  } else {
     curl_off_t announced = -1;
     curl_easy_getinfo(c, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
-    if (announced >= 0 && announced != sink.bytes) ok = false;
+    long long expected = announced >= 0 ? announced : options.expectedBytes;
+    if (expected >= 0 && expected != sink.bytes)
+      result = Status(StatusCode::kIoError, "the body ended after " + std::to_string(sink.bytes) + " of " +
+                                                std::to_string(expected) + " bytes");
   }
-  if (sink.opened && !sink.file.Close()) ok = false;
-  return ok;
+  if (sink.opened && !sink.file.Close() && result.ok()) result = ErrnoStatus(errno, localPath);
+  // The file was made by this call: a failed download takes it away again.
+  if (sink.opened && !result.ok()) unlink(localPath.c_str());
+  return result;
 }
 
 }  // namespace quorvo

@@ -9,13 +9,16 @@
 // The local file is created only after the server answered 200, always as a
 // new file (an existing file or link at the path makes the download fail,
 // so nothing is ever written through a planted link), and the body is
-// streamed to it in pieces of at most kDownloadPieceBytes.
+// streamed to it in pieces of at most kDownloadPieceBytes. A download that
+// fails after the file was created removes it: no partial copy stays.
 #pragma once
 
 #include <atomic>
 #include <cstddef>
 #include <optional>
 #include <string>
+
+#include "base/status.h"
 
 namespace quorvo {
 
@@ -53,6 +56,11 @@ struct DownloadOptions {
   // The most body bytes accepted; a larger answer (announced or sent) fails
   // before more is written. -1: no limit.
   long long maxBytes = -1;
+  // The body's exact size (a signed size): an answer announcing another
+  // length is refused before the file is made, the first byte beyond it ends
+  // the transfer at once, and a body that ends short of it fails. -1: not
+  // known.
+  long long expectedBytes = -1;
   // When set and it turns true, the transfer ends within about a second and
   // the call fails (waiting for a connection or an answer included).
   const std::atomic<bool>* cancel = nullptr;
@@ -65,13 +73,17 @@ struct DownloadReport {
   long long bytes = 0;  // body bytes written to the local file
 };
 
-// True when the server answered 200 and the whole body reached the file:
-// the body is as long as the answer's Content-Length (when it gives one),
-// every write succeeded and the file closed cleanly. False on every failure;
-// an empty URL or path fails without any network access. When the failure
-// came after the file was created, it holds what was written so far.
-bool DownloadFile(const std::string& url, const std::string& localPath);
-bool DownloadFile(const std::string& url, const std::string& localPath, const DownloadOptions& options,
-                  DownloadReport* report = nullptr);
+// Ok when the server answered 200 and the whole body reached the file: the
+// body is as long as the answer's Content-Length (when it gives one) and as
+// options.expectedBytes (when set), every write succeeded and the file
+// closed cleanly. Otherwise the file made for it is gone again and the
+// Status says why: kRefused for a URL that is not http(s) or an empty path
+// (no network access then) and for a body longer than allowed, kNotFound
+// for a 404 or 410, kDiskFull or kReadOnly when the file cannot be written,
+// kCancelled when options.cancel ended it, kIoError for the rest (no
+// connection, another status, a cut or stalled body).
+Status DownloadFile(const std::string& url, const std::string& localPath);
+Status DownloadFile(const std::string& url, const std::string& localPath, const DownloadOptions& options,
+                    DownloadReport* report = nullptr);
 
 }  // namespace quorvo

@@ -36,8 +36,12 @@ struct RenovaOffer {
   int wordAppPid = -1;      // a running quorvo of the folder; -1 for none
 };
 
-// Fetches the manifest into folder, reads it with env.trust (a manifest that
-// offers nothing is deleted) and looks for a running quorvo.
+// Under the folder's lock: finishes or undoes what an interrupted run left,
+// fetches the manifest into folder, reads it with env.trust (a manifest that
+// offers nothing is deleted) and looks for a running quorvo. While another
+// renova holds the lock nothing is touched and the offer is refused with
+// kBusy; an interrupted run that can be neither finished nor undone refuses
+// it with kUnfinished.
 RenovaOffer OpenRenovaRoad(const std::string& folder, const RenovaRoadEnv& env);
 
 // Runs the update of the manifest an opening offered (RunUpdate), its files

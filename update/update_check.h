@@ -5,12 +5,15 @@
 // boxes (the window side shows the box) when there is a new version, then
 // starts renova as a separate process. Returns 0.
 //
-// Signed road: only a manifest signed by the release key with a version
-// above the installed one is offered, and renova is started only when the
-// file matches the signed renova_sha256 and renova_size (a missing or
-// different renova is downloaded fresh first). Unsigned road: renova is
+// Signed road: only a manifest signed by the release key, not expired, with
+// a version above the installed one is offered, and renova is started only
+// when the file matches the signed renova_sha256 and renova_size (a missing
+// or different renova is downloaded fresh first, never beyond the signed
+// size); when it does not, a box says so. Unsigned road: renova is
 // downloaded when missing, and differing versions are offered. A build with
-// neither key nor unsigned road checks nothing and says so on stdout.
+// neither key nor unsigned road checks nothing and says so in a diagnostic
+// line. A renova.part that an earlier check left (quorvo ended in the
+// middle of the download) is removed first.
 #pragma once
 
 #include <functional>

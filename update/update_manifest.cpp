@@ -5,10 +5,13 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdio>
 #include <set>
 
+#include "base/diagnostics.h"
 #include "base/file_util.h"
 #include "update/ini_file.h"
+#include "update/install_names.h"
 #include "update/release_signature.h"
 #include "update/update_names.h"
 #include "update/update_texts.h"
@@ -83,8 +86,47 @@ std::string RefusalText(ManifestRefusal refusal) {
       return texts::kRefusedSignature;
     case ManifestRefusal::kUnusable:
       return texts::kRefusedManifest;
+    case ManifestRefusal::kExpired:
+      return texts::kRefusedExpired;
+    case ManifestRefusal::kDuplicateName:
+      return texts::kRefusedDuplicateName;
+    case ManifestRefusal::kBusy:
+      return texts::kRunBusy;
+    case ManifestRefusal::kUnfinished:
+      return texts::kInterruptedRunStuck;
   }
   return "";
+}
+
+std::string RefusalText(const UpdateManifest& manifest) {
+  if (manifest.refusal == ManifestRefusal::kExpired && IsManifestDate(manifest.expires)) {
+    char text[256];
+    std::snprintf(text, sizeof text, texts::kRefusedExpiredOn, manifest.expires.c_str());
+    return text;
+  }
+  return RefusalText(manifest.refusal);
+}
+
+std::string UtcDate(std::time_t moment) {
+  std::tm parts{};
+  gmtime_r(&moment, &parts);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%d", &parts);
+  return text;
+}
+
+bool IsManifestDate(const std::string& text) {
+  if (text.size() != 10 || text[4] != '-' || text[7] != '-') return false;
+  for (size_t i : {0, 1, 2, 3, 5, 6, 8, 9})
+    if (text[i] < '0' || text[i] > '9') return false;
+  std::tm parts{};
+  parts.tm_year = std::stoi(text.substr(0, 4)) - 1900;
+  parts.tm_mon = std::stoi(text.substr(5, 2)) - 1;
+  parts.tm_mday = std::stoi(text.substr(8, 2));
+  parts.tm_hour = 12;
+  if (parts.tm_mon < 0 || parts.tm_mon > 11 || parts.tm_mday < 1) return false;
+  // A day beyond the month's end rolls into the next month: not a date.
+  return UtcDate(timegm(&parts)) == text;
 }
 
 void FetchManifest(const std::string& folder, const std::string& serverBase, const DownloadOptions& options) {
@@ -96,7 +138,7 @@ void FetchManifest(const std::string& folder, const std::string& serverBase, con
                                                        {kServerManifestSig, kWebConfigSig}};
   for (const auto& [remote, local] : parts) {
     std::string path = folder + local;
-    if (!DownloadFile(serverBase + remote, path, capped)) unlink(path.c_str());
+    if (!DownloadFile(serverBase + remote, path, capped).ok()) unlink(path.c_str());
   }
 }
 
@@ -109,10 +151,10 @@ UpdateManifest LoadManifest(const std::string& folder, const UpdateTrust& trust)
   if (error == ENOENT) {
     manifest = ManifestFromIni(web, localVersion);  // nothing published: version 1, no file
   } else if (trust.RefusesEverything()) {
-    UpdateNotice("update refused: this build has no release key (configure QUORVO_UPDATE_PUBLIC_KEY)");
+    Diagnostic("update refused: this build has no release key (configure QUORVO_UPDATE_PUBLIC_KEY)");
     manifest = Refused(ManifestRefusal::kNoKey, localVersion);
   } else if (error != 0 || !web.LoadText(text)) {
-    UpdateNotice("update refused: webconfig.ini is unreadable or larger than 64 KiB");
+    Diagnostic("update refused: webconfig.ini is unreadable or larger than 64 KiB");
     manifest = Refused(ManifestRefusal::kUnusable, localVersion);
   } else if (!trust.Signed()) {
     manifest = ManifestFromIni(web, localVersion);
@@ -122,24 +164,45 @@ UpdateManifest LoadManifest(const std::string& folder, const UpdateTrust& trust)
     if (ReadSmallFile(folder + kWebConfigSig, kMaxManifestBytes, &signatureText) == 0)
       signature = Base64Decode(signatureText);
     if (!signature || !VerifyRelease(trust.publicKey, text, *signature)) {
-      UpdateNotice("update refused: webconfig.ini does not carry the release key's signature");
+      Diagnostic("update refused: webconfig.ini does not carry the release key's signature");
       manifest = Refused(ManifestRefusal::kBadSignature, localVersion);
     } else {
       manifest = ManifestFromIni(web, localVersion, true);
       manifest.verified = manifest.refusal == ManifestRefusal::kNone;
-      if (manifest.refusal != ManifestRefusal::kNone)
-        UpdateNotice("update refused: the signed webconfig.ini lacks a size or digest");
-      else if (manifest.newVersion <= localVersion)
-        UpdateNotice("no update: the signed version " + std::to_string(manifest.newVersion) +
-                     " is not above the installed " + std::to_string(localVersion));
+      if (manifest.refusal == ManifestRefusal::kUnusable)
+        Diagnostic("update refused: the signed webconfig.ini lacks a size, digest or expiry date");
+      else if (manifest.refusal == ManifestRefusal::kNone && manifest.newVersion <= localVersion)
+        Diagnostic("no update: the signed version " + std::to_string(manifest.newVersion) +
+                   " is not above the installed " + std::to_string(localVersion));
     }
+  }
+  if (manifest.refusal == ManifestRefusal::kExpired)
+    Diagnostic("update refused: webconfig.ini expired on " + manifest.expires +
+               "; the update server offers an old copy");
+  if (std::optional<size_t> shared = FirstSharedName(folder, manifest.files)) {
+    Diagnostic("update refused: webconfig.ini lists " + InstalledNameOf(manifest.files[*shared]).substr(1) +
+               " a second time (file_" + std::to_string(*shared + 1) + " or before)");
+    manifest = Refused(ManifestRefusal::kDuplicateName, localVersion);
   }
   if (manifest.files.empty()) RemoveManifest(folder);
   return manifest;
 }
 
-UpdateManifest ManifestFromIni(const IniFile& web, int localVersion, bool requireDigests) {
+UpdateManifest ManifestFromIni(const IniFile& web, int localVersion, bool requireDigests, std::time_t now) {
   UpdateManifest manifest;
+  // The expiry first: a frozen copy usually offers the installed version,
+  // and would otherwise pass unnoticed as "nothing to update".
+  if (std::optional<std::string> expires = web.Value(kUpdateSection, kExpiresKey)) {
+    if (!IsManifestDate(*expires)) return Refused(ManifestRefusal::kUnusable, localVersion);
+    if (*expires < UtcDate(now < 0 ? std::time(nullptr) : now)) {
+      manifest = Refused(ManifestRefusal::kExpired, localVersion);
+      manifest.expires = *expires;
+      return manifest;
+    }
+    manifest.expires = *expires;
+  } else if (requireDigests) {
+    return Refused(ManifestRefusal::kUnusable, localVersion);
+  }
   manifest.newVersion = web.Int(kUpdateSection, kVersionKey, 1);
   if (manifest.newVersion == localVersion) return manifest;
   if (requireDigests && manifest.newVersion < localVersion) return manifest;

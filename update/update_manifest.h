@@ -4,13 +4,16 @@
 //
 // On the signed road (a release key built in) a manifest is used only when
 // webconfig.ini.sig beside it is the key's signature of its exact bytes, it
-// offers a version above the installed one, and it publishes the size and
-// digest of every file and of renova. Manifest and signature are read only
-// up to 64 KiB; anything bigger is refused.
+// has not expired (expires=YYYY-MM-DD, the last day it may be used, UTC),
+// it offers a version above the installed one, and it publishes the size
+// and digest of every file and of renova. On either road a manifest that
+// names one file twice, or that has expired, is refused. Manifest and
+// signature are read only up to 64 KiB; anything bigger is refused.
 //
 // Plain functions; they touch only the given folder.
 #pragma once
 
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -34,9 +37,13 @@ struct ManifestEntry {
 // Why a manifest offers nothing although the server answered.
 enum class ManifestRefusal {
   kNone,
-  kNoKey,         // a build without release key and not for the unsigned road
-  kBadSignature,  // no signature, or not the release key's over these bytes
-  kUnusable,      // too big, unreadable, or a size or digest missing
+  kNoKey,          // a build without release key and not for the unsigned road
+  kBadSignature,   // no signature, or not the release key's over these bytes
+  kUnusable,       // too big, unreadable, or a size, digest or expiry date missing
+  kExpired,        // its expiry date has passed: the server offers a frozen copy
+  kDuplicateName,  // two entries are one file
+  kBusy,           // another renova works on the folder
+  kUnfinished,     // an interrupted run could be neither finished nor undone
 };
 
 struct UpdateManifest {
@@ -45,12 +52,14 @@ struct UpdateManifest {
   bool verified = false;             // the release key's signature checked
   std::string renovaSha256 = "";     // the updater's published digest and size
   long long renovaSize = -1;
+  std::string expires;  // "YYYY-MM-DD"; empty when the manifest gives none
   ManifestRefusal refusal = ManifestRefusal::kNone;
 };
 
 // The status text (UTF-8) that tells the user about a refusal; empty for
-// kNone.
+// kNone. The manifest's form names the expiry date of an expired one.
 std::string RefusalText(ManifestRefusal refusal);
+std::string RefusalText(const UpdateManifest& manifest);
 
 // Deletes folder + "/webconfig.ini" and "/webconfig.ini.sig" and downloads
 // fresh copies from serverBase + "/lexmuse/". A copy that did not arrive
@@ -63,17 +72,26 @@ void FetchManifest(const std::string& folder, const std::string& serverBase,
 // (webconfig.ini, default 1). Unsigned road: equal versions list no file.
 // Signed road: the signature must verify and the new version be greater.
 // Lists file_1 .. file_<file_count>, skipping keys that are missing or whose
-// value contains "no file". When nothing is listed, webconfig.ini and its
-// signature are deleted.
+// value contains "no file"; two entries that are one file in folder
+// (FirstSharedName) refuse the whole manifest. When nothing is listed,
+// webconfig.ini and its signature are deleted.
 UpdateManifest LoadManifest(const std::string& folder, const UpdateTrust& trust = BuiltInUpdateTrust());
 
 class IniFile;
 // The reading behind LoadManifest, on a webconfig.ini already loaded and the
-// local version; touches no file. With requireDigests (the signed road) a
-// version not above localVersion lists nothing, and a listed file without a
-// 64-digit sha256 or a size, or a missing renova digest or size, makes the
-// whole manifest kUnusable.
-UpdateManifest ManifestFromIni(const IniFile& web, int localVersion, bool requireDigests = false);
+// local version; touches no file. An expires date before now's UTC date
+// refuses the manifest (kExpired) whatever its version, so a frozen copy
+// shows up; one that is not a real YYYY-MM-DD date makes it kUnusable. With
+// requireDigests (the signed road) the date is required, a version not
+// above localVersion lists nothing, and a listed file without a 64-digit
+// sha256 or a size, or a missing renova digest or size, makes the whole
+// manifest kUnusable. now < 0: the current time.
+UpdateManifest ManifestFromIni(const IniFile& web, int localVersion, bool requireDigests = false, std::time_t now = -1);
+
+// The UTC date of a moment as "YYYY-MM-DD".
+std::string UtcDate(std::time_t moment);
+// True for a real calendar date written "YYYY-MM-DD".
+bool IsManifestDate(const std::string& text);
 
 // The leading decimal digits of a text as a 64-bit number (0 when none).
 long long LeadingSize(const std::string& text);

@@ -21,8 +21,12 @@ inline constexpr char kPublishedWordAppExe[] = "lexmuse" QUORVO_EXE_SUFFIX;
 inline constexpr char kConfigIni[] = "/config.ini";
 inline constexpr char kWebConfigIni[] = "/webconfig.ini";
 inline constexpr char kWebConfigSig[] = "/webconfig.ini.sig";
-// Where a run gathers the new version's files before any is put in place.
+// Where a run gathers the new version's files before any is put in place,
+// keeps the replaced ones while it puts the new ones in place, and keeps the
+// journal that tells the next run how far an interrupted one came.
 inline constexpr char kStagingFolder[] = "/.renova-staging";
+// The lock file that lets one renova at a time work on a folder.
+inline constexpr char kRenovaLockFile[] = "/.renova.lock";
 inline constexpr char kUpdaterFile[] = "/renova" QUORVO_EXE_SUFFIX;
 
 // Paths below the update server's base address.
@@ -36,5 +40,7 @@ inline constexpr char kVersionKey[] = "version";
 inline constexpr char kFileCountKey[] = "file_count";
 inline constexpr char kRenovaSha256Key[] = "renova_sha256";
 inline constexpr char kRenovaSizeKey[] = "renova_size";
+// The last day (UTC, "YYYY-MM-DD") on which a manifest may be used.
+inline constexpr char kExpiresKey[] = "expires";
 
 }  // namespace quorvo

@@ -7,13 +7,13 @@
 #include <cstdio>
 
 #include "base/code_page.h"
+#include "base/diagnostics.h"
 #include "base/file_util.h"
-#include "base/percent_decode.h"
 #include "update/file_digest.h"
 #include "update/ini_file.h"
+#include "update/renova_lock.h"
 #include "update/update_names.h"
 #include "update/update_texts.h"
-#include "update/update_trust.h"
 #include "update/word_app_process.h"
 
 namespace quorvo {
@@ -39,12 +39,15 @@ bool MatchesManifest(const std::string& path, const ManifestEntry& entry) {
 // Downloads one file into the staging folder and checks it.
 EntryOutcome StageOneFile(const std::string& staged, const ManifestEntry& entry, const UpdateRunHooks& hooks) {
   unlink(staged.c_str());
-  if (!hooks.download(entry.url, staged)) {
+  Status downloaded = hooks.download(entry.url, staged);
+  if (!downloaded.ok()) {
+    Diagnostic("update: " + entry.url + " not downloaded: " + downloaded.message());
     unlink(staged.c_str());  // a cut copy is of no use to anyone
-    return EntryOutcome::kDownloadFailed;
+    return downloaded.code() == StatusCode::kRefused ? EntryOutcome::kRefused : EntryOutcome::kDownloadFailed;
   }
   struct stat st;
   if (lstat(staged.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || !MatchesManifest(staged, entry)) {
+    Diagnostic("update: " + entry.url + " does not match the manifest's size and digest");
     unlink(staged.c_str());
     return EntryOutcome::kRefused;
   }
@@ -55,124 +58,173 @@ mode_t DefaultMode(const std::string& localName) {
   return localName == std::string("/") + kWordAppExe || localName == std::string("/") + kUpdaterExe ? 0755 : 0644;
 }
 
+// The end of every run: the bar shows 100 only for a recorded version, and
+// a failure is said on the status line (GBK), last.
+void Finish(const std::string& folder, UpdateRunView& view, const UpdateRunResult& result, bool removeManifest,
+            const std::string& failureText) {
+  view.SetProgress(result.versionRecorded ? 100 : 0);
+  view.EnableExit(true);
+  view.EnableStart(false);
+  if (removeManifest) {
+    unlink((folder + kWebConfigIni).c_str());
+    unlink((folder + kWebConfigSig).c_str());
+  }
+  if (!result.versionRecorded) view.ShowStatus(Gbk(failureText));
+}
+
 }  // namespace
-
-std::string LocalNameOfUrl(const std::string& url) {
-  size_t slash = url.rfind('/');
-  if (slash == std::string::npos) return "";
-  return url.substr(slash);
-}
-
-std::string InstalledName(const std::string& localName) {
-  static const std::string published = std::string("/") + kPublishedWordAppExe;
-  if (localName == published) return std::string("/") + kWordAppExe;
-  return localName;
-}
-
-bool IsProtectedName(const std::string& localName) {
-  static const char* const kProtected[] = {"/config.ini",       "/dict_main.db",     "/dict_main.db-journal",
-                                           "/dict_main.db-wal", "/dict_main.db-shm", kStagingFolder};
-  for (const char* name : kProtected)
-    if (localName == name) return true;
-  return false;
-}
-
-bool IsPlainFileName(const std::string& localName) {
-  if (localName.empty() || localName[0] != '/') return false;
-  std::string name = *PercentDecode(localName.substr(1));
-  if (name.empty() || name == "." || name == "..") return false;
-  return name.find_first_of(std::string("/\\\0", 3)) == std::string::npos;
-}
 
 UpdateRunResult RunUpdate(const std::string& folder, const UpdateManifest& manifest, UpdateRunView& view,
                           const UpdateRunHooks& given) {
   UpdateRunHooks hooks = given;
-  if (!hooks.download)
-    hooks.download = [](const std::string& url, const std::string& path) { return DownloadFile(url, path); };
+  if (!hooks.download) {
+    DownloadOptions base = hooks.downloadOptions;
+    hooks.download = [base, &manifest](const std::string& url, const std::string& path) {
+      DownloadOptions options = base;
+      // The entry's published size bounds its download: one byte more ends it.
+      for (const ManifestEntry& entry : manifest.files)
+        if (entry.url == url && entry.size >= 0) options.expectedBytes = entry.size;
+      return DownloadFile(url, path, options);
+    };
+  }
   if (!hooks.findWordApp) hooks.findWordApp = [folder] { return FindWordAppProcess(folder); };
   if (!hooks.stopWordApp) hooks.stopWordApp = [folder](int pid) { StopWordApp(pid, folder); };
 
+  const size_t count = manifest.files.size();
+  const int total = static_cast<int>(count);
   UpdateRunResult result;
+  result.outcomes.assign(count, EntryOutcome::kNotAttempted);
+  view.EnableExit(false);
+
+  // One renova at a time: a second one changes nothing, not even the
+  // manifest copy the first one may still read.
+  Result<RenovaFolderLock> lock = RenovaFolderLock::Take(folder);
+  if (!lock.ok()) {
+    result.status = lock.status();
+    Diagnostic("update not run: " + lock.status().message());
+    Finish(folder, view, result, false,
+           lock.status().code() == StatusCode::kBusy ? texts::kRunBusy : texts::kFolderNotWritable);
+    return result;
+  }
+  Result<Recovery> recovery = RecoverInterruptedRun(folder);
+  if (!recovery.ok()) {
+    result.status = recovery.status();
+    Diagnostic("update not run: an interrupted run cannot be finished or undone: " + recovery.status().message());
+    Finish(folder, view, result, true, texts::kInterruptedRunStuck);
+    return result;
+  }
+
+  // Every name is checked before anything is downloaded.
+  std::vector<std::string> names(count);
+  for (size_t index = 0; index < count; ++index) {
+    names[index] = InstalledNameOf(manifest.files[index]);
+    if (!IsPlainFileName(names[index])) {
+      result.outcomes[index] = EntryOutcome::kUnsafeName;
+      result.failures = 1;
+      result.status = Status(StatusCode::kRefused, "the manifest names no plain file: " + manifest.files[index].url);
+      Diagnostic("update refused: " + result.status.message());
+      Finish(folder, view, result, true, Format(texts::kRunIncomplete, 1, 0));
+      return result;
+    }
+  }
+  if (std::optional<size_t> shared = FirstSharedName(folder, manifest.files)) {
+    result.outcomes[*shared] = EntryOutcome::kDuplicateName;
+    result.failures = 1;
+    result.status = Status(StatusCode::kRefused, "the manifest names " + names[*shared].substr(1) + " twice");
+    Diagnostic("update refused: " + result.status.message());
+    Finish(folder, view, result, true, texts::kRefusedDuplicateName);
+    return result;
+  }
+
   int pid = hooks.findWordApp();
   if (pid != -1) hooks.stopWordApp(pid);
 
-  const int total = static_cast<int>(manifest.files.size());
   const std::string staging = folder + kStagingFolder;
-  bool failed = !MakeStagingFolder(staging);
-  std::vector<std::string> localNames(manifest.files.size());
-  view.EnableExit(false);
-  for (size_t index = 0; index < manifest.files.size(); ++index) {
-    const ManifestEntry& entry = manifest.files[index];
+  Status staged = MakeStagingArea(staging);
+  if (!staged.ok()) {
+    result.status = staged;
+    Diagnostic("update not run: " + staged.message());
+    Finish(folder, view, result, true, texts::kFolderNotWritable);
+    return result;
+  }
+  bool failed = false;
+  for (size_t index = 0; index < count && !failed; ++index) {
     const int i = static_cast<int>(index) + 1;
     view.BeginEntry(index);
-    std::string localName = InstalledName(LocalNameOfUrl(entry.url));
-    localNames[index] = localName;
     view.ShowStatus(Gbk(Format(texts::kRunStatus, i, total)));
-    view.ShowCurrentFile(folder + localName);
-    EntryOutcome outcome;
-    if (failed) {
-      outcome = EntryOutcome::kNotAttempted;
-    } else if (!IsPlainFileName(localName)) {
-      outcome = EntryOutcome::kUnsafeName;
-    } else if (IsProtectedName(localName)) {
-      UpdateNotice("update skips " + localName.substr(1) + ": an update never replaces it");
-      outcome = EntryOutcome::kProtected;
+    view.ShowCurrentFile(folder + names[index]);
+    if (IsProtectedName(names[index])) {
+      Diagnostic("update skips " + names[index].substr(1) + ": an update never replaces it");
+      result.outcomes[index] = EntryOutcome::kProtected;
     } else {
-      outcome = StageOneFile(staging + localName, entry, hooks);
+      result.outcomes[index] = StageOneFile(StagedNewPath(staging, names[index]), manifest.files[index], hooks);
+      if (result.outcomes[index] != EntryOutcome::kNotInstalled) {
+        failed = true;
+        ++result.failures;
+        break;  // the bar stays where the last good file left it
+      }
     }
-    if (outcome != EntryOutcome::kNotInstalled && outcome != EntryOutcome::kProtected &&
-        outcome != EntryOutcome::kNotAttempted) {
-      failed = true;
-      ++result.failures;
-    }
-    result.outcomes.push_back(outcome);
     view.SetProgress(i * 100 / total);
+  }
+  if (failed) {
+    RemoveStagingArea(staging);
+    result.status = Status(StatusCode::kIoError, "a file did not arrive whole");
+    Finish(folder, view, result, true, Format(texts::kRunIncomplete, result.failures, 0));
+    return result;
   }
 
   // Every file is here and checked: now, and only now, the installed files
-  // change, one rename each. The copies (and their permission bits) reach
-  // the disk first, in one flush; the folder is flushed before the version
-  // is recorded.
-  if (!failed) {
-    std::vector<bool> existed(manifest.files.size());
-    for (size_t index = 0; index < manifest.files.size() && !failed; ++index) {
-      if (result.outcomes[index] != EntryOutcome::kNotInstalled) continue;
-      const std::string installed = folder + localNames[index];
-      struct stat st;
-      existed[index] = lstat(installed.c_str(), &st) == 0;
-      if (!SetModeNoFollow(staging + localNames[index], InstallMode(installed, DefaultMode(localNames[index])))) {
-        result.outcomes[index] = EntryOutcome::kNotPutInPlace;
-        failed = true;
-      }
+  // change. The copies (and their permission bits) reach the disk first, in
+  // one flush.
+  std::vector<std::string> installing;
+  std::vector<size_t> installingIndex;
+  std::vector<bool> existed(count);
+  for (size_t index = 0; index < count; ++index) {
+    if (result.outcomes[index] != EntryOutcome::kNotInstalled) continue;
+    const std::string installed = folder + names[index];
+    struct stat st;
+    existed[index] = lstat(installed.c_str(), &st) == 0;
+    if (!SetModeNoFollow(StagedNewPath(staging, names[index]), InstallMode(installed, DefaultMode(names[index])))) {
+      result.outcomes[index] = EntryOutcome::kNotPutInPlace;
+      failed = true;
     }
-    if (!failed && !SyncFileSystemOf(staging)) failed = true;
-    for (size_t index = 0; index < manifest.files.size() && !failed; ++index) {
-      if (result.outcomes[index] != EntryOutcome::kNotInstalled) continue;
-      if (rename((staging + localNames[index]).c_str(), (folder + localNames[index]).c_str()) == 0) {
-        result.outcomes[index] = existed[index] ? EntryOutcome::kInstalled : EntryOutcome::kAdded;
-      } else {
-        result.outcomes[index] = EntryOutcome::kNotPutInPlace;
-        failed = true;
-      }
-    }
-    if (failed) ++result.failures;
-    SyncFolderOf(folder + kConfigIni);
+    installing.push_back(names[index]);
+    installingIndex.push_back(index);
   }
-  RemoveStagingFolder(staging);
-
-  view.SetProgress(100);
-  view.EnableExit(true);
-  view.EnableStart(false);
-  unlink((folder + kWebConfigIni).c_str());
-  unlink((folder + kWebConfigSig).c_str());
-
+  if (!failed && !SyncFileSystemOf(staging)) failed = true;
   if (failed) {
-    view.ShowStatus(Gbk(Format(texts::kRunIncomplete, std::max(result.failures, 1), 0)));
+    ++result.failures;
+    RemoveStagingArea(staging);
+    result.status = Status(StatusCode::kIoError, "the new copies cannot be prepared in " + staging);
+    Finish(folder, view, result, true, Format(texts::kRunIncomplete, result.failures, 0));
     return result;
   }
+  InstallOutcome install = InstallStaged(folder, staging, installing, manifest.newVersion, hooks.rename);
+  if (!install.status.ok()) {
+    ++result.failures;
+    if (install.failedIndex < installingIndex.size())
+      result.outcomes[installingIndex[install.failedIndex]] = EntryOutcome::kNotPutInPlace;
+    result.status = install.status;
+    if (install.undone) {
+      Diagnostic("update undone: " + install.status.message());
+      RemoveStagingArea(staging);
+      Finish(folder, view, result, true, install.journalFailed ? texts::kFolderNotWritable : texts::kInstallUndone);
+    } else {
+      Diagnostic("update stopped half way; the next run puts the old files back: " + install.status.message());
+      Finish(folder, view, result, true, texts::kInterruptedRunStuck);
+    }
+    return result;
+  }
+  for (size_t index : installingIndex)
+    result.outcomes[index] = existed[index] ? EntryOutcome::kInstalled : EntryOutcome::kAdded;
+
   result.versionRecorded =
       WriteIniString(folder + kConfigIni, kUpdateSection, kVersionKey, std::to_string(manifest.newVersion));
-  if (!result.versionRecorded) view.ShowStatus(Gbk(texts::kVersionNotRecorded));
+  // Recorded or not, the new files stay: a later run offers the same version
+  // again and puts the same files in place.
+  RemoveStagingArea(staging);
+  if (!result.versionRecorded) result.status = Status(StatusCode::kIoError, "cannot write " + folder + kConfigIni);
+  Finish(folder, view, result, true, texts::kVersionNotRecorded);
   return result;
 }
 

@@ -1,6 +1,5 @@
 #include "update/update_trust.h"
 
-#include <cstdio>
 #include <optional>
 
 #include "update/release_signature.h"
@@ -36,11 +35,6 @@ UpdateTrust SignedUpdateTrust(const std::string& publicKeyBase64) {
   std::optional<std::string> key = Base64Decode(publicKeyBase64);
   if (key && key->size() == kEd25519KeyBytes) trust.publicKey = *key;
   return trust;  // a bad key leaves no key and not insecure: refuses all
-}
-
-void UpdateNotice(const std::string& line) {
-  std::fputs((line + "\n").c_str(), stdout);
-  std::fflush(stdout);
 }
 
 }  // namespace quorvo

@@ -33,8 +33,4 @@ UpdateTrust InsecureUpdateTrust();
 // the text is not a 32-byte key.
 UpdateTrust SignedUpdateTrust(const std::string& publicKeyBase64);
 
-// Writes one line to stdout and flushes it: what the update road refused or
-// skipped, for whoever started the program from a terminal or a log.
-void UpdateNotice(const std::string& line);
-
 }  // namespace quorvo

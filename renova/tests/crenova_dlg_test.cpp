@@ -20,6 +20,7 @@
 #include "testing/recording_boxes.h"
 #include "testing/temp_dir.h"
 #include "update/ini_file.h"
+#include "update/renova_lock.h"
 #include "update/tests/update_test_support.h"
 #include "update/word_app_process.h"
 #include "widgets/gradient_progress_ctrl.h"
@@ -184,6 +185,7 @@ TEST_F(CrenovaDlgTest, NothingToDoDisablesStart) {
     std::string config = "[update]\nversion=1\n";     // installed before the window opens
     std::optional<UpdateTrust> trust = std::nullopt;  // nullopt: the unsigned road
     std::string status = "不需要升级，请退出";
+    bool anotherRenova = false;  // another renova holds the folder meanwhile
   } cases[] = {
       {"same version", "[update]\nversion=1\nfile_count=1\nfile_1=" + server->Base() + "/lexmuse/v2/words.txt\n", "",
        1},
@@ -205,6 +207,13 @@ TEST_F(CrenovaDlgTest, NothingToDoDisablesStart) {
       {"an unsigned manifest for a build with a key",
        "[update]\nversion=2\nfile_count=1\nfile_1=" + server->Base() + "/lexmuse/v2/words.txt\n", "", 1,
        "[update]\nversion=1\n", testing::TestReleaseKey().Trust(), "拒绝升级：升级清单的签名无效"},
+      // A frozen copy past its date, even one offering the installed
+      // version, is named as such.
+      {"an expired manifest", "[update]\nversion=1\nexpires=2000-01-01\n", "", 1, "[update]\nversion=1\n", std::nullopt,
+       "拒绝升级：升级清单已于 2000-01-01 过期，升级服务器提供的可能是旧的副本"},
+      {"another renova at work",
+       "[update]\nversion=2\nfile_count=1\nfile_1=" + server->Base() + "/lexmuse/v2/words.txt\n", "", 1,
+       "[update]\nversion=1\n", std::nullopt, "另一个升级程序正在升级此文件夹，请等它结束后再试", true},
   };
   for (const Case& c : cases) {
     if (c.manifest.empty())
@@ -215,6 +224,11 @@ TEST_F(CrenovaDlgTest, NothingToDoDisablesStart) {
     RenovaEnv caseEnv = env;
     if (!c.serverBase.empty()) caseEnv.serverBase = c.serverBase;
     if (c.trust) caseEnv.trust = *c.trust;
+    std::optional<Result<RenovaFolderLock>> held;
+    if (c.anotherRenova) {
+      held.emplace(RenovaFolderLock::Take(app.path()));
+      ASSERT_TRUE(held->ok()) << c.name;
+    }
     CrenovaDlg dlg(caseEnv);
     dlg.OnInitDialog();
     ASSERT_TRUE(WaitIdle(dlg)) << c.name;
@@ -252,7 +266,7 @@ TEST_F(CrenovaDlgTest, AFailedFileLeavesTheVersionUnrecordedAndSaysSo) {
   ASSERT_TRUE(WaitIdle(dlg));
   EXPECT_EQ("升级未完成：1 个文件未能更新，下次启动将再次提示更新", Text(dlg, kStatus));
   EXPECT_EQ(1, ReadIniInt(app.File("config.ini"), "update", "version", 0));
-  EXPECT_EQ(100, Control<CGradientProgressCtrl>(dlg, kProgress)->GetPos());
+  EXPECT_EQ(0, Control<CGradientProgressCtrl>(dlg, kProgress)->GetPos());  // nothing installed: not 100 %
   EXPECT_TRUE(Control<QPushButton>(dlg, kExit)->isEnabled());
   EXPECT_FALSE(Control<QPushButton>(dlg, kStart)->isEnabled());
 }

@@ -43,13 +43,13 @@ class DownloadFromPythonServer : public ::testing::Test {
 
 TEST_F(DownloadFromPythonServer, SavesWholeBodiesIntoNewFilesOnly) {
   std::string target = local.File("copy.bin");
-  ASSERT_TRUE(DownloadFile(server->Base() + "/lexmuse/big.bin", target));
+  ASSERT_TRUE(DownloadFile(server->Base() + "/lexmuse/big.bin", target).ok());
   EXPECT_EQ(site.Read("lexmuse/big.bin"), local.Read("copy.bin"));
   // The path is taken now: a second download never writes into it.
-  EXPECT_FALSE(DownloadFile(server->Base() + "/lexmuse/webconfig.ini", target));
+  EXPECT_FALSE(DownloadFile(server->Base() + "/lexmuse/webconfig.ini", target).ok());
   EXPECT_EQ(site.Read("lexmuse/big.bin"), local.Read("copy.bin"));
   // An empty body makes an empty file.
-  ASSERT_TRUE(DownloadFile(server->Base() + "/empty.txt", local.File("new-empty.txt")));
+  ASSERT_TRUE(DownloadFile(server->Base() + "/empty.txt", local.File("new-empty.txt")).ok());
   EXPECT_TRUE(testing::Exists(local.File("new-empty.txt")));
   EXPECT_EQ("", local.Read("new-empty.txt"));
 }
@@ -57,12 +57,13 @@ TEST_F(DownloadFromPythonServer, SavesWholeBodiesIntoNewFilesOnly) {
 TEST_F(DownloadFromPythonServer, FailuresLeaveTheLocalFileAlone) {
   local.Write("keep.txt", "old content");
   // Missing on the server (404): the existing file is untouched.
-  EXPECT_FALSE(DownloadFile(server->Base() + "/lexmuse/missing", local.File("keep.txt")));
+  EXPECT_FALSE(DownloadFile(server->Base() + "/lexmuse/missing", local.File("keep.txt")).ok());
   EXPECT_EQ("old content", local.Read("keep.txt"));
   // A folder that does not exist: false after the server answered 200.
   DownloadReport report;
   EXPECT_FALSE(
-      DownloadFile(server->Base() + "/lexmuse/big.bin", local.File("no/such/copy.bin"), DownloadOptions(), &report));
+      DownloadFile(server->Base() + "/lexmuse/big.bin", local.File("no/such/copy.bin"), DownloadOptions(), &report)
+          .ok());
   EXPECT_EQ(200, report.status);
 }
 
@@ -75,27 +76,28 @@ TEST(DownloadFileTest, ATakenPathIsNeverWrittenThrough) {
   dir.Write("target.txt", "outside");
   ASSERT_EQ(0, symlink(dir.File("target.txt").c_str(), dir.File("link").c_str()));
   ASSERT_EQ(0, symlink(dir.File("absent.txt").c_str(), dir.File("dangling").c_str()));
-  EXPECT_FALSE(DownloadFile(server.Url("/f"), dir.File("link")));
-  EXPECT_FALSE(DownloadFile(server.Url("/f"), dir.File("dangling")));
-  EXPECT_FALSE(DownloadFile(server.Url("/f"), "/dev/null"));
+  EXPECT_FALSE(DownloadFile(server.Url("/f"), dir.File("link")).ok());
+  EXPECT_FALSE(DownloadFile(server.Url("/f"), dir.File("dangling")).ok());
+  EXPECT_FALSE(DownloadFile(server.Url("/f"), "/dev/null").ok());
   EXPECT_EQ("outside", dir.Read("target.txt"));
   EXPECT_FALSE(testing::Exists(dir.File("absent.txt")));
 }
 
-TEST(DownloadFileTest, BrokenAnswersFail) {
+// A failed download never leaves a partial copy behind, and says why.
+TEST(DownloadFileTest, BrokenAnswersFailAndLeaveNoFile) {
   HttpFaultServer server;
   std::string body = Pattern(40000);
   struct Case {
     const char* name;
     HttpFaultServer::Reply reply;
-    bool fileCreated;
+    StatusCode code;
   } cases[] = {
-      {"404", HttpFaultServer::Answer(404, "gone"), false},
-      {"500", HttpFaultServer::Answer(500, "broken"), false},
-      {"cut mid-body", HttpFaultServer::Cut(body, 15000), true},
-      {"length larger than the body", HttpFaultServer::Cut(body, body.size() - 1), true},
-      {"stalls mid-body", HttpFaultServer::Stall(body, 12000), true},
-      {"no answer", HttpFaultServer::NoAnswer(), false},
+      {"404", HttpFaultServer::Answer(404, "gone"), StatusCode::kNotFound},
+      {"500", HttpFaultServer::Answer(500, "broken"), StatusCode::kIoError},
+      {"cut mid-body", HttpFaultServer::Cut(body, 15000), StatusCode::kIoError},
+      {"length larger than the body", HttpFaultServer::Cut(body, body.size() - 1), StatusCode::kIoError},
+      {"stalls mid-body", HttpFaultServer::Stall(body, 12000), StatusCode::kIoError},
+      {"no answer", HttpFaultServer::NoAnswer(), StatusCode::kIoError},
   };
   DownloadOptions quick;
   quick.stallSeconds = 1;
@@ -105,20 +107,63 @@ TEST(DownloadFileTest, BrokenAnswersFail) {
     std::string path = "/case" + std::to_string(++n);
     server.Set(path, c.reply);
     std::string target = dir.File("target");
-    std::filesystem::remove(target);
-    EXPECT_FALSE(DownloadFile(server.Url(path), target, quick)) << c.name;
-    EXPECT_EQ(c.fileCreated, testing::Exists(target)) << c.name;
-    if (c.fileCreated) {
-      EXPECT_LT(dir.Read("target").size(), body.size()) << c.name;
+    EXPECT_EQ(c.code, DownloadFile(server.Url(path), target, quick).code()) << c.name;
+    EXPECT_FALSE(testing::Exists(target)) << c.name;
+  }
+}
+
+// Bodies against the size the caller knows (a signed size) or allows: the
+// first byte beyond it ends the transfer, so an endless body stops at once
+// instead of filling the disk; a body that ends short fails too. Nothing
+// is left behind.
+TEST(DownloadFileTest, BodiesBeyondTheirSizeStopAtOnce) {
+  HttpFaultServer server;
+  const std::string body = Pattern(19);
+  struct Case {
+    const char* name;
+    HttpFaultServer::Reply reply;
+    long long expectedBytes, maxBytes;
+    StatusCode code;
+  } cases[] = {
+      {"an endless body, 19 bytes expected", HttpFaultServer::Endless(), 19, -1, StatusCode::kRefused},
+      {"an endless body, at most 1 MiB", HttpFaultServer::Endless(), -1, 1 << 20, StatusCode::kRefused},
+      {"20 bytes unannounced, 19 expected", HttpFaultServer::Unannounced(body + "x", 20), 19, -1, StatusCode::kRefused},
+      {"a length of 20 announced, 19 expected", HttpFaultServer::Ok(body + "x"), 19, -1, StatusCode::kRefused},
+      {"a length of 20 announced, 19 at most", HttpFaultServer::Ok(body + "x"), -1, 19, StatusCode::kRefused},
+      {"18 bytes unannounced, 19 expected", HttpFaultServer::Unannounced(body, 18), 19, -1, StatusCode::kIoError},
+      {"exactly 19 unannounced", HttpFaultServer::Unannounced(body, 19), 19, -1, StatusCode::kOk},
+      {"exactly 19 announced, 19 at most", HttpFaultServer::Ok(body), -1, 19, StatusCode::kOk},
+  };
+  TempDir dir;
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string path = "/bounded" + std::to_string(++n);
+    server.Set(path, c.reply);
+    DownloadOptions options;
+    options.expectedBytes = c.expectedBytes;
+    options.maxBytes = c.maxBytes;
+    DownloadReport report;
+    std::string target = dir.File("target" + std::to_string(n));
+    EXPECT_EQ(c.code, DownloadFile(server.Url(path), target, options, &report).code());
+    const long long limit = c.expectedBytes >= 0 ? c.expectedBytes : c.maxBytes;
+    EXPECT_LE(report.bytes, limit);
+    if (c.code == StatusCode::kOk) {
+      EXPECT_EQ(body, dir.Read("target" + std::to_string(n)));
+    } else {
+      EXPECT_FALSE(testing::Exists(target));
     }
   }
+  // The endless bodies were given up at once: what the server managed to
+  // send is what the socket buffers hold, nowhere near its cap.
+  for (const char* path : {"/bounded1", "/bounded2"}) EXPECT_LT(server.BodyBytesSent(path), 64LL << 20) << path;
 }
 
 TEST(DownloadFileTest, AsksTheServerItselfWithAPlainGet) {
   HttpFaultServer server;
   server.Set("/lexmuse/webconfig.ini?x=1", HttpFaultServer::Ok("[update]\nversion=3\n"));
   TempDir dir;
-  ASSERT_TRUE(DownloadFile(server.Url("/lexmuse/webconfig.ini?x=1"), dir.File("webconfig.ini")));
+  ASSERT_TRUE(DownloadFile(server.Url("/lexmuse/webconfig.ini?x=1"), dir.File("webconfig.ini")).ok());
   auto requests = server.Requests();
   ASSERT_EQ(1u, requests.size());
   EXPECT_EQ(0u, requests[0].rfind("GET /lexmuse/webconfig.ini?x=1 HTTP/1.1\r\n", 0)) << requests[0];
@@ -130,11 +175,11 @@ TEST(DownloadFileTest, EmptyUrlOrPathFailsWithoutTheNetwork) {
   server.Set("/f", HttpFaultServer::Ok("x"));
   TempDir dir;
   DownloadReport report;
-  EXPECT_FALSE(DownloadFile("", dir.File("f"), DownloadOptions(), &report));
-  EXPECT_FALSE(DownloadFile(server.Url("/f"), "", DownloadOptions(), &report));
+  EXPECT_FALSE(DownloadFile("", dir.File("f"), DownloadOptions(), &report).ok());
+  EXPECT_FALSE(DownloadFile(server.Url("/f"), "", DownloadOptions(), &report).ok());
   EXPECT_EQ(0, report.connectAttempts);
   EXPECT_TRUE(server.Requests().empty());
-  EXPECT_FALSE(DownloadFile("ftp://127.0.0.1/f", dir.File("f")));  // only http and https
+  EXPECT_FALSE(DownloadFile("ftp://127.0.0.1/f", dir.File("f")).ok());  // only http and https
   EXPECT_FALSE(testing::Exists(dir.File("f")));
 }
 
@@ -184,7 +229,7 @@ TEST(DownloadFileTest, SplitsOnlyHttpAndHttpsUrlsWithAHost) {
   // A refused URL fails without the network.
   DownloadReport report;
   TempDir dir;
-  EXPECT_FALSE(DownloadFile("http://h/a b", dir.File("f"), DownloadOptions(), &report));
+  EXPECT_FALSE(DownloadFile("http://h/a b", dir.File("f"), DownloadOptions(), &report).ok());
   EXPECT_EQ(0, report.connectAttempts);
 }
 
@@ -198,7 +243,7 @@ TEST(DownloadFileTest, ARefusedConnectIsRetriedOnce) {
   TempDir dir;
   DownloadReport report;
   EXPECT_FALSE(
-      DownloadFile("http://127.0.0.1:" + std::to_string(port) + "/f", dir.File("f"), DownloadOptions(), &report));
+      DownloadFile("http://127.0.0.1:" + std::to_string(port) + "/f", dir.File("f"), DownloadOptions(), &report).ok());
   EXPECT_EQ(2, report.connectAttempts);
   EXPECT_FALSE(testing::Exists(dir.File("f")));
 }
@@ -225,8 +270,9 @@ TEST(DownloadFileTest, AConnectWithoutAnswerTimesOutAndIsRetriedOnce) {
   quick.stallSeconds = 2;  // should the connect get through after all
   DownloadReport report;
   TempDir dir;
-  EXPECT_FALSE(DownloadFile("http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/f", dir.File("f"), quick,
-                            &report));
+  EXPECT_FALSE(
+      DownloadFile("http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/f", dir.File("f"), quick, &report)
+          .ok());
   EXPECT_EQ(2, report.connectAttempts);
   for (int fd : fillers) close(fd);
   close(listener);

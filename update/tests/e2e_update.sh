@@ -77,7 +77,10 @@ SERVER_PID=$!
 wait_for 15 grep -q 'port [0-9]* ' "$WORK/server.log" || fail "no server"
 PORT=$(grep -o 'port [0-9]* ' "$WORK/server.log" | head -1 | cut -d' ' -f2)
 BASE=http://127.0.0.1:$PORT
-"$BIN/renova-release" publish --secret "$ROOT/update/tests/e2e_release.key" --version 2 \
+# A checkout gives the key file the usual 0644; publish takes only a secret
+# key that nobody else may read.
+install -m 600 "$ROOT/update/tests/e2e_release.key" "$WORK/release.key"
+"$BIN/renova-release" publish --secret "$WORK/release.key" --version 2 \
   --base-url "$BASE/lexmuse" --out "$SITE/lexmuse" "$RELEASE/quorvo" "$RELEASE/renova" "$RELEASE/words.txt"
 "$BIN/renova-release" verify --public "$ROOT/update/tests/e2e_release.pub" "$SITE/lexmuse" || fail "release does not verify"
 export QUORVO_UPDATE_SERVER=$BASE

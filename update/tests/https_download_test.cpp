@@ -95,7 +95,7 @@ TEST_F(HttpsDownloadTest, TrustsTheTestCaAndFollowsOnlySameOriginRedirects) {
       unsetenv(kCaFileVariable);
     std::filesystem::remove(local.File("f.bin"));
     DownloadReport report;
-    EXPECT_EQ(c.ok, DownloadFile(c.url, local.File("f.bin"), DownloadOptions(), &report));
+    EXPECT_EQ(c.ok, DownloadFile(c.url, local.File("f.bin"), DownloadOptions(), &report).ok());
     if (c.ok)
       EXPECT_EQ(body, local.Read("f.bin"));
     else

@@ -22,6 +22,8 @@
 #include "testing/python_http_server.h"
 #include "testing/temp_dir.h"
 #include "update/ini_file.h"
+#include "update/install_journal.h"
+#include "update/renova_road.h"
 #include "update/tests/update_test_support.h"
 
 extern char** environ;
@@ -41,15 +43,20 @@ std::string Pattern(size_t size, unsigned seed) {
 // The driver started on a folder; its standard output is read line by line.
 class Driver {
  public:
-  Driver(const std::string& folder, const std::string& serverBase, const std::string& trust) {
+  Driver(const std::string& folder, const std::string& serverBase, const std::string& trust,
+         const std::string& hangAfterRenames = "") {
     int out[2];
     if (pipe2(out, O_CLOEXEC) != 0) return;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
     const char* program = UPDATE_RUN_DRIVER;
-    char* argv[] = {const_cast<char*>(program), const_cast<char*>(folder.c_str()),
-                    const_cast<char*>(serverBase.c_str()), const_cast<char*>(trust.c_str()), nullptr};
+    char* argv[] = {const_cast<char*>(program),
+                    const_cast<char*>(folder.c_str()),
+                    const_cast<char*>(serverBase.c_str()),
+                    const_cast<char*>(trust.c_str()),
+                    hangAfterRenames.empty() ? nullptr : const_cast<char*>(hangAfterRenames.c_str()),
+                    nullptr};
     if (posix_spawn(&pid_, program, &actions, nullptr, argv, environ) != 0) pid_ = -1;
     posix_spawn_file_actions_destroy(&actions);
     close(out[1]);
@@ -214,6 +221,48 @@ TEST_F(KilledRunTest, EveryKillLeavesOldOrNewFilesAndARerunCompletes) {
   for (const auto& [step, count] : killedAfter) where += " " + step + ":" + std::to_string(count);
   std::printf("kills after the lines:%s; %d kills left a mix of old and new files\n", where.c_str(),
               killsWithSomeFilesNew);
+}
+
+// A run killed inside its install step, after each of its renames in turn
+// (three files replaced, one added: seven renames). While it hangs there,
+// holding the folder, a second renova changes nothing and says it is busy.
+// The journal it leaves lets the next start undo the step, old files byte
+// for byte, and the next run then completes the update.
+TEST_F(KilledRunTest, AKillInsideTheRenameStepIsUndoneAndTheNextRunCompletes) {
+  for (int renames = 1; renames <= 7; ++renames) {
+    SCOPED_TRACE("killed after rename " + std::to_string(renames));
+    TempDir app;
+    Install(app);
+    {
+      Driver driver(app.path(), server->Base(), trust, std::to_string(renames));
+      ASSERT_TRUE(driver.started());
+      std::string line, last;
+      while (driver.ReadLine(&line) && line.rfind("renamed", 0) != 0) last = line;
+      ASSERT_EQ("renamed " + std::to_string(renames), line) << "after " << last;
+
+      RenovaRoadEnv env;
+      env.serverBase = server->Base();
+      env.trust = key.Trust();
+      EXPECT_EQ(ManifestRefusal::kBusy, OpenRenovaRoad(app.path(), env).manifest.refusal);
+      SilentUpdateRunView view;
+      EXPECT_EQ(StatusCode::kBusy, RunRenovaRoad(app.path(), testing::Offer(2, {}), view, env).status.code());
+      driver.Kill();
+    }
+    EXPECT_TRUE(testing::Exists(app.File(".renova-staging/journal")));
+
+    Result<Recovery> recovery = RecoverInterruptedRun(app.path());
+    ASSERT_TRUE(recovery.ok()) << recovery.status().message();
+    EXPECT_EQ(Recovery::kUndone, *recovery);
+    for (const auto& [name, content] : oldFiles) EXPECT_TRUE(app.Read(name) == content) << name;
+    EXPECT_FALSE(testing::Exists(app.File("extra.dat")));
+    EXPECT_EQ(kOldConfig, app.Read("config.ini"));
+    EXPECT_FALSE(testing::Exists(app.File(".renova-staging")));
+
+    Driver rerun(app.path(), server->Base(), trust);
+    EXPECT_EQ(0, rerun.Finish());
+    ExpectAllNew(app);
+    EXPECT_FALSE(testing::Exists(app.File(".renova.lock")));
+  }
 }
 
 }  // namespace

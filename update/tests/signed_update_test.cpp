@@ -26,24 +26,8 @@ namespace {
 
 using testing::Exists;
 using testing::HttpFaultServer;
+using testing::Snapshot;
 using testing::TempDir;
-
-// Every entry of a folder (links as their target text), by name.
-std::map<std::string, std::string> Snapshot(const std::string& folder) {
-  std::map<std::string, std::string> files;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-    std::string name = entry.path().filename();
-    if (entry.is_symlink()) {
-      files[name] = "link to " + std::filesystem::read_symlink(entry.path()).string();
-    } else if (entry.is_directory()) {
-      files[name] = "folder";
-    } else {
-      std::ifstream in(entry.path(), std::ios::binary);
-      files[name] = std::string(std::istreambuf_iterator<char>(in), {});
-    }
-  }
-  return files;
-}
 
 // Quick limits, so a server that drips or stalls fails within seconds.
 DownloadOptions Quick() {
@@ -111,9 +95,11 @@ TEST_F(SignedRoadTest, NothingTheKeyDidNotSignIsEverInstalled) {
   std::string big = good + ";" + std::string(1 << 20, 'x') + "\n";
   std::string hostileCount = "[update]\nversion=2\nfile_count=2147483647\nfile_2147483647=" + Url("far") +
                              "\nsha256_2147483647=" + std::string(64, 'a') +
-                             "\nsize_2147483647=1\nrenova_sha256=" + std::string(64, 'b') + "\nrenova_size=1\n";
+                             "\nsize_2147483647=1\nrenova_sha256=" + std::string(64, 'b') +
+                             "\nrenova_size=1\nexpires=" + testing::kFarExpiry + "\n";
   std::string noDigest = "[update]\nversion=2\nfile_count=1\nfile_1=" + Url("words.txt") +
-                         "\nrenova_sha256=" + std::string(64, 'b') + "\nrenova_size=1\n";
+                         "\nrenova_sha256=" + std::string(64, 'b') + "\nrenova_size=1\nexpires=" + testing::kFarExpiry +
+                         "\n";
   std::string protectedNames = testing::SignedManifestText(
       2, {{Url("dict_main.db"), "a bank from the server"}, {Url("config.ini"), "[update]\nversion=9\n"}}, "renova");
   const std::string otherHost = "http://localhost:" + std::to_string(server.port()) + "/elsewhere/words.txt";
@@ -190,12 +176,13 @@ TEST_F(SignedRoadTest, NothingTheKeyDidNotSignIsEverInstalled) {
     }
     EXPECT_EQ(before, after);  // nothing changed, nothing left behind
     // What each case came to, for the record of a run.
-    static const char* const kOutcomes[] = {"installed",        "added",       "download failed", "refused",
-                                            "not put in place", "unsafe name", "protected",       "not installed",
-                                            "not attempted"};
+    static const char* const kOutcomes[] = {"installed",        "added",         "download failed", "refused",
+                                            "not put in place", "unsafe name",   "protected",       "not installed",
+                                            "not attempted",    "duplicate name"};
     std::string outcomes;
     for (EntryOutcome outcome : road.run.outcomes) outcomes += std::string(" ") + kOutcomes[static_cast<int>(outcome)];
-    static const char* const kRefusals[] = {"none", "no key", "bad signature", "unusable"};
+    static const char* const kRefusals[] = {"none",    "no key",         "bad signature", "unusable",
+                                            "expired", "duplicate name", "busy",          "unfinished"};
     std::printf("  %-52s refusal: %s, %zu files listed,%s%s\n", c.name,
                 kRefusals[static_cast<int>(road.manifest.refusal)], road.manifest.files.size(),
                 outcomes.empty() ? " no run" : outcomes.c_str(), road.run.versionRecorded ? ", version recorded" : "");
@@ -289,35 +276,54 @@ TEST_F(SignedRoadTest, PlantedLinksAreNeverWrittenThrough) {
   EXPECT_EQ("outside bytes", outside.Read("target"));
 }
 
-// quorvo starts renova only when it is the one the release signed.
+// quorvo starts renova only when it is the one the release signed; when the
+// user said yes and it is not, a box says why nothing starts. A download of
+// renova never goes beyond the signed size, and no renova.part stays, not
+// even one an earlier, killed check left.
 TEST_F(SignedRoadTest, QuorvoStartsOnlyTheSignedRenova) {
   const std::string manifest = testing::SignedManifestText(2, {{Url("words.txt"), "new words"}}, "signed renova");
   server.Set("/lexmuse/webconfig.ini", HttpFaultServer::Ok(manifest));
   server.Set("/lexmuse/webconfig.ini.sig", HttpFaultServer::Ok(key.Sign(manifest)));
+  const std::string refused = "下载的升级程序与签名的升级清单不符，已拒绝启动";
   struct Case {
     const char* name;
     std::optional<std::string> installed;  // renova in the folder before
-    std::string served;                    // renova on the server
+    HttpFaultServer::Reply served;         // renova on the server
     bool started;
     std::string renovaAfter;  // "" : none
+    std::string box = "";     // the box after the question; "": none
   } cases[] = {
-      {"the installed renova is the signed one", "signed renova", "anything", true, "signed renova"},
-      {"a missing renova is fetched and checked", std::nullopt, "signed renova", true, "signed renova"},
-      {"a foreign installed renova is replaced", "#!/bin/sh\nrm -rf ~\n", "signed renova", true, "signed renova"},
-      {"the server's renova is not the signed one", std::nullopt, "#!/bin/sh\nevil\n", false, ""},
-      {"a foreign renova stays unstarted when the server's is foreign too", "old renova", "#!/bin/sh\nevil\n", false,
-       "old renova"},
+      {"the installed renova is the signed one", "signed renova", HttpFaultServer::Ok("anything"), true,
+       "signed renova"},
+      {"a missing renova is fetched and checked", std::nullopt, HttpFaultServer::Ok("signed renova"), true,
+       "signed renova"},
+      {"a foreign installed renova is replaced", "#!/bin/sh\nrm -rf ~\n", HttpFaultServer::Ok("signed renova"), true,
+       "signed renova"},
+      {"the server's renova is not the signed one", std::nullopt, HttpFaultServer::Ok("#!/bin/sh\nevil\n"), false, "",
+       refused},
+      {"a foreign renova stays unstarted when the server's is foreign too", "old renova",
+       HttpFaultServer::Ok("#!/bin/sh\nevil\n"), false, "old renova", refused},
+      {"the server's renova never ends", std::nullopt, HttpFaultServer::Endless(), false, "", refused},
+      {"the server's renova is the signed one and more, unannounced", std::nullopt,
+       HttpFaultServer::Unannounced("signed renova and more", 22), false, "", refused},
+      {"the server has no renova", std::nullopt, HttpFaultServer::Answer(404, "none"), false, "",
+       "无法下载升级程序，请稍后再试"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    server.Set("/lexmuse/renova", HttpFaultServer::Ok(c.served));
+    const std::string path = "/lexmuse/renova";
+    server.Set(path, c.served);
+    long long sentBefore = server.BodyBytesSent(path);
     TempDir app;
     InstallVersion1(app);
     if (c.installed) app.Write("renova", *c.installed);
-    testing::RecordingBoxes boxes;  // answers OK
+    app.Write("renova.part", std::string(100000, 'p'));  // left by a check that was killed
+    testing::RecordingBoxes boxes;                       // answers OK
     std::vector<std::string> started;
     CheckForUpdate(CheckEnv(app, boxes, started));
-    EXPECT_EQ(1u, boxes.shown.size());
+    std::vector<std::string> expectedBoxes = {"软件有更新，点确定更新"};
+    if (!c.box.empty()) expectedBoxes.push_back(c.box);
+    EXPECT_EQ(expectedBoxes, boxes.Texts());
     EXPECT_EQ(c.started ? 1u : 0u, started.size());
     if (c.renovaAfter.empty())
       EXPECT_FALSE(Exists(app.File("renova")));
@@ -325,6 +331,8 @@ TEST_F(SignedRoadTest, QuorvoStartsOnlyTheSignedRenova) {
       EXPECT_EQ(c.renovaAfter, app.Read("renova"));
     EXPECT_FALSE(Exists(app.File("renova.part")));
     EXPECT_FALSE(Exists(app.File("webconfig.ini")));
+    // An endless renova is given up at once (what the socket buffers hold).
+    EXPECT_LT(server.BodyBytesSent(path) - sentBefore, 64LL << 20);
   }
 }
 

@@ -124,7 +124,7 @@ TEST(ManifestFaults, TwoThousandEntriesRunToTheirEnd) {
   hooks.download = [&](const std::string& url, const std::string& path) {
     ++downloads;
     std::ofstream(path) << url;
-    return true;
+    return Status::Ok();
   };
   StatusView view;
   UpdateRunResult result = RunUpdate(dir.path(), manifest, view, hooks);
@@ -209,6 +209,8 @@ TEST(FileServerFaults, EachFaultLeavesTheInstalledFileAndTheVersion) {
        EntryOutcome::kDownloadFailed},
       {"announces less than the file and the manifest knows its size", HttpFaultServer::Announcing(body, 1000),
        static_cast<long long>(body.size()), EntryOutcome::kRefused},
+      // Signed as 19 bytes, sent without end: given up at the 20th byte.
+      {"an endless body for a file of 19 bytes", HttpFaultServer::Endless(), 19, EntryOutcome::kRefused},
   };
   DownloadOptions quick;
   quick.stallSeconds = 1;
@@ -220,9 +222,7 @@ TEST(FileServerFaults, EachFaultLeavesTheInstalledFileAndTheVersion) {
     std::string path = "/case" + std::to_string(&c - cases) + "/words.txt";
     server.Set(path, c.reply);
     UpdateRunHooks hooks = NoWordApp();
-    hooks.download = [&](const std::string& url, const std::string& target) {
-      return DownloadFile(url, target, quick);
-    };
+    hooks.downloadOptions = quick;
     ManifestEntry entry{server.Url(path), "", c.publishedSize};
     StatusView view;
     UpdateRunResult result = RunUpdate(app.path(), testing::Offer(2, {entry}), view, hooks);
@@ -233,6 +233,8 @@ TEST(FileServerFaults, EachFaultLeavesTheInstalledFileAndTheVersion) {
     EXPECT_FALSE(result.versionRecorded);
     EXPECT_EQ("[update]\nversion=1\n", app.Read("config.ini"));
     EXPECT_EQ("升级未完成：1 个文件未能更新，下次启动将再次提示更新", view.statuses.back());
+    EXPECT_EQ(std::vector<int>{0}, view.positions);
+    EXPECT_LT(server.BodyBytesSent(path), 64LL << 20);  // what the socket buffers hold, no more
   }
 }
 
@@ -268,7 +270,8 @@ TEST(DiskFullFaults, ADownloadOrAVersionThatDoesNotFitChangesNothing) {
   EXPECT_EQ(oldConfig, read("config.ini"));
 
   // Every file arrives (an empty one takes no room) but the disk is full to
-  // the last byte when the version is written.
+  // the last byte when the install step starts: its journal does not fit,
+  // so nothing is put in place and no version recorded.
   {
     std::ofstream filler(app + "/filler", std::ios::binary);
     std::string block(4096, 'f');
@@ -283,10 +286,14 @@ TEST(DiskFullFaults, ADownloadOrAVersionThatDoesNotFitChangesNothing) {
   server.Set("/v2/empty.dat", HttpFaultServer::Ok(""));
   StatusView full;
   result = RunUpdate(app, testing::Offer(2, {{server.Url("/v2/empty.dat"), "", -1}}), full, NoWordApp());
-  EXPECT_EQ(std::vector<EntryOutcome>{EntryOutcome::kAdded}, result.outcomes);
+  EXPECT_EQ(std::vector<EntryOutcome>{EntryOutcome::kNotInstalled}, result.outcomes);
+  EXPECT_EQ(StatusCode::kDiskFull, result.status.code());
   EXPECT_FALSE(result.versionRecorded);
   EXPECT_EQ(oldConfig, read("config.ini"));
-  EXPECT_EQ("升级未完成：无法写入config.ini，下次启动将再次提示更新", full.statuses.back());
+  EXPECT_EQ("升级未完成：无法写入程序所在的文件夹，下次启动将再次提示更新", full.statuses.back());
+  EXPECT_EQ(0, full.positions.back());
+  EXPECT_FALSE(Exists(app + "/empty.dat"));
+  EXPECT_FALSE(Exists(app + "/.renova-staging"));
   EXPECT_EQ(oldWords, read("words.txt"));
   for (const auto& entry : std::filesystem::directory_iterator(app))
     EXPECT_EQ(std::string::npos, entry.path().filename().string().find("config.ini.")) << entry.path();

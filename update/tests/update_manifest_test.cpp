@@ -7,6 +7,7 @@
 #include "testing/http_fault_server.h"
 #include "testing/python_http_server.h"
 #include "testing/temp_dir.h"
+#include "update/ini_file.h"
 #include "update/tests/update_test_support.h"
 
 namespace quorvo {
@@ -87,6 +88,46 @@ TEST(LoadManifestTest, ReadsPublishedDigestsAndSizes) {
   EXPECT_EQ("", manifest.files[1].sha256);
   EXPECT_EQ(-1, manifest.files[1].size);
   EXPECT_EQ(0, manifest.files[2].size);  // published but not a number: matches only an empty file
+}
+
+// The expiry date against a clock at 2025-03-10 12:00 UTC. An expired
+// manifest is refused whatever its version, so a frozen copy that offers
+// the installed version shows up instead of passing for "nothing to do".
+TEST(ManifestExpiryTest, ExpiredOrMalformedDatesAreRefused) {
+  const std::time_t now = 1741608000;  // date -u -d '2025-03-10 12:00:00' +%s
+  const std::string digests = "file_count=1\nfile_1=http://h/a\nsha256_1=" + std::string(64, 'a') +
+                              "\nsize_1=1\nrenova_sha256=" + std::string(64, 'b') + "\nrenova_size=1\n";
+  struct Case {
+    const char* expires;  // nullptr: no expires key
+    bool signedRoad;
+    int version;
+    ManifestRefusal refusal;
+  } cases[] = {
+      {"2025-03-10", true, 2, ManifestRefusal::kNone},  // its last day
+      {"2025-03-09", true, 2, ManifestRefusal::kExpired},
+      {"2025-03-09", true, 1, ManifestRefusal::kExpired},  // the installed version, frozen
+      {"2025-03-09", false, 2, ManifestRefusal::kExpired},
+      {"2026-01-01", false, 2, ManifestRefusal::kNone},
+      {nullptr, true, 2, ManifestRefusal::kUnusable},
+      {nullptr, false, 2, ManifestRefusal::kNone},
+      {"2025-02-29", true, 2, ManifestRefusal::kUnusable},  // not a day of 2025
+      {"2025-3-10", true, 2, ManifestRefusal::kUnusable},
+      {"2025-03-10x", true, 2, ManifestRefusal::kUnusable},
+      {"", true, 2, ManifestRefusal::kUnusable},
+  };
+  for (const Case& c : cases) {
+    std::string text = "[update]\nversion=" + std::to_string(c.version) + "\n" + digests;
+    if (c.expires) text += "expires=" + std::string(c.expires) + "\n";
+    IniFile web;
+    ASSERT_TRUE(web.LoadText(text));
+    UpdateManifest manifest = ManifestFromIni(web, 1, c.signedRoad, now);
+    EXPECT_EQ(c.refusal, manifest.refusal) << (c.expires ? c.expires : "none") << " signed " << c.signedRoad;
+    EXPECT_EQ(c.refusal == ManifestRefusal::kNone && c.version == 2 ? 1u : 0u, manifest.files.size());
+  }
+  UpdateManifest expired;
+  expired.refusal = ManifestRefusal::kExpired;
+  expired.expires = "2025-03-09";
+  EXPECT_EQ("拒绝升级：升级清单已于 2025-03-09 过期，升级服务器提供的可能是旧的副本", RefusalText(expired));
 }
 
 TEST(FetchManifestTest, ReplacesTheLocalCopyAndDropsBrokenOnes) {

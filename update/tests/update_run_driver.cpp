@@ -1,12 +1,17 @@
-// update_run_driver <folder> <server base> <trust>: what renova does from the opening
+// update_run_driver <folder> <server base> <trust> [K]: what renova does from the opening
 // of its window to the end of a run, without the window: open renova's road,
 // then run the update (the same two calls renova's window makes). Prints one line per step and flushes it, so a test
 // can end it with SIGKILL at a chosen point. Never looks for or ends any other process. <trust> is "insecure" (the
-// unsigned road) or the base64 release key.
+// unsigned road) or the base64 release key. With K, the run stops for good
+// after the K-th rename of its install step ("renamed K" is its last line),
+// for a test to end it there with SIGKILL.
 //
 // Exit status: 0 when the run recorded the new version, 1 when it did not,
 // 3 when there was nothing to update, 2 on a bad command line.
+#include <unistd.h>
+
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "base/code_page.h"
@@ -31,8 +36,8 @@ class PrintingView : public quorvo::UpdateRunView {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 4) {
-    std::fputs("usage: update_run_driver <folder> <server base> <insecure|public key>\n", stderr);
+  if (argc != 4 && argc != 5) {
+    std::fputs("usage: update_run_driver <folder> <server base> <insecure|public key> [renames]\n", stderr);
     return 2;
   }
   const std::string folder = argv[1];
@@ -42,6 +47,17 @@ int main(int argc, char** argv) {
   env.trust = trustArg == "insecure" ? quorvo::InsecureUpdateTrust() : quorvo::SignedUpdateTrust(trustArg);
   env.hooks.findWordApp = [] { return -1; };
   env.hooks.stopWordApp = [](int) {};
+  if (argc == 5) {
+    const int hangAfter = std::atoi(argv[4]);
+    env.hooks.rename = [hangAfter, done = 0](const std::string& from, const std::string& to) mutable {
+      int result = rename(from.c_str(), to.c_str());
+      if (result == 0 && ++done == hangAfter) {
+        PrintingView::Line("renamed " + std::to_string(done));
+        for (;;) pause();
+      }
+      return result;
+    };
+  }
   quorvo::UpdateManifest manifest = quorvo::OpenRenovaRoad(folder, env).manifest;
   PrintingView::Line("manifest " + std::to_string(manifest.files.size()));
   if (manifest.files.empty()) return 3;

@@ -84,6 +84,22 @@ bool FakeWordApp::Running() {
   return true;
 }
 
+std::map<std::string, std::string> Snapshot(const std::string& folder) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    std::string name = entry.path().filename();
+    if (entry.is_symlink()) {
+      files[name] = "link to " + std::filesystem::read_symlink(entry.path()).string();
+    } else if (entry.is_directory()) {
+      files[name] = "folder";
+    } else {
+      std::ifstream in(entry.path(), std::ios::binary);
+      files[name] = std::string(std::istreambuf_iterator<char>(in), {});
+    }
+  }
+  return files;
+}
+
 mode_t ModeOf(const std::string& path) {
   struct stat st;
   return stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0;
@@ -122,7 +138,7 @@ std::string TestReleaseKey::Sign(const std::string& bytes) const {
 }
 
 std::string SignedManifestText(int version, const std::vector<std::pair<std::string, std::string>>& files,
-                               const std::string& renovaContent) {
+                               const std::string& renovaContent, const std::string& expires) {
   std::string text =
       "[update]\nversion=" + std::to_string(version) + "\nfile_count=" + std::to_string(files.size()) + "\n";
   int n = 0;
@@ -133,6 +149,7 @@ std::string SignedManifestText(int version, const std::vector<std::pair<std::str
   }
   text +=
       "renova_sha256=" + Sha256HexOf(renovaContent) + "\nrenova_size=" + std::to_string(renovaContent.size()) + "\n";
+  text += "expires=" + expires + "\n";
   return text;
 }
 

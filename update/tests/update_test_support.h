@@ -4,6 +4,7 @@
 
 #include <sys/types.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -24,11 +25,14 @@ struct TestReleaseKey {
   std::string Sign(const std::string& bytes) const;
 };
 
+// A date no test reaches, for manifests that are not about expiry.
+inline constexpr char kFarExpiry[] = "2999-12-31";
+
 // The body of a signed-road manifest: version, file_count, and for each
 // (url, content) file_N, sha256_N and size_N; renova's digest and size from
-// renovaContent.
+// renovaContent; the expiry date.
 std::string SignedManifestText(int version, const std::vector<std::pair<std::string, std::string>>& files,
-                               const std::string& renovaContent);
+                               const std::string& renovaContent, const std::string& expires = kFarExpiry);
 
 // The parent process id from /proc/<pid>/stat; -1 when unreadable.
 int ParentOf(int pid);
@@ -62,6 +66,10 @@ class FakeWordApp {
   bool reaped_ = false;
   int exitStatus_ = -1;
 };
+
+// Every entry of a folder (links as their target text, folders as "folder"),
+// by name.
+std::map<std::string, std::string> Snapshot(const std::string& folder);
 
 mode_t ModeOf(const std::string& path);
 bool Exists(const std::string& path);
