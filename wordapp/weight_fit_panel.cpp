@@ -184,12 +184,18 @@ void WeightFitPanel::Poll() {
   } else if (r.status == FitStatus::kTooFewReviews) {
     ShowTooFew(r.reviews, r.reviewsNeeded);
   } else {
-    fitted_ = r.weights;
     result_->setText(Ui("用了 %1 次复习。\n现用参数：对数损失 %2，RMSE %3%\n新参数：对数损失 %4，RMSE %5%")
                          .arg(r.reviews)
                          .arg(Number(r.before.logLoss, 4), Number(100 * r.before.rmseBins, 2),
                               Number(r.after.logLoss, 4), Number(100 * r.after.rmseBins, 2)));
-    ShowStatus(Ui("按“保留新参数”后，之后的复习按新参数安排。"), false);
+    // Weights that predict the learner's reviews no better than those in
+    // use are not offered.
+    if (r.after.logLoss < r.before.logLoss) {
+      fitted_ = r.weights;
+      ShowStatus(Ui("按“保留新参数”后，之后的复习按新参数安排。"), false);
+    } else {
+      ShowStatus(Ui("新参数不比现用参数更准确，现用参数保持不变。"), false);
+    }
   }
   UpdateButtons();
 }

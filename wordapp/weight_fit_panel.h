@@ -10,7 +10,8 @@
 // usable throughout. With fewer than kMinFitReviews reviews to learn from
 // the fit is refused, saying how many more are needed. A finished fit shows
 // the log-loss and RMSE before and after and the number of reviews used;
-// nothing is stored until "保留新参数".
+// fitted weights that predict the log no better than those in use are not
+// offered, and nothing is stored until "保留新参数".
 //
 // The stores run on the window thread. While another program holds the
 // file a store is tried again, "等待词库文件…" shown and "取消" offered,

@@ -261,19 +261,15 @@ TEST_F(ReviewPageTest, DesiredRetentionIsStoredAndUsedOrToldWhyNot) {
   Open();
   EXPECT_EQ(85, retention()->value());
 
-  struct Case {
-    bool readOnly;
-    const char* status;
-  };
-  for (const Case& c : {Case{true, "目标记忆率没能保存（词库文件只读），复习仍按原来的目标安排。"},
-                        Case{false, "目标记忆率没能保存（磁盘空间不足），复习仍按原来的目标安排。"}}) {
-    SCOPED_TRACE(c.status);
+  for (bool readOnly : {true, false}) {
     testing::FaultyVfs vfs;  // outlives the page's connection
-    vfs.SetReadOnly(c.readOnly);
+    vfs.SetReadOnly(readOnly);
     Open();
-    if (!c.readOnly) vfs.SetWriteBudget(0);
+    if (!readOnly) vfs.SetWriteBudget(0);
     retention()->setValue(95);
-    EXPECT_EQ(c.status, TextOf(Control<QWidget>(page.get(), page2_controls::kReviewStatus)));
+    EXPECT_EQ(readOnly ? "目标记忆率没能保存（词库文件只读），复习仍按原来的目标安排。"
+                       : "目标记忆率没能保存（磁盘空间不足），复习仍按原来的目标安排。",
+              TextOf(Control<QWidget>(page.get(), page2_controls::kReviewStatus)));
     EXPECT_EQ(85, retention()->value());  // what the file holds
     vfs.SetWriteBudget(-1);
     page.reset();
