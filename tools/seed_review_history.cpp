@@ -4,9 +4,13 @@
 // main_remember (at most 8 new) are graded, mostly 认识, sometimes 忘记,
 // 模糊 or 简单, and a few words of main_word are marked 会背 by hand. The
 // grades come from a fixed seed; the learner has been away for the last two
-// days, so some cards are due (and overdue) today.
+// days, so some cards are due (and overdue) today. Given a list size, the
+// recitation list first grows to that many words, taken from main_word in
+// order (a long history of a larger list has enough reviews for
+// "优化参数").
 //
-//   seed_review_history <dict_main.db> [days]
+//   seed_review_history <dict_main.db> [days] [list size]
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -27,6 +31,22 @@ uint64_t Next(uint64_t& state) {
   return z ^ (z >> 31);
 }
 
+// Copies words of main_word not in the recitation list until it holds size.
+bool GrowRecitationList(quorvo::WordDatabase& db, size_t size, const std::vector<std::string>& list) {
+  std::vector<quorvo::RecitationCells> rows;
+  db.QueryRows(quorvo::SelectAllStatement(quorvo::kMainWord), [&](int, const quorvo::RowView& row) {
+    const char* word = row.Text(quorvo::kColValue);
+    if (!word || list.size() + rows.size() >= size || std::find(list.begin(), list.end(), word) != list.end()) return;
+    auto cell = [&row](int column) { return std::string(row.Text(column) ? row.Text(column) : ""); };
+    rows.push_back({word, cell(quorvo::kColPhonetic), cell(quorvo::kColTrans), cell(quorvo::kColSentenceId), "0",
+                    cell(quorvo::kColHot)});
+  });
+  if (!db.BeginBatch().ok()) return false;
+  for (const auto& cells : rows)
+    if (db.Execute(quorvo::AddToRecitationStatement(cells)) != SQLITE_OK) return false;
+  return db.CommitBatch().ok();
+}
+
 std::vector<std::string> Words(quorvo::WordDatabase& db, const char* bank) {
   std::vector<std::string> words;
   db.QueryRows(quorvo::SelectAllStatement(bank), [&](int, const quorvo::RowView& row) {
@@ -39,7 +59,7 @@ std::vector<std::string> Words(quorvo::WordDatabase& db, const char* bank) {
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: seed_review_history <dict_main.db> [days]\n");
+    std::fprintf(stderr, "usage: seed_review_history <dict_main.db> [days] [list size]\n");
     return 2;
   }
   int days = argc > 2 ? std::atoi(argv[2]) : 42;
@@ -50,6 +70,8 @@ int main(int argc, char** argv) {
   quorvo::ReviewStore store(db, offset);
   if (!store.EnsureTables().ok()) return 1;
   std::vector<std::string> list = Words(db, quorvo::kMainRemember);
+  if (argc > 3 && !GrowRecitationList(db, static_cast<size_t>(std::atoi(argv[3])), list)) return 1;
+  list = Words(db, quorvo::kMainRemember);
   std::vector<std::string> bank = Words(db, quorvo::kMainWord);
   uint64_t seed = 42;
   int reviews = 0;

@@ -6,6 +6,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTimer>
+#include <algorithm>
 #include <thread>
 
 #include "base/code_page.h"
@@ -107,6 +108,20 @@ void CPage2::BuildControls() {
     LoadDueCards();
     if (!saved.ok()) review_->SetStatus(Ui("每日新词没能保存（%1）").arg(QString::fromStdString(CauseText(saved))));
     Refresh();
+  });
+  connect(review_, &ReviewControls::RetentionChosen, this, [this](double retention) {
+    // One short try: the window keeps answering while another program
+    // holds the file, and the learner is told and may choose again.
+    int busy = db_.BusyTimeout();
+    db_.SetBusyTimeout(std::min(busy, 250));
+    Status saved = session_->Store().SetDesiredRetention(retention);
+    db_.SetBusyTimeout(busy);
+    if (!saved.ok())
+      review_->SetStatus(
+          Ui("目标记忆率没能保存（%1），复习仍按原来的目标安排。").arg(QString::fromStdString(CauseText(saved))));
+    else if (!session_->Pending())
+      review_->SetStatus({});
+    review_->SetRetention(session_->Store().DesiredRetention());  // what the file holds
   });
   retry_ = new QTimer(this);
   retry_->setInterval(kRetryMilliseconds);
@@ -278,6 +293,7 @@ void CPage2::LoadDueCards() {
   Status loaded = session_->Load(table_.empty() ? std::string(kMainRemember) : table_, words);
   // Cards that cannot be read now are not offered as new ones.
   if (loaded.ok()) {
+    review_->SetRetention(session_->Store().DesiredRetention());
     if (!session_->Pending()) review_->SetStatus({});
   } else {
     review_->SetStatus(
@@ -325,6 +341,8 @@ void CPage2::UpdateReviewControls() {
   review_->ShowGrades(card, card && translationShown_);
   review_->ShowNothingDue(reviewMode_ && !session_->Current());
   review_->ShowNewPerDay(reviewMode_, reviewMode_ ? session_->Store().NewCardsPerDay() : 0);
+  review_->ShowRetention(reviewMode_);
+  review_->SetSettingsWritable(db_.IsOpen() && !db_.ReadOnly());
 }
 
 void CPage2::OnOK() {

@@ -28,8 +28,9 @@ inline constexpr int kGradeHard = 1042;
 inline constexpr int kGradeGood = 1043;
 inline constexpr int kGradeEasy = 1044;
 constexpr int GradeButton(int grade) { return kGradeAgain + grade - 1; }
-inline constexpr int kAllWordsOffer = 1045;  // "全部单词", shown when nothing is due
-inline constexpr int kReviewStatus = 1046;   // the review store's troubles
-inline constexpr int kNewPerDay = 1047;      // "每日新词", shown in 今日复习
+inline constexpr int kAllWordsOffer = 1045;     // "全部单词", shown when nothing is due
+inline constexpr int kReviewStatus = 1046;      // the review store's troubles
+inline constexpr int kNewPerDay = 1047;         // "每日新词", shown in 今日复习
+inline constexpr int kDesiredRetention = 1048;  // "目标记忆率", 80 % .. 97 %, shown in 今日复习
 
 }  // namespace quorvo::page2_controls

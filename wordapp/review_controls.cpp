@@ -5,7 +5,9 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QSpinBox>
+#include <cmath>
 
+#include "review/fsrs.h"
 #include "wordapp/dialog_units.h"
 #include "wordapp/page2_controls.h"
 
@@ -55,6 +57,37 @@ ReviewControls::ReviewControls(QWidget* page) : QObject(page) {
   newPerDayLabel_->hide();
   newPerDay_->hide();
   connect(newPerDay_, &QSpinBox::valueChanged, this, &ReviewControls::NewPerDayChosen);
+
+  retentionLabel_ = new QLabel(Ui("目标记忆率"), page);
+  PlaceText(retentionLabel_, 174, 18, 48, 10);
+  retention_ = new QSpinBox(page);
+  retention_->setObjectName(QString::number(kDesiredRetention));
+  retention_->setRange(static_cast<int>(std::lround(kMinDesiredRetention * 100)),
+                       static_cast<int>(std::lround(kMaxDesiredRetention * 100)));
+  retention_->setSuffix(QStringLiteral("%"));
+  retention_->setFocusPolicy(Qt::NoFocus);
+  retention_->setKeyboardTracking(false);
+  retention_->setToolTip(Ui("到复习时还记得的把握：越高，复习越勤"));
+  SetRetention(kDefaultDesiredRetention);
+  PlaceAt(retention_, 224, 16, 40, 14);
+  retentionLabel_->hide();
+  retention_->hide();
+  connect(retention_, &QSpinBox::valueChanged, this, [this](int percent) { emit RetentionChosen(percent / 100.0); });
+}
+
+void ReviewControls::SetRetention(double retention) {
+  QSignalBlocker quiet(retention_);
+  retention_->setValue(static_cast<int>(std::lround(retention * 100)));
+}
+
+void ReviewControls::ShowRetention(bool visible) {
+  retention_->setVisible(visible);
+  retentionLabel_->setVisible(visible);
+}
+
+void ReviewControls::SetSettingsWritable(bool writable) {
+  newPerDay_->setEnabled(writable);
+  retention_->setEnabled(writable);
 }
 
 void ReviewControls::ShowNewPerDay(bool visible, int count) {

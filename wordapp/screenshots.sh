@@ -5,8 +5,9 @@
 # bank: the progress in the info box, the summary, and the export's save
 # dialog. quorvo runs from a portable folder of its own: a copy of the
 # program beside a copy of the build's dict_main.db and the bundled
-# dictionary. Then 今日复习 and the 统计 tab from a second such folder whose
-# database was given six weeks of made-up review history
+# dictionary. Then 今日复习 (with 每日新词 and 目标记忆率) and the 统计 tab
+# after "优化参数" from a second such folder whose database was given five
+# months of made-up review history of a 200-word recitation list
 # (build/tools/seed_review_history).
 #
 #   bash wordapp/screenshots.sh [build dir] [output dir]
@@ -27,7 +28,7 @@ cp "$BIN/quorvo" "$BIN/dict_main.db" "$BIN/quorvo-dictd" "$BIN/quorvo-dict.tsv" 
 awk -F'\t' '!/^#/ && $1 ~ /^[a-z][a-z][a-z]+$/ && n < 39000 { printf "%s ", $1; n++ }' "$BIN/quorvo-dict.tsv" > "$WORK/words.txt"
 mkdir "$WORK/history"
 cp "$BIN/quorvo" "$BIN/dict_main.db" "$WORK/history/"
-"$BIN/../tools/seed_review_history" "$WORK/history/dict_main.db"
+"$BIN/../tools/seed_review_history" "$WORK/history/dict_main.db" 150 200
 
 xvfb-run -a -s "-screen 0 ${SCREEN:-1280x900x24}" bash -c '
   set -euo pipefail
@@ -35,7 +36,7 @@ xvfb-run -a -s "-screen 0 ${SCREEN:-1280x900x24}" bash -c '
   cd "$3"
   ./quorvo & app=$!
   trap "kill \$app 2>/dev/null || true" EXIT
-  win=$(xdotool search --sync --name "^quorvo$" | head -1)
+  win=$(xdotool search --sync --onlyvisible --name "^quorvo$" | head -1)
   sleep 2
   eval "$(xdotool getwindowgeometry --shell "$win")"
   # Dialog units times the scale, which may be fractional (1.5).
@@ -79,7 +80,7 @@ xvfb-run -a -s "-screen 0 ${SCREEN:-1280x900x24}" bash -c '
 
   cd history
   ./quorvo & app=$!
-  win=$(xdotool search --sync --name "^quorvo$" | head -1)
+  win=$(xdotool search --sync --onlyvisible --name "^quorvo$" | head -1)
   sleep 2
   eval "$(xdotool getwindowgeometry --shell "$win")"
   click 71 12          # tab "浏览"
@@ -89,6 +90,8 @@ xvfb-run -a -s "-screen 0 ${SCREEN:-1280x900x24}" bash -c '
   shot quorvo-review.png
   click 118 12         # tab "统计"
   sleep 1
+  click 50 552         # "优化参数"
+  sleep 3
   shot quorvo-stats.png
 ' _ "$BIN" "$OUT" "$WORK"
 echo "screenshots in $OUT"

@@ -12,13 +12,17 @@
 #include <QLineSeries>
 #include <QStackedBarSeries>
 #include <QStackedWidget>
+#include <QVBoxLayout>
 #include <QValueAxis>
 #include <algorithm>
 
 #include "base/code_page.h"
 #include "startup/app_layout.h"
 #include "wordapp/dialog_units.h"
+#include "wordapp/stats_page_controls.h"
+#include "wordapp/weight_fit_panel.h"
 #include "wordstore/word_bank.h"
+#include "wordstore/write_failure.h"
 
 namespace quorvo {
 namespace {
@@ -86,6 +90,76 @@ QValueAxis* CountAxis(int maximum, const QString& title) {
   return axis;
 }
 
+constexpr int kReadBusyMs = 500;
+
+// Lines of at most kBankLabelLines under each bank's bar. The axis gives
+// each of n labels the plot's width / (n + 2), less this much (its padding,
+// and a pixel or two the chart measures more than the font does).
+constexpr int kBankLabelLines = 2;
+constexpr double kBankLabelSlack = 12;
+
+// The name broken into lines of at most width pixels, after "_", "-" or a
+// space where it can be, else between characters; the last line shortened
+// with "…" when the name needs more than kBankLabelLines.
+QStringList WrapName(const QString& name, const QFontMetricsF& fm, double width) {
+  QStringList pieces;  // each ends after a break opportunity
+  QString piece;
+  for (QChar c : name) {
+    piece += c;
+    if (c == QLatin1Char('_') || c == QLatin1Char('-') || c == QLatin1Char(' ')) {
+      pieces << piece;
+      piece.clear();
+    }
+  }
+  if (!piece.isEmpty()) pieces << piece;
+
+  QStringList lines;
+  QString line;
+  auto fits = [&](const QString& text) { return fm.horizontalAdvance(text) <= width; };
+  for (int i = 0; i < pieces.size(); ++i) {
+    if (fits(line + pieces[i])) {
+      line += pieces[i];
+      continue;
+    }
+    if (!line.isEmpty()) {
+      lines << line;
+      line.clear();
+    }
+    // A piece wider than a line is cut between characters.
+    QString rest = pieces[i];
+    while (!fits(rest)) {
+      int n = 1;
+      while (n < rest.size() && fits(rest.left(n + 1))) ++n;
+      lines << rest.left(n);
+      rest = rest.mid(n);
+    }
+    line = rest;
+  }
+  if (!line.isEmpty()) lines << line;
+  if (lines.size() > kBankLabelLines) {
+    QString tail = lines.mid(kBankLabelLines - 1).join(QString());
+    lines = lines.mid(0, kBankLabelLines - 1);
+    lines << fm.elidedText(tail, Qt::ElideRight, width);
+  }
+  return lines;
+}
+
+// The bank names as the banks chart labels them: HTML lines, each within
+// width; unique, as the axis needs (a shortened name that would equal
+// another's gets zero-width spaces).
+QStringList BankAxisLabels(const QStringList& names, const QFont& font, double width) {
+  QFontMetricsF fm(font);
+  QStringList labels;
+  for (const QString& name : names) {
+    QStringList lines = WrapName(name, fm, std::max(width, fm.horizontalAdvance(QStringLiteral("…"))));
+    for (QString& line : lines) line = line.toHtmlEscaped();
+    QString label = lines.join(QStringLiteral("<br>"));
+    while (labels.contains(label)) label += QStringLiteral("&#8203;");
+    labels << label;
+  }
+  return labels;
+}
+
 }  // namespace
 
 CStatsPage::CStatsPage(WindowOps& ops, QWidget* parent) : QWidget(parent), ops_(ops) {
@@ -95,11 +169,16 @@ CStatsPage::CStatsPage(WindowOps& ops, QWidget* parent) : QWidget(parent), ops_(
   setPalette(white);
   setAutoFillBackground(true);
 
-  auto* grid = new QGridLayout(this);
-  grid->setContentsMargins(4, 4, 4, 4);
+  auto* outer = new QVBoxLayout(this);
+  outer->setContentsMargins(4, 4, 4, 4);
+  outer->setSpacing(4);
+  pages_ = new QStackedWidget(this);
+  charts_ = new QWidget(pages_);
+  auto* grid = new QGridLayout(charts_);
+  grid->setContentsMargins(0, 0, 0, 0);
   grid->setSpacing(4);
   for (int i = 0; i < 4; ++i) {
-    stacks_[i] = new QStackedWidget(this);
+    stacks_[i] = new QStackedWidget(charts_);
     views_[i] = new QChartView(stacks_[i]);
     views_[i]->setRenderHint(QPainter::Antialiasing);
     empty_[i] = new QLabel(stacks_[i]);
@@ -111,14 +190,37 @@ CStatsPage::CStatsPage(WindowOps& ops, QWidget* parent) : QWidget(parent), ops_(
     stacks_[i]->addWidget(empty_[i]);
     grid->addWidget(stacks_[i], i / 2, i % 2);
   }
-  db_.Open(BankFile());
+  failure_ = new QLabel(pages_);
+  failure_->setObjectName(QString::number(stats_controls::kLoadFailure));
+  failure_->setAlignment(Qt::AlignCenter);
+  failure_->setWordWrap(true);
+  failure_->setFont(ChartFont(10));
+  failure_->setStyleSheet(QStringLiteral("color: rgb(176, 32, 32)"));
+  pages_->addWidget(charts_);
+  pages_->addWidget(failure_);
+  outer->addWidget(pages_, 1);
+
+  if (ops_.readOnlyBanner.isEmpty())
+    db_.Open(BankFile());
+  else
+    db_.OpenReadOnly(BankFile());
+  // The tab is read on the window thread: a file another program holds is
+  // told after a short wait, not after a frozen window.
+  db_.SetBusyTimeout(kReadBusyMs);
+  fit_ = new WeightFitPanel(db_, ops_, this);
+  outer->addWidget(fit_);
 }
 
-CStatsPage::~CStatsPage() { db_.Close(); }
+CStatsPage::~CStatsPage() {
+  // The panel stops its fit and goes before the connection it borrows.
+  delete fit_;
+  db_.Close();
+}
 
 QChart* CStatsPage::Chart(ChartId id) const { return views_[id]->chart(); }
 bool CStatsPage::ShowsEmptyState(ChartId id) const { return stacks_[id]->currentWidget() == empty_[id]; }
 QString CStatsPage::EmptyText(ChartId id) const { return empty_[id]->text(); }
+QString CStatsPage::LoadFailure() const { return pages_->currentWidget() == failure_ ? failure_->text() : QString(); }
 
 void CStatsPage::Refresh() {
   int64_t now = ops_.NowSeconds();
@@ -128,7 +230,16 @@ void CStatsPage::Refresh() {
     banks = ListBanks(db_);
     banks.push_back(kMainRemember);
   }
-  LoadStats(store, banks, now, &series_).IgnoreError();
+  Status loaded = db_.IsOpen() ? LoadStats(store, banks, now, &series_)
+                               : Status(StatusCode::kNotFound, "the bank file did not open");
+  if (!loaded.ok()) {
+    // Not the empty charts of a learner without history.
+    failure_->setText(Ui("统计暂时无法读取（%1）").arg(QString::fromStdString(CauseText(loaded))));
+    pages_->setCurrentWidget(failure_);
+    return;
+  }
+  pages_->setCurrentWidget(charts_);
+  fit_->Refresh();
   DrawReviews();
   DrawKnown();
   DrawDue();
@@ -147,6 +258,9 @@ void CStatsPage::DrawReviews() {
   auto* total = new QBarSet(Ui("复习次数"));
   auto* share = new QLineSeries;
   share->setName(Ui("答对比例"));
+  // Each day a point of its own: a single day has no line to draw.
+  share->setPointsVisible(true);
+  share->setMarkerSize(6);
   std::vector<int> days;
   int most = 0;
   for (size_t i = 0; i < series_.reviews.size(); ++i) {
@@ -227,13 +341,15 @@ void CStatsPage::DrawBanks() {
   QChart* chart = NewChart(Ui("各词库会背与不会的单词"));
   auto* known = new QBarSet(Ui("会背"));
   auto* unknown = new QBarSet(Ui("不会"));
-  QStringList names;
+  bankNames_.clear();
+  QString tip = Ui("词库：会背 / 不会");
   int most = 0;
   int words = 0;
   for (const auto& b : series_.banks) {
     *known << b.known;
     *unknown << b.unknown;
-    names << QString::fromStdString(Utf8(b.bank));
+    bankNames_ << QString::fromStdString(Utf8(b.bank));
+    tip += QStringLiteral("\n%1：%2 / %3").arg(bankNames_.back()).arg(b.known).arg(b.unknown);
     most = std::max(most, b.known + b.unknown);
     words += b.known + b.unknown;
   }
@@ -242,15 +358,33 @@ void CStatsPage::DrawBanks() {
   bars->append(unknown);
   chart->addSeries(bars);
   auto* x = new QBarCategoryAxis;
-  x->append(names);
   StyleAxis(x, Ui("词库"));
+  // Until the chart is laid out, a width no name needs more than; then the
+  // labels are fitted to the axis.
+  x->append(BankAxisLabels(bankNames_, x->labelsFont(), 1e6));
   auto* y = CountAxis(most, Ui("单词数（个）"));
   chart->addAxis(x, Qt::AlignBottom);
   chart->addAxis(y, Qt::AlignLeft);
   bars->attachAxis(x);
   bars->attachAxis(y);
   empty_[kBanksChart]->setText(Ui("词库里还没有单词。"));
+  views_[kBanksChart]->setToolTip(tip);
+  connect(chart, &QChart::plotAreaChanged, this, &CStatsPage::FitBankLabels);
   Show(kBanksChart, chart, words == 0);
+}
+
+void CStatsPage::FitBankLabels() {
+  QChart* chart = views_[kBanksChart]->chart();
+  auto axes = chart->axes(Qt::Horizontal);
+  auto* x = axes.isEmpty() ? nullptr : qobject_cast<QBarCategoryAxis*>(axes.front());
+  if (!x || bankNames_.isEmpty()) return;
+  double width = chart->plotArea().width() / (bankNames_.size() + 2) - kBankLabelSlack;
+  QStringList labels = BankAxisLabels(bankNames_, x->labelsFont(), width);
+  // Taller labels lay the chart out again, at the same width: no loop.
+  if (labels != x->categories()) {
+    x->clear();
+    x->append(labels);
+  }
 }
 
 }  // namespace quorvo

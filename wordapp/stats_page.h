@@ -4,13 +4,23 @@
 //   reviews per day over the last 30 days with the share answered correctly,
 //   words known over the last 30 days, cards due in the next 14 days, and
 //   known against not yet known words for each bank.
-// A chart without history shows a sentence saying so instead of empty axes.
+// A chart without history shows a sentence saying so instead of empty axes;
+// a history that cannot be read says so ("统计暂时无法读取（<cause>）") in
+// place of all four, never as an empty history. Below the charts,
+// "优化参数" (WeightFitPanel) fits the scheduler to the learner's reviews.
 //
-// Owns its own WordDatabase on the bank file (only reads; it makes no
-// tables). The series come from LoadStats (review_stats.h), up to the time
+// Every label fits: the bank names are broken into lines within their share
+// of the axis, and a name that is still too long is shortened with "…" and
+// given in full in the chart's tooltip. A day's share answered correctly is
+// marked as a point, so a single day shows. Bars lie inside their axes.
+//
+// Owns its own WordDatabase on the bank file (read-only when the file may
+// only be read); the charts only read it, the fit panel stores the fitted
+// weights through it. The series come from LoadStats (review_stats.h), up to the time
 // of the window ops' clock. Window thread.
 #pragma once
 
+#include <QStringList>
 #include <QWidget>
 #include <array>
 
@@ -26,6 +36,8 @@ class QChartView;
 QT_END_NAMESPACE
 
 namespace quorvo {
+
+class WeightFitPanel;
 
 class CStatsPage : public QWidget {
   Q_OBJECT
@@ -43,6 +55,10 @@ class CStatsPage : public QWidget {
   // Whether the chart shows its empty-state sentence instead of the chart.
   bool ShowsEmptyState(ChartId id) const;
   QString EmptyText(ChartId id) const;
+  // "统计暂时无法读取（<cause>）" while the history could not be read, else empty.
+  QString LoadFailure() const;
+  QChartView* View(ChartId id) const { return views_[id]; }
+  WeightFitPanel* FitPanel() const { return fit_; }
 
  private:
   void DrawReviews();
@@ -50,6 +66,8 @@ class CStatsPage : public QWidget {
   void DrawDue();
   void DrawBanks();
   void Show(ChartId id, QChart* chart, bool empty);
+  // Fits the bank names to the width each has on the laid-out axis.
+  void FitBankLabels();
 
   WindowOps& ops_;
   WordDatabase db_;
@@ -57,6 +75,11 @@ class CStatsPage : public QWidget {
   std::array<QStackedWidget*, 4> stacks_{};
   std::array<QChartView*, 4> views_{};
   std::array<QLabel*, 4> empty_{};
+  QStackedWidget* pages_ = nullptr;  // the charts, or failure_
+  QWidget* charts_ = nullptr;
+  QLabel* failure_ = nullptr;
+  WeightFitPanel* fit_ = nullptr;
+  QStringList bankNames_;  // in full, as the banks chart was drawn
 };
 
 }  // namespace quorvo

@@ -10,6 +10,7 @@
 
 #include "review/review_session.h"
 #include "review/review_store.h"
+#include "testing/faulty_vfs.h"
 #include "wordapp/page2.h"
 #include "wordapp/page2_controls.h"
 #include "wordapp/tests/gui_fixture.h"
@@ -242,6 +243,38 @@ TEST_F(ReviewPageTest, ABusyFileKeepsTheReviewAndStoresItLater) {
   EXPECT_EQ("", TextOf(Control<QWidget>(page.get(), page2_controls::kReviewStatus)));
   EXPECT_EQ(1, Count("select count(*) from review_log where word = 'gamma' and grade = 2"));
   EXPECT_EQ(1, Count("select count(*) from review_log where word = 'alpha' and grade = 4"));
+}
+
+TEST_F(ReviewPageTest, DesiredRetentionIsStoredAndUsedOrToldWhyNot) {
+  PutWords({"alpha", "beta"});
+  Open();
+  auto retention = [this] { return Control<QSpinBox>(page.get(), page2_controls::kDesiredRetention); };
+  ASSERT_TRUE(retention()->isVisible());
+  EXPECT_EQ(90, retention()->value());
+  retention()->setValue(85);
+  EXPECT_EQ(1, Count("select count(*) from review_setting where key = 'retention_permille' and value = 850"));
+  // The next review goes by it: Good on a new card gives a stability of
+  // 2.3065 days, which at 85 % is an interval of 4.40 days (2 at 90 %).
+  Press(Qt::Key_Space);
+  Press(Qt::Key_3);
+  EXPECT_EQ(1, Count("select count(*) from review_log where word = 'alpha' and interval = 4"));
+  Open();
+  EXPECT_EQ(85, retention()->value());
+
+  for (bool readOnly : {true, false}) {
+    testing::FaultyVfs vfs;  // outlives the page's connection
+    vfs.SetReadOnly(readOnly);
+    Open();
+    if (!readOnly) vfs.SetWriteBudget(0);
+    retention()->setValue(95);
+    EXPECT_EQ(readOnly ? "目标记忆率没能保存（词库文件只读），复习仍按原来的目标安排。"
+                       : "目标记忆率没能保存（磁盘空间不足），复习仍按原来的目标安排。",
+              TextOf(Control<QWidget>(page.get(), page2_controls::kReviewStatus)));
+    EXPECT_EQ(85, retention()->value());  // what the file holds
+    vfs.SetWriteBudget(-1);
+    page.reset();
+    EXPECT_EQ(1, Count("select count(*) from review_setting where key = 'retention_permille' and value = 850"));
+  }
 }
 
 }  // namespace

@@ -1,16 +1,27 @@
-// The 统计 tab (offscreen): each chart's series from a seeded history, and
-// the empty state of a file that has none.
+// The 统计 tab (offscreen): each chart's series from a seeded history, the
+// empty state of a file that has none, a history that cannot be read, and
+// what the charts draw: no label cut, every share a visible point, every
+// bar inside its axis (checked on the rendered pixels, at the scale the
+// test runs with; CTest runs them again at 1.5).
 #include "wordapp/stats_page.h"
 
+#include <sqlite3.h>
+
+#include <QApplication>
 #include <QBarCategoryAxis>
 #include <QBarSeries>
 #include <QBarSet>
 #include <QChart>
+#include <QChartView>
+#include <QImage>
 #include <QLineSeries>
 #include <QStackedBarSeries>
 #include <QTabWidget>
+#include <QTest>
+#include <cmath>
 #include <numeric>
 
+#include "base/code_page.h"
 #include "review/review_store.h"
 #include "testing/word_fixture.h"
 #include "wordapp/dict_dlg.h"
@@ -147,6 +158,132 @@ TEST_F(StatsPageTest, ChoosingTheTabReadsTheHistoryAgain) {
   window.Tabs()->setCurrentIndex(2);
   ASSERT_EQ(2u, window.Stats()->Series().banks.size());
   EXPECT_EQ(1, window.Stats()->Series().banks[0].unknown);
+}
+
+TEST_F(StatsPageTest, AHistoryThatCannotBeReadSaysSoInsteadOfEmptyCharts) {
+  Put(kMainRemember, "alpha", "释义", 1);
+  Review("alpha", Grade::Good, 2);
+  Open();
+  EXPECT_EQ("", page->LoadFailure().toStdString());
+  sqlite3* other = nullptr;
+  ASSERT_EQ(SQLITE_OK, sqlite3_open(DbPath().c_str(), &other));
+  ASSERT_EQ(SQLITE_OK, sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr));
+  page->Refresh();
+  EXPECT_EQ("统计暂时无法读取（词库文件正被其他程序使用）", page->LoadFailure().toStdString());
+  EXPECT_FALSE(page->View(CStatsPage::kReviewsChart)->isVisible());
+  sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
+  sqlite3_close(other);
+  // Once the file can be read again, so can the history.
+  page->Refresh();
+  EXPECT_EQ("", page->LoadFailure().toStdString());
+  EXPECT_TRUE(page->View(CStatsPage::kReviewsChart)->isVisible());
+  EXPECT_EQ(1, Bars(CStatsPage::kReviewsChart)[27]);
+}
+
+// ---- what the charts draw ---------------------------------------------
+
+// Drawn in this colour, give or take the smoothing of its edges.
+bool Near(const QColor& a, const QColor& b) {
+  return std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) + std::abs(a.blue() - b.blue()) < 60;
+}
+
+// Every way a chart of the page hides what it means to show, one line each.
+std::vector<std::string> DrawingFaults(CStatsPage* page) {
+  std::vector<std::string> faults;
+  for (auto id : {CStatsPage::kReviewsChart, CStatsPage::kKnownChart, CStatsPage::kDueChart, CStatsPage::kBanksChart}) {
+    QChartView* view = page->View(id);
+    QChart* chart = page->Chart(id);
+    std::string name = chart->title().toStdString();
+    QImage image = view->grab().toImage();
+    double dpr = image.devicePixelRatio();
+    // Chart coordinates to device pixels of the grabbed view.
+    auto toImage = [&](QPointF p) {
+      return (view->viewportTransform().map(chart->mapToScene(p)) + view->viewport()->pos()) * dpr;
+    };
+    QRectF plot(toImage(chart->plotArea().topLeft()), toImage(chart->plotArea().bottomRight()));
+    auto drawn = [&](QPointF p, const QColor& c) {
+      return image.valid(p.toPoint()) && Near(image.pixelColor(p.toPoint()), c);
+    };
+
+    for (QAbstractAxis* axis : chart->axes()) {
+      if (axis->labelsTruncated()) faults.push_back(name + ": labels cut on " + axis->titleText().toStdString());
+      auto* banks = qobject_cast<QBarCategoryAxis*>(axis);
+      for (int i = 0; banks && i < banks->count(); ++i) {
+        // Whole, or shortened with the whole name in the chart's tooltip.
+        QString full = QString::fromStdString(Utf8(page->Series().banks.at(i).bank));
+        QString shown = banks->at(i).remove(QStringLiteral("<br>")).remove(QStringLiteral("&#8203;"));
+        if (shown != full && !(shown.endsWith(QStringLiteral("…")) && full.startsWith(shown.chopped(1)) &&
+                               view->toolTip().contains(full)))
+          faults.push_back(name + ": " + full.toStdString() + " shown as " + shown.toStdString());
+      }
+    }
+    for (QAbstractSeries* series : chart->series()) {
+      if (auto* line = qobject_cast<QLineSeries*>(series)) {
+        for (const QPointF& value : line->points()) {
+          // Its colour within two pixels of each point.
+          QPointF at = toImage(chart->mapToPosition(value, line));
+          bool seen = false;
+          for (int dx = -2; dx <= 2; ++dx)
+            for (int dy = -2; dy <= 2; ++dy) seen = seen || drawn(at + QPointF(dx, dy) * dpr, line->color());
+          if (!seen) faults.push_back(name + ": point not drawn at day " + std::to_string(value.x()));
+        }
+      }
+      auto* bars = qobject_cast<QAbstractBarSeries*>(series);
+      std::vector<double> bottom(32, 0.0);  // of each stacked bar
+      for (QBarSet* set : bars ? bars->barSets() : QList<QBarSet*>()) {
+        for (int i = 0; i < set->count(); ++i) {
+          if (set->at(i) <= 0) continue;
+          // The row through the bar's middle: one run of its colour, centred
+          // on the bar, that stops short of the plot's edges.
+          QPointF mid = toImage(chart->mapToPosition(QPointF(i, bottom[i] + set->at(i) / 2), bars));
+          if (bars->type() == QAbstractSeries::SeriesTypeStackedBar) bottom[i] += set->at(i);
+          QPointF left = mid, right = mid, step(1, 0);
+          while (drawn(left - step, set->color())) left -= step;
+          while (drawn(right + step, set->color())) right += step;
+          if (!drawn(mid, set->color()) || left.x() <= plot.left() || right.x() >= plot.right() - 1 ||
+              std::abs((left.x() + right.x()) / 2 - mid.x()) > 1.5 * dpr)
+            faults.push_back(name + ": bar " + std::to_string(i) + " of " + set->label().toStdString() + " cut");
+        }
+      }
+    }
+  }
+  return faults;
+}
+
+TEST_F(StatsPageTest, NoLabelIsCutEveryShareIsAPointAndEveryBarLiesInsideItsAxis) {
+  const std::vector<std::string> banks = {
+      "reading_practice_for_the_cet6_exam", "exam_words_2026", "words_from_the_economist_weekly_edition",
+      Gbk("新概念英语第二册课文单词"),      "toefl",           "gre_verbal_list_three",
+      "ielts_speaking_topics_part_two"};
+  ops.clock = [] { return kNow; };
+  for (const char* c : {"one day of reviews, today; a card due on the chart's last day",
+                        "reviews on the chart's first and last days; nine banks, some with long names"}) {
+    SCOPED_TRACE(c);
+    ASSERT_EQ(0, std::remove(DbPath().c_str()));
+    MakeBanks({kMainWord, kMainRemember});
+    for (const char* w : {"alpha", "beta", "gamma"}) Put(kMainRemember, w, "释义", 1);
+    Put(kMainWord, "apple", "苹果", 1, 1);
+    Review("alpha", Grade::Good, 0);
+    Review("beta", Grade::Again, 0);
+    if (c[0] == 'o') {
+      WordDatabase db;
+      ASSERT_TRUE(db.Open(DbPath()));
+      ASSERT_EQ(SQLITE_OK, db.Execute("update review_card set due = last_review + 13 where word = 'alpha'"));
+    } else {
+      MakeBanks(banks);
+      for (const auto& b : banks) Put(b, "apple", "苹果", 1, 1);
+      Review("gamma", Grade::Hard, 29);
+      Review("gamma", Grade::Again, 12);
+    }
+    CdictDlg window(ops);
+    window.show();
+    window.Tabs()->setCurrentIndex(2);
+    QTest::qWait(50);  // the charts lay out, then the bank names are fitted to their axis
+    for (auto id : {CStatsPage::kReviewsChart, CStatsPage::kKnownChart, CStatsPage::kDueChart})
+      ASSERT_FALSE(window.Stats()->ShowsEmptyState(id)) << id;
+    EXPECT_EQ(std::vector<std::string>{}, DrawingFaults(window.Stats()))
+        << "scale " << qgetenv("QT_SCALE_FACTOR").toStdString();
+  }
 }
 
 }  // namespace
