@@ -228,7 +228,7 @@ void CStatsPage::Refresh() {
   std::vector<std::string> banks;
   if (db_.IsOpen()) {
     banks = ListBanks(db_);
-    banks.push_back(kMainRemember);
+    banks.emplace_back(kMainRemember);
   }
   Status loaded = db_.IsOpen() ? LoadStats(store, banks, now, &series_)
                                : Status(StatusCode::kNotFound, "the bank file did not open");
