@@ -198,8 +198,10 @@ TEST_F(StoreTranslationTest, ConcurrentStoresNeitherSkipNorDoubleAWord) {
   std::atomic<bool> insertersDone{false};
   for (int t = 0; t < 4; ++t) db.ExpectGroupWrite();
   std::thread updater([&] {
-    while (!insertersDone.load())
+    // At least one whole pass, however soon the inserters end.
+    do {
       for (int i = 0; i < 50; ++i) StoreTranslation(&db, "old" + std::to_string(i), "main_word", "updated", 1);
+    } while (!insertersDone.load());
     db.GroupWriteDone();
   });
   std::vector<std::thread> inserters;
