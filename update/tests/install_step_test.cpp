@@ -80,7 +80,9 @@ TEST_F(InstallStepTest, AFailedRenameOrAFolderInTheWayPutsEveryFileBack) {
     UpdateRunResult result = RunUpdate(folder.path(), testing::Offer(2, all), view, hooks);
     EXPECT_FALSE(result.versionRecorded);
     EXPECT_EQ(before, testing::Snapshot(folder.path()));  // extra.dat gone again, no staging, no lock file
-    if (failing == 0) EXPECT_EQ("a file of the folder in the way", folder.Read("words.txt/kept"));
+    if (failing == 0) {
+      EXPECT_EQ("a file of the folder in the way", folder.Read("words.txt/kept"));
+    }
     EXPECT_EQ(0, view.bar);
     EXPECT_EQ("升级未完成：有文件无法替换，已恢复原有文件，下次启动将再次提示更新", view.last);
     EXPECT_EQ(EntryOutcome::kNotPutInPlace, result.outcomes[failing == 0 ? 1 : (failing - 1) / 2]);
