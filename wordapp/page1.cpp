@@ -526,6 +526,8 @@ void CPage1::FinishRun() {
   counts.translated = run->Translated();
   counts.notFound = run->NotFound();
   counts.kept = run->Kept();
+  counts.unreachable = run->Unreachable();
+  counts.unreachableHost = QString::fromStdString(run->UnreachableHost());
   if (runKind_ == RunKind::AddWords) {
     counts.distinct = runDistinct_;
     counts.known = runKnown_;
