@@ -8,6 +8,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -283,6 +284,34 @@ void DictServer::Refuse(int fd, const std::string& peer) {
     if (n <= 0) break;
     received.append(chunk, static_cast<size_t>(n));
   }
+  // Waits for a place: one given back, or a silent connection old enough to
+  // be closed for it. The newcomer is seated before that one keeps it.
+  uint64_t serial = 0;
+  bool seated = false;
+  {
+    std::unique_lock<std::mutex> lock(mutex_);
+    auto seatBy = Clock::now() + std::chrono::milliseconds(kSlotWaitMs);
+    while (!stopping_.load()) {
+      if (active_ - evicted_ < options_.maxConnections || EvictOldestIdle()) {
+        --refusing_;
+        ++active_;
+        serial = nextSerial_++;
+        slots_[serial].fd = fd;
+        slots_[serial].idle = received.empty();
+        seated = true;
+        break;
+      }
+      auto now = Clock::now();
+      if (now >= seatBy) break;
+      // Woken when a connection ends; otherwise looks again when a silent
+      // one may have grown old enough.
+      idle_.wait_until(lock, std::min(seatBy, now + std::chrono::milliseconds(25)));
+    }
+  }
+  if (seated) {
+    Serve(connection.Release(), peer, serial, std::move(received));
+    return;
+  }
   SendAll(fd, PlainAnswer(503, "busy, try again").bytes);
   Log(peer, 503,
       "too many connections: " + (received.empty() ? std::string("(nothing received)") : LogExcerpt(received)));
@@ -291,12 +320,11 @@ void DictServer::Refuse(int fd, const std::string& peer) {
   RefusalEnded();
 }
 
-void DictServer::Serve(int fd, const std::string& peer, uint64_t serial) {
+void DictServer::Serve(int fd, const std::string& peer, uint64_t serial, std::string received) {
   UniqueFd connection(fd);
   auto deadline = Clock::now() + std::chrono::milliseconds(options_.readTimeoutMs);
-  std::string received;
-  HeadState state = HeadState::Incomplete;
   size_t headBytes = 0;
+  HeadState state = received.empty() ? HeadState::Incomplete : CheckRequestHead(received, &headBytes);
   char chunk[1024];
   while (state == HeadState::Incomplete) {
     if (!WaitReadable(fd, deadline)) {

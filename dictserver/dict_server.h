@@ -5,7 +5,10 @@
 // answer), at most maxConnections at once. When they are all
 // taken, the oldest connection that has sent nothing yet is closed to make
 // room; when none is idle, the newcomer's request is read (on one of at most
-// kMaxRefusing threads) and answered 503. A connection gets one answer and is
+// kMaxRefusing threads) and the newcomer waits up to kSlotWaitMs for a place:
+// a connection that ends, or a silent one grown old enough to be closed,
+// seats it before that silent one can keep its place. Only then is it
+// answered 503. A connection gets one answer and is
 // closed (HTTP/1.1 with "Connection: close"). A client that has not sent its
 // whole request head within readTimeoutMs gets 408 and is closed, so a silent
 // client holds a thread for that long at most.
@@ -45,6 +48,8 @@ inline constexpr size_t kMaxRefusing = 32;
 inline constexpr std::chrono::milliseconds kIdleBeforeEviction{250};
 // How long a refused connection may take to send its request.
 inline constexpr int kRefusalReadMs = 1000;
+// How long a newcomer over the bound waits for a place before its 503.
+inline constexpr int kSlotWaitMs = 1000;
 
 struct ServerOptions {
   std::string address = "127.0.0.1";  // numeric (or "localhost"); loopback unless told otherwise
@@ -83,7 +88,8 @@ class DictServer {
     std::chrono::steady_clock::time_point accepted = std::chrono::steady_clock::now();
   };
 
-  void Serve(int fd, const std::string& peer, uint64_t serial);
+  // received: what a newcomer that waited for its place has sent already.
+  void Serve(int fd, const std::string& peer, uint64_t serial, std::string received = {});
   void Refuse(int fd, const std::string& peer);
   void Log(const std::string& peer, int status, const std::string& what);
   // Marks the connection as having sent something.

@@ -16,11 +16,8 @@
 #include <vector>
 
 #include "base/program_folder.h"
+#include "lookup/dictionary_host.h"
 #include "lookup/page_fetch.h"
-
-#ifndef QUORVO_DICT_HOST_BUILD_DEFAULT
-#error "QUORVO_DICT_HOST_BUILD_DEFAULT is set by dictserver/CMakeLists.txt"
-#endif
 
 namespace quorvo {
 
@@ -54,9 +51,18 @@ bool ReapWithin(pid_t pid, int timeoutMs) {
   }
 }
 
-}  // namespace
+// The service's port line, "PORT\n"; 0 when it is not one.
+int ReadPortLine(const std::string& line) {
+  if (line.empty() || line.size() > 6 || line.back() != '\n') return 0;
+  int port = 0;
+  for (size_t i = 0; i + 1 < line.size(); ++i) {
+    if (line[i] < '0' || line[i] > '9') return 0;
+    port = port * 10 + (line[i] - '0');
+  }
+  return port > 0 && port <= 65535 ? port : 0;
+}
 
-std::string_view BuildDictionaryHost() { return QUORVO_DICT_HOST_BUILD_DEFAULT; }
+}  // namespace
 
 std::string ProgramFolder() {
   std::string folder = ExecutableFolder();
@@ -80,24 +86,38 @@ bool HostAnswers(std::string_view hostPort, int timeoutMs) {
   return answers;
 }
 
-BundledDictionaryState BundledDictionary::Launch(std::string_view configuredHost, std::string_view buildDefault,
-                                                 const std::string& programFolder) {
-  if (configuredHost != buildDefault) return BundledDictionaryState::OtherHost;
-  std::string host;
-  int port = 0;
-  if (!SplitHostPort(configuredHost, &host, &port)) return BundledDictionaryState::Failed;
-  if (pid_.load() > 0 || HostAnswers(configuredHost, 300)) return BundledDictionaryState::AlreadyAnswering;
+std::string BundledDictionary::Host() const {
+  std::lock_guard lock(hostMutex_);
+  return host_;
+}
+
+void BundledDictionary::SetHost(std::string host) {
+  {
+    std::lock_guard lock(hostMutex_);
+    host_ = host;
+  }
+  SetPrivateDictionaryHost(std::move(host));
+}
+
+BundledDictionaryState BundledDictionary::Launch(std::string_view configuredHost, const std::string& programFolder) {
+  if (!configuredHost.empty()) return BundledDictionaryState::OtherHost;
+  if (pid_.load() > 0) return BundledDictionaryState::AlreadyAnswering;
 
   std::string program = programFolder + "/quorvo-dictd";
   if (access(program.c_str(), X_OK) != 0) return BundledDictionaryState::Failed;
+  int pipeFds[2];
+  if (pipe2(pipeFds, O_CLOEXEC) != 0) return BundledDictionaryState::Failed;
+  // The service writes its port to descriptor 3.
+  constexpr int kPortFd = 3;
   // Everything the child needs is made before fork(): between fork() and
   // exec() a threaded parent's child may only make async-signal-safe calls.
-  std::string portText = std::to_string(port);
   std::vector<char*> argv = {const_cast<char*>("quorvo-dictd"),
                              const_cast<char*>("--address"),
-                             host.data(),
+                             const_cast<char*>("127.0.0.1"),
                              const_cast<char*>("--port"),
-                             portText.data(),
+                             const_cast<char*>("0"),
+                             const_cast<char*>("--port-fd"),
+                             const_cast<char*>("3"),
                              const_cast<char*>("--quiet")};
   if (!dataFile_.empty()) {
     argv.push_back(const_cast<char*>("--data"));
@@ -106,12 +126,22 @@ BundledDictionaryState BundledDictionary::Launch(std::string_view configuredHost
   argv.push_back(nullptr);
   pid_t parent = getpid();
   pid_t child = fork();
-  if (child < 0) return BundledDictionaryState::Failed;
+  if (child < 0) {
+    close(pipeFds[0]);
+    close(pipeFds[1]);
+    return BundledDictionaryState::Failed;
+  }
   if (child == 0) {
     // Ended by the system when quorvo's main thread goes, even by a crash.
     prctl(PR_SET_PDEATHSIG, SIGTERM);
     if (getppid() != parent) _exit(127);
-    int devNull = open("/dev/null", O_RDWR);
+    // The pipe's write end becomes descriptor 3, open across exec.
+    if (pipeFds[1] == kPortFd) {
+      if (fcntl(kPortFd, F_SETFD, 0) != 0) _exit(127);
+    } else if (dup2(pipeFds[1], kPortFd) != kPortFd) {
+      _exit(127);
+    }
+    int devNull = open("/dev/null", O_RDWR | O_CLOEXEC);
     if (devNull >= 0) {
       dup2(devNull, STDIN_FILENO);
       dup2(devNull, STDOUT_FILENO);
@@ -120,53 +150,71 @@ BundledDictionaryState BundledDictionary::Launch(std::string_view configuredHost
     execv(program.c_str(), argv.data());
     _exit(127);
   }
+  close(pipeFds[1]);
+  portPipe_ = pipeFds[0];
   pid_.store(child);
   return BundledDictionaryState::Launched;
 }
 
-BundledDictionaryState BundledDictionary::AwaitAnswer(const std::string& host, int waitMs) {
+BundledDictionaryState BundledDictionary::AwaitPort(int waitMs) {
   auto deadline = Clock::now() + std::chrono::milliseconds(waitMs);
-  while (Clock::now() < deadline && !stopWatching_.load()) {
-    pid_t pid = pid_.load();
-    if (pid <= 0) return BundledDictionaryState::Failed;
-    if (waitpid(pid, nullptr, WNOHANG) == pid) {  // it ended: bad data, port taken...
-      pid_.store(0);
-      return BundledDictionaryState::Failed;
+  std::string line;
+  int port = 0;
+  bool ended = false;  // the pipe closed: the service went without a port
+  while (port == 0 && !ended && Clock::now() < deadline && !stopWatching_.load()) {
+    pollfd entry{portPipe_, POLLIN, 0};
+    int ready = poll(&entry, 1, 50);
+    if (ready < 0 && errno != EINTR) break;
+    if (ready <= 0) continue;
+    char chunk[16];
+    ssize_t n = read(portPipe_, chunk, sizeof chunk);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      ended = true;
+      break;
     }
-    if (HostAnswers(host, 100)) return BundledDictionaryState::Started;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    line.append(chunk, static_cast<size_t>(n));
+    if (line.find('\n') != std::string::npos || line.size() > 8) {
+      port = ReadPortLine(line);
+      if (port == 0) ended = true;  // not a port: not the service
+    }
+  }
+  close(portPipe_);
+  portPipe_ = -1;
+  if (port > 0) {
+    SetHost("127.0.0.1:" + std::to_string(port));
+    return BundledDictionaryState::Started;
   }
   if (stopWatching_.load()) return BundledDictionaryState::Failed;  // Stop() ends it
-  EndService();
+  EndService();                                                     // it ended (bad data...), or stays silent
   return BundledDictionaryState::Failed;
 }
 
-BundledDictionaryState BundledDictionary::Start(std::string_view configuredHost, std::string_view buildDefault,
-                                                const std::string& programFolder, int waitMs) {
-  BundledDictionaryState launched = Launch(configuredHost, buildDefault, programFolder);
+BundledDictionaryState BundledDictionary::Start(std::string_view configuredHost, const std::string& programFolder,
+                                                int waitMs) {
+  BundledDictionaryState launched = Launch(configuredHost, programFolder);
   if (launched != BundledDictionaryState::Launched) {
     state_.store(launched);
     return launched;
   }
-  state_.store(AwaitAnswer(std::string(configuredHost), waitMs));
+  state_.store(AwaitPort(waitMs));
   return state_.load();
 }
 
 BundledDictionaryState BundledDictionary::StartWithoutWaiting(std::string_view configuredHost,
-                                                              std::string_view buildDefault,
                                                               const std::string& programFolder, int waitMs) {
-  BundledDictionaryState launched = Launch(configuredHost, buildDefault, programFolder);
+  BundledDictionaryState launched = Launch(configuredHost, programFolder);
   state_.store(launched);
   if (launched != BundledDictionaryState::Launched) return launched;
   if (watcher_.joinable()) watcher_.join();  // an earlier start's, already done
   try {
-    watcher_ = std::thread([this, host = std::string(configuredHost), waitMs] {
-      BundledDictionaryState outcome = AwaitAnswer(host, waitMs);
+    watcher_ = std::thread([this, waitMs] {
+      BundledDictionaryState outcome = AwaitPort(waitMs);
       state_.store(outcome);
     });
   } catch (const std::system_error&) {
     // No thread to watch with: wait here, as Start does.
-    state_.store(AwaitAnswer(std::string(configuredHost), waitMs));
+    state_.store(AwaitPort(waitMs));
     return state_.load();
   }
   return launched;
@@ -175,6 +223,7 @@ BundledDictionaryState BundledDictionary::StartWithoutWaiting(std::string_view c
 void BundledDictionary::EndService() {
   pid_t pid = pid_.exchange(0);
   if (pid <= 0) return;
+  SetHost("");
   kill(pid, SIGTERM);
   if (!ReapWithin(pid, 3000)) {
     kill(pid, SIGKILL);
@@ -182,23 +231,27 @@ void BundledDictionary::EndService() {
   }
 }
 
-BundledDictionaryState BundledDictionary::Revive(std::string_view configuredHost, std::string_view buildDefault,
-                                                 const std::string& programFolder, int waitMs) {
+BundledDictionaryState BundledDictionary::Revive(std::string_view configuredHost, const std::string& programFolder,
+                                                 int waitMs) {
   std::lock_guard revive(reviveMutex_);
-  if (configuredHost != buildDefault) return BundledDictionaryState::OtherHost;
+  if (!configuredHost.empty()) return BundledDictionaryState::OtherHost;
   // A first start still loading its data is waited for, not replaced.
   auto deadline = Clock::now() + std::chrono::milliseconds(waitMs);
   while (state_.load() == BundledDictionaryState::Launched && Clock::now() < deadline)
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  // A service of ours that died is reaped, so it does not stay a zombie.
-  if (pid_t pid = pid_.load(); pid > 0 && waitpid(pid, nullptr, WNOHANG) == pid) pid_.store(0);
-  if (HostAnswers(configuredHost, 300)) return BundledDictionaryState::AlreadyAnswering;
+  // A service of ours that died is reaped, so it does not stay a zombie, and
+  // its port, free now for anyone to take, is no longer asked.
+  if (pid_t pid = pid_.load(); pid > 0 && waitpid(pid, nullptr, WNOHANG) == pid) {
+    pid_.store(0);
+    SetHost("");
+  }
+  std::string host = Host();
+  if (pid_.load() > 0 && !host.empty() && HostAnswers(host, 300)) return BundledDictionaryState::AlreadyAnswering;
   EndService();  // one of ours that hangs
   BundledDictionaryState outcome = BundledDictionaryState::Failed;
-  std::string host(configuredHost);
   RunOnKeeper([&] {
-    BundledDictionaryState launched = Launch(configuredHost, buildDefault, programFolder);
-    outcome = launched == BundledDictionaryState::Launched ? AwaitAnswer(host, waitMs) : launched;
+    BundledDictionaryState launched = Launch(configuredHost, programFolder);
+    outcome = launched == BundledDictionaryState::Launched ? AwaitPort(waitMs) : launched;
   });
   state_.store(outcome);
   return outcome;

@@ -1,22 +1,24 @@
-// BundledDictionary: starts quorvo-dictd beside quorvo when quorvo is set to
-// the build's own dictionary host and nothing answers there, and ends it when
-// quorvo ends.
+// BundledDictionary: quorvo's own quorvo-dictd, started beside quorvo when
+// no dictionary host is configured, and ended when quorvo ends.
+//
+// The service binds 127.0.0.1 on a port the kernel picks (--port 0) and
+// writes that port down a pipe (--port-fd) once its data is loaded and it
+// listens; quorvo then asks that port only (SetPrivateDictionaryHost of
+// lookup/dictionary_host.h). Whatever answers at a fixed port, 8666 or any
+// other, is never asked: another user of the machine could have put it there.
 //
 // quorvo's main calls StartWithoutWaiting() once, from its main thread,
-// before the window opens, and keeps the object until it returns:
+// after the window is shown, and keeps the object until it returns:
 //
 //   quorvo::BundledDictionary dictionary;
-//   dictionary.StartWithoutWaiting(quorvo::DictionaryHost(), quorvo::BuildDictionaryHost(),
-//                                  quorvo::ProgramFolder());
+//   dictionary.StartWithoutWaiting(quorvo::ConfiguredDictionaryHost(), layout.dictdFolder);
 //
-// The service needs a moment (about 170 ms) to load its data; quorvo shows
-// its window meanwhile, and a watcher thread waits for the service instead.
-// Start() does the same and waits itself. Either must be called from the
-// thread that lives as long as quorvo (the main thread): the service is ended
-// by the system when the thread that started it ends.
-// where DictionaryHost() (lookup/dictionary_host.h) is the host the lookups
-// will use: the environment's QUORVO_DICT_HOST when set, else the build's. With any other host
-// configured, or with something already answering there, nothing is started.
+// The service needs a moment (about 170 ms) to load its data; a watcher
+// thread waits for its port meanwhile. Start() does the same and waits
+// itself. Either must be called from the thread that lives as long as quorvo
+// (the main thread): the service is ended by the system when the thread that
+// started it ends. With a configured host (non-empty configuredHost, see
+// ConfiguredDictionaryHost) nothing is started and the host is used as given.
 // The service runs as a child process with its output discarded; it is ended
 // by Stop() or the destructor, and by the system should quorvo die first.
 //
@@ -37,9 +39,9 @@
 namespace quorvo {
 
 enum class BundledDictionaryState {
-  OtherHost,         // a host other than the build's is configured: nothing done
-  AlreadyAnswering,  // something accepts connections there already
-  Started,           // quorvo-dictd was started and answers
+  OtherHost,         // a host is configured: nothing done
+  AlreadyAnswering,  // this object's service runs and answers already
+  Started,           // quorvo-dictd was started and reported its port
   Failed,            // it could not be started, or did not answer in time
   Launched,          // started; the watcher waits for it to answer
 };
@@ -51,15 +53,14 @@ class BundledDictionary {
   BundledDictionary(const BundledDictionary&) = delete;
   BundledDictionary& operator=(const BundledDictionary&) = delete;
 
-  // configuredHost and buildDefault are "host[:port]" (port 80 when none).
-  // Waits up to waitMs for a started service to answer; a service that ends
-  // or stays silent that long is ended and the result is Failed.
-  BundledDictionaryState Start(std::string_view configuredHost, std::string_view buildDefault,
-                               const std::string& programFolder, int waitMs = 5000);
+  // configuredHost is ConfiguredDictionaryHost(): empty for the own service.
+  // Waits up to waitMs for a started service to report its port; a service
+  // that ends or stays silent that long is ended and the result is Failed.
+  BundledDictionaryState Start(std::string_view configuredHost, const std::string& programFolder, int waitMs = 5000);
   // The same, but returns Launched as soon as the service runs; the watcher
   // thread then waits for it as Start would (State() tells the outcome).
-  BundledDictionaryState StartWithoutWaiting(std::string_view configuredHost, std::string_view buildDefault,
-                                             const std::string& programFolder, int waitMs = 5000);
+  BundledDictionaryState StartWithoutWaiting(std::string_view configuredHost, const std::string& programFolder,
+                                             int waitMs = 5000);
   // The data file handed to the service (--data); empty, the default: the
   // service reads the one beside itself.
   void SetDataFile(std::string path) { dataFile_ = std::move(path); }
@@ -72,20 +73,21 @@ class BundledDictionary {
   // lookups' workers call it after a refused connection); the new service
   // is started from a keeper thread of this object, so it lives as long as
   // the object, not as long as the caller's thread.
-  BundledDictionaryState Revive(std::string_view configuredHost, std::string_view buildDefault,
-                                const std::string& programFolder, int waitMs = 5000);
+  BundledDictionaryState Revive(std::string_view configuredHost, const std::string& programFolder, int waitMs = 5000);
   // Ends the watcher, the keeper and the service this object started, if
   // any, and waits for them.
   void Stop();
   // The started service's process id; 0 when none runs.
   pid_t pid() const { return pid_.load(); }
+  // "127.0.0.1:port" of the started service; empty before it reported.
+  std::string Host() const;
 
  private:
   // Checks and starts the service; Launched when it was started.
-  BundledDictionaryState Launch(std::string_view configuredHost, std::string_view buildDefault,
-                                const std::string& programFolder);
-  // Waits for the started service to answer at host; Started or Failed.
-  BundledDictionaryState AwaitAnswer(const std::string& host, int waitMs);
+  BundledDictionaryState Launch(std::string_view configuredHost, const std::string& programFolder);
+  // Waits for the started service to report its port; Started or Failed.
+  BundledDictionaryState AwaitPort(int waitMs);
+  void SetHost(std::string host);
   // Ends the started service and reaps it.
   void EndService();
   // Runs job on the keeper thread (started on first use) and waits for it.
@@ -94,6 +96,9 @@ class BundledDictionary {
 
   std::string dataFile_;
   std::atomic<pid_t> pid_{0};
+  int portPipe_ = -1;  // read end of the started service's port pipe, until it reported
+  mutable std::mutex hostMutex_;
+  std::string host_;  // guarded by hostMutex_
   std::atomic<BundledDictionaryState> state_{BundledDictionaryState::OtherHost};
   std::atomic<bool> stopWatching_{false};
   std::thread watcher_;
@@ -105,10 +110,6 @@ class BundledDictionary {
   bool keeperStop_ = false;                           // guarded by keeperMutex_
   std::thread keeper_;
 };
-
-// The build's dictionary host (the CMake setting QUORVO_DICT_HOST), which
-// the bundled service serves.
-std::string_view BuildDictionaryHost();
 
 // The folder of the running executable ("." when it cannot be told).
 std::string ProgramFolder();

@@ -1,6 +1,6 @@
 // quorvo-dictd: the dictionary service bundled with quorvo.
 //
-//   quorvo-dictd [--address ADDR] [--port PORT] [--data FILE]
+//   quorvo-dictd [--address ADDR] [--port PORT] [--port-fd FD] [--data FILE]
 //                [--max-connections N] [--timeout-ms MS] [--quiet]
 //
 // Answers GET /m/search?...&q=WORD with the word's translation page. Binds
@@ -9,7 +9,10 @@
 // quorvo-dict.tsv beside the executable. Once listening it prints one line,
 // "quorvo-dictd listening on ADDR:PORT", on standard output (PORT is the
 // bound one, useful with --port 0). Logs one line per request on standard
-// error. Ends on SIGTERM or SIGINT.
+// error. With --port-fd, the bound port is also written as one line, "PORT\n",
+// to the open descriptor FD, which is then closed: quorvo starts the service
+// with --port 0 and learns the port the kernel picked this way, before any
+// request is served. Ends on SIGTERM or SIGINT.
 #include <unistd.h>
 
 #include <csignal>
@@ -33,7 +36,7 @@ void OnSignal(int) {
 int Usage(const char* message) {
   if (message) std::fprintf(stderr, "quorvo-dictd: %s\n", message);
   std::fprintf(stderr,
-               "usage: quorvo-dictd [--address ADDR] [--port PORT] [--data FILE]\n"
+               "usage: quorvo-dictd [--address ADDR] [--port PORT] [--port-fd FD] [--data FILE]\n"
                "                    [--max-connections N] [--timeout-ms MS] [--quiet]\n");
   return 2;
 }
@@ -52,6 +55,7 @@ int main(int argc, char** argv) {
   quorvo::dictd::ServerOptions options;
   std::string folder = quorvo::ExecutableFolder();
   std::string dataPath = (folder.empty() ? "." : folder) + "/quorvo-dict.tsv";
+  int portFd = -1;
   for (int i = 1; i < argc; ++i) {
     std::string_view option = argv[i];
     if (option == "--help" || option == "-h") {
@@ -70,6 +74,9 @@ int main(int argc, char** argv) {
     } else if (option == "--port") {
       if (!ReadNumber(value, 0, 65535, &number)) return Usage("--port wants 0 to 65535");
       options.port = static_cast<int>(number);
+    } else if (option == "--port-fd") {
+      if (!ReadNumber(value, 3, 1 << 20, &number)) return Usage("--port-fd wants an open descriptor above 2");
+      portFd = static_cast<int>(number);
     } else if (option == "--data") {
       dataPath = value;
     } else if (option == "--max-connections") {
@@ -103,6 +110,15 @@ int main(int argc, char** argv) {
 
   std::printf("quorvo-dictd listening on %s:%d\n", options.address.c_str(), server.port());
   std::fflush(stdout);
+  if (portFd >= 0) {
+    std::string line = std::to_string(server.port()) + "\n";
+    bool told = write(portFd, line.data(), line.size()) == static_cast<ssize_t>(line.size());
+    close(portFd);
+    if (!told) {
+      std::fprintf(stderr, "quorvo-dictd: cannot write the port to descriptor %d\n", portFd);
+      return 1;
+    }
+  }
   server.Note("quorvo-dictd: " + std::to_string(report.headwords) + " headwords, " + std::to_string(report.aliases) +
               " irregular forms from " + dataPath + " (" + std::to_string(report.skippedLines) + " lines skipped)");
   server.Run();

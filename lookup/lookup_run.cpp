@@ -2,14 +2,14 @@
 
 namespace quorvo {
 
-void LookupRun::Record(const StoreResult& result) {
+void LookupRun::Record(const StoreResult& result, bool unreachable) {
   if (result.inserted) added_.fetch_add(1);
   switch (result.outcome) {
     case StoreOutcome::Translated:
       translated_.fetch_add(1);
       break;
     case StoreOutcome::NotFound:
-      notFound_.fetch_add(1);
+      (unreachable ? unreachable_ : notFound_).fetch_add(1);
       break;
     case StoreOutcome::Kept:
       kept_.fetch_add(1);
@@ -24,9 +24,9 @@ void LookupRun::SetOnFinished(std::function<void()> onFinished) {
   onFinished_ = std::move(onFinished);
 }
 
-void LookupRun::Settle(const StoreResult& result, std::string word, int hot, const Status& outcome) {
+void LookupRun::Settle(const StoreResult& result, std::string word, int hot, const Status& outcome, bool unreachable) {
   if (outcome.ok())
-    Record(result);
+    Record(result, unreachable);
   else
     NotStored(std::move(word), hot, outcome);
   pendingStores_.fetch_sub(1);
@@ -41,6 +41,17 @@ void LookupRun::NotStored(std::string word, int hot, const Status& why) {
   }
   // What is still queued would meet the same disk or file: stop here.
   Cancel();
+}
+
+void LookupRun::NoteUnreachable(const std::string& host) {
+  if (host.empty()) return;
+  std::lock_guard lock(unstoredMutex_);
+  if (unreachableHost_.empty()) unreachableHost_ = host;  // the first one that had an address
+}
+
+std::string LookupRun::UnreachableHost() const {
+  std::lock_guard lock(unstoredMutex_);
+  return unreachableHost_;
 }
 
 Status LookupRun::Failure() const {

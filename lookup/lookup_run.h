@@ -55,6 +55,12 @@ class LookupRun {
   int NotFound() const { return notFound_.load(); }
   // Lookups that failed and left the word's translation as it was.
   int Kept() const { return kept_.load(); }
+  // Lookups that could not reach the dictionary and stored the not-found
+  // text (not counted in NotFound), and the first host they tried (empty
+  // when the own service had no port at all).
+  int Unreachable() const { return unreachable_.load(); }
+  std::string UnreachableHost() const;
+  void NoteUnreachable(const std::string& host);
   bool DictionaryLost() const { return lost_.load(); }
 
   // The lookups still queued end without fetching (the window is closing).
@@ -76,7 +82,8 @@ class LookupRun {
   }
   // How that store ended. Ok counts the result; anything else lists the
   // word as not stored and stops the run.
-  void Settle(const StoreResult& result, std::string word, int hot, const Status& outcome);
+  // unreachable: the lookup never reached the dictionary.
+  void Settle(const StoreResult& result, std::string word, int hot, const Status& outcome, bool unreachable = false);
   // A lookup that could not store its word at all (a write that failed, or
   // a lookup skipped after the run stopped): listed as not stored.
   void NotStored(std::string word, int hot, const Status& why);
@@ -88,7 +95,7 @@ class LookupRun {
   void SetWaitingForFile(bool waiting) { waitingForFile_.fetch_add(waiting ? 1 : -1); }
   bool WaitingForFile() const { return waitingForFile_.load() > 0; }
 
-  void Record(const StoreResult& result);
+  void Record(const StoreResult& result, bool unreachable = false);
   void TaskDone();
 
   // After a refused connection: true when the lookup should try again (the
@@ -105,6 +112,7 @@ class LookupRun {
   std::atomic<int> translated_{0};
   std::atomic<int> notFound_{0};
   std::atomic<int> kept_{0};
+  std::atomic<int> unreachable_{0};
   std::atomic<int> waitingForFile_{0};
   std::atomic<bool> cancelled_{false};
   std::atomic<bool> lost_{false};
@@ -112,6 +120,7 @@ class LookupRun {
   mutable std::mutex unstoredMutex_;
   std::vector<UnstoredWord> unstored_;  // guarded by unstoredMutex_
   Status failure_;                      // guarded by unstoredMutex_
+  std::string unreachableHost_;         // guarded by unstoredMutex_
 
   std::mutex finishedMutex_;
   std::function<void()> onFinished_;  // guarded by finishedMutex_

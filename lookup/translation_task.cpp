@@ -25,11 +25,11 @@ bool IsUnreserved(unsigned char c) {
 }  // namespace
 
 void StoreLookupWaiting(WordDatabase* connection, std::string_view word, std::string_view bank, int hot,
-                        std::string_view page, bool fetchFailed, LookupRun* run) {
+                        std::string_view page, bool fetchFailed, LookupRun* run, bool unreachable) {
   StoreSettled settled;
   if (run) {
-    settled = [run, word = std::string(word), hot](const StoreResult& result, const Status& outcome) {
-      run->Settle(result, word, hot, outcome);
+    settled = [run, word = std::string(word), hot, unreachable](const StoreResult& result, const Status& outcome) {
+      run->Settle(result, word, hot, outcome, unreachable);
     };
   }
   auto waitedSince = std::chrono::steady_clock::now();
@@ -121,19 +121,31 @@ void LookupWordTask(void* argument) {
 
     // A URL that does not fit is not fetched: the word keeps an empty page
     // and so gets the not-found text, like any word whose page is missing.
-    std::string url = LookupUrl(DictionaryHost(), word);
+    std::string host = DictionaryHost();
     FetchFailure failure = FetchFailure::None;
-    if (!url.empty()) {
-      FetchDictionaryPage(url, page, {}, &failure);
-      if (failure == FetchFailure::Refused && run && run->ReviveAfterRefusal())
+    for (int attempt = 0; attempt < 2; ++attempt) {
+      if (host.empty()) {
+        // The own service has no port (it died or is being started again):
+        // nothing to ask, as good as a refused connection.
+        failure = FetchFailure::Refused;
+      } else {
+        std::string url = LookupUrl(host, word);
+        if (url.empty()) break;
         FetchDictionaryPage(url, page, {}, &failure);
+      }
+      if (failure != FetchFailure::Refused || attempt > 0 || !run || !run->ReviveAfterRefusal()) break;
+      host = DictionaryHost();  // a revived own service listens on a new port
     }
 
     std::string_view bank(task->bank, strnlen(task->bank, kBankBytes - 1));
     std::string_view stored(work.get(), word.size());
     std::string_view pageText(page, strnlen(page, kPageBufferBytes - 1));
     bool fetchFailed = failure != FetchFailure::None;
-    StoreLookupWaiting(task->connection, stored, bank, task->hot, pageText, fetchFailed, run);
+    // No connection at all: the word was not looked up, which the summary
+    // tells apart from a word the dictionary does not know.
+    bool unreachable = failure == FetchFailure::Refused || failure == FetchFailure::Unreachable;
+    if (unreachable && run) run->NoteUnreachable(host);
+    StoreLookupWaiting(task->connection, stored, bank, task->hot, pageText, fetchFailed, run, unreachable);
   } catch (...) {
     // Out of memory while building a statement: this lookup ends silently.
   }

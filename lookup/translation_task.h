@@ -50,8 +50,10 @@ inline constexpr std::chrono::seconds kHeldFileWait{60};
 // Stores one lookup's page (StoreLookup) for the run, waiting while another
 // program holds the file (up to kHeldFileWait, or until the run is
 // cancelled) and telling the run how the store ended. run may be null.
+// unreachable: the dictionary could not be reached at all, and a not-found
+// text stored for it is counted as not looked up (LookupRun::Unreachable).
 void StoreLookupWaiting(WordDatabase* connection, std::string_view word, std::string_view bank, int hot,
-                        std::string_view page, bool fetchFailed, LookupRun* run);
+                        std::string_view page, bool fetchFailed, LookupRun* run, bool unreachable = false);
 
 // The pool routine: argument is a TranslationTask*, released here. A
 // lookup whose fetch fails keeps the word's translation (StoreLookup); one

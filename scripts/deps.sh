@@ -8,6 +8,8 @@ PACKAGES=(
   libsqlite3-dev sqlite3
   libcurl4-openssl-dev curl libssl-dev openssl ca-certificates
   qt6-base-dev libgl-dev qt6-charts-dev
+  # Qt's own texts (standard buttons, file dialogs) in the learner's language.
+  qt6-translations-l10n
   # Qt TextToSpeech's CMake package needs Qt6QmlIntegration, which Debian
   # ships in qt6-declarative-dev without qt6-speech-dev depending on it.
   qt6-speech-dev qt6-speech-flite-plugin qt6-declarative-dev

@@ -7,6 +7,10 @@
 #include "wordapp/app_icon.h"
 #include "wordapp/dialog_units.h"
 
+#ifndef QUORVO_VERSION
+#error "QUORVO_VERSION is set by wordapp/CMakeLists.txt"
+#endif
+
 namespace quorvo {
 
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
@@ -17,7 +21,8 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
   auto* icon = new QLabel(this);
   icon->setPixmap(AppIcon().pixmap(32, 32));
   PlaceAt(icon, 14, 14, 21, 20);
-  PlaceText(new QLabel(Ui("quorvo，1.0 版"), this), 42, 14, 114, 8);
+  // The project's one version (CMakeLists.txt).
+  PlaceText(new QLabel(Ui("quorvo，%1 版").arg(QStringLiteral(QUORVO_VERSION)), this), 42, 14, 114, 8);
   PlaceText(new QLabel(Ui("背单词的小词库，陪你一个一个记下来"), this), 42, 26, 142, 8);
 
   auto* ok = new QPushButton(Ui("确定"), this);

@@ -2,7 +2,9 @@
 
 #include <unistd.h>
 
+#include <QLibraryInfo>
 #include <QPointer>
+#include <QTranslator>
 #include <cstdio>
 #include <utility>
 
@@ -14,7 +16,21 @@
 
 namespace quorvo {
 
+bool LoadQtTranslations(QCoreApplication& app, const QLocale& locale) {
+  const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+  auto* translator = new QTranslator(&app);
+  if (!translator->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"), folder) ||
+      !QCoreApplication::installTranslator(translator)) {
+    delete translator;
+    return false;
+  }
+  return true;
+}
+
 CdictApp::CdictApp(int& argc, char** argv) : QApplication(argc, argv) {
+  // Qt's own dialogs and buttons ("确定", "取消", the file dialog) in the
+  // learner's language, as the rest of the window.
+  LoadQtTranslations(*this, QLocale::system());
   // The window's class (StartupWMClass "quorvo") and, on Wayland, its app id:
   // both tie the window to the menu entry.
   setApplicationName(QStringLiteral("quorvo"));

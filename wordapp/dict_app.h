@@ -9,6 +9,7 @@
 #pragma once
 
 #include <QApplication>
+#include <QLocale>
 #include <chrono>
 #include <functional>
 
@@ -17,6 +18,12 @@
 namespace quorvo {
 
 class CdictDlg;
+
+// Installs Qt's own translations (qtbase: standard buttons, file and message
+// dialogs) for locale into app, from Qt's translations folder
+// (QLibraryInfo::TranslationsPath); true when a catalogue was found. An
+// English locale, or one Qt has no texts for, installs nothing.
+bool LoadQtTranslations(QCoreApplication& app, const QLocale& locale);
 
 class CdictApp : public QApplication {
   Q_OBJECT
@@ -31,6 +38,7 @@ class CdictApp : public QApplication {
   static constexpr std::chrono::milliseconds kStopFlushBound{2300};
   static constexpr std::chrono::milliseconds kStopGrace{2800};
 
+  // Loads Qt's translations for the user's locale (LoadQtTranslations).
   CdictApp(int& argc, char** argv);
   // Runs the main window until it is closed; the exit code. afterShown (may
   // be empty) runs once the window has been painted for the first time.

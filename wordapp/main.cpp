@@ -32,8 +32,8 @@ int main(int argc, char** argv) {
   quorvo::SetBankFile(layout.bankFile);
   // The engine's diagnostic lines go to stdout.
   quorvo::SetDiagnosticSink(quorvo::PrintDiagnostic);
-  // With the build's own dictionary host and nothing answering there, the
-  // bundled service is started beside quorvo and ended with it.
+  // Without a configured dictionary host, quorvo's own service is started
+  // on a port the kernel picks and ended with quorvo.
   quorvo::BundledDictionary dictionary;
   dictionary.SetDataFile(layout.dictData);
   quorvo::CdictApp app(argc, argv);
@@ -59,8 +59,9 @@ int main(int argc, char** argv) {
   if (!layout.updateCheck) ops.ops().updateCheck = nullptr;
   // Before each run of lookups, and after a refused connection during one,
   // a bundled service that died is reaped and started again.
-  ops.ops().keepDictionary = [&dictionary, &layout] {
-    auto state = dictionary.Revive(quorvo::DictionaryHost(), quorvo::BuildDictionaryHost(), layout.dictdFolder);
+  const std::string configuredHost = quorvo::ConfiguredDictionaryHost();
+  ops.ops().keepDictionary = [&dictionary, &layout, &configuredHost] {
+    auto state = dictionary.Revive(configuredHost, layout.dictdFolder);
     return state != quorvo::BundledDictionaryState::Failed;
   };
   return app.Run(ops.ops(), [&] {
@@ -68,6 +69,6 @@ int main(int argc, char** argv) {
     // The window comes first: the service loads its data (a fifth of a
     // second of work) while the user looks at the window, not before, and a
     // watcher thread waits for it to answer.
-    dictionary.StartWithoutWaiting(quorvo::DictionaryHost(), quorvo::BuildDictionaryHost(), layout.dictdFolder);
+    dictionary.StartWithoutWaiting(configuredHost, layout.dictdFolder);
   });
 }

@@ -33,7 +33,11 @@
 namespace quorvo {
 namespace {
 
-constexpr char kContactAddress[] = "quorvo@example.com";
+#ifndef QUORVO_CONTACT_ADDRESS
+#error "QUORVO_CONTACT_ADDRESS is set by wordapp/CMakeLists.txt"
+#endif
+// The build's contact address; empty: the contact line is not shown.
+constexpr char kContactAddress[] = QUORVO_CONTACT_ADDRESS;
 // Bank names and words are read back from the lists with a 56-byte
 // capacity; "更新释义" reads words with 128 bytes.
 constexpr size_t kWordCapacity = 55;
@@ -261,8 +265,12 @@ void CPage1::OnInitDialog() {
   wordList_->setToolTip(Ui("可以加入背诵列表中哦"));
   bankList_->setToolTip(Ui("双击打开词典"));
   StartUpdateCheck();
-  contactLine_->setText(Ui("您如果有好的建议或者用的不爽，请发邮件: ") + QString::fromLatin1(kContactAddress));
-  contactLine_->setCursorPosition(0);
+  if (kContactAddress[0] != '\0') {
+    contactLine_->setText(Ui("您如果有好的建议或者用的不爽，请发邮件: ") + QString::fromLatin1(kContactAddress));
+    contactLine_->setCursorPosition(0);
+  } else {
+    contactLine_->hide();
+  }
   UpdateWritingActions();
 }
 
@@ -526,6 +534,8 @@ void CPage1::FinishRun() {
   counts.translated = run->Translated();
   counts.notFound = run->NotFound();
   counts.kept = run->Kept();
+  counts.unreachable = run->Unreachable();
+  counts.unreachableHost = QString::fromStdString(run->UnreachableHost());
   if (runKind_ == RunKind::AddWords) {
     counts.distinct = runDistinct_;
     counts.known = runKnown_;

@@ -1,10 +1,12 @@
 #include "wordapp/qt_window_ops.h"
 
 #include <QAbstractButton>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMenu>
 #include <QMessageBox>
+#include <QStandardPaths>
 
 #include "base/code_page.h"
 
@@ -46,14 +48,25 @@ void QtMessageBoxes::Open(BoxKind kind, const std::string& gbkText, QObject* con
   box->show();
 }
 
+namespace {
+
+// Where the file dialogs open: the user's documents folder (home when it
+// does not exist), never the program's or the working folder.
+QString StartFolder() {
+  QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+  return !documents.isEmpty() && QDir(documents).exists() ? documents : QDir::homePath();
+}
+
+}  // namespace
+
 QString QtFilePicker::OpenFile(QWidget* parent, const QString& filter) {
-  return QFileDialog::getOpenFileName(parent, QString(), QString(), filter);
+  return QFileDialog::getOpenFileName(parent, QString(), StartFolder(), filter);
 }
 
 QString QtFilePicker::SaveFile(QWidget* parent, const QString& filters, const QString& suggestedName) {
   QString chosenFilter;
-  QString path =
-      QFileDialog::getSaveFileName(parent, QString::fromUtf8("导出单词"), suggestedName, filters, &chosenFilter);
+  QString path = QFileDialog::getSaveFileName(parent, QString::fromUtf8("导出单词"),
+                                              QDir(StartFolder()).filePath(suggestedName), filters, &chosenFilter);
   if (path.isEmpty() || QFileInfo(path).suffix().size() > 0) return path;
   // "Anki 文本 (*.txt)": the pattern's extension.
   int star = chosenFilter.indexOf(QStringLiteral("*."));

@@ -15,6 +15,12 @@ QString ProgressText(int done, int total) {
 QString SummaryText(const RunCounts& counts) {
   QString text = QString::fromUtf8("查询完毕：新增 %1 个单词，查到释义 %2 个，未找到 %3 个。")
                      .arg(Grouped(counts.added), Grouped(counts.translated), Grouped(counts.notFound));
+  if (counts.unreachable > 0) {
+    text += counts.unreachableHost.isEmpty() ? QString::fromUtf8("\n词典服务无法连接。")
+                                             : QString::fromUtf8("\n词典服务无法连接：%1").arg(counts.unreachableHost);
+    text += QString::fromUtf8("\n%1 个单词没能查询，可以稍后用“重新查询未找到的单词”再试。")
+                .arg(Grouped(counts.unreachable));
+  }
   if (counts.kept > 0) text += QString::fromUtf8("\n%1 个单词没能查询，原有释义已保留。").arg(Grouped(counts.kept));
   if (counts.unstored > 0) {
     text += QString::fromUtf8("\n%1 个单词没能写入词库（%2），查询已停止：%3。可以稍后用“重新查询未找到的单词”再试。")

@@ -20,6 +20,10 @@ struct RunCounts {
   int unstored = 0;
   QString unstoredCause;
   QString unstoredSample;  // the first of them, separated by "、"
+  // Lookups that never reached the dictionary (stored as not found, but
+  // not counted in notFound), and the host they tried (empty: none known).
+  int unreachable = 0;
+  QString unreachableHost;
 };
 
 // 39226 as "39,226".

@@ -207,6 +207,35 @@ TEST_F(DictServerTest, IdleConnectionsMakeRoomForRequests) {
   for (int fd : idle) close(fd);
 }
 
+// The same client opens its 64 silent connections just before 40 other
+// requests come, 8 at a time: none of them is turned away. A newcomer over
+// the bound waits until a silent connection is old enough to be closed and
+// takes its place.
+TEST_F(DictServerTest, NewcomersGetAPlaceBeforeFreshSilentConnectionsKeepIt) {
+  DictdProcess dictd({"--timeout-ms", "60000", "--quiet"}, dir_.File("log"));
+  ASSERT_TRUE(dictd.running());
+  std::vector<int> idle;
+  for (int i = 0; i < 64; ++i) {
+    idle.push_back(testing::ConnectLoopback(dictd.port()));
+    ASSERT_GE(idle.back(), 0);
+  }
+  std::atomic<int> served{0};
+  std::atomic<int> busy{0};
+  std::vector<std::thread> clients;
+  for (int c = 0; c < 8; ++c) {
+    clients.emplace_back([&] {
+      for (int i = 0; i < 5; ++i) {
+        int status = StatusOf(Exchange(dictd.port(), ProgramRequest(dictd.port(), "apple")));
+        (status == 200 ? served : busy).fetch_add(1);
+      }
+    });
+  }
+  for (auto& client : clients) client.join();
+  EXPECT_EQ(served.load(), 40);
+  EXPECT_EQ(busy.load(), 0);
+  for (int fd : idle) close(fd);
+}
+
 TEST_F(DictServerTest, BadStartsEndWithAnExitCode) {
   dir_.Write("empty.tsv", "# no words\n");
   DictdProcess holder({"--quiet"}, dir_.File("log"));

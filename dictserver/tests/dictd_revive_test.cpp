@@ -45,6 +45,8 @@ char ProcessState(pid_t pid) {
   return paren == std::string::npos || paren + 2 >= text.size() ? 0 : text[paren + 2];
 }
 
+int PortOf(const std::string& host) { return std::stoi(host.substr(host.rfind(':') + 1)); }
+
 // True when a connection to 127.0.0.1:port is refused: nothing listens.
 bool Refuses(int port) {
   int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -70,7 +72,7 @@ class DictdReviveTest : public ::testing::Test {
     auto run = std::make_shared<LookupRun>(static_cast<int>(words.size()));
     run->SetKeeper([this, folder] {
       ++keeperCalls;
-      BundledDictionaryState state = dictionary.Revive(host, host, folder);
+      BundledDictionaryState state = dictionary.Revive("", folder);
       return state == BundledDictionaryState::Started || state == BundledDictionaryState::AlreadyAnswering;
     });
     for (const auto& word : words) pool.Submit(LookupWordTask, MakeTranslationTask(word, 1, &db, kMainWord, run));
@@ -87,7 +89,7 @@ class DictdReviveTest : public ::testing::Test {
   // still accept a connection and then drop it: a cut lookup, not a refused
   // one. The leader shows as a zombie before the last of its threads is
   // gone, so this waits for that and for the port to refuse.
-  void WaitUntilGone(pid_t pid) {
+  void WaitUntilGone(pid_t pid, int port) {
     for (int i = 0; i < 400 && (ProcessState(pid) != 'Z' || !Refuses(port)); ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
     ASSERT_EQ('Z', ProcessState(pid));
@@ -96,26 +98,26 @@ class DictdReviveTest : public ::testing::Test {
 
   testing::TempDir dir;
   WordDatabase db;
-  int port = FreePort();
-  std::string host = "127.0.0.1:" + std::to_string(port);
-  testing::ScopedDictionaryHost scopedHost{host};
+  // The own service: no host configured.
+  testing::ScopedDictionaryHost scopedHost{""};
   BundledDictionary dictionary;
   std::atomic<int> keeperCalls{0};
 };
 
 TEST_F(DictdReviveTest, KilledBetweenRunsIsReapedAndStartedAgain) {
-  ASSERT_EQ(BundledDictionaryState::Started, dictionary.Start(host, host, QUORVO_BIN_DIR));
+  ASSERT_EQ(BundledDictionaryState::Started, dictionary.Start("", QUORVO_BIN_DIR));
   pid_t first = dictionary.pid();
+  int firstPort = PortOf(dictionary.Host());
   ASSERT_EQ(0, kill(first, SIGKILL));
-  WaitUntilGone(first);  // dead, and nobody has reaped it yet
+  WaitUntilGone(first, firstPort);  // dead, and nobody has reaped it yet
 
   // The check before the next run.
-  EXPECT_EQ(BundledDictionaryState::Started, dictionary.Revive(host, host, QUORVO_BIN_DIR));
+  EXPECT_EQ(BundledDictionaryState::Started, dictionary.Revive("", QUORVO_BIN_DIR));
   EXPECT_TRUE(Reaped(first));
   EXPECT_GT(dictionary.pid(), 0);
   EXPECT_NE(first, dictionary.pid());
   // Nothing to do while it answers.
-  EXPECT_EQ(BundledDictionaryState::AlreadyAnswering, dictionary.Revive(host, host, QUORVO_BIN_DIR));
+  EXPECT_EQ(BundledDictionaryState::AlreadyAnswering, dictionary.Revive("", QUORVO_BIN_DIR));
 
   TaskPool pool;
   auto run = Run(pool, {"apple", "house"}, QUORVO_BIN_DIR);
@@ -126,15 +128,16 @@ TEST_F(DictdReviveTest, KilledBetweenRunsIsReapedAndStartedAgain) {
 }
 
 TEST_F(DictdReviveTest, KilledDuringARunTheNextWordsAreTranslated) {
-  ASSERT_EQ(BundledDictionaryState::Started, dictionary.Start(host, host, QUORVO_BIN_DIR));
+  ASSERT_EQ(BundledDictionaryState::Started, dictionary.Start("", QUORVO_BIN_DIR));
   pid_t first = dictionary.pid();
+  int firstPort = PortOf(dictionary.Host());
   TaskPool pool;
   auto before = Run(pool, {"apple"}, QUORVO_BIN_DIR);
   while (!before->Finished()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
   ASSERT_EQ(1, before->Translated());
 
   ASSERT_EQ(0, kill(first, SIGKILL));
-  WaitUntilGone(first);
+  WaitUntilGone(first, firstPort);
   std::vector<std::string> words = {"house", "water", "green", "money", "happy", "river", "table", "night"};
   auto run = Run(pool, words, QUORVO_BIN_DIR);
   pool.Shutdown();
@@ -147,10 +150,11 @@ TEST_F(DictdReviveTest, KilledDuringARunTheNextWordsAreTranslated) {
 }
 
 TEST_F(DictdReviveTest, AServiceThatCannotBeStartedIsToldOnceAndKeepsTranslations) {
-  ASSERT_EQ(BundledDictionaryState::Started, dictionary.Start(host, host, QUORVO_BIN_DIR));
+  ASSERT_EQ(BundledDictionaryState::Started, dictionary.Start("", QUORVO_BIN_DIR));
   pid_t first = dictionary.pid();
+  int firstPort = PortOf(dictionary.Host());
   ASSERT_EQ(0, kill(first, SIGKILL));
-  WaitUntilGone(first);
+  WaitUntilGone(first, firstPort);
   testing::PutWord(db, kMainWord, "house", "n. 房子", 4);
   TaskPool pool;
   // A folder without the service: the revival fails.
@@ -160,7 +164,10 @@ TEST_F(DictdReviveTest, AServiceThatCannotBeStartedIsToldOnceAndKeepsTranslation
   EXPECT_EQ(1, keeperCalls.load());
   EXPECT_EQ(0, run->Translated());
   EXPECT_EQ(1, run->Kept());
-  EXPECT_EQ(2, run->NotFound());
+  // Not looked up is not "not found": the summary tells the learner why.
+  EXPECT_EQ(0, run->NotFound());
+  EXPECT_EQ(2, run->Unreachable());
+  EXPECT_EQ("127.0.0.1:" + std::to_string(firstPort), run->UnreachableHost());
   EXPECT_EQ("n. 房子", Trans("house"));
   EXPECT_EQ(kNotFoundTranslation, Trans("water"));
 }

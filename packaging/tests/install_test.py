@@ -29,6 +29,10 @@ EXPECTED = [
     f"share/applications/{APP_ID}.desktop",
     f"share/metainfo/{APP_ID}.metainfo.xml",
     f"share/icons/hicolor/scalable/apps/{APP_ID}.svg",
+    f"share/icons/hicolor/16x16/apps/{APP_ID}.png",
+    f"share/icons/hicolor/22x22/apps/{APP_ID}.png",
+    f"share/icons/hicolor/24x24/apps/{APP_ID}.png",
+    f"share/icons/hicolor/32x32/apps/{APP_ID}.png",
     f"share/icons/hicolor/48x48/apps/{APP_ID}.png",
     f"share/icons/hicolor/64x64/apps/{APP_ID}.png",
     f"share/icons/hicolor/128x128/apps/{APP_ID}.png",
@@ -36,6 +40,7 @@ EXPECTED = [
     "share/man/man1/quorvo.1.gz",
     "share/doc/quorvo/copyright",
     "share/doc/quorvo/changelog.gz",
+    "share/doc/quorvo/NOTICE.md",
 ]
 NOT_INSTALLED = ["renova", "startup_tests", "wordapp_tests"]
 
