@@ -6,9 +6,13 @@
 // CSV follows RFC 4180: every field that holds a comma, a double quote, a
 // carriage return or a line feed is put between double quotes, its quotes
 // doubled, so a reader gets every word and translation back byte for byte.
-// The Anki file declares its separator, HTML and tag column in header lines;
-// its translation is HTML (line breaks as <br>, "&", "<" and ">" escaped),
-// its tag column the bank name.
+// A cell that a spreadsheet would run as a formula gets a leading "'".
+// The Anki file declares its separator, HTML, note type (Basic), deck (the
+// bank), column names and tag column in header lines, so that Anki's own
+// defaults put the word on the front and the translation on the back; its
+// fields are HTML (line breaks as <br>, "&", "<", ">", '"', tab escaped, a
+// leading "#" as "&#35;"), its tag column the bank name as one tag, and the
+// phonetic follows in a column of its own.
 //
 // Pure functions of their input; any thread.
 #pragma once
@@ -32,6 +36,15 @@ struct ExportRow {
 };
 
 enum class ExportFormat { Csv, AnkiTsv };
+
+// The header lines of the Anki file, around the deck name.
+inline constexpr char kAnkiTextHeaderStart[] = "#separator:tab\n#html:true\n#notetype:Basic\n#deck:";
+inline constexpr char kAnkiTextHeaderEnd[] = "\n#columns:Front\tBack\tTags\t\xE9\x9F\xB3\xE6\xA0\x87\n#tags column:3\n";
+
+// The bank name (UTF-8) as one Anki tag: every Unicode space and '"' as "_".
+std::string AnkiTag(std::string_view utf8);
+// The bank name (UTF-8) as a deck name on one line.
+std::string AnkiDeckName(std::string_view utf8);
 
 // The whole file's bytes.
 std::string FormatExport(const std::vector<ExportRow>& rows, ExportFormat format, std::string_view bankGbk);
