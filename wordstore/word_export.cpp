@@ -4,6 +4,9 @@
 
 #include "base/code_page.h"
 #include "base/file_util.h"
+#include "wordstore/sql.h"
+#include "wordstore/texts.h"
+#include "wordstore/word_bank.h"
 
 namespace quorvo {
 namespace {
@@ -178,6 +181,7 @@ std::string FormatExport(const std::vector<ExportRow>& rows, ExportFormat format
 
 Status WriteExport(const std::string& path, const std::vector<ExportRow>& rows, ExportFormat format,
                    std::string_view bankGbk) {
+  if (format == ExportFormat::AnkiPackage) return Status(StatusCode::kRejected, "apkg");
   // Written beside the target and renamed over it only when whole: a full
   // disk or a failed write leaves an earlier export as it was.
   return ReplaceFileAtomically(path, FormatExport(rows, format, bankGbk), InstallMode(path, 0644));
@@ -193,7 +197,29 @@ ExportFormat ExportFormatForName(std::string_view fileName) {
     }
     return true;
   };
+  if (endsWith(".apkg")) return ExportFormat::AnkiPackage;
   return endsWith(".txt") || endsWith(".tsv") ? ExportFormat::AnkiTsv : ExportFormat::Csv;
+}
+
+Result<std::vector<ExportRow>> ReadExportRows(WordDatabase& db, std::string_view bank, const ExportFilter& filter) {
+  std::string sql = "select value, phonetic, trans, known, hot from " + BankIdentifier(bank);
+  std::vector<std::string> conditions;
+  if (filter.known) conditions.emplace_back(*filter.known ? "(known is null or known <> 0)" : "known = 0");
+  if (filter.minHot) conditions.push_back("hot >= " + std::to_string(*filter.minHot));
+  for (size_t i = 0; i < conditions.size(); ++i) sql += (i == 0 ? " where " : " and ") + conditions[i];
+  Statement select(db.handle(), sql);
+  if (!select.prepared().ok()) return select.prepared();
+  const std::string knownText = Gbk(texts::kKnownShown);
+  const std::string unknownText = Gbk(texts::kUnknownShown);
+  std::vector<ExportRow> rows;
+  for (;;) {
+    Result<bool> row = select.Step();
+    if (!row.ok()) return row.status();
+    if (!*row) break;
+    rows.push_back({select.Text(0), select.Text(1), select.Text(2),
+                    !select.IsNull(3) && select.Text(3) == "0" ? unknownText : knownText, select.Text(4)});
+  }
+  return rows;
 }
 
 }  // namespace quorvo

@@ -17,12 +17,15 @@
 // Pure functions of their input; any thread.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "base/status.h"
+#include "wordstore/word_database.h"
 
 namespace quorvo {
 
@@ -35,7 +38,18 @@ struct ExportRow {
   std::string hot;
 };
 
-enum class ExportFormat { Csv, AnkiTsv };
+enum class ExportFormat { Csv, AnkiTsv, AnkiPackage };
+
+// Which rows of a bank the command line's export takes.
+struct ExportFilter {
+  std::optional<bool> known;      // only the known (true) or the not known (false) words
+  std::optional<int64_t> minHot;  // only words with at least this hot value
+};
+
+// The rows of bank, in the order the word list shows them, as the list
+// shows them: known as "会" (any value but 0, as the list reads it) or
+// "不会", hot as its text. The window thread, or the only thread there is.
+Result<std::vector<ExportRow>> ReadExportRows(WordDatabase& db, std::string_view bank, const ExportFilter& filter = {});
 
 // The header lines of the Anki file, around the deck name.
 inline constexpr char kAnkiTextHeaderStart[] = "#separator:tab\n#html:true\n#notetype:Basic\n#deck:";
@@ -55,7 +69,8 @@ std::string FormatExport(const std::vector<ExportRow>& rows, ExportFormat format
 Status WriteExport(const std::string& path, const std::vector<ExportRow>& rows, ExportFormat format,
                    std::string_view bankGbk);
 
-// The format a file name asks for: ".txt" and ".tsv" mean Anki, the rest CSV.
+// The format a file name asks for: ".txt" and ".tsv" mean the Anki text
+// file, ".apkg" an Anki package, the rest CSV.
 ExportFormat ExportFormatForName(std::string_view fileName);
 
 }  // namespace quorvo
