@@ -1,9 +1,11 @@
 #include "wordstore/word_export.h"
 
+#include <chrono>
 #include <memory>
 
 #include "base/code_page.h"
 #include "base/file_util.h"
+#include "wordstore/anki_package.h"
 #include "wordstore/sql.h"
 #include "wordstore/texts.h"
 #include "wordstore/word_bank.h"
@@ -60,11 +62,7 @@ void AppendCsvField(std::string& out, std::string_view utf8, bool numberColumn =
 // A field of the Anki file: HTML, one line, no tab. A "#" that starts a
 // field would make a first field a comment line, and a '"' a quoted field
 // that runs on into the next note: both go out as character references.
-void AppendAnkiField(std::string& out, std::string_view utf8) {
-  if (!utf8.empty() && utf8.front() == '#') {
-    out.append("&#35;");
-    utf8.remove_prefix(1);
-  }
+void AppendAnkiHtml(std::string& out, std::string_view utf8) {
   for (size_t i = 0; i < utf8.size(); ++i) {
     char c = utf8[i];
     switch (c) {
@@ -96,6 +94,14 @@ void AppendAnkiField(std::string& out, std::string_view utf8) {
   }
 }
 
+void AppendAnkiField(std::string& out, std::string_view utf8) {
+  if (!utf8.empty() && utf8.front() == '#') {
+    out.append("&#35;");
+    utf8.remove_prefix(1);
+  }
+  AppendAnkiHtml(out, utf8);
+}
+
 // The length of the UTF-8 sequence at text[i] when it is a space of any
 // kind (what Anki and Python's str.split take as a separator), else 0.
 size_t UnicodeSpaceAt(std::string_view text, size_t i) {
@@ -113,7 +119,23 @@ size_t UnicodeSpaceAt(std::string_view text, size_t i) {
   return 0;
 }
 
+int64_t NowMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
+
 }  // namespace
+
+std::string AnkiHtml(std::string_view utf8) {
+  std::string out;
+  out.reserve(utf8.size() + 16);
+  AppendAnkiHtml(out, utf8);
+  return out;
+}
+
+std::string ExportUtf8(std::string_view gbk) { return ToUtf8(gbk); }
+
+std::string ExportSentence(const ExportRow& /*row*/) { return {}; }
 
 std::string AnkiTag(std::string_view utf8) {
   // Anki separates tags by spaces, and a '"' that starts the column would
@@ -181,7 +203,11 @@ std::string FormatExport(const std::vector<ExportRow>& rows, ExportFormat format
 
 Status WriteExport(const std::string& path, const std::vector<ExportRow>& rows, ExportFormat format,
                    std::string_view bankGbk) {
-  if (format == ExportFormat::AnkiPackage) return Status(StatusCode::kRejected, "apkg");
+  if (format == ExportFormat::AnkiPackage) {
+    auto bytes = AnkiPackageBytes(rows, bankGbk, NowMs());
+    if (!bytes.ok()) return bytes.status();
+    return ReplaceFileAtomically(path, *bytes, InstallMode(path, 0644));
+  }
   // Written beside the target and renamed over it only when whole: a full
   // disk or a failed write leaves an earlier export as it was.
   return ReplaceFileAtomically(path, FormatExport(rows, format, bankGbk), InstallMode(path, 0644));

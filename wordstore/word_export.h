@@ -38,6 +38,11 @@ struct ExportRow {
   std::string hot;
 };
 
+// The text of a row's 例句 field (UTF-8): every export that carries an
+// example sentence takes it from here. Rows carry no sentence yet, so it is
+// empty.
+std::string ExportSentence(const ExportRow& row);
+
 enum class ExportFormat { Csv, AnkiTsv, AnkiPackage };
 
 // Which rows of a bank the command line's export takes.
@@ -54,6 +59,12 @@ Result<std::vector<ExportRow>> ReadExportRows(WordDatabase& db, std::string_view
 // The header lines of the Anki file, around the deck name.
 inline constexpr char kAnkiTextHeaderStart[] = "#separator:tab\n#html:true\n#notetype:Basic\n#deck:";
 inline constexpr char kAnkiTextHeaderEnd[] = "\n#columns:Front\tBack\tTags\t\xE9\x9F\xB3\xE6\xA0\x87\n#tags column:3\n";
+
+// A text (UTF-8) as an Anki field's HTML: line breaks as <br>; "&", "<",
+// ">", '"' and tab as character references.
+std::string AnkiHtml(std::string_view utf8);
+// A stored text (GBK) in UTF-8.
+std::string ExportUtf8(std::string_view gbk);
 
 // The bank name (UTF-8) as one Anki tag: every Unicode space and '"' as "_".
 std::string AnkiTag(std::string_view utf8);
