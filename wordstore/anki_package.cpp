@@ -138,7 +138,11 @@ constexpr char kSchema[] =
     "create table revlog (id integer primary key, cid integer not null, usn integer not null, ease integer not "
     "null, ivl integer not null, lastIvl integer not null, factor integer not null, time integer not null, type "
     "integer not null);"
-    "create table graves (usn integer not null, oid integer not null, type integer not null);"
+    "create table graves (usn integer not null, oid integer not null, type integer not null);";
+
+// Made once the rows are in: one sort per index instead of 300,000 inserts
+// into each.
+constexpr char kIndexes[] =
     "create index ix_notes_usn on notes (usn);"
     "create index ix_cards_usn on cards (usn);"
     "create index ix_revlog_usn on revlog (usn);"
@@ -230,6 +234,8 @@ Result<std::string> CollectionBytes(const std::vector<ExportRow>& rows, std::str
       if (!s.ok()) return s;
     }
   }
+  rc = sqlite3_exec(raw, kIndexes, nullptr, nullptr, nullptr);
+  if (rc != SQLITE_OK) return SqliteStatus(rc, raw, "collection indexes");
   if (Status s = transaction.Commit(); !s.ok()) return s;
 
   sqlite3_int64 size = 0;
@@ -264,8 +270,11 @@ Result<std::string> ZipBytes(const std::vector<std::pair<const char*, const std:
   }
   for (const auto& [name, content] : entries) {
     zip_source_t* source = zip_source_buffer(archive, content->data(), content->size(), 0);
-    if (!source || zip_file_add(archive, name, source, ZIP_FL_ENC_UTF_8) < 0) {
-      if (source) zip_source_free(source);
+    zip_int64_t index = source ? zip_file_add(archive, name, source, ZIP_FL_ENC_UTF_8) : -1;
+    // Deflate's fastest level: a collection of 100,000 notes is deflated
+    // several times faster, and comes out a few per cent larger.
+    if (index < 0 || zip_set_file_compression(archive, static_cast<zip_uint64_t>(index), ZIP_CM_DEFLATE, 1) < 0) {
+      if (source && index < 0) zip_source_free(source);
       zip_error_t* failed = zip_get_error(archive);
       Status status(StatusCode::kIoError, std::string("apkg: add ") + name + ": " + zip_error_strerror(failed));
       zip_discard(archive);

@@ -230,7 +230,7 @@ std::optional<Columns> HeaderColumns(const std::vector<std::string>& names) {
   Columns columns;
   columns.word = -1;
   for (size_t i = 0; i < names.size(); ++i) {
-    std::string name = Lower(Trimmed(names[i]));
+    std::string name = Lower(Utf8(Trimmed(names[i])));
     int at = static_cast<int>(i);
     if (name == "word" || name == "单词" || name == "英文" || name == "english" || name == "front")
       columns.word = columns.word < 0 ? at : columns.word;
@@ -248,8 +248,8 @@ std::optional<Columns> HeaderColumns(const std::vector<std::string>& names) {
   return columns;
 }
 
-// HTML of an Anki field as text: line breaks, the five usual entities and
-// numeric references (UTF-8 out).
+// HTML of an Anki field (GBK) as text: line breaks, the usual entities and
+// numeric references (GBK out).
 std::string FromHtml(std::string_view html) {
   std::string out;
   out.reserve(html.size());
@@ -285,21 +285,23 @@ std::string FromHtml(std::string_view html) {
         }
         if (code) {
           uint32_t u = *code;
+          std::string utf8;
           if (u < 0x80) {
             out.push_back(static_cast<char>(u));
           } else if (u < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (u >> 6)));
-            out.push_back(static_cast<char>(0x80 | (u & 0x3F)));
+            utf8.push_back(static_cast<char>(0xC0 | (u >> 6)));
+            utf8.push_back(static_cast<char>(0x80 | (u & 0x3F)));
           } else if (u < 0x10000) {
-            out.push_back(static_cast<char>(0xE0 | (u >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((u >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (u & 0x3F)));
+            utf8.push_back(static_cast<char>(0xE0 | (u >> 12)));
+            utf8.push_back(static_cast<char>(0x80 | ((u >> 6) & 0x3F)));
+            utf8.push_back(static_cast<char>(0x80 | (u & 0x3F)));
           } else {
-            out.push_back(static_cast<char>(0xF0 | (u >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((u >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((u >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (u & 0x3F)));
+            utf8.push_back(static_cast<char>(0xF0 | (u >> 18)));
+            utf8.push_back(static_cast<char>(0x80 | ((u >> 12) & 0x3F)));
+            utf8.push_back(static_cast<char>(0x80 | ((u >> 6) & 0x3F)));
+            utf8.push_back(static_cast<char>(0x80 | (u & 0x3F)));
           }
+          if (!utf8.empty()) out += Gbk(utf8);
           i = semi;
           continue;
         }
@@ -326,6 +328,11 @@ char AnkiSeparator(std::string_view value) {
 class Gatherer {
  public:
   explicit Gatherer(ImportFile& file) : file_(file) {}
+
+  void Reserve(size_t rows) {
+    file_.words.reserve(rows);
+    index_.reserve(rows);
+  }
 
   void Add(ImportedWord word) {
     bool cut = false;
@@ -356,19 +363,19 @@ class Gatherer {
   std::unordered_map<std::string, size_t> index_;
 };
 
-std::string CellGbk(const std::vector<std::string>& fields, int column) {
+std::string Cell(std::vector<std::string>& fields, int column) {
   if (column < 0 || static_cast<size_t>(column) >= fields.size()) return {};
-  return Gbk(fields[static_cast<size_t>(column)]);
+  return std::move(fields[static_cast<size_t>(column)]);
 }
 
-Result<std::optional<std::string>> KnownValue(std::string_view cell, int line) {
-  std::string v = Lower(Trimmed(cell));
+Result<std::optional<std::string>> KnownValue(std::string_view cellGbk, int line) {
+  const std::string v = Lower(Utf8(Trimmed(cellGbk)));
   if (v.empty()) return std::optional<std::string>();
   if (v == "会" || v == "会背" || v == "1" || v == "true" || v == "yes" || v == "是")
     return std::optional<std::string>("1");
   if (v == "不会" || v == "不会背" || v == "0" || v == "false" || v == "no" || v == "否")
     return std::optional<std::string>("0");
-  return LineProblem(line, "会背一栏的“" + std::string(cell) + "”不是“会”或“不会”");
+  return LineProblem(line, "会背一栏的“" + Utf8(cellGbk) + "”不是“会”或“不会”");
 }
 
 Result<std::optional<int64_t>> HotValue(std::string_view cell, int line) {
@@ -377,7 +384,7 @@ Result<std::optional<int64_t>> HotValue(std::string_view cell, int line) {
   char* end = nullptr;
   errno = 0;
   long long value = std::strtoll(v.c_str(), &end, 10);
-  if (errno != 0 || !end || *end != '\0') return LineProblem(line, "热度一栏的“" + std::string(cell) + "”不是整数");
+  if (errno != 0 || !end || *end != '\0') return LineProblem(line, "热度一栏的“" + Utf8(cell) + "”不是整数");
   return std::optional<int64_t>(value);
 }
 
@@ -388,19 +395,20 @@ void Unguard(std::string& cell) {
   if (!cell.empty() && cell.front() == '\'') cell.erase(cell.begin());
 }
 
-Status GatherDelimited(const std::vector<Record>& records, const Columns& columns, bool guarded, bool html,
+Status GatherDelimited(std::vector<Record>& records, const Columns& columns, bool guarded, bool html,
                        Gatherer& gather) {
-  for (const Record& record : records) {
-    std::vector<std::string> fields = record.fields;
+  gather.Reserve(records.size());
+  for (Record& record : records) {
+    std::vector<std::string>& fields = record.fields;
     if (guarded)
       for (std::string& f : fields) Unguard(f);
     if (html)
       for (std::string& f : fields) f = FromHtml(f);
     ImportedWord word;
     word.line = record.line;
-    word.word = CellGbk(fields, columns.word);
-    word.phonetic = CellGbk(fields, columns.phonetic);
-    word.translation = CellGbk(fields, columns.translation);
+    word.word = Cell(fields, columns.word);
+    word.phonetic = Cell(fields, columns.phonetic);
+    word.translation = Cell(fields, columns.translation);
     if (columns.known >= 0 && static_cast<size_t>(columns.known) < fields.size()) {
       auto known = KnownValue(fields[static_cast<size_t>(columns.known)], record.line);
       if (!known.ok()) return known.status();
@@ -462,7 +470,12 @@ Status ParseAnkiText(std::string_view text, Gatherer& gather) {
 Result<ImportFile> ParseImportText(std::string_view bytes, std::string_view fileName) {
   auto decoded = DecodeToUtf8(bytes);
   if (!decoded.ok()) return decoded.status();
-  std::string_view text = *decoded;
+  // Parsed as the bank keeps it, converted once: the separators, quotes,
+  // line breaks, "#", "&", "<" and "'" are below 0x40 and so never part of
+  // a two- or four-byte character.
+  std::optional<std::string> gbk = Utf8ToGbk(*decoded);
+  if (!gbk) return Status(StatusCode::kIoError, "无法转换为 GB18030");
+  std::string_view text = *gbk;
   ImportFile file;
   Gatherer gather(file);
   Status parsed;
@@ -500,7 +513,7 @@ Result<ImportFile> ParseImportText(std::string_view bytes, std::string_view file
       std::string word = Trimmed(raw);
       if (word.empty()) continue;
       ImportedWord row;
-      row.word = Gbk(word);
+      row.word = std::move(word);
       row.line = line;
       gather.Add(std::move(row));
     }
