@@ -42,7 +42,7 @@ xvfb-run -a -s "-screen 0 ${SCREEN:-1280x900x24}" bash -c '
   MX=$X MY=$Y MW=$WIDTH MH=$HEIGHT
   # The page: x pixels 1.5 per dialog unit; y 1.72 per unit below the tabs.
   click() { xdotool mousemove $((MX + $1)) $((MY + $2)) click 1; sleep 1; }
-  click 421 505        # "导入"
+  click 430 505        # "导入"
   dlg=$(xdotool search --sync --onlyvisible --name "^导入单词$" | head -1)
   eval "$(xdotool getwindowgeometry --shell "$dlg" | sed "s/^/D/")"
   din() { xdotool mousemove $((DX + $1)) $((DY + $2)) click 1; sleep 1; }

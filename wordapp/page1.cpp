@@ -184,8 +184,8 @@ void CPage1::BuildControls() {
   knownCombo_ = combo(kKnownFilter, true, 124, 292, 48);
   orderCombo_ = combo(kHotOrder, true, 182, 292, 54);
   connect(button("搜索", kSearch, 241, 291, 50, 14), &QPushButton::clicked, this, &CPage1::Refresh);
-  connect(button("导出", kExport, 250, 267, 20, 14), &QPushButton::clicked, this, &CPage1::Export);
-  connect(button("导入", kImport, 271, 267, 20, 14), &QPushButton::clicked, this, &CPage1::Import);
+  connect(button("导出", kExport, 250, 267, 24, 14), &QPushButton::clicked, this, &CPage1::Export);
+  connect(button("导入", kImport, 275, 267, 24, 14), &QPushButton::clicked, this, &CPage1::Import);
 
   connect(button("添加新单词", kAddWords, 304, 242, 50, 14), &QPushButton::clicked, this, &CPage1::AddWords);
   batchCombo_ = combo(kBatchOperation, false, 304, 265, 102);
