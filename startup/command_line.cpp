@@ -22,10 +22,10 @@ bool Among(const std::array<std::string_view, N>& names, std::string_view name) 
 
 std::string Help() {
   return "Usage: quorvo [OPTION]\n"
-         "\n"
          "       quorvo --export BANK FILE [--known 0|1] [--min-hot N]\n"
          "       quorvo --import FILE --bank NAME\n"
          "       quorvo --list-banks\n"
+         "\n"
          "A vocabulary trainer for Chinese-speaking learners of English (我的词库).\n"
          "\n"
          "  -h, --help      show this help and exit\n"
