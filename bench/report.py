@@ -90,6 +90,7 @@ def main():
     lexicon = load(args.folder, "quorvo_bench_lexicon")
     fit = load(args.folder, "quorvo_bench_fit")
     fit_reference = load(args.folder, "fit-reference")
+    decks = load(args.folder, "quorvo_bench_decks")
 
     rows = []  # job, ours, peer, ratio, target, ok
 
@@ -261,6 +262,22 @@ def main():
         else:
             row(job, "%.5f (%.5f)" % (ours_loss, truth), "not run", "-", "within 2 % of the true weights'",
                 abs(ours_loss / truth - 1) <= 0.02)
+
+    # 15. An Anki deck of 100,000 words.
+    ours = find(decks, "BM_Decks_ApkgExport")
+    job = "15. \"导出\" of a bank of 100,000 words as an Anki deck (.apkg: rows, collection, zip, file)"
+    if not missing(job, "< 3 s", ours):
+        row(job, "%.0f ms" % millis(ours), "-", "-", "< 3 s", millis(ours) < 3000)
+
+    # 16. Importing a 100,000-line CSV with translations.
+    ours = find(decks, "BM_Decks_CsvImport_Quorvo")
+    peer = find(decks, "BM_Decks_CsvImport_Sqlite3Shell")
+    job = "16. Import of a 100,000-line CSV with translations into a new bank (read, decode, one batch)"
+    target = "< 2 s and <= 3x the time"
+    if not missing(job, target, ours, peer):
+        ratio = millis(ours) / millis(peer)
+        row(job, "%.0f ms" % millis(ours), "%.0f ms `sqlite3` shell `.import --csv`, same file" % millis(peer),
+            "%.2fx the time" % ratio, target, millis(ours) < 2000 and ratio <= 3)
 
     cpu, cores, memory = machine()
     print("| Job | Ours | Peer | Ratio | Target | Result |")

@@ -34,7 +34,7 @@ OUT=${BENCH_OUT:-$ROOT/bench-out}
 CORPUS_BYTES=$((100 * 1024 * 1024))
 PROGRAMS=(quorvo_bench_count_words quorvo_bench_show_words quorvo_bench_batch quorvo_bench_lookups
           quorvo_bench_download quorvo_bench_startup quorvo_bench_export quorvo_bench_add_text
-          quorvo_bench_review quorvo_bench_lexicon quorvo_bench_fit)
+          quorvo_bench_review quorvo_bench_lexicon quorvo_bench_fit quorvo_bench_decks)
 
 bash scripts/deps.sh
 mkdir -p "$OUT"

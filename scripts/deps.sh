@@ -15,6 +15,8 @@ PACKAGES=(
   qt6-speech-dev qt6-speech-flite-plugin qt6-declarative-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libsimpleini-dev
+  # The Anki deck (.apkg) is a zip file.
+  libzip-dev
   python3
   xvfb xauth x11-apps imagemagick xdotool
   fonts-noto-cjk

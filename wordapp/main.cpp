@@ -11,6 +11,7 @@
 #include "lookup/dictionary_host.h"
 #include "startup/app_layout.h"
 #include "startup/command_line.h"
+#include "startup/word_commands.h"
 #include "wordapp/dict_app.h"
 #include "wordapp/pending_replay.h"
 #include "wordapp/qt_window_ops.h"
@@ -19,9 +20,25 @@
 int main(int argc, char** argv) {
   // Read before the application object: --help and --version need no display.
   quorvo::CommandLineAction action = quorvo::ReadCommandLine({argv + 1, argv + argc}, QUORVO_VERSION);
-  if (action.kind != quorvo::CommandLineAction::Run) {
+  if (action.kind == quorvo::CommandLineAction::Print || action.kind == quorvo::CommandLineAction::Fail) {
     std::fputs(action.text.c_str(), action.kind == quorvo::CommandLineAction::Print ? stdout : stderr);
     return action.exitCode;
+  }
+  if (action.kind != quorvo::CommandLineAction::Run) {
+    // A word command: the same bank file the window would open, no display.
+    const quorvo::AppLayout layout = quorvo::ResolveLayout(quorvo::CurrentLayoutInputs());
+    const std::string problem = quorvo::PrepareBankFile(layout);
+    if (!problem.empty()) {
+      std::fprintf(stderr, "quorvo: %s\n", problem.c_str());
+      return 1;
+    }
+    quorvo::BundledDictionary dictionary;
+    dictionary.SetDataFile(layout.dictData);
+    auto keepDictionary = [&dictionary, &layout] {
+      auto state = dictionary.Revive(quorvo::DictionaryHost(), quorvo::BuildDictionaryHost(), layout.dictdFolder);
+      return state != quorvo::BundledDictionaryState::Failed;
+    };
+    return quorvo::RunWordCommand(action, layout.bankFile, keepDictionary, stdout, stderr);
   }
   // renova ends a running quorvo with SIGTERM before it replaces its files:
   // quorvo saves its stores and ends with status 4.

@@ -22,12 +22,14 @@
 #include "review/review_store.h"
 #include "startup/app_layout.h"
 #include "wordapp/dialog_units.h"
+#include "wordapp/import_dlg.h"
 #include "wordapp/insert_dlg.h"
 #include "wordapp/page1_controls.h"
 #include "wordapp/recitation_event.h"
 #include "wordapp/run_summary.h"
 #include "wordapp/window_thread_boxes.h"
 #include "wordstore/word_export.h"
+#include "wordstore/word_import.h"
 #include "wordstore/write_failure.h"
 
 namespace quorvo {
@@ -186,7 +188,8 @@ void CPage1::BuildControls() {
   knownCombo_ = combo(kKnownFilter, true, 124, 292, 48);
   orderCombo_ = combo(kHotOrder, true, 182, 292, 54);
   connect(button("搜索", kSearch, 241, 291, 50, 14), &QPushButton::clicked, this, &CPage1::Refresh);
-  connect(button("导出", kExport, 255, 267, 36, 14), &QPushButton::clicked, this, &CPage1::Export);
+  connect(button("导出", kExport, 250, 267, 24, 14), &QPushButton::clicked, this, &CPage1::Export);
+  connect(button("导入", kImport, 275, 267, 24, 14), &QPushButton::clicked, this, &CPage1::Import);
 
   connect(button("添加新单词", kAddWords, 304, 242, 50, 14), &QPushButton::clicked, this, &CPage1::AddWords);
   batchCombo_ = combo(kBatchOperation, false, 304, 265, 102);
@@ -571,7 +574,7 @@ void CPage1::Export() {
     boxes_.Show(BoxKind::Plain, Gbk("请先选择需要打开的数据库"));
     return;
   }
-  QString path = ops_.files->SaveFile(this, Ui("CSV 表格 (*.csv);;Anki 文本 (*.txt)"),
+  QString path = ops_.files->SaveFile(this, Ui("CSV 表格 (*.csv);;Anki 文本 (*.txt);;Anki 牌组 (*.apkg)"),
                                       FromGbk(currentBank_) + QStringLiteral(".csv"));
   if (path.isEmpty()) return;
   std::vector<ExportRow> rows;
@@ -592,6 +595,74 @@ void CPage1::Export() {
                   : written.code() == StatusCode::kReadOnly ? Ui("文件或文件夹不允许写入")
                                                             : QString::fromStdString(written.message());
   boxes_.Show(BoxKind::Application, ToGbk(Ui("无法写入文件：%1（%2），原有文件保持不变。").arg(path, cause)));
+}
+
+namespace {
+
+// What an import did, for the info box's tooltip and the summary box.
+QString ImportSummary(const std::string& bank, const ImportFile& file, const ImportCounts& counts) {
+  QStringList lines;
+  lines << Ui("导入完毕（词库“%1”%2）：新增 %3 个单词，更新 %4 个。")
+               .arg(FromGbk(bank), counts.createdBank ? Ui("，新建") : QString())
+               .arg(counts.added)
+               .arg(counts.updated);
+  if (file.duplicates) lines << Ui("文件中有 %1 行是重复的单词，以最后一行为准。").arg(file.duplicates);
+  if (file.cut) lines << Ui("%1 行的内容超出列宽，已截断。").arg(file.cut);
+  if (file.skipped) lines << Ui("%1 行没有单词，已跳过。").arg(file.skipped);
+  if (!counts.untranslated.empty())
+    lines << Ui("%1 个单词没有释义，正在联网查询。").arg(static_cast<long long>(counts.untranslated.size()));
+  return lines.join(QStringLiteral("\n"));
+}
+
+}  // namespace
+
+void CPage1::Import() {
+  if (!db_.IsOpen()) {
+    boxes_.Show(BoxKind::Plain, Gbk("请先选择需要打开的数据库"));
+    return;
+  }
+  auto bankExists = [this](const std::string& name) { return BankExists(db_, name); };
+  CImportDlg dialog(*ops_.files, currentBank_, boxes_, bankExists, this);
+  if (dialog.exec() != QDialog::Accepted) return;
+  auto read = ReadImportFile(dialog.FilePath());
+  if (!read.ok()) {
+    boxes_.Show(BoxKind::Application, ToGbk(Ui("无法导入 %1：%2。词库保持原样。")
+                                                .arg(QFile::decodeName(QByteArray::fromStdString(dialog.FilePath())),
+                                                     QString::fromStdString(read.status().message()))));
+    return;
+  }
+  auto file = std::make_shared<ImportFile>(std::move(*read));
+  auto counts = std::make_shared<ImportCounts>();
+  const std::string bank = dialog.BankName();
+  StartWrite(
+      [this, bank, file, counts] {
+        auto written = WriteImport(db_, bank, *file);
+        if (!written.ok()) return written.status();
+        *counts = std::move(*written);
+        return Status::Ok();
+      },
+      [this, bank, file, counts](const Status& outcome) {
+        if (outcome.code() == StatusCode::kRefused) {
+          boxes_.Show(BoxKind::Application, Gbk(outcome.message()));
+          return;
+        }
+        if (!outcome.ok()) {
+          ShowWriteFailure(outcome);
+          return;
+        }
+        // The filled bank, whole, behind the summary.
+        ClearFilter();
+        ShowBank(bank);
+        QString summary = ImportSummary(bank, *file, *counts);
+        infoLabel_->setText(Ui("导入完毕：新增 %1 个").arg(Grouped(counts->added)));
+        infoLabel_->setToolTip(summary);
+        boxes_.Show(BoxKind::Application, ToGbk(summary));
+        if (counts->untranslated.empty()) return;
+        std::vector<LookupRun::UnstoredWord> words;
+        words.reserve(counts->untranslated.size());
+        for (auto& [word, hot] : counts->untranslated) words.push_back({word, hot});
+        LookUp(words);
+      });
 }
 
 std::vector<int> CPage1::TargetRows() const {
@@ -731,7 +802,7 @@ void CPage1::ShowWriteFailure(const Status& status) {
 void CPage1::UpdateWritingActions() {
   using namespace page1_controls;
   bool writable = db_.IsOpen() && !db_.ReadOnly() && !pendingWrite_;
-  for (int id : {kAddWords, kApplyBatch, kDropBanks})
+  for (int id : {kAddWords, kApplyBatch, kDropBanks, kImport})
     if (auto* control = findChild<QWidget*>(QString::number(id))) control->setEnabled(writable);
 }
 

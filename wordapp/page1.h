@@ -72,8 +72,13 @@ class CPage1 : public QDialog {
   void RunBatch();
   // Selection change of the batch operation.
   void OnBatchChoice(int index);
-  // "导出": the rows shown, through the save dialog, as CSV or Anki text.
+  // "导出": the rows shown, through the save dialog, as CSV, Anki text or
+  // an Anki deck.
   void Export();
+  // "导入": a word list into a new or existing bank through the import
+  // dialog, in one write (waiting, like the batches, while another program
+  // holds the file); the words without a translation are then looked up.
+  void Import();
 
   // The run of lookups the info box follows; empty when none runs.
   const std::shared_ptr<LookupRun>& CurrentRun() const { return run_; }

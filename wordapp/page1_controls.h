@@ -24,6 +24,7 @@ inline constexpr int kKnownFilter = 1033;  // "全部", "会背", "不会背"
 inline constexpr int kHotOrder = 1034;     // "由高到低", "由低到高"
 inline constexpr int kSearch = 1003;       // "搜索"
 inline constexpr int kExport = 1040;       // "导出"
+inline constexpr int kImport = 1070;       // "导入": the import dialog
 
 // 单词管理.
 inline constexpr int kAddWords = 1006;        // "添加新单词": the add-words dialog

@@ -70,7 +70,7 @@ xvfb-run -a -s "-screen 0 ${SCREEN:-1280x900x24}" bash -c '
   sleep 1
   shot quorvo-summary.png
   xdotool key Return; sleep 1
-  click 410 505        # "导出"
+  click 393 505        # "导出"
   save=$(xdotool search --sync --onlyvisible --name "^导出单词$" | head -1)
   sleep 1
   eval "$(xdotool getwindowgeometry --shell "$save")"

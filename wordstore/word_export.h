@@ -6,19 +6,26 @@
 // CSV follows RFC 4180: every field that holds a comma, a double quote, a
 // carriage return or a line feed is put between double quotes, its quotes
 // doubled, so a reader gets every word and translation back byte for byte.
-// The Anki file declares its separator, HTML and tag column in header lines;
-// its translation is HTML (line breaks as <br>, "&", "<" and ">" escaped),
-// its tag column the bank name.
+// A cell that a spreadsheet would run as a formula gets a leading "'".
+// The Anki file declares its separator, HTML, note type (Basic), deck (the
+// bank), column names and tag column in header lines, so that Anki's own
+// defaults put the word on the front and the translation on the back; its
+// fields are HTML (line breaks as <br>, "&", "<", ">", '"', tab escaped, a
+// leading "#" as "&#35;"), its tag column the bank name as one tag, and the
+// phonetic follows in a column of its own.
 //
 // Pure functions of their input; any thread.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "base/status.h"
+#include "wordstore/word_database.h"
 
 namespace quorvo {
 
@@ -31,7 +38,38 @@ struct ExportRow {
   std::string hot;
 };
 
-enum class ExportFormat { Csv, AnkiTsv };
+// The text of a row's 例句 field (UTF-8): every export that carries an
+// example sentence takes it from here. Rows carry no sentence yet, so it is
+// empty.
+std::string ExportSentence(const ExportRow& row);
+
+enum class ExportFormat { Csv, AnkiTsv, AnkiPackage };
+
+// Which rows of a bank the command line's export takes.
+struct ExportFilter {
+  std::optional<bool> known;      // only the known (true) or the not known (false) words
+  std::optional<int64_t> minHot;  // only words with at least this hot value
+};
+
+// The rows of bank, in the order the word list shows them, as the list
+// shows them: known as "会" (any value but 0, as the list reads it) or
+// "不会", hot as its text. The window thread, or the only thread there is.
+Result<std::vector<ExportRow>> ReadExportRows(WordDatabase& db, std::string_view bank, const ExportFilter& filter = {});
+
+// The header lines of the Anki file, around the deck name.
+inline constexpr char kAnkiTextHeaderStart[] = "#separator:tab\n#html:true\n#notetype:Basic\n#deck:";
+inline constexpr char kAnkiTextHeaderEnd[] = "\n#columns:Front\tBack\tTags\t\xE9\x9F\xB3\xE6\xA0\x87\n#tags column:3\n";
+
+// A text (UTF-8) as an Anki field's HTML: line breaks as <br>; "&", "<",
+// ">", '"' and tab as character references.
+std::string AnkiHtml(std::string_view utf8);
+// A stored text (GBK) in UTF-8.
+std::string ExportUtf8(std::string_view gbk);
+
+// The bank name (UTF-8) as one Anki tag: every Unicode space and '"' as "_".
+std::string AnkiTag(std::string_view utf8);
+// The bank name (UTF-8) as a deck name on one line.
+std::string AnkiDeckName(std::string_view utf8);
 
 // The whole file's bytes.
 std::string FormatExport(const std::vector<ExportRow>& rows, ExportFormat format, std::string_view bankGbk);
@@ -42,7 +80,8 @@ std::string FormatExport(const std::vector<ExportRow>& rows, ExportFormat format
 Status WriteExport(const std::string& path, const std::vector<ExportRow>& rows, ExportFormat format,
                    std::string_view bankGbk);
 
-// The format a file name asks for: ".txt" and ".tsv" mean Anki, the rest CSV.
+// The format a file name asks for: ".txt" and ".tsv" mean the Anki text
+// file, ".apkg" an Anki package, the rest CSV.
 ExportFormat ExportFormatForName(std::string_view fileName);
 
 }  // namespace quorvo

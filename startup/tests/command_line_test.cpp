@@ -35,6 +35,18 @@ TEST(CommandLine, EachArgumentListEndsAsExpected) {
       {{"-platform"}, Kind::Fail, 2, "'-platform' needs a value"},
       // The value of a Qt option is not read as an option of its own.
       {{"-style", "--version"}, Kind::Run, 0, ""},
+      // The word commands and what they need.
+      {{"--list-banks"}, Kind::ListBanks, 0, ""},
+      {{"--export", "b", "f.csv", "--known", "1", "--min-hot", "-2"}, Kind::Export, 0, ""},
+      {{"--import", "f.csv", "--bank", "b"}, Kind::Import, 0, ""},
+      {{"--bank", "b", "--import", "f.csv"}, Kind::Import, 0, ""},
+      {{"--export", "b"}, Kind::Fail, 2, "'--export' needs a bank and a file"},
+      {{"--import", "f.csv"}, Kind::Fail, 2, "'--import' needs '--bank NAME'"},
+      {{"--export", "b", "f", "--known", "2"}, Kind::Fail, 2, "'--known' takes 0 or 1"},
+      {{"--export", "b", "f", "--min-hot", "3x"}, Kind::Fail, 2, "'--min-hot' takes a whole number"},
+      {{"--list-banks", "--known", "1"}, Kind::Fail, 2, "go with '--export'"},
+      {{"--list-banks", "--bank", "b"}, Kind::Fail, 2, "'--bank' goes with '--import'"},
+      {{"--list-banks", "--export", "b", "f"}, Kind::Fail, 2, "only one of"},
   };
   for (const Case& c : cases) {
     std::string name = c.args.empty() ? "(none)" : c.args.front() + "...";
@@ -42,6 +54,16 @@ TEST(CommandLine, EachArgumentListEndsAsExpected) {
     EXPECT_EQ(c.kind, action.kind) << name;
     EXPECT_EQ(c.exitCode, action.exitCode) << name;
     EXPECT_NE(std::string::npos, action.text.find(c.textPart)) << name << ": " << action.text;
+    if (c.kind == Kind::Export) {
+      EXPECT_EQ("b", action.bank);
+      EXPECT_EQ("f.csv", action.file);
+      EXPECT_EQ(std::optional<bool>(true), action.known);
+      EXPECT_EQ(std::optional<int64_t>(-2), action.minHot);
+    }
+    if (c.kind == Kind::Import) {
+      EXPECT_EQ("b", action.bank);
+      EXPECT_EQ("f.csv", action.file);
+    }
     if (c.kind == Kind::Fail) {
       EXPECT_NE(std::string::npos, action.text.find("quorvo --help")) << name;
     }

