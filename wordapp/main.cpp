@@ -34,8 +34,9 @@ int main(int argc, char** argv) {
     }
     quorvo::BundledDictionary dictionary;
     dictionary.SetDataFile(layout.dictData);
-    auto keepDictionary = [&dictionary, &layout] {
-      auto state = dictionary.Revive(quorvo::DictionaryHost(), quorvo::BuildDictionaryHost(), layout.dictdFolder);
+    const std::string configuredHost = quorvo::ConfiguredDictionaryHost();
+    auto keepDictionary = [&dictionary, &layout, &configuredHost] {
+      auto state = dictionary.Revive(configuredHost, layout.dictdFolder);
       return state != quorvo::BundledDictionaryState::Failed;
     };
     return quorvo::RunWordCommand(action, layout.bankFile, keepDictionary, stdout, stderr);
