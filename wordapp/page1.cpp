@@ -464,6 +464,10 @@ void CPage1::AddWords() {
     return;
   }
   if (!summary.counted || !summary.run) return;
+  // The words are looked up all the same; the learner learns that their
+  // sentences are not kept, and why.
+  if (!summary.sentences.ok())
+    boxes_.Show(BoxKind::Application, Gbk("例句没有保存：" + CauseText(summary.sentences)));
   FollowRun(summary.run, RunKind::AddWords, summary.bank, summary.distinct, summary.known, !answers);
 }
 
@@ -658,9 +662,9 @@ void CPage1::RunBatch() {
         rows.push_back(std::move(cells));
       }
       StartWrite(
-          [this, rows = std::move(rows)] {
-            return AddToRecitationList(db_, rows, boxes_,
-                                       [this] { PostRecitationListChanged(recitationPage_, recitationList_); });
+          [this, rows = std::move(rows), bank = currentBank_] {
+            return AddToRecitationList(
+                db_, rows, boxes_, [this] { PostRecitationListChanged(recitationPage_, recitationList_); }, bank);
           },
           afterWrite);
       return;
