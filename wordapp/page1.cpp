@@ -28,6 +28,7 @@
 #include "wordapp/run_summary.h"
 #include "wordapp/window_thread_boxes.h"
 #include "wordstore/word_export.h"
+#include "wordstore/word_sentences.h"
 #include "wordstore/write_failure.h"
 
 namespace quorvo {
@@ -40,6 +41,7 @@ constexpr size_t kWordCapacity = 55;
 constexpr size_t kLookupWordCapacity = 127;
 // Width of the "音标" column while it is shown.
 constexpr int kPhoneticWidth = 140;
+constexpr int kSentenceWidth = 160;
 // A write that meets a held file tries again this often; each try waits
 // this long for the file, so the window never stops answering for longer.
 constexpr int kHeldRetryMs = 500;
@@ -250,7 +252,7 @@ void CPage1::OnInitDialog() {
     db_.QueryRows(
         SelectAllStatement(kMainWord), [&rows](int, const RowView& row) { WordListModel::AppendRow(rows, row); },
         &read);
-    wordModel_.Reset(std::move(rows));
+    wordModel_.Reset(std::move(rows), BankSentences(db_, kMainWord));
     countText_ = CountText(wordModel_.rowCount(), read);
     SetUpBankList();
     bankList_->hide();
@@ -284,11 +286,15 @@ void CPage1::SetUpWordList() {
 }
 
 void CPage1::ShowPhoneticColumn() {
-  // The column takes its width from "释义", so the list keeps its width.
+  // The columns take their width from "释义", so the list keeps its width.
   bool shown = wordModel_.HasPhonetics();
   if (shown) wordList_->setColumnWidth(kColPhonetic, kPhoneticWidth);
   wordList_->setColumnHidden(kColPhonetic, !shown);
-  wordList_->setColumnWidth(kColTrans, WordListModel::kWidths[kColTrans] - (shown ? kPhoneticWidth : 0));
+  bool sentences = wordModel_.HasSentences();
+  if (sentences) wordList_->setColumnWidth(kColSentenceId, kSentenceWidth);
+  wordList_->setColumnHidden(kColSentenceId, !sentences);
+  wordList_->setColumnWidth(kColTrans, WordListModel::kWidths[kColTrans] - (shown ? kPhoneticWidth : 0) -
+                                           (sentences ? kSentenceWidth : 0));
 }
 
 QMenu* CPage1::MakeWordMenu(int row) {
@@ -387,7 +393,7 @@ void CPage1::Refresh() {
   int count = db_.QueryRows(
       BuildSearchStatement(currentBank_, FilterFromControls()),
       [&rows](int, const RowView& row) { WordListModel::AppendRow(rows, row); }, &read);
-  wordModel_.Reset(std::move(rows));
+  wordModel_.Reset(std::move(rows), BankSentences(db_, currentBank_));
   countText_ = CountText(count, read);
   ShowCountText();
 }
@@ -570,10 +576,12 @@ void CPage1::Export() {
   if (path.isEmpty()) return;
   std::vector<ExportRow> rows;
   rows.reserve(static_cast<size_t>(wordModel_.rowCount()));
-  for (int row = 0; row < wordModel_.rowCount(); ++row)
+  for (int row = 0; row < wordModel_.rowCount(); ++row) {
+    const std::vector<KeptSentence>& sentences = wordModel_.Sentences(row);
     rows.push_back({wordModel_.CellText(row, kColValue), wordModel_.CellText(row, kColPhonetic),
                     wordModel_.CellText(row, kColTrans), wordModel_.CellText(row, kColKnown),
-                    wordModel_.CellText(row, kColHot)});
+                    wordModel_.CellText(row, kColHot), sentences.empty() ? std::string() : sentences.front().text});
+  }
   std::string file = QFile::encodeName(path).toStdString();
   Status written = WriteExport(file, rows, ExportFormatForName(file), currentBank_);
   if (written.ok()) {

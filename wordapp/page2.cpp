@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTimer>
 #include <algorithm>
 #include <thread>
@@ -18,6 +19,7 @@
 #include "wordapp/review_controls.h"
 #include "wordapp/run_summary.h"
 #include "wordstore/word_bank.h"
+#include "wordstore/word_sentences.h"
 #include "wordstore/write_failure.h"
 
 namespace quorvo {
@@ -71,7 +73,13 @@ void CPage2::BuildControls() {
   translation_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   translation_->setWordWrap(true);
   translation_->setCursor(Qt::PointingHandCursor);
-  PlaceAt(translation_, 93, 104, 363, 109);
+  PlaceAt(translation_, 93, 132, 363, 81);
+
+  sentence_ = new QLabel(this);
+  sentence_->setObjectName(QString::number(kSentence));
+  sentence_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  sentence_->setWordWrap(true);
+  PlaceAt(sentence_, 93, 104, 363, 27);
 
   counter_ = new QLabel(this);
   counter_->setObjectName(QString::number(kCounter));
@@ -137,6 +145,7 @@ void CPage2::OnInitDialog() {
   counter_->setFont(textFont);
   word_->setFont(wordFont);
   phonetic_->setFont(CellFont(Ui("微软雅黑"), 20, 400));
+  sentence_->setFont(CellFont(Ui("微软雅黑"), 18, 400));
 
   bool opened = ops_.readOnlyBanner.isEmpty() ? db_.Open(BankFile()) : db_.OpenReadOnly(BankFile());
   if (opened && LoadRecitationList(kMainRemember) == SQLITE_OK) Refresh();
@@ -163,6 +172,9 @@ int CPage2::LoadRecitationList(const std::string& table) {
     hasSnapshot_ = true;
     rowCount_ = snapshot_.Rows();
     columnCount_ = snapshot_.Columns();
+    sentences_ = BankSentences(db_, table);
+  } else {
+    sentences_.clear();
   }
   if (reviewMode_) LoadDueCards();
   return rc;
@@ -192,6 +204,54 @@ void CPage2::ShowCurrentWord() {
     word_->setText(FromGbk(CurrentCell(kColValue)));
     phonetic_->setText(FromGbk(CurrentCell(kColPhonetic)));
   }
+  ShowSentence();
+}
+
+QString CPage2::Blanked(const QString& sentence, const QString& word) {
+  if (word.isEmpty()) return sentence;
+  QString text = sentence;
+  text.replace(QRegularExpression(QStringLiteral("\\b%1\\b").arg(QRegularExpression::escape(word)),
+                                  QRegularExpression::CaseInsensitiveOption),
+               QStringLiteral("____"));
+  return text;
+}
+
+QString CPage2::Highlighted(const QString& sentence, const QString& word) {
+  QRegularExpression whole(QStringLiteral("\\b%1\\b").arg(QRegularExpression::escape(word)),
+                           QRegularExpression::CaseInsensitiveOption);
+  QString html;
+  qsizetype at = 0;
+  for (auto it = whole.globalMatch(sentence); !word.isEmpty() && it.hasNext();) {
+    QRegularExpressionMatch match = it.next();
+    html += sentence.mid(at, match.capturedStart() - at).toHtmlEscaped();
+    html += QStringLiteral("<b><span style=\"color:#c0392b\">") + match.captured().toHtmlEscaped() +
+            QStringLiteral("</span></b>");
+    at = match.capturedEnd();
+  }
+  return html + sentence.mid(at).toHtmlEscaped();
+}
+
+void CPage2::ShowSentence() {
+  const char* word = (hasSnapshot_ && rowCount_ > 0 && (!reviewMode_ || session_->Current()))
+                         ? CurrentCell(kColValue)
+                         : nullptr;
+  auto found = word ? sentences_.find(word) : sentences_.end();
+  if (found == sentences_.end() || found->second.empty()) {
+    sentence_->clear();
+    sentence_->setToolTip({});
+    return;
+  }
+  const KeptSentence& kept = found->second.front();
+  QString sentence = FromGbk(kept.text.c_str());
+  QString shownWord = FromGbk(word);
+  if (translationShown_) {
+    sentence_->setTextFormat(Qt::RichText);
+    sentence_->setText(Highlighted(sentence, shownWord));
+  } else {
+    sentence_->setTextFormat(Qt::PlainText);
+    sentence_->setText(Blanked(sentence, shownWord));
+  }
+  sentence_->setToolTip(kept.bundled ? Ui("词典例句") : Ui("出自：") + FromGbk(kept.source.c_str()));
 }
 
 void CPage2::UpdateSayButton() {
@@ -264,6 +324,7 @@ void CPage2::ToggleTranslation() {
     translationShown_ = true;
     if (rowCount_ > 0 && (!reviewMode_ || session_->Current())) translation_->setText(FromGbk(CurrentCell(kColTrans)));
   }
+  ShowSentence();
   UpdateReviewControls();
   typingBox_->setFocus();
 }

@@ -6,6 +6,10 @@
 // typing box), Backspace (previous word) and Space (translation on and off),
 // caught before whichever control of the page has the focus.
 //
+// Under the word's phonetic the card shows the word's first kept sentence
+// with the word blanked ("She ____ the letter twice."), and the whole
+// sentence, the word highlighted, once the translation is shown.
+//
 // The word's phonetic, when the list has one, shows beneath it; "发音" says
 // the word through the window ops' Speech (disabled, with a tooltip, when
 // there is none or it has no engine).
@@ -26,9 +30,11 @@
 #include <chrono>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "review/fsrs.h"
+#include "wordstore/sentence_keeper.h"
 #include "wordapp/window_ops.h"
 #include "wordstore/pending_journal.h"
 #include "wordstore/word_database.h"
@@ -75,6 +81,11 @@ class CPage2 : public QDialog {
   // be are returned (and given up here) for the program to keep elsewhere.
   std::vector<PendingReview> FlushBeforeExit(std::chrono::steady_clock::time_point deadline);
 
+  // The sentence shown with word blanked (cloze) or, as rich text, with
+  // word highlighted; every whole-word occurrence, in any letter case.
+  static QString Blanked(const QString& sentence, const QString& word);
+  static QString Highlighted(const QString& sentence, const QString& word);
+
   int Position() const { return position_; }
   int RowCount() const { return rowCount_; }
   bool TranslationShown() const { return translationShown_; }
@@ -91,6 +102,7 @@ class CPage2 : public QDialog {
  private:
   void BuildControls();
   void UpdateSayButton();
+  void ShowSentence();
   void OnInitDialog();
   // The snapshot's cell of the current row, or null.
   const char* CurrentCell(int column) const;
@@ -109,6 +121,7 @@ class CPage2 : public QDialog {
   int position_ = 1;
   bool translationShown_ = false;
   std::string table_;
+  std::unordered_map<std::string, std::vector<KeptSentence>> sentences_;  // of the list, by word
   bool reviewMode_ = false;
   std::unique_ptr<ReviewSession> session_;
   ReviewControls* review_ = nullptr;
@@ -117,6 +130,7 @@ class CPage2 : public QDialog {
   QLabel* word_ = nullptr;             // kWord
   QLabel* translation_ = nullptr;      // kTranslation
   QLabel* counter_ = nullptr;          // kCounter
+  QLabel* sentence_ = nullptr;         // kSentence
   QLineEdit* typingBox_ = nullptr;     // kTypingBox
   QPushButton* openButton_ = nullptr;  // kOpenDatabase
   QLabel* phonetic_ = nullptr;         // kPhonetic

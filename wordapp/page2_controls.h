@@ -12,6 +12,7 @@ inline constexpr int kWord = 1009;         // the word in large type
 inline constexpr int kPhonetic = 1051;     // its phonetic, beneath it
 inline constexpr int kTranslation = 1010;  // "点击看释义" or the translation; a click turns it
 inline constexpr int kCounter = 1013;      // "第%d个 共%d个单词" or "今日待复习 %d 个"
+inline constexpr int kSentence = 1052;     // the word's sentence, blanked ("____") until the translation is shown
 
 inline constexpr int kPrevious = 1011;      // "上一个"
 inline constexpr int kNext = 1012;          // "下一个"

@@ -75,7 +75,7 @@ std::string FormatExport(const std::vector<ExportRow>& rows, ExportFormat format
   out.reserve(rows.size() * 64 + 64);
   if (format == ExportFormat::Csv) {
     out.append("\xEF\xBB\xBF");
-    out.append("word,phonetic,translation,known,hot\r\n");
+    out.append("word,phonetic,translation,known,hot,sentence\r\n");
     for (const ExportRow& row : rows) {
       AppendCsvField(out, ToUtf8(row.word));
       out.push_back(',');
@@ -86,11 +86,13 @@ std::string FormatExport(const std::vector<ExportRow>& rows, ExportFormat format
       AppendCsvField(out, ToUtf8(row.known));
       out.push_back(',');
       AppendCsvField(out, ToUtf8(row.hot));
+      out.push_back(',');
+      AppendCsvField(out, ToUtf8(row.sentence));
       out.append("\r\n");
     }
     return out;
   }
-  out.append("#separator:tab\n#html:true\n#tags column:4\n");
+  out.append("#separator:tab\n#html:true\n#tags column:5\n");
   std::string tag = AnkiTag(ToUtf8(bankGbk));
   for (const ExportRow& row : rows) {
     AppendAnkiField(out, ToUtf8(row.word));
@@ -98,6 +100,8 @@ std::string FormatExport(const std::vector<ExportRow>& rows, ExportFormat format
     AppendAnkiField(out, ToUtf8(row.phonetic));
     out.push_back('\t');
     AppendAnkiField(out, ToUtf8(row.translation));
+    out.push_back('\t');
+    AppendAnkiField(out, ToUtf8(row.sentence));
     out.push_back('\t');
     out.append(tag);
     out.push_back('\n');

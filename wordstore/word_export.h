@@ -8,7 +8,7 @@
 // doubled, so a reader gets every word and translation back byte for byte.
 // The Anki file declares its separator, HTML and tag column in header lines;
 // its translation is HTML (line breaks as <br>, "&", "<" and ">" escaped),
-// its tag column the bank name.
+// then the word's sentence, its tag column the bank name.
 //
 // Pure functions of their input; any thread.
 #pragma once
@@ -29,6 +29,7 @@ struct ExportRow {
   std::string translation;
   std::string known;  // as the list shows it ("会", "不会", or empty)
   std::string hot;
+  std::string sentence;  // the word's first kept sentence, or empty
 };
 
 enum class ExportFormat { Csv, AnkiTsv };

@@ -83,17 +83,18 @@ TEST(WordExportTest, HostileRowsRoundTripThroughPythonsCsvReader) {
       {"\"", "\"\""},
   };
   std::vector<ExportRow> rows;
-  for (const auto& [word, trans] : hostile) rows.push_back({Gbk(word), "", Gbk(trans), Gbk("不会"), "12"});
+  for (const auto& [word, trans] : hostile) rows.push_back({Gbk(word), "", Gbk(trans), Gbk("不会"), "12", Gbk(trans)});
   std::string path = dir.File("words.csv");
   ASSERT_TRUE(WriteExport(path, rows, ExportFormat::Csv, "main_word").ok());
-  EXPECT_EQ(0u, FileBytes(path).rfind("\xEF\xBB\xBFword,phonetic,translation,known,hot\r\n", 0));
+  EXPECT_EQ(0u, FileBytes(path).rfind("\xEF\xBB\xBFword,phonetic,translation,known,hot,sentence\r\n", 0));
 
   auto read = ReadWithPython(path);
   ASSERT_EQ(hostile.size() + 1, read.size());
-  EXPECT_EQ((std::vector<std::string>{"word", "phonetic", "translation", "known", "hot"}), read[0]);
+  EXPECT_EQ((std::vector<std::string>{"word", "phonetic", "translation", "known", "hot", "sentence"}), read[0]);
   for (size_t i = 0; i < hostile.size(); ++i) {
     SCOPED_TRACE(hostile[i].first);
-    EXPECT_EQ((std::vector<std::string>{hostile[i].first, "", hostile[i].second, "不会", "12"}), read[i + 1]);
+    EXPECT_EQ((std::vector<std::string>{hostile[i].first, "", hostile[i].second, "不会", "12", hostile[i].second}),
+              read[i + 1]);
   }
 }
 
@@ -112,20 +113,20 @@ TEST(WordExportTest, AHundredThousandRowsComeBackWhole) {
   for (int i : {0, 1, 2, 54321, 99999}) {
     SCOPED_TRACE(i);
     EXPECT_EQ((std::vector<std::string>{"w" + std::to_string(i), "", "n. 第" + std::to_string(i) + "个，\n\"引号\"",
-                                        i % 3 ? "不会" : "会", std::to_string(i % 977)}),
+                                        i % 3 ? "不会" : "会", std::to_string(i % 977), ""}),
               read[static_cast<size_t>(i) + 1]);
   }
 }
 
 TEST(WordExportTest, AnkiNotesStayOnOneLineWithTheBankAsTag) {
   std::vector<ExportRow> rows = {
-      {"husband", "", Gbk("n. 丈夫；先生\r\nv. 节约 <少用> & 省"), Gbk("会"), "3"},
+      {"husband", "", Gbk("n. 丈夫；先生\r\nv. 节约 <少用> & 省"), Gbk("会"), "3", "Her \"husband\" <left>."},
       {"tab\tword", "", Gbk("a\tb \"c\""), "", ""},
   };
   EXPECT_EQ(
-      "#separator:tab\n#html:true\n#tags column:4\n"
-      "husband\t\tn. 丈夫；先生<br>v. 节约 &lt;少用&gt; &amp; 省\tmy_bank\n"
-      "tab&#9;word\t\ta&#9;b &quot;c&quot;\tmy_bank\n",
+      "#separator:tab\n#html:true\n#tags column:5\n"
+      "husband\t\tn. 丈夫；先生<br>v. 节约 &lt;少用&gt; &amp; 省\tHer &quot;husband&quot; &lt;left&gt;.\tmy_bank\n"
+      "tab&#9;word\t\ta&#9;b &quot;c&quot;\t\tmy_bank\n",
       FormatExport(rows, ExportFormat::AnkiTsv, "my bank"));
   EXPECT_EQ(ExportFormat::AnkiTsv, ExportFormatForName("/x/cards.TXT"));
   EXPECT_EQ(ExportFormat::AnkiTsv, ExportFormatForName("cards.tsv"));
