@@ -187,19 +187,30 @@ SentenceKeeper::SentenceKeeper() : splitter_([this](std::string_view sentence) {
 
 void SentenceKeeper::BeginText(std::string source) { source_ = std::move(source); }
 
-void SentenceKeeper::ForEachWord(std::string_view sentence, const std::function<void(std::string_view word)>& visit) {
-  char word[128];
-  size_t i = 0;
-  while (i < sentence.size()) {
-    while (i < sentence.size() && !IsLetter(sentence[i]) && sentence[i] != '\'') ++i;
-    size_t length = 0;
-    bool apostrophe = false;
-    for (; i < sentence.size() && (IsLetter(sentence[i]) || sentence[i] == '\''); ++i) {
-      apostrophe = apostrophe || sentence[i] == '\'';
-      if (length < sizeof word) word[length] = Lower(sentence[i]);
-      ++length;
+SentenceKeeper::Entry& SentenceKeeper::Find(std::string_view word) {
+  uint32_t hash = 0;
+  for (char c : word) hash = hash * 131u + static_cast<unsigned char>(c);
+  hash ^= hash >> 15;
+  if ((entries_.size() + 1) * 2 > slots_.size()) {
+    std::vector<Slot> grown(slots_.empty() ? 4096 : slots_.size() * 2);
+    size_t mask = grown.size() - 1;
+    for (const Slot& old : slots_) {
+      if (!old.entry) continue;
+      size_t at = (old.hash * 0x9E3779B1u) & mask;
+      while (grown[at].entry) at = (at + 1) & mask;
+      grown[at] = old;
     }
-    if (length >= 3 && length <= 127 && !apostrophe) visit(std::string_view(word, length));
+    slots_.swap(grown);
+  }
+  size_t mask = slots_.size() - 1;
+  for (size_t at = (hash * 0x9E3779B1u) & mask;; at = (at + 1) & mask) {
+    Slot& slot = slots_[at];
+    if (!slot.entry) {
+      entries_.push_back(Entry{std::string(word)});
+      slot = Slot{hash, static_cast<uint32_t>(entries_.size())};
+      return entries_.back();
+    }
+    if (slot.hash == hash && entries_[slot.entry - 1].word == word) return entries_[slot.entry - 1];
   }
 }
 
@@ -207,9 +218,7 @@ void SentenceKeeper::Keep(std::string_view sentence) {
   auto index = static_cast<uint32_t>(sentences_.size());
   bool used = false;
   ForEachWord(sentence, [&](std::string_view word) {
-    auto found = words_.find(word);
-    if (found == words_.end()) found = words_.emplace(std::string(word), Slots{}).first;
-    Slots& slots = found->second;
+    Entry& slots = Find(word);
     if (slots.count >= kSentencesPerWord) return;
     if (slots.count > 0 && slots.index[slots.count - 1] == index) return;  // twice in one sentence
     slots.index[slots.count++] = index;
@@ -221,23 +230,25 @@ void SentenceKeeper::Keep(std::string_view sentence) {
 void SentenceKeeper::ForEach(
     const std::function<void(const std::string& word, const std::vector<const KeptSentence*>&)>& visit) const {
   std::vector<const KeptSentence*> list;
-  for (const auto& [word, slots] : words_) {
+  for (const Entry& entry : entries_) {
     list.clear();
-    for (int i = 0; i < slots.count; ++i) list.push_back(&sentences_[slots.index[i]]);
-    visit(word, list);
+    for (int i = 0; i < entry.count; ++i) list.push_back(&sentences_[entry.index[i]]);
+    visit(entry.word, list);
   }
 }
 
 std::vector<const KeptSentence*> SentenceKeeper::SentencesOf(std::string_view word) const {
   std::vector<const KeptSentence*> list;
-  auto found = words_.find(word);
-  if (found == words_.end()) return list;
-  for (int i = 0; i < found->second.count; ++i) list.push_back(&sentences_[found->second.index[i]]);
+  for (const Entry& entry : entries_) {
+    if (entry.word != word) continue;
+    for (int i = 0; i < entry.count; ++i) list.push_back(&sentences_[entry.index[i]]);
+  }
   return list;
 }
 
 void SentenceKeeper::Clear() {
-  words_.clear();
+  std::vector<Entry>().swap(entries_);
+  std::vector<Slot>().swap(slots_);
   std::vector<KeptSentence>().swap(sentences_);
 }
 

@@ -27,7 +27,6 @@
 #include <functional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace quorvo {
@@ -97,31 +96,53 @@ class SentenceKeeper {
 
   // The words of a sentence, as the word counter takes them: runs of ASCII
   // letters, lower-cased, 3 to 127 letters, no apostrophe.
-  static void ForEachWord(std::string_view sentence, const std::function<void(std::string_view word)>& visit);
+  template <typename Visit>
+  static void ForEachWord(std::string_view sentence, const Visit& visit) {
+    char word[128];
+    size_t i = 0;
+    while (i < sentence.size()) {
+      while (i < sentence.size() && !IsWordByte(sentence[i])) ++i;
+      size_t length = 0;
+      bool apostrophe = false;
+      for (; i < sentence.size() && IsWordByte(sentence[i]); ++i) {
+        char c = sentence[i];
+        apostrophe = apostrophe || c == '\'';
+        if (length < sizeof word) word[length] = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+        ++length;
+      }
+      if (length >= 3 && length <= 127 && !apostrophe) visit(std::string_view(word, length));
+    }
+  }
+  static bool IsWordByte(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '\''; }
 
   // Every word with its sentences (first met first), in no fixed order.
   void ForEach(const std::function<void(const std::string& word, const std::vector<const KeptSentence*>&)>& visit)
       const;
   // The sentences of one word; empty when it has none.
   std::vector<const KeptSentence*> SentencesOf(std::string_view word) const;
-  size_t Words() const { return words_.size(); }
+  size_t Words() const { return entries_.size(); }
   void Clear();
 
  private:
-  struct Slots {
-    uint32_t index[kSentencesPerWord];
+  struct Entry {
+    std::string word;
+    uint32_t index[kSentencesPerWord] = {};
     int count = 0;
   };
-  struct Hash {
-    using is_transparent = void;
-    size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
+  // Open addressing over entries_, as the word counter finds its words: a
+  // lookup per word of every sentence is the keeper's main cost.
+  struct Slot {
+    uint32_t hash = 0;
+    uint32_t entry = 0;  // entries_ index + 1; 0: free
   };
+  Entry& Find(std::string_view word);
   void Keep(std::string_view sentence);
 
   SentenceSplitter splitter_;
   std::string source_;
   std::vector<KeptSentence> sentences_;
-  std::unordered_map<std::string, Slots, Hash, std::equal_to<>> words_;
+  std::vector<Entry> entries_;
+  std::vector<Slot> slots_;
 };
 
 }  // namespace quorvo

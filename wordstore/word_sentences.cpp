@@ -5,15 +5,18 @@
 namespace quorvo {
 namespace {
 
+// The index holds bank and word only: sentences are long, and a word has
+// at most three rows to compare.
 const char kCreate[] =
     "CREATE TABLE IF NOT EXISTS review_sentence (bank TEXT NOT NULL COLLATE NOCASE, word TEXT NOT NULL, "
-    "sentence TEXT NOT NULL, source TEXT NOT NULL, bundled INTEGER NOT NULL DEFAULT 0, "
-    "UNIQUE (bank, word, sentence))";
+    "sentence TEXT NOT NULL, source TEXT NOT NULL, bundled INTEGER NOT NULL DEFAULT 0); "
+    "CREATE INDEX IF NOT EXISTS review_sentence_word ON review_sentence (bank, word)";
 
-// Adds a row unless the word has its three already (or this sentence).
+// Adds a row unless the word has its three already, or this sentence.
 const char kInsert[] =
-    "INSERT OR IGNORE INTO review_sentence (bank, word, sentence, source, bundled) "
-    "SELECT ?1, ?2, ?3, ?4, ?5 WHERE (SELECT count(*) FROM review_sentence WHERE bank = ?1 AND word = ?2) < 3";
+    "INSERT INTO review_sentence (bank, word, sentence, source, bundled) "
+    "SELECT ?1, ?2, ?3, ?4, ?5 WHERE (SELECT count(*) FROM review_sentence WHERE bank = ?1 AND word = ?2) < 3 "
+    "AND NOT EXISTS (SELECT 1 FROM review_sentence WHERE bank = ?1 AND word = ?2 AND sentence = ?3)";
 
 bool TableExists(WordDatabase& db) {
   Statement probe(db.handle(), "select 1 from sqlite_master where type = 'table' and name = 'review_sentence'");
