@@ -156,8 +156,13 @@ BENCHMARK(BM_AddText)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 // 2: the words in sentences, progress shown; twice, the faster taken.
-BENCHMARK(BM_AddText)->Name("BM_AddTextSentences")->Arg(2)->Arg(2)->Iterations(1)->UseManualTime()->Unit(
-    benchmark::kMillisecond);
+BENCHMARK(BM_AddText)
+    ->Name("BM_AddTextSentences")
+    ->Arg(2)
+    ->Arg(2)
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

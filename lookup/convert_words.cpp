@@ -3,10 +3,10 @@
 #include <unordered_set>
 #include <vector>
 
-#include "lookup/translation_task.h"
-#include "wordstore/word_bank.h"
 #include "base/code_page.h"
+#include "lookup/translation_task.h"
 #include "wordstore/sentence_keeper.h"
+#include "wordstore/word_bank.h"
 #include "wordstore/word_counter.h"
 #include "wordstore/word_sentences.h"
 

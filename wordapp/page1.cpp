@@ -293,8 +293,8 @@ void CPage1::ShowPhoneticColumn() {
   bool sentences = wordModel_.HasSentences();
   if (sentences) wordList_->setColumnWidth(kColSentenceId, kSentenceWidth);
   wordList_->setColumnHidden(kColSentenceId, !sentences);
-  wordList_->setColumnWidth(kColTrans, WordListModel::kWidths[kColTrans] - (shown ? kPhoneticWidth : 0) -
-                                           (sentences ? kSentenceWidth : 0));
+  wordList_->setColumnWidth(
+      kColTrans, WordListModel::kWidths[kColTrans] - (shown ? kPhoneticWidth : 0) - (sentences ? kSentenceWidth : 0));
 }
 
 QMenu* CPage1::MakeWordMenu(int row) {
@@ -472,8 +472,7 @@ void CPage1::AddWords() {
   if (!summary.counted || !summary.run) return;
   // The words are looked up all the same; the learner learns that their
   // sentences are not kept, and why.
-  if (!summary.sentences.ok())
-    boxes_.Show(BoxKind::Application, Gbk("例句没有保存：" + CauseText(summary.sentences)));
+  if (!summary.sentences.ok()) boxes_.Show(BoxKind::Application, Gbk("例句没有保存：" + CauseText(summary.sentences)));
   FollowRun(summary.run, RunKind::AddWords, summary.bank, summary.distinct, summary.known, !answers);
 }
 

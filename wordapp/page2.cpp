@@ -232,9 +232,8 @@ QString CPage2::Highlighted(const QString& sentence, const QString& word) {
 }
 
 void CPage2::ShowSentence() {
-  const char* word = (hasSnapshot_ && rowCount_ > 0 && (!reviewMode_ || session_->Current()))
-                         ? CurrentCell(kColValue)
-                         : nullptr;
+  const char* word =
+      (hasSnapshot_ && rowCount_ > 0 && (!reviewMode_ || session_->Current())) ? CurrentCell(kColValue) : nullptr;
   auto found = word ? sentences_.find(word) : sentences_.end();
   if (found == sentences_.end() || found->second.empty()) {
     sentence_->clear();

@@ -34,9 +34,9 @@
 #include <vector>
 
 #include "review/fsrs.h"
-#include "wordstore/sentence_keeper.h"
 #include "wordapp/window_ops.h"
 #include "wordstore/pending_journal.h"
+#include "wordstore/sentence_keeper.h"
 #include "wordstore/word_database.h"
 
 class QLabel;

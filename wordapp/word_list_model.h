@@ -45,8 +45,7 @@ class WordListModel : public QAbstractTableModel {
   static void AppendRow(std::vector<WordRow>& rows, const RowView& row);
   // Replaces every row in one model reset; sentences are the bank's kept
   // sentences by word (column 4 shows a word's first, its tooltip all).
-  void Reset(std::vector<WordRow> rows,
-             std::unordered_map<std::string, std::vector<KeptSentence>> sentences = {});
+  void Reset(std::vector<WordRow> rows, std::unordered_map<std::string, std::vector<KeptSentence>> sentences = {});
   // True when a row has a phonetic: the page then shows the "音标" column.
   bool HasPhonetics() const { return hasPhonetics_; }
   // True when a row has a sentence: the page then shows the "例句" column.

@@ -18,9 +18,9 @@ bool IsAbbreviation(const char* token, size_t length) {
   if (std::memchr(token, '.', length)) return true;  // e.g. i.e. U.S.
   // An initial ("J. Smith"); "I." and "A." are words.
   if (length == 1) return token[0] >= 'B' && token[0] <= 'Z' && token[0] != 'I';
-  static const char* const kTitles[] = {"mr",  "mrs", "ms",  "dr",  "prof", "sr",   "jr",     "st", "vs",
-                                        "cf",  "fig", "mt",  "rev", "gen",  "col",  "lt",     "sgt", "capt",
-                                        "dept", "vol", "approx", "no"};
+  static const char* const kTitles[] = {"mr",  "mrs",  "ms",   "dr",  "prof",   "sr",  "jr",  "st",
+                                        "vs",  "cf",   "fig",  "mt",  "rev",    "gen", "col", "lt",
+                                        "sgt", "capt", "dept", "vol", "approx", "no"};
   char lower[8] = {};
   for (size_t i = 0; i < length; ++i) lower[i] = Lower(token[i]);
   for (const char* title : kTitles)
@@ -124,8 +124,7 @@ void SentenceSplitter::Feed(std::string_view bytes) {
       inWord_ = false;
       lineHasOther_ = true;
     }
-    if ((c == '.' || c == '!' || c == '?') && end_ == 0 &&
-        !(c == '.' && IsAbbreviation(lastToken_, lastTokenLength_)))
+    if ((c == '.' || c == '!' || c == '?') && end_ == 0 && !(c == '.' && IsAbbreviation(lastToken_, lastTokenLength_)))
       end_ = 1;
     if (letter || c == '.') {
       if (lastTokenLength_ < sizeof lastToken_) lastToken_[lastTokenLength_] = c;

@@ -57,11 +57,11 @@ class SentenceSplitter {
   void Reset();
 
   Sink sink_;
-  std::string buffer_;    // the sentence under way, whitespace collapsed
-  size_t chars_ = 0;      // characters in buffer_
-  bool full_ = false;     // cut: further bytes are not kept
+  std::string buffer_;  // the sentence under way, whitespace collapsed
+  size_t chars_ = 0;    // characters in buffer_
+  bool full_ = false;   // cut: further bytes are not kept
   bool pendingSpace_ = false;
-  int end_ = 0;           // 0 none, 1 after a mark, 2 after a mark and a space
+  int end_ = 0;  // 0 none, 1 after a mark, 2 after a mark and a space
   bool wasCut_ = false;
   char lastToken_[8] = {};  // the letters and dots before a full stop, lower case
   size_t lastTokenLength_ = 0;
@@ -77,8 +77,8 @@ class SentenceSplitter {
 
 // One kept sentence of a word and where it came from.
 struct KeptSentence {
-  std::string text;    // GBK bytes
-  std::string source;  // the text's name, GBK bytes
+  std::string text;      // GBK bytes
+  std::string source;    // the text's name, GBK bytes
   bool bundled = false;  // from the bundled examples, not the learner's text
 };
 
@@ -116,8 +116,8 @@ class SentenceKeeper {
   static bool IsWordByte(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '\''; }
 
   // Every word with its sentences (first met first), in no fixed order.
-  void ForEach(const std::function<void(const std::string& word, const std::vector<const KeptSentence*>&)>& visit)
-      const;
+  void ForEach(
+      const std::function<void(const std::string& word, const std::vector<const KeptSentence*>&)>& visit) const;
   // The sentences of one word; empty when it has none.
   std::vector<const KeptSentence*> SentencesOf(std::string_view word) const;
   size_t Words() const { return entries_.size(); }
