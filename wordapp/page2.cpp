@@ -1,17 +1,21 @@
 #include "wordapp/page2.h"
 
+#include <QApplication>
+#include <QComboBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QStandardItemModel>
 #include <QTimer>
 #include <algorithm>
 #include <thread>
 
 #include "base/code_page.h"
 #include "review/review_session.h"
+#include "review/spelling_check.h"
 #include "startup/app_layout.h"
 #include "wordapp/dialog_units.h"
 #include "wordapp/page2_controls.h"
@@ -89,6 +93,9 @@ void CPage2::BuildControls() {
   auto button = [this](const char* text, int id, int x, int y) {
     auto* b = new QPushButton(Ui(text), this);
     b->setObjectName(QString::number(id));
+    // Focus stays in the typing box: Enter after a click is the next card.
+    b->setFocusPolicy(Qt::NoFocus);
+    b->setAutoDefault(false);
     PlaceAt(b, x, y, 50, 14);
     return b;
   };
@@ -131,6 +138,20 @@ void CPage2::BuildControls() {
       review_->SetStatus({});
     review_->SetRetention(session_->Store().DesiredRetention());  // what the file holds
   });
+  drillSelector_ = new QComboBox(this);
+  drillSelector_->setObjectName(QString::number(kDrillMode));
+  for (const char* name : {"看词", "默写", "听写"}) drillSelector_->addItem(Ui(name));
+  drillSelector_->setFocusPolicy(Qt::NoFocus);
+  PlaceAt(drillSelector_, 16, 34, 70, 14);
+  drillSelector_->hide();
+  connect(drillSelector_, &QComboBox::currentIndexChanged, this,
+          [this](int drill) { SetDrill(static_cast<Drill>(drill)); });
+  drillResult_ = new QLabel(this);
+  drillResult_->setObjectName(QString::number(kDrillResult));
+  drillResult_->setTextFormat(Qt::RichText);
+  drillResult_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  PlaceAt(drillResult_, 93, 197, 363, 16);
+
   retry_ = new QTimer(this);
   retry_->setInterval(kRetryMilliseconds);
   connect(retry_, &QTimer::timeout, this, &CPage2::RetryPendingReviews);
@@ -200,6 +221,10 @@ void CPage2::ShowCurrentWord() {
   } else if (!hasSnapshot_ || rowCount_ == 0) {
     word_->setText(Ui("没有单词"));
     phonetic_->clear();
+  } else if (DrillActive()) {
+    // The word is what the learner types; the phonetic is the hint.
+    word_->setText(drill_ == kListen ? Ui("听写：请输入听到的单词") : Ui("默写：请输入单词"));
+    phonetic_->setText(attempts_ > 0 ? FromGbk(CurrentCell(kColPhonetic)) : QString());
   } else {
     word_->setText(FromGbk(CurrentCell(kColValue)));
     phonetic_->setText(FromGbk(CurrentCell(kColPhonetic)));
@@ -270,7 +295,9 @@ void CPage2::SayCurrentWord() {
 }
 
 void CPage2::ShowHint() {
-  if (reviewMode_ && !session_->Current())
+  if (DrillActive())
+    translation_->setText(drill_ == kWrite ? FromGbk(CurrentCell(kColTrans)) : QString());
+  else if (reviewMode_ && !session_->Current())
     translation_->setText(Ui("今天的复习已完成，可以切换到“全部单词”继续背诵。"));
   else if (hasSnapshot_ && rowCount_ > 0)
     translation_->setText(Ui("点击看释义"));
@@ -286,6 +313,8 @@ void CPage2::ShowCounter() {
 void CPage2::Refresh() {
   translationShown_ = false;
   UpdateSayButton();
+  UpdateDrillSelector();
+  StartDrillCard();
   ShowCurrentWord();
   ShowHint();
   ShowCounter();
@@ -315,7 +344,7 @@ void CPage2::NextWord() {
 }
 
 void CPage2::ToggleTranslation() {
-  if (!hasSnapshot_) return;
+  if (!hasSnapshot_ || DrillActive()) return;
   if (translationShown_) {
     translationShown_ = false;
     ShowHint();
@@ -363,6 +392,10 @@ void CPage2::LoadDueCards() {
 
 void CPage2::GradeCard(Grade grade) {
   if (!reviewMode_ || !translationShown_ || !session_->Current()) return;
+  StoreGrade(grade);
+}
+
+void CPage2::StoreGrade(Grade grade) {
   Status stored = session_->GradeCurrent(grade);
   if (stored.ok()) {
     review_->SetStatus({});
@@ -405,7 +438,117 @@ void CPage2::UpdateReviewControls() {
   review_->SetSettingsWritable(db_.IsOpen() && !db_.ReadOnly());
 }
 
+bool CPage2::DrillActive() const { return reviewMode_ && drill_ != kLook && session_->Current(); }
+
+void CPage2::UpdateDrillSelector() {
+  bool speech = ops_.speech && ops_.speech->Available();
+  if (auto* model = qobject_cast<QStandardItemModel*>(drillSelector_->model())) {
+    QStandardItem* listen = model->item(kListen);
+    listen->setEnabled(speech);
+    listen->setToolTip(speech ? QString() : Ui(kNoSpeechTip));
+  }
+  if (!speech && drill_ == kListen) drillSelector_->setCurrentIndex(kLook);  // reports back to SetDrill
+  drillSelector_->setVisible(reviewMode_);
+  if (!DrillActive()) drillResult_->clear();
+}
+
+void CPage2::SetDrill(Drill drill) {
+  if (drillSelector_->currentIndex() != drill) {
+    drillSelector_->setCurrentIndex(drill);  // reports back here
+    return;
+  }
+  if (drill_ == drill) return;
+  drill_ = drill;
+  drillWord_.clear();
+  typingBox_->clear();
+  Refresh();
+  typingBox_->setFocus();
+}
+
+void CPage2::StartDrillCard() {
+  if (!DrillActive()) {
+    drillWord_.clear();
+    return;
+  }
+  const char* cell = CurrentCell(kColValue);
+  std::string word = cell ? cell : "";
+  if (word == drillWord_) return;
+  drillWord_ = word;
+  attempts_ = 0;
+  drillShownAt_ = ops_.NowSeconds();
+  phonetic_->clear();
+  if (drill_ == kListen) SayCurrentWord();
+}
+
+namespace {
+
+// The typed text with the differences marked: a wrong letter red and
+// underlined, a missing one a red "_", an extra one struck through, two
+// swapped ones orange.
+QString MarkedSpelling(const SpellingCheck& check) {
+  QString html;
+  for (const SpellingStep& step : check.steps) {
+    QString typed = QString::fromStdString(step.typed).toHtmlEscaped();
+    switch (step.kind) {
+      case SpellingStep::kRight:
+        html += typed;
+        break;
+      case SpellingStep::kWrong:
+        html += QStringLiteral("<u style=\"color:#c0392b\">%1</u>").arg(typed);
+        break;
+      case SpellingStep::kMissing:
+        html += QStringLiteral("<span style=\"color:#c0392b\">_</span>");
+        break;
+      case SpellingStep::kExtra:
+        html += QStringLiteral("<s style=\"color:#c0392b\">%1</s>").arg(typed);
+        break;
+      case SpellingStep::kSwapped:
+        html += QStringLiteral("<span style=\"color:#d35400\">%1</span>").arg(typed);
+        break;
+    }
+  }
+  return QStringLiteral("<span style=\"font-family:monospace\">%1</span>").arg(html);
+}
+
+}  // namespace
+
+void CPage2::CheckDrill() {
+  if (!DrillActive()) return;
+  QString typed = typingBox_->text().trimmed();
+  if (typed.isEmpty()) return;
+  QString word = FromGbk(CurrentCell(kColValue));
+  // The other spelling counts when the dictionary (or the list) has it.
+  auto listed = [this](std::string_view spelling) {
+    std::string gbk = Gbk(spelling);
+    return HasWord(db_, kMainWord, gbk) || HasWord(db_, table_.empty() ? std::string(kMainRemember) : table_, gbk);
+  };
+  SpellingCheck check = CheckSpelling(typed.toStdString(), word.toStdString(), listed);
+  int attempt = attempts_ + 1;
+  if (!check.correct && attempt == 1) {
+    attempts_ = 1;
+    drillResult_->setText(MarkedSpelling(check) + Ui("　拼错了，看音标再试一次"));
+    phonetic_->setText(FromGbk(CurrentCell(kColPhonetic)));
+    typingBox_->selectAll();
+    typingBox_->setFocus();
+    return;
+  }
+  Grade grade = DrillGrade(attempt, check.correct, static_cast<double>(ops_.NowSeconds() - drillShownAt_));
+  if (check.correct)
+    drillResult_->setText(Ui("正确：") + word.toHtmlEscaped() + (check.variant ? Ui("（另一种拼法）") : QString()));
+  else
+    drillResult_->setText(MarkedSpelling(check) + Ui("　正确拼写：") +
+                          QStringLiteral("<b>%1</b>").arg(word.toHtmlEscaped()));
+  QString result = drillResult_->text();
+  typingBox_->clear();
+  StoreGrade(grade);  // the next card
+  drillResult_->setText(result);
+}
+
 void CPage2::OnOK() {
+  if (DrillActive()) {
+    CheckDrill();
+    return;
+  }
   NextWord();
   typingBox_->clear();
   typingBox_->setFocus();
@@ -432,6 +575,17 @@ void CPage2::showEvent(QShowEvent* event) {
 bool CPage2::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::KeyPress) {
     auto* key = static_cast<QKeyEvent*>(event);
+    if (DrillActive()) {
+      // Typing: Space and the digits go into the box, Backspace edits it.
+      bool typing = key->key() == Qt::Key_Space || key->key() == Qt::Key_Backspace ||
+                    (key->key() >= Qt::Key_1 && key->key() <= Qt::Key_4);
+      if (typing && watched != typingBox_) {
+        typingBox_->setFocus();
+        QApplication::sendEvent(typingBox_, event);
+        return true;
+      }
+      if (typing) return false;
+    }
     if (key->key() == Qt::Key_Space) {
       ToggleTranslation();
       return true;

@@ -14,6 +14,17 @@
 // the word through the window ops' Speech (disabled, with a tooltip, when
 // there is none or it has no engine).
 //
+// In 今日复习 a second selector "看词 / 默写 / 听写" chooses the drill: 看词 is
+// the card as above; 默写 shows the translation and the blanked sentence,
+// 听写 says the word and shows nothing else. The learner types the word in
+// the typing box and presses Enter: the check marks the differences; a
+// first mistake shows the phonetic and allows one more try; the result
+// grades the card (spelling_check.h). There the keys 1-4 and Space type
+// into the box and Backspace edits it. 听写 needs a speech engine.
+//
+// The page's buttons take no focus: after a click Enter still means the
+// next card (or the check), never the button again.
+//
 // Every control carries its id (page2_controls.h) as its object name.
 //
 // The selector "全部单词 / 今日复习" switches between every card in list
@@ -39,6 +50,7 @@
 #include "wordstore/sentence_keeper.h"
 #include "wordstore/word_database.h"
 
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -69,6 +81,13 @@ class CPage2 : public QDialog {
   void OnOK();
   // "发音": says the current word; nothing without words or an engine.
   void SayCurrentWord();
+
+  enum Drill { kLook = 0, kWrite = 1, kListen = 2 };
+  // The drill of 今日复习, as its selector chooses.
+  void SetDrill(Drill drill);
+  Drill CurrentDrill() const { return drill_; }
+  // Checks the typing box against the current card in 默写 and 听写.
+  void CheckDrill();
 
   // 今日复习 (true) or 全部单词 (false), as the selector chooses.
   void SetReviewMode(bool review);
@@ -111,6 +130,11 @@ class CPage2 : public QDialog {
   void LoadDueCards();
   void UpdateReviewControls();
   void RetryPendingReviews();
+  void StoreGrade(Grade grade);
+  bool DrillActive() const;
+  // A new card in a drill: the attempts start again; 听写 says the word.
+  void StartDrillCard();
+  void UpdateDrillSelector();
 
   WindowOps& ops_;
   WordDatabase db_;
@@ -127,14 +151,21 @@ class CPage2 : public QDialog {
   ReviewControls* review_ = nullptr;
   QTimer* retry_ = nullptr;
 
-  QLabel* word_ = nullptr;             // kWord
-  QLabel* translation_ = nullptr;      // kTranslation
-  QLabel* counter_ = nullptr;          // kCounter
-  QLabel* sentence_ = nullptr;         // kSentence
-  QLineEdit* typingBox_ = nullptr;     // kTypingBox
-  QPushButton* openButton_ = nullptr;  // kOpenDatabase
-  QLabel* phonetic_ = nullptr;         // kPhonetic
-  QPushButton* sayButton_ = nullptr;   // kSay
+  QLabel* word_ = nullptr;              // kWord
+  QLabel* translation_ = nullptr;       // kTranslation
+  QLabel* counter_ = nullptr;           // kCounter
+  QLabel* sentence_ = nullptr;          // kSentence
+  QLineEdit* typingBox_ = nullptr;      // kTypingBox
+  QPushButton* openButton_ = nullptr;   // kOpenDatabase
+  QLabel* phonetic_ = nullptr;          // kPhonetic
+  QPushButton* sayButton_ = nullptr;    // kSay
+  QComboBox* drillSelector_ = nullptr;  // kDrillMode
+  QLabel* drillResult_ = nullptr;       // kDrillResult
+
+  Drill drill_ = kLook;
+  std::string drillWord_;  // the card the attempts belong to (GBK)
+  int attempts_ = 0;       // wrong tries of the drilled card
+  int64_t drillShownAt_ = 0;
 };
 
 }  // namespace quorvo

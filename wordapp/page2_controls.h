@@ -33,5 +33,7 @@ inline constexpr int kAllWordsOffer = 1045;     // "全部单词", shown when no
 inline constexpr int kReviewStatus = 1046;      // the review store's troubles
 inline constexpr int kNewPerDay = 1047;         // "每日新词", shown in 今日复习
 inline constexpr int kDesiredRetention = 1048;  // "目标记忆率", 80 % .. 97 %, shown in 今日复习
+inline constexpr int kDrillMode = 1053;         // "看词 / 默写 / 听写", shown in 今日复习
+inline constexpr int kDrillResult = 1054;       // the checked spelling, its differences marked
 
 }  // namespace quorvo::page2_controls

@@ -340,6 +340,15 @@ Status MarkKnown(WordDatabase& db, std::string_view bank, const std::vector<std:
   });
 }
 
+bool HasWord(WordDatabase& db, std::string_view bank, std::string_view word) {
+  if (!db.IsOpen()) return false;
+  Statement find(db.handle(), "select 1 from " + BankIdentifier(bank) + " where value = ?");
+  if (!find.prepared().ok()) return false;
+  find.Bind(1, word);
+  Result<bool> row = find.Step();
+  return row.ok() && *row;
+}
+
 Status AddToRecitationList(WordDatabase& db, const std::vector<RecitationCells>& rows, MessageBoxes& boxes,
                            const std::function<void()>& notifyChanged, std::string_view fromBank) {
   WordDatabase::Batch batch(db);

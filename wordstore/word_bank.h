@@ -135,6 +135,8 @@ Status MarkKnown(WordDatabase& db, std::string_view bank, const std::vector<std:
 // Every word marked known (会背) in any table of the file, main_remember
 // included. Tables that cannot be read (not of the word layout) are skipped.
 std::unordered_set<std::string> KnownWords(WordDatabase& db);
+// Whether the bank has a row of that word (false too when it cannot be read).
+bool HasWord(WordDatabase& db, std::string_view bank, std::string_view word);
 // The number of rows of a bank; -1 when it cannot be read.
 int CountWords(WordDatabase& db, std::string_view bank);
 // The words of the bank whose translation is exactly translation (the
