@@ -223,7 +223,7 @@ void CPage2::ShowCurrentWord() {
     phonetic_->clear();
   } else if (DrillActive()) {
     // The word is what the learner types; the phonetic is the hint.
-    word_->setText(drill_ == kListen ? Ui("听写：请输入听到的单词") : Ui("默写：请输入单词"));
+    word_->setText(drill_ == kListen ? Ui("听写") : Ui("默写"));
     phonetic_->setText(attempts_ > 0 ? FromGbk(CurrentCell(kColPhonetic)) : QString());
   } else {
     word_->setText(FromGbk(CurrentCell(kColValue)));
@@ -431,7 +431,8 @@ std::vector<PendingReview> CPage2::FlushBeforeExit(std::chrono::steady_clock::ti
 
 void CPage2::UpdateReviewControls() {
   bool card = reviewMode_ && session_->Current();
-  review_->ShowGrades(card, card && translationShown_);
+  // A drill grades by the typed word, not by the buttons.
+  review_->ShowGrades(card && drill_ == kLook, card && translationShown_);
   review_->ShowNothingDue(reviewMode_ && !session_->Current());
   review_->ShowNewPerDay(reviewMode_, reviewMode_ ? session_->Store().NewCardsPerDay() : 0);
   review_->ShowRetention(reviewMode_);

@@ -290,7 +290,7 @@ TEST_F(ReviewPageTest, WritingDrillChecksLetterByLetterAndGradesTheCard) {
   auto* drill = Control<QComboBox>(page.get(), page2_controls::kDrillMode);
   ASSERT_TRUE(drill->isVisible());
   drill->setCurrentIndex(CPage2::kWrite);
-  EXPECT_EQ("默写：请输入单词", Word());
+  EXPECT_EQ("默写", Word());
   EXPECT_EQ("letter的释义", Translation());
 
   // Right at once, within 3 s: 简单.
