@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "base/code_page.h"
+#include "review/misspelling_book.h"
 #include "review/review_session.h"
 #include "review/spelling_check.h"
 #include "startup/app_layout.h"
@@ -115,8 +116,7 @@ void CPage2::BuildControls() {
   openButton_ = button("打开数据库", kOpenDatabase, 406, 16);
 
   review_ = new ReviewControls(this);
-  connect(review_, &ReviewControls::ModeChosen, this,
-          [this](int mode) { SetReviewMode(mode == ReviewControls::kDueToday); });
+  connect(review_, &ReviewControls::ModeChosen, this, [this](int mode) { ChooseMode(mode); });
   connect(review_, &ReviewControls::GradeChosen, this, &CPage2::GradeCard);
   connect(review_, &ReviewControls::NewPerDayChosen, this, [this](int count) {
     Status saved = session_->Store().SetNewCardsPerDay(count);
@@ -198,6 +198,7 @@ int CPage2::LoadRecitationList(const std::string& table) {
     sentences_.clear();
   }
   if (reviewMode_) LoadDueCards();
+  if (bookMode_) LoadMistakes();
   return rc;
 }
 
@@ -209,13 +210,17 @@ const char* CPage2::CurrentCell(int column) const {
 }
 
 int CPage2::CurrentRow() const {
+  if (bookMode_) return bookRows_.empty() ? 0 : bookRows_[bookIndex_];
   if (!reviewMode_) return position_;
   const DueCard* card = session_->Current();
   return card ? card->row : 0;
 }
 
 void CPage2::ShowCurrentWord() {
-  if (reviewMode_ && !session_->Current()) {
+  if (bookMode_ && bookRows_.empty()) {
+    word_->setText(Ui("错题本是空的"));
+    phonetic_->clear();
+  } else if (reviewMode_ && !session_->Current()) {
     word_->setText(Ui("今日没有要复习的单词"));
     phonetic_->clear();
   } else if (!hasSnapshot_ || rowCount_ == 0) {
@@ -297,6 +302,8 @@ void CPage2::SayCurrentWord() {
 void CPage2::ShowHint() {
   if (DrillActive())
     translation_->setText(drill_ == kWrite ? FromGbk(CurrentCell(kColTrans)) : QString());
+  else if (bookMode_ && bookRows_.empty())
+    translation_->setText(Ui("默写和听写里拼错的单词会记在这里，连续三天拼对就移出。"));
   else if (reviewMode_ && !session_->Current())
     translation_->setText(Ui("今天的复习已完成，可以切换到“全部单词”继续背诵。"));
   else if (hasSnapshot_ && rowCount_ > 0)
@@ -304,7 +311,9 @@ void CPage2::ShowHint() {
 }
 
 void CPage2::ShowCounter() {
-  if (reviewMode_)
+  if (bookMode_)
+    counter_->setText(Ui("错题本 %1 个").arg(Grouped(static_cast<long long>(bookRows_.size()))));
+  else if (reviewMode_)
     counter_->setText(Ui("今日待复习 %1 个").arg(Grouped(session_->Count())));
   else
     counter_->setText(Ui("第%1个 共%2个单词").arg(Grouped(position_), Grouped(rowCount_)));
@@ -322,6 +331,11 @@ void CPage2::Refresh() {
 }
 
 void CPage2::PreviousWord() {
+  if (bookMode_) {
+    if (!bookRows_.empty()) bookIndex_ = (bookIndex_ + bookRows_.size() - 1) % bookRows_.size();
+    Refresh();
+    return;
+  }
   if (reviewMode_) {
     session_->Previous();
     Refresh();
@@ -333,6 +347,11 @@ void CPage2::PreviousWord() {
 }
 
 void CPage2::NextWord() {
+  if (bookMode_) {
+    if (!bookRows_.empty()) bookIndex_ = (bookIndex_ + 1) % bookRows_.size();
+    Refresh();
+    return;
+  }
   if (reviewMode_) {
     session_->Next();
     Refresh();
@@ -350,11 +369,47 @@ void CPage2::ToggleTranslation() {
     ShowHint();
   } else {
     translationShown_ = true;
-    if (rowCount_ > 0 && (!reviewMode_ || session_->Current())) translation_->setText(FromGbk(CurrentCell(kColTrans)));
+    if (rowCount_ > 0 && CurrentRow() > 0) translation_->setText(FromGbk(CurrentCell(kColTrans)));
   }
   ShowSentence();
   UpdateReviewControls();
   typingBox_->setFocus();
+}
+
+void CPage2::ChooseMode(int mode) {
+  if (mode == ReviewControls::kMistakes) {
+    if (review_->CurrentMode() != ReviewControls::kMistakes) {
+      review_->SetMode(ReviewControls::kMistakes);  // reports back here
+      return;
+    }
+    reviewMode_ = false;
+    bookMode_ = true;
+    bookIndex_ = 0;
+    LoadMistakes();
+    Refresh();
+    typingBox_->setFocus();
+    return;
+  }
+  bool wasBook = bookMode_;
+  bookMode_ = false;
+  SetReviewMode(mode == ReviewControls::kDueToday);
+  if (wasBook) Refresh();
+}
+
+void CPage2::LoadMistakes() {
+  bookRows_.clear();
+  if (!hasSnapshot_) return;
+  std::unordered_map<std::string, int> rows;
+  for (int row = 1; row <= rowCount_; ++row) {
+    const char* word = snapshot_.Cell(row * columnCount_ + kColValue);
+    if (word) rows.emplace(word, row);
+  }
+  MisspellingBook book(db_, session_->Store().UtcOffset());
+  for (const Misspelling& m : book.Words(table_.empty() ? std::string(kMainRemember) : table_)) {
+    auto found = rows.find(m.word);
+    if (found != rows.end()) bookRows_.push_back(found->second);
+  }
+  if (bookIndex_ >= bookRows_.size()) bookIndex_ = 0;
 }
 
 void CPage2::SetReviewMode(bool review) {
@@ -439,7 +494,9 @@ void CPage2::UpdateReviewControls() {
   review_->SetSettingsWritable(db_.IsOpen() && !db_.ReadOnly());
 }
 
-bool CPage2::DrillActive() const { return reviewMode_ && drill_ != kLook && session_->Current(); }
+bool CPage2::DrillActive() const {
+  return drill_ != kLook && ((reviewMode_ && session_->Current()) || (bookMode_ && !bookRows_.empty()));
+}
 
 void CPage2::UpdateDrillSelector() {
   bool speech = ops_.speech && ops_.speech->Available();
@@ -449,7 +506,7 @@ void CPage2::UpdateDrillSelector() {
     listen->setToolTip(speech ? QString() : Ui(kNoSpeechTip));
   }
   if (!speech && drill_ == kListen) drillSelector_->setCurrentIndex(kLook);  // reports back to SetDrill
-  drillSelector_->setVisible(reviewMode_);
+  drillSelector_->setVisible(reviewMode_ || bookMode_);
   if (!DrillActive()) drillResult_->clear();
 }
 
@@ -525,6 +582,15 @@ void CPage2::CheckDrill() {
   };
   SpellingCheck check = CheckSpelling(typed.toStdString(), word.toStdString(), listed);
   int attempt = attempts_ + 1;
+  if (attempt == 1) {
+    // The first try decides what 错题本 learns.
+    MisspellingBook book(db_, session_->Store().UtcOffset());
+    std::string bank = table_.empty() ? std::string(kMainRemember) : table_;
+    const char* cell = CurrentCell(kColValue);
+    Status kept = check.correct ? book.RecordRight(bank, cell, ops_.NowSeconds())
+                                : book.RecordMistake(bank, cell, ops_.NowSeconds());
+    if (!kept.ok()) review_->SetStatus(Ui("错题本没能保存（%1）").arg(QString::fromStdString(CauseText(kept))));
+  }
   if (!check.correct && attempt == 1) {
     attempts_ = 1;
     drillResult_->setText(MarkedSpelling(check) + Ui("　拼错了，看音标再试一次"));
@@ -541,7 +607,17 @@ void CPage2::CheckDrill() {
                           QStringLiteral("<b>%1</b>").arg(word.toHtmlEscaped()));
   QString result = drillResult_->text();
   typingBox_->clear();
-  StoreGrade(grade);  // the next card
+  if (bookMode_) {
+    // 错题本 drills outside the schedule: no grade, the next word.
+    drillWord_.clear();
+    size_t at = bookIndex_, before = bookRows_.size();
+    LoadMistakes();
+    // A word that left makes room for the next at its place.
+    if (!bookRows_.empty()) bookIndex_ = (bookRows_.size() < before ? at : at + 1) % bookRows_.size();
+    Refresh();
+  } else {
+    StoreGrade(grade);  // the next card
+  }
   drillResult_->setText(result);
 }
 

@@ -14,6 +14,10 @@
 // the word through the window ops' Speech (disabled, with a tooltip, when
 // there is none or it has no engine).
 //
+// 错题本 (the third choice of the first selector) shows only the words
+// misspelt in drills (MisspellingBook), drilled the same way but without
+// grading the schedule; a word leaves it after three right days in a row.
+//
 // In 今日复习 a second selector "看词 / 默写 / 听写" chooses the drill: 看词 is
 // the card as above; 默写 shows the translation and the blanked sentence,
 // 听写 says the word and shows nothing else. The learner types the word in
@@ -89,6 +93,11 @@ class CPage2 : public QDialog {
   // Checks the typing box against the current card in 默写 and 听写.
   void CheckDrill();
 
+  // The selector's choice: 全部单词, 今日复习 or 错题本 (ReviewControls::Mode).
+  void ChooseMode(int mode);
+  bool MistakesMode() const { return bookMode_; }
+  int MistakeCount() const { return static_cast<int>(bookRows_.size()); }
+
   // 今日复习 (true) or 全部单词 (false), as the selector chooses.
   void SetReviewMode(bool review);
   bool ReviewMode() const { return reviewMode_; }
@@ -135,6 +144,8 @@ class CPage2 : public QDialog {
   // A new card in a drill: the attempts start again; 听写 says the word.
   void StartDrillCard();
   void UpdateDrillSelector();
+  // The list's rows of the words in 错题本, in the book's order.
+  void LoadMistakes();
 
   WindowOps& ops_;
   WordDatabase db_;
@@ -166,6 +177,9 @@ class CPage2 : public QDialog {
   std::string drillWord_;  // the card the attempts belong to (GBK)
   int attempts_ = 0;       // wrong tries of the drilled card
   int64_t drillShownAt_ = 0;
+  bool bookMode_ = false;      // 错题本: the misspelt words of the list
+  std::vector<int> bookRows_;  // snapshot rows
+  size_t bookIndex_ = 0;
 };
 
 }  // namespace quorvo

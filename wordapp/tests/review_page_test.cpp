@@ -383,5 +383,42 @@ TEST_F(ReviewPageTest, WithoutASpeechEngineListeningIsOffWithATip) {
   EXPECT_EQ("alpha", Word());
 }
 
+TEST_F(ReviewPageTest, MisspeltWordsAreDrilledInTheBookUntilThreeRightDays) {
+  PutWords({"alpha", "beta"});
+  Open();
+  auto* drill = Control<QComboBox>(page.get(), page2_controls::kDrillMode);
+  drill->setCurrentIndex(CPage2::kWrite);
+  QTest::keyClicks(TypingBox(), "alpah");
+  Press(Qt::Key_Return);
+  QTest::keyClicks(TypingBox(), "alpha");
+  Press(Qt::Key_Return);
+  EXPECT_EQ(1, Count("select count(*) from review_log where word = 'alpha' and grade = 2"));
+
+  Selector()->setCurrentIndex(2);  // 错题本
+  EXPECT_EQ("错题本 1 个", Counter());
+  EXPECT_EQ("默写", Word());
+  EXPECT_EQ("alpha的释义", Translation());
+  for (int day = 0; day < 3; ++day) {
+    SCOPED_TRACE(day);
+    EXPECT_EQ("错题本 1 个", Counter());
+    QTest::keyClicks(TypingBox(), "alpha");
+    Press(Qt::Key_Return);
+    // Right twice on one day counts once.
+    if (day == 0) {
+      QTest::keyClicks(TypingBox(), "alpha");
+      Press(Qt::Key_Return);
+    }
+    now += kDay;
+  }
+  EXPECT_EQ("错题本 0 个", Counter());
+  EXPECT_EQ("错题本是空的", Word());
+  EXPECT_EQ(1, Count("select count(*) from review_log where word = 'alpha'"));  // the book grades nothing
+  EXPECT_EQ(1, Count("select count(*) from review_misspelling_log where word = 'alpha'"));
+
+  Selector()->setCurrentIndex(0);
+  EXPECT_EQ("alpha", Word());
+  EXPECT_EQ("第1个 共2个单词", Counter());
+}
+
 }  // namespace
 }  // namespace quorvo
