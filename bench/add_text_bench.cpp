@@ -3,7 +3,9 @@
 // on 127.0.0.1, once with the progress shown in the info box and once
 // without. Each round fills a new bank; a round ends when the page has seen
 // its run end (the list refreshed, the summary shown). The words are the
-// dictionary's own headwords, so nearly all of them are translated.
+// dictionary's own headwords, so nearly all of them are translated. A last
+// pair of rounds gives the same words in sentences of ten ("Word word ...
+// word."), so that every word's sentence is kept and stored too.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -27,6 +29,7 @@
 #include "wordapp/window_ops.h"
 #include "wordstore/word_bank.h"
 #include "wordstore/word_database.h"
+#include "wordstore/word_sentences.h"
 
 namespace {
 
@@ -52,8 +55,20 @@ QString DictionaryText() {
   return text;
 }
 
+// The same words, ten to a sentence.
+QString InSentences(const QString& words) {
+  QStringList list = words.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+  QString text;
+  for (int i = 0; i < list.size(); ++i) {
+    QString word = list[i];
+    if (i % 10 == 0) word[0] = word[0].toUpper();
+    text += word + ((i % 10 == 9 || i + 1 == list.size()) ? QStringLiteral(". ") : QStringLiteral(" "));
+  }
+  return text;
+}
+
 struct Fixture {
-  Fixture() : folder(true), text(DictionaryText()) {
+  Fixture() : folder(true), text(DictionaryText()), sentences(InSentences(text)) {
     // The lookups ask the service started here, on the port it reports.
     unsetenv("QUORVO_DICT_HOST");
     if (dictionary.Start("", QUORVO_BIN_DIR) != quorvo::BundledDictionaryState::Started) std::abort();
@@ -70,6 +85,7 @@ struct Fixture {
   };
   quorvo::bench::ScratchFolder folder;
   QString text;
+  QString sentences;
   quorvo::BundledDictionary dictionary;
   quorvo::SilentBoxes boxes;
   NoFiles files;
@@ -87,12 +103,13 @@ Fixture& Shared() {
 void BM_AddText(benchmark::State& state) {
   Fixture& f = Shared();
   f.page->SetProgressShown(state.range(0) != 0);
+  const QString& text = state.range(0) == 2 ? f.sentences : f.text;
   for (auto _ : state) {
     QString bank = QStringLiteral("run%1").arg(++f.round);
-    QTimer::singleShot(0, [&f, bank] {
+    QTimer::singleShot(0, [&f, bank, &text] {
       auto* dialog = qobject_cast<quorvo::CInsertDlg*>(QApplication::activeModalWidget());
       if (!dialog) std::abort();
-      dialog->findChild<QTextEdit*>(QString::number(quorvo::insert_dlg_controls::kText))->setPlainText(f.text);
+      dialog->findChild<QTextEdit*>(QString::number(quorvo::insert_dlg_controls::kText))->setPlainText(text);
       dialog->findChild<QLineEdit*>(QString::number(quorvo::insert_dlg_controls::kBankName))->setText(bank);
       // From here: "确定".
       f.page->setProperty("started",
@@ -109,6 +126,14 @@ void BM_AddText(benchmark::State& state) {
     if (f.page->WordModel().rowCount() != kDistinct) {
       state.SkipWithError("not every word was stored");
       return;
+    }
+    if (state.range(0) == 2) {
+      quorvo::WordDatabase check;
+      if (!check.Open("dict_main.db") ||
+          quorvo::BankSentences(check, bank.toStdString()).size() != static_cast<size_t>(kDistinct)) {
+        state.SkipWithError("not every word kept its sentence");
+        return;
+      }
     }
   }
   state.counters["words"] = kDistinct;
@@ -127,6 +152,14 @@ BENCHMARK(BM_AddText)
     ->Arg(0)
     ->Arg(0)
     ->Arg(1)
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+// 2: the words in sentences, progress shown; twice, the faster taken.
+BENCHMARK(BM_AddText)
+    ->Name("BM_AddTextSentences")
+    ->Arg(2)
+    ->Arg(2)
     ->Iterations(1)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);

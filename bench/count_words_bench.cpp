@@ -54,13 +54,41 @@ void BM_CountWords_Quorvo(benchmark::State& state) {
   quorvo::WordDatabase db;  // never opened: the tasks are discarded unrun
   quorvo::SilentBoxes boxes;
   quorvo::TaskPool& pool = DiscardingPool();
-  for (auto _ : state) quorvo::ConvertWords(request, db, "main_word", pool, boxes);
+  quorvo::ConvertOptions options;
+  options.keepSentences = false;
+  for (auto _ : state) quorvo::ConvertWords(request, db, "main_word", pool, boxes, options);
   // The distinct words, counted once more outside the timing.
   quorvo::WordCounter counter;
   counter.ScanFile(Corpus());
   state.counters["distinct_words"] = static_cast<double>(counter.Size());
 }
 BENCHMARK(BM_CountWords_Quorvo)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The same count keeping the sentences, each round into a new bank of a
+// scratch word file (the sentences are stored, the lookups discarded).
+void BM_CountWords_QuorvoSentences(benchmark::State& state) {
+  if (!CorpusReadable(state)) return;
+  quorvo::bench::ScratchFolder folder(true);
+  quorvo::WordDatabase db;
+  quorvo::bench::OpenWordFile(db);
+  quorvo::SilentBoxes boxes;
+  quorvo::TaskPool& pool = DiscardingPool();
+  quorvo::AddWordsRequest request;
+  request.filePath = Corpus();
+  request.sources = quorvo::SourceFile;
+  quorvo::bench::ResetPeakResident();
+  int round = 0;
+  for (auto _ : state) {
+    request.bankName = "run" + std::to_string(++round);
+    quorvo::ConvertSummary summary = quorvo::ConvertWords(request, db, "main_word", pool, boxes);
+    if (!summary.sentences.ok()) {
+      state.SkipWithError("the sentences were not stored");
+      return;
+    }
+  }
+  state.counters["peak_rss_MiB"] = static_cast<double>(quorvo::bench::PeakResidentKib()) / 1024.0;
+}
+BENCHMARK(BM_CountWords_QuorvoSentences)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The tokenising of WordCounter::ScanFile and ScanText, feeding any counter.
 bool IsWordByte(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '\''; }

@@ -263,6 +263,28 @@ def main():
             row(job, "%.5f (%.5f)" % (ours_loss, truth), "not run", "-", "within 2 % of the true weights'",
                 abs(ours_loss / truth - 1) <= 0.02)
 
+    # 13. Counting the corpus with each word's sentences kept.
+    ours = find(count, "BM_CountWords_QuorvoSentences")
+    plain = find(count, "BM_CountWords_Quorvo")
+    job = "13. Count the 100 MiB corpus keeping each word's first sentences (kept and stored)"
+    target = "<= 1.3x the time; peak RSS < 200 MiB"
+    if not missing(job, target, ours, plain):
+        ratio = millis(ours) / millis(plain)
+        peak = ours.get("peak_rss_MiB", 1e9)
+        row(job, "%.0f ms, %.0f MiB peak RSS" % (millis(ours), peak),
+            "%.0f ms the same count without sentences" % millis(plain), "%.2fx the time" % ratio, target,
+            ratio <= 1.3 and peak < 200)
+
+    # 14. The text of 39,000 words in sentences.
+    runs = [r for r in (add_text or {}).get("benchmarks", []) if r.get("name", "").startswith("BM_AddTextSentences/")]
+    job = "14. 39,000 distinct words in sentences of ten from \"确定\" to every word and sentence stored"
+    errors = [r for r in runs if r.get("error_occurred")]
+    if not runs or errors:
+        rows.append((job, "-", "-", errors[0].get("error_message", "error") if errors else "not run", "< 5 s",
+                     "FAIL"))
+    else:
+        best = min(millis(r) for r in runs)
+        row(job, "%.0f ms" % best, "-", "-", "< 5 s", best < 5000)
     # 15. An Anki deck of 100,000 words.
     ours = find(decks, "BM_Decks_ApkgExport")
     job = "15. \"导出\" of a bank of 100,000 words as an Anki deck (.apkg: rows, collection, zip, file)"

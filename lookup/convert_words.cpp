@@ -3,11 +3,20 @@
 #include <unordered_set>
 #include <vector>
 
+#include "base/code_page.h"
 #include "lookup/translation_task.h"
+#include "wordstore/sentence_keeper.h"
 #include "wordstore/word_bank.h"
 #include "wordstore/word_counter.h"
+#include "wordstore/word_sentences.h"
 
 namespace quorvo {
+namespace {
+
+// The name the typed text's sentences carry.
+const char kTypedTextName[] = "输入的文本";
+
+}  // namespace
 
 ConvertSummary ConvertWords(const AddWordsRequest& request, WordDatabase& db, const std::string& currentBank,
                             TaskPool& pool, MessageBoxes& boxes, const ConvertOptions& options) {
@@ -26,12 +35,21 @@ ConvertSummary ConvertWords(const AddWordsRequest& request, WordDatabase& db, co
   }
 
   WordCounter counter;
+  SentenceKeeper keeper;
+  if (options.keepSentences) counter.SetSentenceKeeper(&keeper);
   if (request.sources & SourceText) {
+    keeper.BeginText(Gbk(kTypedTextName));
     std::vector<char> buffer(request.text.size() + 1, '\0');
     request.text.copy(buffer.data(), request.text.size());
     counter.ScanText(buffer.data(), buffer.size());
+    keeper.EndText();
   }
-  if (request.sources & SourceFile) counter.ScanFile(request.filePath);
+  if (request.sources & SourceFile) {
+    keeper.BeginText(request.filePath.substr(request.filePath.find_last_of('/') + 1));
+    counter.ScanFile(request.filePath);
+    keeper.EndText();
+  }
+  counter.SetSentenceKeeper(nullptr);
   if (!(request.sources & (SourceText | SourceFile))) return summary;
 
   summary.counted = true;
@@ -47,6 +65,13 @@ ConvertSummary ConvertWords(const AddWordsRequest& request, WordDatabase& db, co
     if (!(onlyUnknown && isKnown)) words.push_back(entry);
   });
   counter.Clear();
+  if (options.keepSentences) {
+    // Before any lookup is queued, so no store of the run waits for it.
+    std::unordered_set<std::string> queuedWords;
+    for (const WordCount& entry : words) queuedWords.insert(entry.word);
+    summary.sentences = StoreSentences(db, summary.bank, keeper, &queuedWords);
+    keeper.Clear();
+  }
   summary.run = std::make_shared<LookupRun>(static_cast<int>(words.size()));
   if (options.dictionaryKeeper) summary.run->SetKeeper(options.dictionaryKeeper);
   for (const WordCount& entry : words) {

@@ -28,6 +28,7 @@ struct ConvertSummary {
   int queued = 0;                  // lookups queued
   std::shared_ptr<LookupRun> run;  // the queued lookups; empty when none
   Status failure;                  // why the new bank could not be made (nothing was counted)
+  Status sentences;                // how keeping the words' sentences went (the lookups go on either way)
 };
 
 struct ConvertOptions {
@@ -36,6 +37,8 @@ struct ConvertOptions {
   bool onlyUnknown = false;
   // Handed to the run: revives the dictionary after a refused connection.
   std::function<bool()> dictionaryKeeper;
+  // Keeps each queued word's first sentences of the text (word_sentences.h).
+  bool keepSentences = true;
 };
 
 ConvertSummary ConvertWords(const AddWordsRequest& request, WordDatabase& db, const std::string& currentBank,

@@ -30,6 +30,7 @@
 #include "wordapp/window_thread_boxes.h"
 #include "wordstore/word_export.h"
 #include "wordstore/word_import.h"
+#include "wordstore/word_sentences.h"
 #include "wordstore/write_failure.h"
 
 namespace quorvo {
@@ -46,6 +47,7 @@ constexpr size_t kWordCapacity = 55;
 constexpr size_t kLookupWordCapacity = 127;
 // Width of the "音标" column while it is shown.
 constexpr int kPhoneticWidth = 140;
+constexpr int kSentenceWidth = 160;
 // A write that meets a held file tries again this often; each try waits
 // this long for the file, so the window never stops answering for longer.
 constexpr int kHeldRetryMs = 500;
@@ -257,7 +259,7 @@ void CPage1::OnInitDialog() {
     db_.QueryRows(
         SelectAllStatement(kMainWord), [&rows](int, const RowView& row) { WordListModel::AppendRow(rows, row); },
         &read);
-    wordModel_.Reset(std::move(rows));
+    wordModel_.Reset(std::move(rows), BankSentences(db_, kMainWord));
     countText_ = CountText(wordModel_.rowCount(), read);
     SetUpBankList();
     bankList_->hide();
@@ -295,11 +297,15 @@ void CPage1::SetUpWordList() {
 }
 
 void CPage1::ShowPhoneticColumn() {
-  // The column takes its width from "释义", so the list keeps its width.
+  // The columns take their width from "释义", so the list keeps its width.
   bool shown = wordModel_.HasPhonetics();
   if (shown) wordList_->setColumnWidth(kColPhonetic, kPhoneticWidth);
   wordList_->setColumnHidden(kColPhonetic, !shown);
-  wordList_->setColumnWidth(kColTrans, WordListModel::kWidths[kColTrans] - (shown ? kPhoneticWidth : 0));
+  bool sentences = wordModel_.HasSentences();
+  if (sentences) wordList_->setColumnWidth(kColSentenceId, kSentenceWidth);
+  wordList_->setColumnHidden(kColSentenceId, !sentences);
+  wordList_->setColumnWidth(
+      kColTrans, WordListModel::kWidths[kColTrans] - (shown ? kPhoneticWidth : 0) - (sentences ? kSentenceWidth : 0));
 }
 
 QMenu* CPage1::MakeWordMenu(int row) {
@@ -398,7 +404,7 @@ void CPage1::Refresh() {
   int count = db_.QueryRows(
       BuildSearchStatement(currentBank_, FilterFromControls()),
       [&rows](int, const RowView& row) { WordListModel::AppendRow(rows, row); }, &read);
-  wordModel_.Reset(std::move(rows));
+  wordModel_.Reset(std::move(rows), BankSentences(db_, currentBank_));
   countText_ = CountText(count, read);
   ShowCountText();
 }
@@ -475,6 +481,9 @@ void CPage1::AddWords() {
     return;
   }
   if (!summary.counted || !summary.run) return;
+  // The words are looked up all the same; the learner learns that their
+  // sentences are not kept, and why.
+  if (!summary.sentences.ok()) boxes_.Show(BoxKind::Application, Gbk("例句没有保存：" + CauseText(summary.sentences)));
   FollowRun(summary.run, RunKind::AddWords, summary.bank, summary.distinct, summary.known, !answers);
 }
 
@@ -579,10 +588,12 @@ void CPage1::Export() {
   if (path.isEmpty()) return;
   std::vector<ExportRow> rows;
   rows.reserve(static_cast<size_t>(wordModel_.rowCount()));
-  for (int row = 0; row < wordModel_.rowCount(); ++row)
+  for (int row = 0; row < wordModel_.rowCount(); ++row) {
+    const std::vector<KeptSentence>& sentences = wordModel_.Sentences(row);
     rows.push_back({wordModel_.CellText(row, kColValue), wordModel_.CellText(row, kColPhonetic),
                     wordModel_.CellText(row, kColTrans), wordModel_.CellText(row, kColKnown),
-                    wordModel_.CellText(row, kColHot)});
+                    wordModel_.CellText(row, kColHot), sentences.empty() ? std::string() : sentences.front().text});
+  }
   std::string file = QFile::encodeName(path).toStdString();
   Status written = WriteExport(file, rows, ExportFormatForName(file), currentBank_);
   if (written.ok()) {
@@ -739,9 +750,9 @@ void CPage1::RunBatch() {
         rows.push_back(std::move(cells));
       }
       StartWrite(
-          [this, rows = std::move(rows)] {
-            return AddToRecitationList(db_, rows, boxes_,
-                                       [this] { PostRecitationListChanged(recitationPage_, recitationList_); });
+          [this, rows = std::move(rows), bank = currentBank_] {
+            return AddToRecitationList(
+                db_, rows, boxes_, [this] { PostRecitationListChanged(recitationPage_, recitationList_); }, bank);
           },
           afterWrite);
       return;

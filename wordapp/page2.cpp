@@ -1,16 +1,22 @@
 #include "wordapp/page2.h"
 
+#include <QApplication>
+#include <QComboBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QStandardItemModel>
 #include <QTimer>
 #include <algorithm>
 #include <thread>
 
 #include "base/code_page.h"
+#include "review/misspelling_book.h"
 #include "review/review_session.h"
+#include "review/spelling_check.h"
 #include "startup/app_layout.h"
 #include "wordapp/dialog_units.h"
 #include "wordapp/page2_controls.h"
@@ -18,6 +24,7 @@
 #include "wordapp/review_controls.h"
 #include "wordapp/run_summary.h"
 #include "wordstore/word_bank.h"
+#include "wordstore/word_sentences.h"
 #include "wordstore/write_failure.h"
 
 namespace quorvo {
@@ -71,7 +78,13 @@ void CPage2::BuildControls() {
   translation_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   translation_->setWordWrap(true);
   translation_->setCursor(Qt::PointingHandCursor);
-  PlaceAt(translation_, 93, 104, 363, 109);
+  PlaceAt(translation_, 93, 132, 363, 81);
+
+  sentence_ = new QLabel(this);
+  sentence_->setObjectName(QString::number(kSentence));
+  sentence_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  sentence_->setWordWrap(true);
+  PlaceAt(sentence_, 93, 104, 363, 27);
 
   counter_ = new QLabel(this);
   counter_->setObjectName(QString::number(kCounter));
@@ -81,6 +94,9 @@ void CPage2::BuildControls() {
   auto button = [this](const char* text, int id, int x, int y) {
     auto* b = new QPushButton(Ui(text), this);
     b->setObjectName(QString::number(id));
+    // Focus stays in the typing box: Enter after a click is the next card.
+    b->setFocusPolicy(Qt::NoFocus);
+    b->setAutoDefault(false);
     PlaceAt(b, x, y, 50, 14);
     return b;
   };
@@ -100,8 +116,7 @@ void CPage2::BuildControls() {
   openButton_ = button("打开数据库", kOpenDatabase, 406, 16);
 
   review_ = new ReviewControls(this);
-  connect(review_, &ReviewControls::ModeChosen, this,
-          [this](int mode) { SetReviewMode(mode == ReviewControls::kDueToday); });
+  connect(review_, &ReviewControls::ModeChosen, this, [this](int mode) { ChooseMode(mode); });
   connect(review_, &ReviewControls::GradeChosen, this, &CPage2::GradeCard);
   connect(review_, &ReviewControls::NewPerDayChosen, this, [this](int count) {
     Status saved = session_->Store().SetNewCardsPerDay(count);
@@ -123,6 +138,20 @@ void CPage2::BuildControls() {
       review_->SetStatus({});
     review_->SetRetention(session_->Store().DesiredRetention());  // what the file holds
   });
+  drillSelector_ = new QComboBox(this);
+  drillSelector_->setObjectName(QString::number(kDrillMode));
+  for (const char* name : {"看词", "默写", "听写"}) drillSelector_->addItem(Ui(name));
+  drillSelector_->setFocusPolicy(Qt::NoFocus);
+  PlaceAt(drillSelector_, 16, 34, 70, 14);
+  drillSelector_->hide();
+  connect(drillSelector_, &QComboBox::currentIndexChanged, this,
+          [this](int drill) { SetDrill(static_cast<Drill>(drill)); });
+  drillResult_ = new QLabel(this);
+  drillResult_->setObjectName(QString::number(kDrillResult));
+  drillResult_->setTextFormat(Qt::RichText);
+  drillResult_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  PlaceAt(drillResult_, 93, 197, 363, 16);
+
   retry_ = new QTimer(this);
   retry_->setInterval(kRetryMilliseconds);
   connect(retry_, &QTimer::timeout, this, &CPage2::RetryPendingReviews);
@@ -137,6 +166,7 @@ void CPage2::OnInitDialog() {
   counter_->setFont(textFont);
   word_->setFont(wordFont);
   phonetic_->setFont(CellFont(Ui("微软雅黑"), 20, 400));
+  sentence_->setFont(CellFont(Ui("微软雅黑"), 18, 400));
 
   bool opened = ops_.readOnlyBanner.isEmpty() ? db_.Open(BankFile()) : db_.OpenReadOnly(BankFile());
   if (opened && LoadRecitationList(kMainRemember) == SQLITE_OK) Refresh();
@@ -163,8 +193,12 @@ int CPage2::LoadRecitationList(const std::string& table) {
     hasSnapshot_ = true;
     rowCount_ = snapshot_.Rows();
     columnCount_ = snapshot_.Columns();
+    sentences_ = BankSentences(db_, table);
+  } else {
+    sentences_.clear();
   }
   if (reviewMode_) LoadDueCards();
+  if (bookMode_) LoadMistakes();
   return rc;
 }
 
@@ -176,22 +210,77 @@ const char* CPage2::CurrentCell(int column) const {
 }
 
 int CPage2::CurrentRow() const {
+  if (bookMode_) return bookRows_.empty() ? 0 : bookRows_[bookIndex_];
   if (!reviewMode_) return position_;
   const DueCard* card = session_->Current();
   return card ? card->row : 0;
 }
 
 void CPage2::ShowCurrentWord() {
-  if (reviewMode_ && !session_->Current()) {
+  if (bookMode_ && bookRows_.empty()) {
+    word_->setText(Ui("错题本是空的"));
+    phonetic_->clear();
+  } else if (reviewMode_ && !session_->Current()) {
     word_->setText(Ui("今日没有要复习的单词"));
     phonetic_->clear();
   } else if (!hasSnapshot_ || rowCount_ == 0) {
     word_->setText(Ui("没有单词"));
     phonetic_->clear();
+  } else if (DrillActive()) {
+    // The word is what the learner types; the phonetic is the hint.
+    word_->setText(drill_ == kListen ? Ui("听写") : Ui("默写"));
+    phonetic_->setText(attempts_ > 0 ? FromGbk(CurrentCell(kColPhonetic)) : QString());
   } else {
     word_->setText(FromGbk(CurrentCell(kColValue)));
     phonetic_->setText(FromGbk(CurrentCell(kColPhonetic)));
   }
+  ShowSentence();
+}
+
+QString CPage2::Blanked(const QString& sentence, const QString& word) {
+  if (word.isEmpty()) return sentence;
+  QString text = sentence;
+  text.replace(QRegularExpression(QStringLiteral("\\b%1\\b").arg(QRegularExpression::escape(word)),
+                                  QRegularExpression::CaseInsensitiveOption),
+               QStringLiteral("____"));
+  return text;
+}
+
+QString CPage2::Highlighted(const QString& sentence, const QString& word) {
+  QRegularExpression whole(QStringLiteral("\\b%1\\b").arg(QRegularExpression::escape(word)),
+                           QRegularExpression::CaseInsensitiveOption);
+  QString html;
+  qsizetype at = 0;
+  for (auto it = whole.globalMatch(sentence); !word.isEmpty() && it.hasNext();) {
+    QRegularExpressionMatch match = it.next();
+    html += sentence.mid(at, match.capturedStart() - at).toHtmlEscaped();
+    html += QStringLiteral("<b><span style=\"color:#c0392b\">") + match.captured().toHtmlEscaped() +
+            QStringLiteral("</span></b>");
+    at = match.capturedEnd();
+  }
+  return html + sentence.mid(at).toHtmlEscaped();
+}
+
+void CPage2::ShowSentence() {
+  const char* word =
+      (hasSnapshot_ && rowCount_ > 0 && (!reviewMode_ || session_->Current())) ? CurrentCell(kColValue) : nullptr;
+  auto found = word ? sentences_.find(word) : sentences_.end();
+  if (found == sentences_.end() || found->second.empty()) {
+    sentence_->clear();
+    sentence_->setToolTip({});
+    return;
+  }
+  const KeptSentence& kept = found->second.front();
+  QString sentence = FromGbk(kept.text.c_str());
+  QString shownWord = FromGbk(word);
+  if (translationShown_) {
+    sentence_->setTextFormat(Qt::RichText);
+    sentence_->setText(Highlighted(sentence, shownWord));
+  } else {
+    sentence_->setTextFormat(Qt::PlainText);
+    sentence_->setText(Blanked(sentence, shownWord));
+  }
+  sentence_->setToolTip(kept.bundled ? Ui("词典例句") : Ui("出自：") + FromGbk(kept.source.c_str()));
 }
 
 void CPage2::UpdateSayButton() {
@@ -211,14 +300,20 @@ void CPage2::SayCurrentWord() {
 }
 
 void CPage2::ShowHint() {
-  if (reviewMode_ && !session_->Current())
+  if (DrillActive())
+    translation_->setText(drill_ == kWrite ? FromGbk(CurrentCell(kColTrans)) : QString());
+  else if (bookMode_ && bookRows_.empty())
+    translation_->setText(Ui("默写和听写里拼错的单词会记在这里，连续三天拼对就移出。"));
+  else if (reviewMode_ && !session_->Current())
     translation_->setText(Ui("今天的复习已完成，可以切换到“全部单词”继续背诵。"));
   else if (hasSnapshot_ && rowCount_ > 0)
     translation_->setText(Ui("点击看释义"));
 }
 
 void CPage2::ShowCounter() {
-  if (reviewMode_)
+  if (bookMode_)
+    counter_->setText(Ui("错题本 %1 个").arg(Grouped(static_cast<long long>(bookRows_.size()))));
+  else if (reviewMode_)
     counter_->setText(Ui("今日待复习 %1 个").arg(Grouped(session_->Count())));
   else
     counter_->setText(Ui("第%1个 共%2个单词").arg(Grouped(position_), Grouped(rowCount_)));
@@ -227,6 +322,8 @@ void CPage2::ShowCounter() {
 void CPage2::Refresh() {
   translationShown_ = false;
   UpdateSayButton();
+  UpdateDrillSelector();
+  StartDrillCard();
   ShowCurrentWord();
   ShowHint();
   ShowCounter();
@@ -234,6 +331,11 @@ void CPage2::Refresh() {
 }
 
 void CPage2::PreviousWord() {
+  if (bookMode_) {
+    if (!bookRows_.empty()) bookIndex_ = (bookIndex_ + bookRows_.size() - 1) % bookRows_.size();
+    Refresh();
+    return;
+  }
   if (reviewMode_) {
     session_->Previous();
     Refresh();
@@ -245,6 +347,11 @@ void CPage2::PreviousWord() {
 }
 
 void CPage2::NextWord() {
+  if (bookMode_) {
+    if (!bookRows_.empty()) bookIndex_ = (bookIndex_ + 1) % bookRows_.size();
+    Refresh();
+    return;
+  }
   if (reviewMode_) {
     session_->Next();
     Refresh();
@@ -256,16 +363,53 @@ void CPage2::NextWord() {
 }
 
 void CPage2::ToggleTranslation() {
-  if (!hasSnapshot_) return;
+  if (!hasSnapshot_ || DrillActive()) return;
   if (translationShown_) {
     translationShown_ = false;
     ShowHint();
   } else {
     translationShown_ = true;
-    if (rowCount_ > 0 && (!reviewMode_ || session_->Current())) translation_->setText(FromGbk(CurrentCell(kColTrans)));
+    if (rowCount_ > 0 && CurrentRow() > 0) translation_->setText(FromGbk(CurrentCell(kColTrans)));
   }
+  ShowSentence();
   UpdateReviewControls();
   typingBox_->setFocus();
+}
+
+void CPage2::ChooseMode(int mode) {
+  if (mode == ReviewControls::kMistakes) {
+    if (review_->CurrentMode() != ReviewControls::kMistakes) {
+      review_->SetMode(ReviewControls::kMistakes);  // reports back here
+      return;
+    }
+    reviewMode_ = false;
+    bookMode_ = true;
+    bookIndex_ = 0;
+    LoadMistakes();
+    Refresh();
+    typingBox_->setFocus();
+    return;
+  }
+  bool wasBook = bookMode_;
+  bookMode_ = false;
+  SetReviewMode(mode == ReviewControls::kDueToday);
+  if (wasBook) Refresh();
+}
+
+void CPage2::LoadMistakes() {
+  bookRows_.clear();
+  if (!hasSnapshot_) return;
+  std::unordered_map<std::string, int> rows;
+  for (int row = 1; row <= rowCount_; ++row) {
+    const char* word = snapshot_.Cell(row * columnCount_ + kColValue);
+    if (word) rows.emplace(word, row);
+  }
+  MisspellingBook book(db_, session_->Store().UtcOffset());
+  for (const Misspelling& m : book.Words(table_.empty() ? std::string(kMainRemember) : table_)) {
+    auto found = rows.find(m.word);
+    if (found != rows.end()) bookRows_.push_back(found->second);
+  }
+  if (bookIndex_ >= bookRows_.size()) bookIndex_ = 0;
 }
 
 void CPage2::SetReviewMode(bool review) {
@@ -303,6 +447,10 @@ void CPage2::LoadDueCards() {
 
 void CPage2::GradeCard(Grade grade) {
   if (!reviewMode_ || !translationShown_ || !session_->Current()) return;
+  StoreGrade(grade);
+}
+
+void CPage2::StoreGrade(Grade grade) {
   Status stored = session_->GradeCurrent(grade);
   if (stored.ok()) {
     review_->SetStatus({});
@@ -338,14 +486,146 @@ std::vector<PendingReview> CPage2::FlushBeforeExit(std::chrono::steady_clock::ti
 
 void CPage2::UpdateReviewControls() {
   bool card = reviewMode_ && session_->Current();
-  review_->ShowGrades(card, card && translationShown_);
+  // A drill grades by the typed word, not by the buttons.
+  review_->ShowGrades(card && drill_ == kLook, card && translationShown_);
   review_->ShowNothingDue(reviewMode_ && !session_->Current());
   review_->ShowNewPerDay(reviewMode_, reviewMode_ ? session_->Store().NewCardsPerDay() : 0);
   review_->ShowRetention(reviewMode_);
   review_->SetSettingsWritable(db_.IsOpen() && !db_.ReadOnly());
 }
 
+bool CPage2::DrillActive() const {
+  return drill_ != kLook && ((reviewMode_ && session_->Current()) || (bookMode_ && !bookRows_.empty()));
+}
+
+void CPage2::UpdateDrillSelector() {
+  bool speech = ops_.speech && ops_.speech->Available();
+  if (auto* model = qobject_cast<QStandardItemModel*>(drillSelector_->model())) {
+    QStandardItem* listen = model->item(kListen);
+    listen->setEnabled(speech);
+    listen->setToolTip(speech ? QString() : Ui(kNoSpeechTip));
+  }
+  if (!speech && drill_ == kListen) drillSelector_->setCurrentIndex(kLook);  // reports back to SetDrill
+  drillSelector_->setVisible(reviewMode_ || bookMode_);
+  if (!DrillActive()) drillResult_->clear();
+}
+
+void CPage2::SetDrill(Drill drill) {
+  if (drillSelector_->currentIndex() != drill) {
+    drillSelector_->setCurrentIndex(drill);  // reports back here
+    return;
+  }
+  if (drill_ == drill) return;
+  drill_ = drill;
+  drillWord_.clear();
+  typingBox_->clear();
+  Refresh();
+  typingBox_->setFocus();
+}
+
+void CPage2::StartDrillCard() {
+  if (!DrillActive()) {
+    drillWord_.clear();
+    return;
+  }
+  const char* cell = CurrentCell(kColValue);
+  std::string word = cell ? cell : "";
+  if (word == drillWord_) return;
+  drillWord_ = word;
+  attempts_ = 0;
+  drillShownAt_ = ops_.NowSeconds();
+  phonetic_->clear();
+  if (drill_ == kListen) SayCurrentWord();
+}
+
+namespace {
+
+// The typed text with the differences marked: a wrong letter red and
+// underlined, a missing one a red "_", an extra one struck through, two
+// swapped ones orange.
+QString MarkedSpelling(const SpellingCheck& check) {
+  QString html;
+  for (const SpellingStep& step : check.steps) {
+    QString typed = QString::fromStdString(step.typed).toHtmlEscaped();
+    switch (step.kind) {
+      case SpellingStep::kRight:
+        html += typed;
+        break;
+      case SpellingStep::kWrong:
+        html += QStringLiteral("<u style=\"color:#c0392b\">%1</u>").arg(typed);
+        break;
+      case SpellingStep::kMissing:
+        html += QStringLiteral("<span style=\"color:#c0392b\">_</span>");
+        break;
+      case SpellingStep::kExtra:
+        html += QStringLiteral("<s style=\"color:#c0392b\">%1</s>").arg(typed);
+        break;
+      case SpellingStep::kSwapped:
+        html += QStringLiteral("<span style=\"color:#d35400\">%1</span>").arg(typed);
+        break;
+    }
+  }
+  return QStringLiteral("<span style=\"font-family:monospace\">%1</span>").arg(html);
+}
+
+}  // namespace
+
+void CPage2::CheckDrill() {
+  if (!DrillActive()) return;
+  QString typed = typingBox_->text().trimmed();
+  if (typed.isEmpty()) return;
+  QString word = FromGbk(CurrentCell(kColValue));
+  // The other spelling counts when the dictionary (or the list) has it.
+  auto listed = [this](std::string_view spelling) {
+    std::string gbk = Gbk(spelling);
+    return HasWord(db_, kMainWord, gbk) || HasWord(db_, table_.empty() ? std::string(kMainRemember) : table_, gbk);
+  };
+  SpellingCheck check = CheckSpelling(typed.toStdString(), word.toStdString(), listed);
+  int attempt = attempts_ + 1;
+  if (attempt == 1) {
+    // The first try decides what 错题本 learns.
+    MisspellingBook book(db_, session_->Store().UtcOffset());
+    std::string bank = table_.empty() ? std::string(kMainRemember) : table_;
+    const char* cell = CurrentCell(kColValue);
+    Status kept = check.correct ? book.RecordRight(bank, cell, ops_.NowSeconds())
+                                : book.RecordMistake(bank, cell, ops_.NowSeconds());
+    if (!kept.ok()) review_->SetStatus(Ui("错题本没能保存（%1）").arg(QString::fromStdString(CauseText(kept))));
+  }
+  if (!check.correct && attempt == 1) {
+    attempts_ = 1;
+    drillResult_->setText(MarkedSpelling(check) + Ui("　拼错了，看音标再试一次"));
+    phonetic_->setText(FromGbk(CurrentCell(kColPhonetic)));
+    typingBox_->selectAll();
+    typingBox_->setFocus();
+    return;
+  }
+  Grade grade = DrillGrade(attempt, check.correct, static_cast<double>(ops_.NowSeconds() - drillShownAt_));
+  if (check.correct)
+    drillResult_->setText(Ui("正确：") + word.toHtmlEscaped() + (check.variant ? Ui("（另一种拼法）") : QString()));
+  else
+    drillResult_->setText(MarkedSpelling(check) + Ui("　正确拼写：") +
+                          QStringLiteral("<b>%1</b>").arg(word.toHtmlEscaped()));
+  QString result = drillResult_->text();
+  typingBox_->clear();
+  if (bookMode_) {
+    // 错题本 drills outside the schedule: no grade, the next word.
+    drillWord_.clear();
+    size_t at = bookIndex_, before = bookRows_.size();
+    LoadMistakes();
+    // A word that left makes room for the next at its place.
+    if (!bookRows_.empty()) bookIndex_ = (bookRows_.size() < before ? at : at + 1) % bookRows_.size();
+    Refresh();
+  } else {
+    StoreGrade(grade);  // the next card
+  }
+  drillResult_->setText(result);
+}
+
 void CPage2::OnOK() {
+  if (DrillActive()) {
+    CheckDrill();
+    return;
+  }
   NextWord();
   typingBox_->clear();
   typingBox_->setFocus();
@@ -372,6 +652,17 @@ void CPage2::showEvent(QShowEvent* event) {
 bool CPage2::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::KeyPress) {
     auto* key = static_cast<QKeyEvent*>(event);
+    if (DrillActive()) {
+      // Typing: Space and the digits go into the box, Backspace edits it.
+      bool typing = key->key() == Qt::Key_Space || key->key() == Qt::Key_Backspace ||
+                    (key->key() >= Qt::Key_1 && key->key() <= Qt::Key_4);
+      if (typing && watched != typingBox_) {
+        typingBox_->setFocus();
+        QApplication::sendEvent(typingBox_, event);
+        return true;
+      }
+      if (typing) return false;
+    }
     if (key->key() == Qt::Key_Space) {
       ToggleTranslation();
       return true;

@@ -6,9 +6,28 @@
 // typing box), Backspace (previous word) and Space (translation on and off),
 // caught before whichever control of the page has the focus.
 //
+// Under the word's phonetic the card shows the word's first kept sentence
+// with the word blanked ("She ____ the letter twice."), and the whole
+// sentence, the word highlighted, once the translation is shown.
+//
 // The word's phonetic, when the list has one, shows beneath it; "发音" says
 // the word through the window ops' Speech (disabled, with a tooltip, when
 // there is none or it has no engine).
+//
+// 错题本 (the third choice of the first selector) shows only the words
+// misspelt in drills (MisspellingBook), drilled the same way but without
+// grading the schedule; a word leaves it after three right days in a row.
+//
+// In 今日复习 a second selector "看词 / 默写 / 听写" chooses the drill: 看词 is
+// the card as above; 默写 shows the translation and the blanked sentence,
+// 听写 says the word and shows nothing else. The learner types the word in
+// the typing box and presses Enter: the check marks the differences; a
+// first mistake shows the phonetic and allows one more try; the result
+// grades the card (spelling_check.h). There the keys 1-4 and Space type
+// into the box and Backspace edits it. 听写 needs a speech engine.
+//
+// The page's buttons take no focus: after a click Enter still means the
+// next card (or the check), never the button again.
 //
 // Every control carries its id (page2_controls.h) as its object name.
 //
@@ -26,13 +45,16 @@
 #include <chrono>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "review/fsrs.h"
 #include "wordapp/window_ops.h"
 #include "wordstore/pending_journal.h"
+#include "wordstore/sentence_keeper.h"
 #include "wordstore/word_database.h"
 
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -64,6 +86,18 @@ class CPage2 : public QDialog {
   // "发音": says the current word; nothing without words or an engine.
   void SayCurrentWord();
 
+  enum Drill { kLook = 0, kWrite = 1, kListen = 2 };
+  // The drill of 今日复习, as its selector chooses.
+  void SetDrill(Drill drill);
+  Drill CurrentDrill() const { return drill_; }
+  // Checks the typing box against the current card in 默写 and 听写.
+  void CheckDrill();
+
+  // The selector's choice: 全部单词, 今日复习 or 错题本 (ReviewControls::Mode).
+  void ChooseMode(int mode);
+  bool MistakesMode() const { return bookMode_; }
+  int MistakeCount() const { return static_cast<int>(bookRows_.size()); }
+
   // 今日复习 (true) or 全部单词 (false), as the selector chooses.
   void SetReviewMode(bool review);
   bool ReviewMode() const { return reviewMode_; }
@@ -74,6 +108,11 @@ class CPage2 : public QDialog {
   // another program holds the file, until deadline; those that still cannot
   // be are returned (and given up here) for the program to keep elsewhere.
   std::vector<PendingReview> FlushBeforeExit(std::chrono::steady_clock::time_point deadline);
+
+  // The sentence shown with word blanked (cloze) or, as rich text, with
+  // word highlighted; every whole-word occurrence, in any letter case.
+  static QString Blanked(const QString& sentence, const QString& word);
+  static QString Highlighted(const QString& sentence, const QString& word);
 
   int Position() const { return position_; }
   int RowCount() const { return rowCount_; }
@@ -91,6 +130,7 @@ class CPage2 : public QDialog {
  private:
   void BuildControls();
   void UpdateSayButton();
+  void ShowSentence();
   void OnInitDialog();
   // The snapshot's cell of the current row, or null.
   const char* CurrentCell(int column) const;
@@ -99,6 +139,13 @@ class CPage2 : public QDialog {
   void LoadDueCards();
   void UpdateReviewControls();
   void RetryPendingReviews();
+  void StoreGrade(Grade grade);
+  bool DrillActive() const;
+  // A new card in a drill: the attempts start again; 听写 says the word.
+  void StartDrillCard();
+  void UpdateDrillSelector();
+  // The list's rows of the words in 错题本, in the book's order.
+  void LoadMistakes();
 
   WindowOps& ops_;
   WordDatabase db_;
@@ -109,18 +156,30 @@ class CPage2 : public QDialog {
   int position_ = 1;
   bool translationShown_ = false;
   std::string table_;
+  std::unordered_map<std::string, std::vector<KeptSentence>> sentences_;  // of the list, by word
   bool reviewMode_ = false;
   std::unique_ptr<ReviewSession> session_;
   ReviewControls* review_ = nullptr;
   QTimer* retry_ = nullptr;
 
-  QLabel* word_ = nullptr;             // kWord
-  QLabel* translation_ = nullptr;      // kTranslation
-  QLabel* counter_ = nullptr;          // kCounter
-  QLineEdit* typingBox_ = nullptr;     // kTypingBox
-  QPushButton* openButton_ = nullptr;  // kOpenDatabase
-  QLabel* phonetic_ = nullptr;         // kPhonetic
-  QPushButton* sayButton_ = nullptr;   // kSay
+  QLabel* word_ = nullptr;              // kWord
+  QLabel* translation_ = nullptr;       // kTranslation
+  QLabel* counter_ = nullptr;           // kCounter
+  QLabel* sentence_ = nullptr;          // kSentence
+  QLineEdit* typingBox_ = nullptr;      // kTypingBox
+  QPushButton* openButton_ = nullptr;   // kOpenDatabase
+  QLabel* phonetic_ = nullptr;          // kPhonetic
+  QPushButton* sayButton_ = nullptr;    // kSay
+  QComboBox* drillSelector_ = nullptr;  // kDrillMode
+  QLabel* drillResult_ = nullptr;       // kDrillResult
+
+  Drill drill_ = kLook;
+  std::string drillWord_;  // the card the attempts belong to (GBK)
+  int attempts_ = 0;       // wrong tries of the drilled card
+  int64_t drillShownAt_ = 0;
+  bool bookMode_ = false;      // 错题本: the misspelt words of the list
+  std::vector<int> bookRows_;  // snapshot rows
+  size_t bookIndex_ = 0;
 };
 
 }  // namespace quorvo

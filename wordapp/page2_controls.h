@@ -12,6 +12,7 @@ inline constexpr int kWord = 1009;         // the word in large type
 inline constexpr int kPhonetic = 1051;     // its phonetic, beneath it
 inline constexpr int kTranslation = 1010;  // "点击看释义" or the translation; a click turns it
 inline constexpr int kCounter = 1013;      // "第%d个 共%d个单词" or "今日待复习 %d 个"
+inline constexpr int kSentence = 1052;     // the word's sentence, blanked ("____") until the translation is shown
 
 inline constexpr int kPrevious = 1011;      // "上一个"
 inline constexpr int kNext = 1012;          // "下一个"
@@ -32,5 +33,7 @@ inline constexpr int kAllWordsOffer = 1045;     // "全部单词", shown when no
 inline constexpr int kReviewStatus = 1046;      // the review store's troubles
 inline constexpr int kNewPerDay = 1047;         // "每日新词", shown in 今日复习
 inline constexpr int kDesiredRetention = 1048;  // "目标记忆率", 80 % .. 97 %, shown in 今日复习
+inline constexpr int kDrillMode = 1053;         // "看词 / 默写 / 听写", shown in 今日复习
+inline constexpr int kDrillResult = 1054;       // the checked spelling, its differences marked
 
 }  // namespace quorvo::page2_controls

@@ -19,6 +19,7 @@ ReviewControls::ReviewControls(QWidget* page) : QObject(page) {
   selector_->setObjectName(QString::number(kReviewMode));
   selector_->addItem(Ui("全部单词"));
   selector_->addItem(Ui("今日复习"));
+  selector_->addItem(Ui("错题本"));
   selector_->setFocusPolicy(Qt::NoFocus);
   PlaceAt(selector_, 16, 16, 70, 14);
   connect(selector_, &QComboBox::currentIndexChanged, this, &ReviewControls::ModeChosen);
@@ -98,7 +99,8 @@ void ReviewControls::ShowNewPerDay(bool visible, int count) {
 }
 
 ReviewControls::Mode ReviewControls::CurrentMode() const {
-  return selector_->currentIndex() == kDueToday ? kDueToday : kAllWords;
+  int index = selector_->currentIndex();
+  return index == kDueToday ? kDueToday : index == kMistakes ? kMistakes : kAllWords;
 }
 
 void ReviewControls::SetMode(Mode mode) { selector_->setCurrentIndex(mode); }

@@ -25,7 +25,7 @@ namespace quorvo {
 class ReviewControls : public QObject {
   Q_OBJECT
  public:
-  enum Mode { kAllWords = 0, kDueToday = 1 };
+  enum Mode { kAllWords = 0, kDueToday = 1, kMistakes = 2 };
 
   explicit ReviewControls(QWidget* page);
 

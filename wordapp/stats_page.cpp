@@ -17,6 +17,7 @@
 #include <algorithm>
 
 #include "base/code_page.h"
+#include "review/misspelling_book.h"
 #include "startup/app_layout.h"
 #include "wordapp/dialog_units.h"
 #include "wordapp/stats_page_controls.h"
@@ -238,6 +239,14 @@ void CStatsPage::Refresh() {
     pages_->setCurrentWidget(failure_);
     return;
   }
+  // Misspellings of the drills (错题本), day by day beside the reviews.
+  mistakes_.assign(series_.reviews.size(), 0);
+  if (!series_.reviews.empty()) {
+    MisspellingBook book(db_, LocalUtcOffset(now));
+    int first = series_.reviews.front().day;
+    for (const auto& [day, count] : book.MistakesPerDay(first, series_.reviews.back().day))
+      if (day - first >= 0 && static_cast<size_t>(day - first) < mistakes_.size()) mistakes_[day - first] = count;
+  }
   pages_->setCurrentWidget(charts_);
   fit_->Refresh();
   DrawReviews();
@@ -256,6 +265,11 @@ void CStatsPage::Show(ChartId id, QChart* chart, bool empty) {
 void CStatsPage::DrawReviews() {
   QChart* chart = NewChart(Ui("近 30 天复习次数与答对比例"));
   auto* total = new QBarSet(Ui("复习次数"));
+  // The drills' misspellings: points on the count axis, on the days with any.
+  auto* misspelt = new QLineSeries;
+  misspelt->setName(Ui("拼错次数"));
+  misspelt->setPointsVisible(true);
+  misspelt->setMarkerSize(5);
   auto* share = new QLineSeries;
   share->setName(Ui("答对比例"));
   // Each day a point of its own: a single day has no line to draw.
@@ -266,6 +280,9 @@ void CStatsPage::DrawReviews() {
   for (size_t i = 0; i < series_.reviews.size(); ++i) {
     const DayReviews& d = series_.reviews[i];
     *total << d.total;
+    int mistakes = i < mistakes_.size() ? mistakes_[i] : 0;
+    if (mistakes > 0) misspelt->append(static_cast<double>(i), mistakes);
+    most = std::max(most, mistakes);
     if (d.total > 0) share->append(static_cast<double>(i), 100.0 * d.correct / d.total);
     days.push_back(d.day);
     most = std::max(most, d.total);
@@ -287,6 +304,9 @@ void CStatsPage::DrawReviews() {
   bars->attachAxis(y);
   share->attachAxis(x);
   share->attachAxis(percent);
+  chart->addSeries(misspelt);
+  misspelt->attachAxis(x);
+  misspelt->attachAxis(y);
   empty_[kReviewsChart]->setText(Ui("近 30 天还没有复习记录。\n在“浏览”页选择“今日复习”开始复习。"));
   Show(kReviewsChart, chart, !series_.hasReviews);
 }

@@ -72,6 +72,7 @@ class CStatsPage : public QWidget {
   WindowOps& ops_;
   WordDatabase db_;
   StatsSeries series_;
+  std::vector<int> mistakes_;  // misspellings of the drills, by the days of series_.reviews
   std::array<QStackedWidget*, 4> stacks_{};
   std::array<QChartView*, 4> views_{};
   std::array<QLabel*, 4> empty_{};

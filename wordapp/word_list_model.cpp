@@ -20,7 +20,7 @@ QString OneLine(QString text) {
 
 }  // namespace
 
-const char* const WordListModel::kTitles[kColumnCount] = {"编号", "单词", "音标", "释义", "", "会背", "热度"};
+const char* const WordListModel::kTitles[kColumnCount] = {"编号", "单词", "音标", "释义", "例句", "会背", "热度"};
 // Wide enough for row 100,000 with its check box and for the largest hot value.
 const int WordListModel::kWidths[kColumnCount] = {96, 120, 0, 404, 0, 70, 120};
 
@@ -55,9 +55,18 @@ void WordListModel::AppendRow(std::vector<WordRow>& rows, const RowView& row) {
   }
 }
 
-void WordListModel::Reset(std::vector<WordRow> rows) {
+void WordListModel::Reset(std::vector<WordRow> rows,
+                          std::unordered_map<std::string, std::vector<KeptSentence>> sentences) {
   beginResetModel();
   rows_ = std::move(rows);
+  sentences_ = std::move(sentences);
+  hasSentences_ = false;
+  for (const WordRow& r : rows_) {
+    if (sentences_.count(r.word)) {
+      hasSentences_ = true;
+      break;
+    }
+  }
   hasPhonetics_ = false;
   for (const WordRow& r : rows_) {
     if (!r.phonetic.empty()) {
@@ -89,6 +98,12 @@ std::string WordListModel::CellText(int row, int column) const {
   }
 }
 
+const std::vector<KeptSentence>& WordListModel::Sentences(int row) const {
+  static const std::vector<KeptSentence> kNone;
+  auto found = sentences_.find(Row(row).word);
+  return found == sentences_.end() ? kNone : found->second;
+}
+
 void WordListModel::SetChecked(int row, bool checked) {
   rows_[static_cast<size_t>(row)].checked = checked;
   QModelIndex cell = index(row, 0);
@@ -108,7 +123,19 @@ QVariant WordListModel::data(const QModelIndex& index, int role) const {
   if (role == Qt::DisplayRole) {
     if (column == 0) return index.row() + 1;
     if (column == kColTrans) return OneLine(Shown(Row(index.row()).trans));
+    // The sentence cell itself stays empty (it is what a copy to the
+    // recitation list writes); the column shows the first kept sentence.
+    if (column == kColSentenceId) {
+      const std::vector<KeptSentence>& kept = Sentences(index.row());
+      return kept.empty() ? QString() : Shown(kept.front().text);
+    }
     return Shown(CellText(index.row(), column));
+  }
+  if (role == Qt::ToolTipRole && column == kColSentenceId && !Sentences(index.row()).empty()) {
+    QStringList lines;
+    for (const KeptSentence& s : Sentences(index.row()))
+      lines << Shown(s.text) + QStringLiteral("  ——") + (s.bundled ? QStringLiteral("词典例句") : Shown(s.source));
+    return lines.join(QLatin1Char('\n'));
   }
   if (role == Qt::ToolTipRole && column == kColTrans && !Row(index.row()).trans.empty())
     return Shown(Row(index.row()).trans);

@@ -1,7 +1,7 @@
 // The two lists of the word-bank page as table models.
 //
 // WordListModel holds the rows of the last search: seven columns ("编号",
-// "单词", "音标", "释义", "", "会背", "热度"), a check box in column 0, the
+// "单词", "音标", "释义", "例句", "会背", "热度"), a check box in column 0, the
 // texts kept as the GBK bytes the database gave and turned into UTF-8 only
 // when a cell is drawn, so filling 100,000 rows costs one copy per cell and
 // one model reset. BankListModel holds the bank names ("编号", "词库").
@@ -11,8 +11,10 @@
 
 #include <QAbstractTableModel>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
+#include "wordstore/sentence_keeper.h"
 #include "wordstore/word_database.h"
 
 namespace quorvo {
@@ -41,10 +43,15 @@ class WordListModel : public QAbstractTableModel {
   // list shows it (columns 1, 2, 3 and 6 as text, column 5 as "不会" when
   // the text is exactly "0" and "会" otherwise, the others empty).
   static void AppendRow(std::vector<WordRow>& rows, const RowView& row);
-  // Replaces every row in one model reset.
-  void Reset(std::vector<WordRow> rows);
+  // Replaces every row in one model reset; sentences are the bank's kept
+  // sentences by word (column 4 shows a word's first, its tooltip all).
+  void Reset(std::vector<WordRow> rows, std::unordered_map<std::string, std::vector<KeptSentence>> sentences = {});
   // True when a row has a phonetic: the page then shows the "音标" column.
   bool HasPhonetics() const { return hasPhonetics_; }
+  // True when a row has a sentence: the page then shows the "例句" column.
+  bool HasSentences() const { return hasSentences_; }
+  // The kept sentences of a row's word (none: empty).
+  const std::vector<KeptSentence>& Sentences(int row) const;
 
   const WordRow& Row(int row) const { return rows_[static_cast<size_t>(row)]; }
   // The GBK text of a cell as the list shows it (column 0: the row number).
@@ -61,7 +68,9 @@ class WordListModel : public QAbstractTableModel {
 
  private:
   std::vector<WordRow> rows_;
+  std::unordered_map<std::string, std::vector<KeptSentence>> sentences_;
   bool hasPhonetics_ = false;
+  bool hasSentences_ = false;
 };
 
 class BankListModel : public QAbstractTableModel {

@@ -7,6 +7,7 @@
 #include "base/code_page.h"
 #include "wordstore/sql.h"
 #include "wordstore/texts.h"
+#include "wordstore/word_sentences.h"
 
 namespace quorvo {
 namespace {
@@ -310,7 +311,10 @@ Status DropBank(WordDatabase& db, std::string_view bank, std::string_view curren
     boxes.Show(BoxKind::Plain, Gbk(texts::kCannotDropMainWord));
     return Status(StatusCode::kRefused, "main_word");
   }
-  Status done = InBatch(db, [&] { return db.Run(DropBankStatement(bank)); });
+  Status done = InBatch(db, [&] {
+    Status dropped = db.Run(DropBankStatement(bank));
+    return dropped.ok() ? DropBankSentences(db, bank) : dropped;
+  });
   if (done.ok()) boxes.Show(BoxKind::Application, Gbk(texts::kDropped));
   return done;
 }
@@ -336,12 +340,22 @@ Status MarkKnown(WordDatabase& db, std::string_view bank, const std::vector<std:
   });
 }
 
+bool HasWord(WordDatabase& db, std::string_view bank, std::string_view word) {
+  if (!db.IsOpen()) return false;
+  Statement find(db.handle(), "select 1 from " + BankIdentifier(bank) + " where value = ?");
+  if (!find.prepared().ok()) return false;
+  find.Bind(1, word);
+  Result<bool> row = find.Step();
+  return row.ok() && *row;
+}
+
 Status AddToRecitationList(WordDatabase& db, const std::vector<RecitationCells>& rows, MessageBoxes& boxes,
-                           const std::function<void()>& notifyChanged) {
+                           const std::function<void()>& notifyChanged, std::string_view fromBank) {
   WordDatabase::Batch batch(db);
   if (!batch.began().ok()) return batch.began();
   for (const auto& cells : rows) {
     Status inserted = db.Run(AddToRecitationStatement(cells));
+    if (inserted.ok() && !fromBank.empty()) inserted = CopySentences(db, fromBank, kMainRemember, cells[0]);
     if (inserted.ok()) continue;
     if (inserted.code() != StatusCode::kRejected) return inserted;  // nothing of the batch stays
     // The list refused the row (a word it has already, or no list at all):

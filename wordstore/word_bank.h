@@ -118,8 +118,8 @@ std::vector<std::string> ListBanks(WordDatabase& db);
 
 // Deletes the words; then "更新完毕，请刷新".
 Status DeleteWords(WordDatabase& db, std::string_view bank, const std::vector<std::string>& words, MessageBoxes& boxes);
-// Drops the bank unless it is the shown one or contains main_word, then
-// "删除成功" (the page then lists the banks again).
+// Drops the bank, and its kept sentences, unless it is the shown one or
+// contains main_word, then "删除成功" (the page then lists the banks again).
 Status DropBank(WordDatabase& db, std::string_view bank, std::string_view currentBank, MessageBoxes& boxes);
 // Sets hot of every word to the leading-digit value of hotText; refuses a
 // value of 0 or less with "请输入要修改的热度值!".
@@ -135,6 +135,8 @@ Status MarkKnown(WordDatabase& db, std::string_view bank, const std::vector<std:
 // Every word marked known (会背) in any table of the file, main_remember
 // included. Tables that cannot be read (not of the word layout) are skipped.
 std::unordered_set<std::string> KnownWords(WordDatabase& db);
+// Whether the bank has a row of that word (false too when it cannot be read).
+bool HasWord(WordDatabase& db, std::string_view bank, std::string_view word);
 // The number of rows of a bank; -1 when it cannot be read.
 int CountWords(WordDatabase& db, std::string_view bank);
 // The words of the bank whose translation is exactly translation (the
@@ -144,8 +146,9 @@ std::vector<std::string> WordsWithTranslation(WordDatabase& db, std::string_view
 // already, or no recitation list at all) ends the copy: the rows before it
 // stay, the failure message is shown and kRefused returned. Any other
 // failure keeps none of the rows. On success calls notifyChanged (the page
-// posts RecitationListChanged) and shows "成功添加到背诵列表".
+// posts RecitationListChanged) and shows "成功添加到背诵列表". With fromBank,
+// each word copied takes its kept sentences of that bank along.
 Status AddToRecitationList(WordDatabase& db, const std::vector<RecitationCells>& rows, MessageBoxes& boxes,
-                           const std::function<void()>& notifyChanged);
+                           const std::function<void()>& notifyChanged, std::string_view fromBank = {});
 
 }  // namespace quorvo

@@ -9,6 +9,7 @@
 #include <new>
 
 #include "base/diagnostics.h"
+#include "wordstore/sentence_keeper.h"
 #include "wordstore/texts.h"
 
 namespace quorvo {
@@ -111,6 +112,7 @@ bool WordCounter::AddWord(std::string_view token) {
 }
 
 void WordCounter::ScanText(char* buffer, size_t size) {
+  if (keeper_) keeper_->Feed(std::string_view(buffer, strnlen(buffer, size)));
   size_t i = 0;
   while (i < size) {
     while (i < size && buffer[i] != '\0' && !IsWordByte(buffer[i])) ++i;

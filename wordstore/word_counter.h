@@ -12,6 +12,9 @@
 // apostrophe is dropped whole. The counter is empty before and after every
 // add-words run: the run fills it and Drain() empties it in queue order.
 //
+// A SentenceKeeper, when one is set, is fed every byte the counter reads,
+// before it is cut into tokens, so the text is read once for both.
+//
 // Threads: one object belongs to one thread (the window thread); nothing in
 // it is shared.
 #pragma once
@@ -24,6 +27,8 @@
 #include <vector>
 
 namespace quorvo {
+
+class SentenceKeeper;
 
 struct WordCount {
   char word[128];   // lower case, zero-terminated, at most 127 bytes
@@ -61,6 +66,9 @@ class WordCounter {
   // Releases every entry.
   void Clear();
 
+  // The keeper fed the text from now on; nullptr for none. Not owned.
+  void SetSentenceKeeper(SentenceKeeper* keeper) { keeper_ = keeper; }
+
   // Hands every entry to sink in queue order (bucket 0 to 1023, within a
   // bucket the most recently added word first) and releases it; the counter
   // is empty afterwards.
@@ -91,6 +99,7 @@ class WordCounter {
   WordCount* buckets_[kBucketCount] = {};
   std::vector<IndexSlot> index_;  // a power of two slots, or none
   size_t size_ = 0;
+  SentenceKeeper* keeper_ = nullptr;
 };
 
 }  // namespace quorvo

@@ -9,6 +9,7 @@
 #include "wordstore/sql.h"
 #include "wordstore/texts.h"
 #include "wordstore/word_bank.h"
+#include "wordstore/word_sentences.h"
 
 namespace quorvo {
 namespace {
@@ -135,7 +136,7 @@ std::string AnkiHtml(std::string_view utf8) {
 
 std::string ExportUtf8(std::string_view gbk) { return ToUtf8(gbk); }
 
-std::string ExportSentence(const ExportRow& /*row*/) { return {}; }
+std::string ExportSentence(const ExportRow& row) { return ToUtf8(row.sentence); }
 
 std::string AnkiTag(std::string_view utf8) {
   // Anki separates tags by spaces, and a '"' that starts the column would
@@ -168,7 +169,7 @@ std::string FormatExport(const std::vector<ExportRow>& rows, ExportFormat format
   out.reserve(rows.size() * 64 + 64);
   if (format == ExportFormat::Csv) {
     out.append("\xEF\xBB\xBF");
-    out.append("word,phonetic,translation,known,hot\r\n");
+    out.append("word,phonetic,translation,known,hot,sentence\r\n");
     for (const ExportRow& row : rows) {
       AppendCsvField(out, ToUtf8(row.word));
       out.push_back(',');
@@ -179,6 +180,8 @@ std::string FormatExport(const std::vector<ExportRow>& rows, ExportFormat format
       AppendCsvField(out, ToUtf8(row.known), true);
       out.push_back(',');
       AppendCsvField(out, ToUtf8(row.hot), true);
+      out.push_back(',');
+      AppendCsvField(out, ToUtf8(row.sentence));
       out.append("\r\n");
     }
     return out;
@@ -196,6 +199,8 @@ std::string FormatExport(const std::vector<ExportRow>& rows, ExportFormat format
     out.append(tag);
     out.push_back('\t');
     AppendAnkiField(out, ToUtf8(row.phonetic));
+    out.push_back('\t');
+    AppendAnkiField(out, ToUtf8(row.sentence));
     out.push_back('\n');
   }
   return out;
@@ -245,6 +250,12 @@ Result<std::vector<ExportRow>> ReadExportRows(WordDatabase& db, std::string_view
     rows.push_back({select.Text(0), select.Text(1), select.Text(2),
                     !select.IsNull(3) && select.Text(3) == "0" ? unknownText : knownText, select.Text(4)});
   }
+  // Each word carries its first kept sentence, as the word list shows it.
+  const auto sentences = BankSentences(db, bank);
+  if (!sentences.empty())
+    for (ExportRow& row : rows)
+      if (auto found = sentences.find(row.word); found != sentences.end() && !found->second.empty())
+        row.sentence = found->second.front().text;
   return rows;
 }
 

@@ -12,7 +12,7 @@
 // defaults put the word on the front and the translation on the back; its
 // fields are HTML (line breaks as <br>, "&", "<", ">", '"', tab escaped, a
 // leading "#" as "&#35;"), its tag column the bank name as one tag, and the
-// phonetic follows in a column of its own.
+// phonetic and the word's sentence follow in columns of their own.
 //
 // Pure functions of their input; any thread.
 #pragma once
@@ -36,11 +36,11 @@ struct ExportRow {
   std::string translation;
   std::string known;  // as the list shows it ("会", "不会", or empty)
   std::string hot;
+  std::string sentence;  // the word's first kept sentence, or empty
 };
 
 // The text of a row's 例句 field (UTF-8): every export that carries an
-// example sentence takes it from here. Rows carry no sentence yet, so it is
-// empty.
+// example sentence takes it from here.
 std::string ExportSentence(const ExportRow& row);
 
 enum class ExportFormat { Csv, AnkiTsv, AnkiPackage };
@@ -58,7 +58,8 @@ Result<std::vector<ExportRow>> ReadExportRows(WordDatabase& db, std::string_view
 
 // The header lines of the Anki file, around the deck name.
 inline constexpr char kAnkiTextHeaderStart[] = "#separator:tab\n#html:true\n#notetype:Basic\n#deck:";
-inline constexpr char kAnkiTextHeaderEnd[] = "\n#columns:Front\tBack\tTags\t\xE9\x9F\xB3\xE6\xA0\x87\n#tags column:3\n";
+inline constexpr char kAnkiTextHeaderEnd[] =
+    "\n#columns:Front\tBack\tTags\t\xE9\x9F\xB3\xE6\xA0\x87\t\xE4\xBE\x8B\xE5\x8F\xA5\n#tags column:3\n";
 
 // A text (UTF-8) as an Anki field's HTML: line breaks as <br>; "&", "<",
 // ">", '"' and tab as character references.

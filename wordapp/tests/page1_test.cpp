@@ -16,6 +16,7 @@
 #include "wordapp/page2.h"
 #include "wordapp/page2_controls.h"
 #include "wordapp/tests/gui_fixture.h"
+#include "wordstore/word_sentences.h"
 
 namespace quorvo {
 namespace {
@@ -445,6 +446,35 @@ TEST_F(Page1Test, MissingBankShowsTheSyntaxMessageAndNoWords) {
   EXPECT_EQ((std::vector<std::string>{"语法错误，请检查"}), BoxTexts());
   EXPECT_TRUE(ShownWords().empty());
   EXPECT_EQ("单词总数: 0", TextOf(Control<QWidget>(page.get(), page1_controls::kWordCount)));
+}
+
+TEST_F(Page1Test, TheSentenceColumnShowsWhenARowHasOneWithEverySentenceInItsTooltip) {
+  Put(kMainWord, "letter", "信", 2);
+  Put(kMainWord, "plain", "平的", 1);
+  Open();
+  EXPECT_TRUE(Words()->isColumnHidden(kColSentenceId));
+  {
+    WordDatabase db;
+    ASSERT_TRUE(db.Open(DbPath()));
+    ASSERT_TRUE(AddSentence(db, kMainWord, "letter", {"She read the letter.", "a.txt", false}).ok());
+    ASSERT_TRUE(AddSentence(db, kMainWord, "letter", {"A letter came.", "b.txt", false}).ok());
+  }
+  page->Refresh();
+  EXPECT_FALSE(Words()->isColumnHidden(kColSentenceId));
+  QAbstractItemModel* model = Words()->model();
+  EXPECT_EQ("例句", model->headerData(kColSentenceId, Qt::Horizontal).toString().toStdString());
+  auto rowOf = [&](const char* word) {
+    for (int row = 0; row < model->rowCount(); ++row)
+      if (model->index(row, kColValue).data().toString() == QString::fromUtf8(word)) return row;
+    return -1;
+  };
+  int letter = rowOf("letter"), plain = rowOf("plain");
+  ASSERT_GE(letter, 0);
+  ASSERT_GE(plain, 0);
+  EXPECT_EQ("She read the letter.", model->index(letter, kColSentenceId).data().toString().toStdString());
+  EXPECT_EQ("She read the letter.  ——a.txt\nA letter came.  ——b.txt",
+            model->index(letter, kColSentenceId).data(Qt::ToolTipRole).toString().toStdString());
+  EXPECT_EQ("", model->index(plain, kColSentenceId).data().toString().toStdString());
 }
 
 }  // namespace

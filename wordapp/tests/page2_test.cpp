@@ -3,6 +3,7 @@
 #include "wordapp/page2.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -11,6 +12,7 @@
 #include "wordapp/recitation_event.h"
 #include "wordapp/tests/gui_fixture.h"
 #include "wordstore/word_bank.h"
+#include "wordstore/word_sentences.h"
 
 namespace quorvo {
 namespace {
@@ -213,6 +215,48 @@ TEST_F(Page2Test, WithoutARecitationListThePageKeepsItsFirstTexts) {
   QTest::keyClick(TypingBox(), Qt::Key_Return);
   EXPECT_EQ("没有单词", Word());
   EXPECT_EQ("第1个 共0个单词", Counter());
+}
+
+TEST(Page2Cloze, BlanksAndHighlightsTheWholeWordInAnyCase) {
+  struct Case {
+    const char* sentence;
+    const char* word;
+    const char* blanked;
+    const char* highlighted;
+  };
+  const Case cases[] = {
+      {"She read the letter twice.", "read", "She ____ the letter twice.",
+       "She <b><span style=\"color:#c0392b\">read</span></b> the letter twice."},
+      {"Letters came; one letter was torn.", "letter", "Letters came; one ____ was torn.",
+       "Letters came; one <b><span style=\"color:#c0392b\">letter</span></b> was torn."},
+      {"Run, run & run!", "run", "____, ____ & ____!",
+       "<b><span style=\"color:#c0392b\">Run</span></b>, <b><span style=\"color:#c0392b\">run</span></b> &amp; "
+       "<b><span style=\"color:#c0392b\">run</span></b>!"},
+      {"Nothing here <b>.", "absent", "Nothing here <b>.", "Nothing here &lt;b&gt;."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.sentence);
+    EXPECT_EQ(c.blanked, CPage2::Blanked(QString::fromUtf8(c.sentence), QString::fromUtf8(c.word)).toStdString());
+    EXPECT_EQ(c.highlighted,
+              CPage2::Highlighted(QString::fromUtf8(c.sentence), QString::fromUtf8(c.word)).toStdString());
+  }
+}
+
+TEST_F(Page2Test, TheCardShowsTheClozeAndTheWholeSentenceAfterSpace) {
+  PutWords({"letter", "plain"});
+  {
+    WordDatabase db;
+    ASSERT_TRUE(db.Open(DbPath()));
+    ASSERT_TRUE(AddSentence(db, kMainRemember, "letter", {"She read the letter twice.", "novel.txt", false}).ok());
+  }
+  Open();
+  auto* sentence = Control<QLabel>(page.get(), page2_controls::kSentence);
+  EXPECT_EQ("She read the ____ twice.", TextOf(sentence));
+  Press(Qt::Key_Space);
+  EXPECT_EQ("She read the <b><span style=\"color:#c0392b\">letter</span></b> twice.", TextOf(sentence));
+  Press(Qt::Key_Return);
+  EXPECT_EQ("plain", Word());
+  EXPECT_EQ("", TextOf(sentence));  // a word without a sentence shows none
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QStandardItemModel>
 #include <QTest>
 
 #include "review/review_session.h"
@@ -275,6 +276,148 @@ TEST_F(ReviewPageTest, DesiredRetentionIsStoredAndUsedOrToldWhyNot) {
     page.reset();
     EXPECT_EQ(1, Count("select count(*) from review_setting where key = 'retention_permille' and value = 850"));
   }
+}
+
+std::string ResultOf(QWidget* page) { return TextOf(Control<QWidget>(page, page2_controls::kDrillResult)); }
+
+TEST_F(ReviewPageTest, WritingDrillChecksLetterByLetterAndGradesTheCard) {
+  testing::FakeSpeech speech;
+  ops.speech = &speech;
+  PutWords({"letter", "colour", "gamma", "delta"});
+  Put(kMainWord, "color", "颜色", 1);  // the dictionary has both spellings
+  Put(kMainWord, "colour", "颜色", 1);
+  Open();
+  auto* drill = Control<QComboBox>(page.get(), page2_controls::kDrillMode);
+  ASSERT_TRUE(drill->isVisible());
+  drill->setCurrentIndex(CPage2::kWrite);
+  EXPECT_EQ("默写", Word());
+  EXPECT_EQ("letter的释义", Translation());
+
+  // Right at once, within 3 s: 简单.
+  QTest::keyClicks(TypingBox(), " Letter ");
+  Press(Qt::Key_Return);
+  EXPECT_EQ("正确：letter", ResultOf(page.get()));
+  EXPECT_EQ(1, Count("select count(*) from review_log where word = 'letter' and grade = 4"));
+  EXPECT_EQ("", TypingBox()->text().toStdString());
+
+  // The American spelling of a word the dictionary lists both ways, after 10 s: 认识.
+  now += 10;
+  QTest::keyClicks(TypingBox(), "color");
+  Press(Qt::Key_Return);
+  EXPECT_EQ("正确：colour（另一种拼法）", ResultOf(page.get()));
+  EXPECT_EQ(1, Count("select count(*) from review_log where word = 'colour' and grade = 3"));
+
+  // A wrong letter is marked; the second try, edited with Backspace, is right: 模糊.
+  QTest::keyClicks(TypingBox(), "gamna");
+  Press(Qt::Key_Return);
+  EXPECT_EQ("<span style=\"font-family:monospace\">gam<u style=\"color:#c0392b\">n</u>a</span>　拼错了，看音标再试一次",
+            ResultOf(page.get()));
+  EXPECT_EQ(0, Count("select count(*) from review_log where word = 'gamma'"));
+  Press(Qt::Key_Backspace);  // the whole try is selected
+  EXPECT_EQ("", TypingBox()->text().toStdString());
+  QTest::keyClicks(TypingBox(), "gamma");
+  Press(Qt::Key_Return);
+  EXPECT_EQ(1, Count("select count(*) from review_log where word = 'gamma' and grade = 2"));
+
+  // Wrong twice: 忘记, and the right spelling is shown. Digits and Space type.
+  QTest::keyClicks(TypingBox(), "dleta");
+  Press(Qt::Key_Return);
+  Press(Qt::Key_Backspace);
+  Press(Qt::Key_1);
+  Press(Qt::Key_Space);
+  Press(Qt::Key_4);
+  EXPECT_EQ("1 4", TypingBox()->text().toStdString());
+  EXPECT_EQ(0, Count("select count(*) from review_log where word = 'delta'"));
+  Press(Qt::Key_Return);
+  EXPECT_EQ(1, Count("select count(*) from review_log where word = 'delta' and grade = 1"));
+  EXPECT_NE(std::string::npos, ResultOf(page.get()).find("正确拼写：<b>delta</b>"));
+  EXPECT_TRUE(speech.said.empty());  // 默写 says nothing
+}
+
+TEST_F(ReviewPageTest, ListeningDrillSaysTheWordShowsNothingAndKeepsAGradeTheFileRefused) {
+  testing::FakeSpeech speech;
+  ops.speech = &speech;
+  PutWords({"alpha", "beta", "gamma"});
+  Reviewed("zeta", Grade::Good, 1);  // makes the tables
+  Open();
+  Control<QComboBox>(page.get(), page2_controls::kDrillMode)->setCurrentIndex(CPage2::kListen);
+  EXPECT_EQ((std::vector<std::string>{"alpha"}), speech.said);
+  EXPECT_EQ("", Translation());
+  EXPECT_EQ("", TextOf(Control<QWidget>(page.get(), page2_controls::kSentence)));
+  EXPECT_EQ("", TextOf(Control<QWidget>(page.get(), page2_controls::kPhonetic)));
+  QTest::keyClicks(TypingBox(), "alpha");
+  Press(Qt::Key_Return);
+  EXPECT_EQ((std::vector<std::string>{"alpha", "beta"}), speech.said);
+
+  // Another program holds the file: the grade is kept and stored later.
+  sqlite3* other = nullptr;
+  ASSERT_EQ(SQLITE_OK, sqlite3_open(DbPath().c_str(), &other));
+  ASSERT_EQ(SQLITE_OK, sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr));
+  QTest::keyClicks(TypingBox(), "beta");
+  Press(Qt::Key_Return);
+  EXPECT_EQ(1, page->Session().Pending());
+  EXPECT_EQ("词库文件正被其他程序占用，1 条复习记录已暂存，稍后自动保存。",
+            TextOf(Control<QWidget>(page.get(), page2_controls::kReviewStatus)));
+  sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
+  sqlite3_close(other);
+  QTest::keyClicks(TypingBox(), "gamma");
+  Press(Qt::Key_Return);
+  EXPECT_EQ(0, page->Session().Pending());
+  EXPECT_EQ(1, Count("select count(*) from review_log where word = 'beta' and grade = 4"));
+  EXPECT_EQ(1, Count("select count(*) from review_log where word = 'gamma' and grade = 4"));
+}
+
+TEST_F(ReviewPageTest, WithoutASpeechEngineListeningIsOffWithATip) {
+  testing::FakeSpeech speech;
+  speech.available = false;
+  ops.speech = &speech;
+  PutWords({"alpha"});
+  Open();
+  auto* drill = Control<QComboBox>(page.get(), page2_controls::kDrillMode);
+  auto* model = qobject_cast<QStandardItemModel*>(drill->model());
+  ASSERT_NE(nullptr, model);
+  EXPECT_FALSE(model->item(CPage2::kListen)->isEnabled());
+  EXPECT_FALSE(model->item(CPage2::kListen)->toolTip().isEmpty());
+  drill->setCurrentIndex(CPage2::kListen);
+  EXPECT_EQ(CPage2::kLook, page->CurrentDrill());
+  EXPECT_EQ("alpha", Word());
+}
+
+TEST_F(ReviewPageTest, MisspeltWordsAreDrilledInTheBookUntilThreeRightDays) {
+  PutWords({"alpha", "beta"});
+  Open();
+  auto* drill = Control<QComboBox>(page.get(), page2_controls::kDrillMode);
+  drill->setCurrentIndex(CPage2::kWrite);
+  QTest::keyClicks(TypingBox(), "alpah");
+  Press(Qt::Key_Return);
+  QTest::keyClicks(TypingBox(), "alpha");
+  Press(Qt::Key_Return);
+  EXPECT_EQ(1, Count("select count(*) from review_log where word = 'alpha' and grade = 2"));
+
+  Selector()->setCurrentIndex(2);  // 错题本
+  EXPECT_EQ("错题本 1 个", Counter());
+  EXPECT_EQ("默写", Word());
+  EXPECT_EQ("alpha的释义", Translation());
+  for (int day = 0; day < 3; ++day) {
+    SCOPED_TRACE(day);
+    EXPECT_EQ("错题本 1 个", Counter());
+    QTest::keyClicks(TypingBox(), "alpha");
+    Press(Qt::Key_Return);
+    // Right twice on one day counts once.
+    if (day == 0) {
+      QTest::keyClicks(TypingBox(), "alpha");
+      Press(Qt::Key_Return);
+    }
+    now += kDay;
+  }
+  EXPECT_EQ("错题本 0 个", Counter());
+  EXPECT_EQ("错题本是空的", Word());
+  EXPECT_EQ(1, Count("select count(*) from review_log where word = 'alpha'"));  // the book grades nothing
+  EXPECT_EQ(1, Count("select count(*) from review_misspelling_log where word = 'alpha'"));
+
+  Selector()->setCurrentIndex(0);
+  EXPECT_EQ("alpha", Word());
+  EXPECT_EQ("第1个 共2个单词", Counter());
 }
 
 }  // namespace

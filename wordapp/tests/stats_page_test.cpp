@@ -22,6 +22,7 @@
 #include <numeric>
 
 #include "base/code_page.h"
+#include "review/misspelling_book.h"
 #include "review/review_store.h"
 #include "testing/word_fixture.h"
 #include "wordapp/dict_dlg.h"
@@ -148,6 +149,25 @@ TEST_F(StatsPageTest, AFileWithoutHistoryShowsEmptyStatesAndGainsNoTables) {
   ASSERT_EQ(30u, known.size());
   EXPECT_EQ(1, known.front());
   EXPECT_EQ(1, known.back());
+}
+
+TEST_F(StatsPageTest, MisspellingsOfTheDrillsShowDayByDayBesideTheReviews) {
+  Review("alpha", Grade::Good, 2);
+  {
+    WordDatabase db;
+    ASSERT_TRUE(db.Open(DbPath()));
+    MisspellingBook book(db, LocalUtcOffset(kNow));
+    ASSERT_TRUE(book.RecordMistake(kMainRemember, "alpha", kNow - 2 * kDay).ok());
+    ASSERT_TRUE(book.RecordMistake(kMainRemember, "beta", kNow).ok());
+    ASSERT_TRUE(book.RecordMistake(kMainRemember, "alpha", kNow).ok());
+    ASSERT_TRUE(book.RecordMistake(kMainRemember, "gamma", kNow - 40 * kDay).ok());  // before the 30 days
+  }
+  Open();
+  auto* misspelt = qobject_cast<QLineSeries*>(page->Chart(CStatsPage::kReviewsChart)->series().at(2));
+  ASSERT_NE(nullptr, misspelt);
+  EXPECT_EQ("拼错次数", misspelt->name().toStdString());
+  // Two days ago one, today two; the mistake of 40 days ago is off the chart.
+  EXPECT_EQ((QList<QPointF>{{27, 1}, {29, 2}}), misspelt->points());
 }
 
 TEST_F(StatsPageTest, ChoosingTheTabReadsTheHistoryAgain) {

@@ -84,17 +84,18 @@ TEST(WordExportTest, HostileRowsRoundTripThroughPythonsCsvReader) {
       {"\"", "\"\""},
   };
   std::vector<ExportRow> rows;
-  for (const auto& [word, trans] : hostile) rows.push_back({Gbk(word), "", Gbk(trans), Gbk("不会"), "12"});
+  for (const auto& [word, trans] : hostile) rows.push_back({Gbk(word), "", Gbk(trans), Gbk("不会"), "12", Gbk(trans)});
   std::string path = dir.File("words.csv");
   ASSERT_TRUE(WriteExport(path, rows, ExportFormat::Csv, "main_word").ok());
-  EXPECT_EQ(0u, FileBytes(path).rfind("\xEF\xBB\xBFword,phonetic,translation,known,hot\r\n", 0));
+  EXPECT_EQ(0u, FileBytes(path).rfind("\xEF\xBB\xBFword,phonetic,translation,known,hot,sentence\r\n", 0));
 
   auto read = ReadWithPython(path);
   ASSERT_EQ(hostile.size() + 1, read.size());
-  EXPECT_EQ((std::vector<std::string>{"word", "phonetic", "translation", "known", "hot"}), read[0]);
+  EXPECT_EQ((std::vector<std::string>{"word", "phonetic", "translation", "known", "hot", "sentence"}), read[0]);
   for (size_t i = 0; i < hostile.size(); ++i) {
     SCOPED_TRACE(hostile[i].first);
-    EXPECT_EQ((std::vector<std::string>{hostile[i].first, "", hostile[i].second, "不会", "12"}), read[i + 1]);
+    EXPECT_EQ((std::vector<std::string>{hostile[i].first, "", hostile[i].second, "不会", "12", hostile[i].second}),
+              read[i + 1]);
   }
 }
 
@@ -113,7 +114,7 @@ TEST(WordExportTest, AHundredThousandRowsComeBackWhole) {
   for (int i : {0, 1, 2, 54321, 99999}) {
     SCOPED_TRACE(i);
     EXPECT_EQ((std::vector<std::string>{"w" + std::to_string(i), "", "n. 第" + std::to_string(i) + "个，\n\"引号\"",
-                                        i % 3 ? "不会" : "会", std::to_string(i % 977)}),
+                                        i % 3 ? "不会" : "会", std::to_string(i % 977), ""}),
               read[static_cast<size_t>(i) + 1]);
   }
 }
@@ -149,7 +150,8 @@ TEST(WordExportTest, CellsASpreadsheetWouldRunAreGuarded) {
   ASSERT_EQ(std::size(cases) + 1, read.size());
   for (size_t i = 0; i < std::size(cases); ++i) {
     SCOPED_TRACE(cases[i].cell);
-    EXPECT_EQ((std::vector<std::string>{cases[i].asText, "", cases[i].asText, "会", cases[i].asHotValue}), read[i + 1]);
+    EXPECT_EQ((std::vector<std::string>{cases[i].asText, "", cases[i].asText, "会", cases[i].asHotValue, ""}),
+              read[i + 1]);
   }
 }
 
@@ -176,7 +178,8 @@ for row in csv.reader(io.StringIO(body), delimiter='\t'):
     fields = [html.unescape(re.sub('<br>', '\n', f)) for f in row]
     tags = row[tags_at].split()
     print(' '.join(x.encode().hex() or '-' for x in
-          [fields[0], fields[1], fields[columns.index('音标')], tags[0] if tags else '', str(len(tags))]))
+          [fields[0], fields[1], fields[columns.index('音标')], fields[columns.index('例句')],
+           tags[0] if tags else '', str(len(tags))]))
 )PY";
 
 std::vector<std::vector<std::string>> ReadAsAnki(const std::string& script, const std::string& path) {
@@ -186,16 +189,16 @@ std::vector<std::vector<std::string>> ReadAsAnki(const std::string& script, cons
 
 TEST(WordExportTest, AnkiReadsEveryHostileFieldAndOneTagBack) {
   const std::string longTranslation(10000, 'x');
-  const std::vector<std::array<std::string, 3>> hostile = {
-      // word, phonetic, translation (UTF-8)
-      {"#hash", "", "#不是注释"},
-      {"\"quoted", "\"", "\"开头的引号\"\t和制表"},
-      {"<b>bold</b>", "/ˈbəʊld/", "粗体 & <i>斜</i>"},
-      {"=cmd|' /C calc'!A0", "", "=HYPERLINK(\"http://x\",\"点我\")"},
-      {"emoji😀", "", "笑脸😀；堃喆镕〇"},
-      {"lines", "", "n. 丈夫\nv. 结婚\n第三行"},
-      {"long", "", longTranslation},
-      {"", "", ""},
+  const std::vector<std::array<std::string, 4>> hostile = {
+      // word, phonetic, translation, sentence (UTF-8)
+      {"#hash", "", "#不是注释", "#hash starts this one."},
+      {"\"quoted", "\"", "\"开头的引号\"\t和制表", "She said \"quoted\"\tthen left."},
+      {"<b>bold</b>", "/ˈbəʊld/", "粗体 & <i>斜</i>", "A <b>bold</b> & brave move."},
+      {"=cmd|' /C calc'!A0", "", "=HYPERLINK(\"http://x\",\"点我\")", ""},
+      {"emoji😀", "", "笑脸😀；堃喆镕〇", ""},
+      {"lines", "", "n. 丈夫\nv. 结婚\n第三行", "One line\nand another."},
+      {"long", "", longTranslation, ""},
+      {"", "", "", ""},
   };
   const std::vector<std::pair<std::string, std::string>> banks = {
       // bank name (UTF-8), the one tag Anki should read
@@ -206,7 +209,8 @@ TEST(WordExportTest, AnkiReadsEveryHostileFieldAndOneTagBack) {
       {"nbsp\u00a0thin\u2009ideo", "nbsp_thin_ideo"},
   };
   std::vector<ExportRow> rows;
-  for (const auto& [word, phonetic, trans] : hostile) rows.push_back({Gbk(word), Gbk(phonetic), Gbk(trans), "", ""});
+  for (const auto& [word, phonetic, trans, sentence] : hostile)
+    rows.push_back({Gbk(word), Gbk(phonetic), Gbk(trans), "", "", Gbk(sentence)});
   testing::TempDir dir;
   for (const auto& [bank, tag] : banks) {
     SCOPED_TRACE(bank);
@@ -217,7 +221,8 @@ TEST(WordExportTest, AnkiReadsEveryHostileFieldAndOneTagBack) {
     EXPECT_EQ(std::vector<std::string>{bank == "#hash\tbank" ? "#hash bank" : bank}, read[0]);
     for (size_t i = 0; i < hostile.size(); ++i) {
       SCOPED_TRACE(i);
-      EXPECT_EQ((std::vector<std::string>{hostile[i][0], hostile[i][2], hostile[i][1], tag, "1"}), read[i + 1]);
+      EXPECT_EQ((std::vector<std::string>{hostile[i][0], hostile[i][2], hostile[i][1], hostile[i][3], tag, "1"}),
+                read[i + 1]);
     }
   }
   EXPECT_EQ(ExportFormat::AnkiTsv, ExportFormatForName("/x/cards.TXT"));

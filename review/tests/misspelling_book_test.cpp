@@ -1,0 +1,75 @@
+#include "review/misspelling_book.h"
+
+#include <gtest/gtest.h>
+
+#include "review/review_store.h"
+#include "testing/held_file.h"
+#include "testing/temp_dir.h"
+
+namespace quorvo {
+namespace {
+
+// 2026-12-07 12:00 UTC; the learner's clock is UTC+8.
+constexpr int64_t kNoon = 1796644800;
+constexpr int64_t kDay = 86400;
+constexpr int kOffset = 8 * 3600;
+
+TEST(MisspellingBook, AWordLeavesAfterThreeRightDaysInARow) {
+  testing::TempDir dir;
+  WordDatabase db;
+  ASSERT_TRUE(db.Open(dir.File("dict_main.db")));
+  MisspellingBook book(db, kOffset);
+  // Each step: what happened at which moment, then whether the word is in
+  // the book and its right days.
+  struct Step {
+    const char* what;
+    int64_t at;
+    bool inBook;
+    int rightDays;
+  };
+  const Step steps[] = {
+      {"right before any mistake", kNoon, false, 0},
+      {"mistake", kNoon, true, 0},
+      {"right", kNoon + 60, true, 1},
+      {"right", kNoon + 3600, true, 1},  // the same day counts once
+      {"right", kNoon + kDay, true, 2},
+      {"mistake", kNoon + kDay + 60, true, 0},  // starts again
+      {"right", kNoon + 2 * kDay, true, 1},
+      {"right", kNoon + 3 * kDay, true, 2},
+      // 15:59 UTC is 23:59 local, 16:01 UTC the next local day.
+      {"right", kNoon + 3 * kDay + 4 * 3600 - 60, true, 2},
+      {"right", kNoon + 3 * kDay + 4 * 3600 + 60, false, 0},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(std::string(step.what) + " at " + std::to_string((step.at - kNoon) / 60) + " min");
+    Status done = std::string(step.what) == "mistake" ? book.RecordMistake("main_remember", "letter", step.at)
+                                                      : book.RecordRight("main_remember", "letter", step.at);
+    ASSERT_TRUE(done.ok()) << done.message();
+    std::vector<Misspelling> words = book.Words("main_remember");
+    ASSERT_EQ(step.inBook ? 1u : 0u, words.size());
+    if (step.inBook) EXPECT_EQ(step.rightDays, words[0].rightDays);
+  }
+  // One mistake on each of the first two local days.
+  int first = LocalDay(kNoon, kOffset);
+  EXPECT_EQ((std::vector<std::pair<int, int>>{{first, 1}, {first + 1, 1}}), book.MistakesPerDay(first, first + 30));
+}
+
+TEST(MisspellingBook, AHeldFileSaysSoAndKeepsNothingHalfWritten) {
+  testing::TempDir dir;
+  WordDatabase db;
+  ASSERT_TRUE(db.Open(dir.File("dict_main.db")));
+  db.SetBusyTimeout(50);
+  MisspellingBook book(db, 0);
+  ASSERT_TRUE(book.RecordMistake("b", "word", kNoon).ok());
+  {
+    testing::HeldFile held(dir.File("dict_main.db"), testing::HeldFile::Kind::kExclusive);
+    Status refused = book.RecordMistake("b", "word", kNoon + 10);
+    EXPECT_EQ(StatusCode::kBusy, refused.code());
+  }
+  std::vector<Misspelling> words = book.Words("b");
+  ASSERT_EQ(1u, words.size());
+  EXPECT_EQ(1, words[0].count);
+}
+
+}  // namespace
+}  // namespace quorvo
