@@ -1,13 +1,27 @@
 #include "lookup/convert_words.h"
 
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
+#include "lexicon/contraction.h"
 #include "lookup/translation_task.h"
 #include "wordstore/word_bank.h"
 #include "wordstore/word_counter.h"
 
 namespace quorvo {
+
+std::string FamilyBase(const Lexicon* lexicon, std::string_view word) {
+  return std::string(lexicon ? lexicon->BaseOf(word) : word);
+}
+
+bool KnownByFamily(const std::unordered_set<std::string>& known, const Lexicon* lexicon, std::string_view word) {
+  std::string key(word);
+  if (known.count(key) > 0) return true;
+  if (!lexicon) return false;
+  std::string_view base = lexicon->BaseOf(word);
+  return base != word && known.count(std::string(base)) > 0;
+}
 
 ConvertSummary ConvertWords(const AddWordsRequest& request, WordDatabase& db, const std::string& currentBank,
                             TaskPool& pool, MessageBoxes& boxes, const ConvertOptions& options) {
@@ -26,6 +40,7 @@ ConvertSummary ConvertWords(const AddWordsRequest& request, WordDatabase& db, co
   }
 
   WordCounter counter;
+  counter.SetKeepContractions(request.families);
   if (request.sources & SourceText) {
     std::vector<char> buffer(request.text.size() + 1, '\0');
     request.text.copy(buffer.data(), request.text.size());
@@ -39,18 +54,34 @@ ConvertSummary ConvertWords(const AddWordsRequest& request, WordDatabase& db, co
   bool onlyUnknown = options.onlyUnknown || request.onlyUnknown;
   std::unordered_set<std::string> known = KnownWords(db);
   // The run is told its size before its first lookup can finish.
-  std::vector<WordCount> words;
+  std::vector<TextWord>& words = summary.words;
+  std::unordered_map<std::string, size_t> familyAt;
   counter.Drain([&](const WordCount& entry) {
-    ++summary.distinct;
-    bool isKnown = known.count(entry.word) > 0;
-    if (isKnown) ++summary.known;
-    if (!(onlyUnknown && isKnown)) words.push_back(entry);
+    if (!request.families) {
+      words.push_back(TextWord{entry.word, entry.count, false, {}});
+      return;
+    }
+    std::string stem = ContractionStem(entry.word);
+    if (stem.empty()) return;  // an apostrophe that stands for no word
+    std::string base = FamilyBase(options.lexicon, stem);
+    auto [at, added] = familyAt.emplace(base, words.size());
+    if (added) words.push_back(TextWord{base, 0, false, {}});
+    TextWord& family = words[at->second];
+    family.count += entry.count;
+    if (entry.word != base) family.forms.emplace_back(entry.word);
   });
   counter.Clear();
-  summary.run = std::make_shared<LookupRun>(static_cast<int>(words.size()));
+  std::vector<const TextWord*> queued;
+  for (TextWord& word : words) {
+    word.known = KnownByFamily(known, options.lexicon, word.word);
+    ++summary.distinct;
+    if (word.known) ++summary.known;
+    if (!(onlyUnknown && word.known)) queued.push_back(&word);
+  }
+  summary.run = std::make_shared<LookupRun>(static_cast<int>(queued.size()));
   if (options.dictionaryKeeper) summary.run->SetKeeper(options.dictionaryKeeper);
-  for (const WordCount& entry : words) {
-    TranslationTask* task = MakeTranslationTask(entry.word, entry.count, &db, summary.bank, summary.run);
+  for (const TextWord* entry : queued) {
+    TranslationTask* task = MakeTranslationTask(entry->word, entry->count, &db, summary.bank, summary.run);
     if (task && pool.Submit(LookupWordTask, task, ReleaseTranslationTask)) {
       ++summary.queued;
     } else if (!task) {

@@ -21,6 +21,7 @@
 #include "lookup/translation_task.h"
 #include "review/review_store.h"
 #include "startup/app_layout.h"
+#include "update/ini_file.h"
 #include "wordapp/dialog_units.h"
 #include "wordapp/insert_dlg.h"
 #include "wordapp/page1_controls.h"
@@ -32,6 +33,10 @@
 
 namespace quorvo {
 namespace {
+
+// Where config.ini keeps the learner's "合并词形".
+constexpr char kOptionsSection[] = "options";
+constexpr char kFamiliesKey[] = "families";
 
 constexpr char kContactAddress[] = "quorvo@example.com";
 // Bank names and words are read back from the lists with a 56-byte
@@ -453,11 +458,18 @@ void CPage1::AddWords() {
   // recitation list is a bank that exists too.
   auto bankExists = [this](const std::string& name) { return BankExists(db_, name); };
   CInsertDlg dialog(*ops_.files, this, &boxes_, bankExists);
+  bool families = !ops_.configFile.empty() && ReadIniInt(ops_.configFile, kOptionsSection, kFamiliesKey, 0) == 1;
+  dialog.SetFamilies(families);
   if (dialog.exec() != QDialog::Accepted) return;
   const AddWordsRequest& request = dialog.Request();
+  if (request.families != families && !ops_.configFile.empty() &&
+      !WriteIniString(ops_.configFile, kOptionsSection, kFamiliesKey, request.families ? "1" : "0"))
+    boxes_.Show(BoxKind::Application,
+                Gbk("“合并词形”的选择没有保存（config.ini 无法写入），这次照样使用，下次打开时还是原来的选择。"));
   bool answers = (request.sources & (SourceFile | SourceText)) ? CheckDictionary() : true;
   ConvertOptions options;
   if (answers) options.dictionaryKeeper = ops_.keepDictionary;
+  options.lexicon = ops_.lexicon;
   ConvertSummary summary = ConvertWords(request, db_, currentBank_, pool_, boxes_, options);
   if (!summary.failure.ok()) {
     ShowWriteFailure(summary.failure);

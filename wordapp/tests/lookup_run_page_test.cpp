@@ -18,6 +18,7 @@
 #include <thread>
 
 #include "base/code_page.h"
+#include "lexicon/lexicon.h"
 #include "lookup/translation_store.h"
 #include "testing/loopback_dictionary.h"
 #include "testing/loopback_server.h"
@@ -194,6 +195,61 @@ TEST_F(LookupRunPageTest, KnownWordsOfAnyBankCountForTheTextAndCanBeLeftOut) {
     dialog->reject();
   });
   Control<QPushButton>(page.get(), page1_controls::kAddWords)->click();
+}
+
+// "合并词形" starts off, is kept in config.ini once ticked, and counts the
+// text by family; known is judged by family with the box on or off.
+TEST_F(LookupRunPageTest, FamiliesBoxIsRememberedAndCountsByFamily) {
+  Lexicon lexicon;
+  ASSERT_TRUE(lexicon.LoadText("whales\twhale\nswims\tswim\nswam\tswim\n"));
+  ops.lexicon = &lexicon;
+  ops.configFile = dir.File("config.ini");
+  Put(kMainWord, "whale", "鲸", 3, 1);
+  dictionary.LetAll();
+  OpenPage();
+  auto families = [] { return Control<QCheckBox>(QApplication::activeModalWidget(), insert_dlg_controls::kFamilies); };
+  struct Case {
+    const char* name;
+    bool tick;         // ticks the box before OK
+    bool shownTicked;  // how the dialog opened
+    std::vector<std::string> shown;
+    std::string summary;
+  } cases[] = {
+      {"default off",
+       false,
+       false,
+       {"ocean", "swam", "swims", "whales"},
+       "查询完毕：新增 4 个单词，查到释义 2 个，未找到 2 个。\n这段文字共 4 个单词，你已掌握 1 个（25%）"},
+      {"ticked",
+       true,
+       false,
+       {"ocean", "swim", "whale"},
+       "查询完毕：新增 3 个单词，查到释义 2 个，未找到 1 个。\n这段文字共 3 个单词，你已掌握 1 个（33%）"},
+      {"remembered",
+       true,
+       true,
+       {"ocean", "swim", "whale"},
+       "查询完毕：新增 3 个单词，查到释义 2 个，未找到 1 个。\n这段文字共 3 个单词，你已掌握 1 个（33%）"},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    boxes.shown.clear();
+    QString bank = QString("fam%1").arg(++n);
+    bool shownTicked = !c.shownTicked;
+    QTimer::singleShot(0, [&, bank] {
+      ASSERT_NE(nullptr, families());
+      shownTicked = families()->isChecked();
+      EXPECT_EQ("合并词形（run, runs, ran 记作 run）", families()->text().toStdString());
+      if (c.tick) families()->setChecked(true);
+    });
+    AddText("whales ocean swims swam whales", bank);
+    ASSERT_TRUE(Until([this] { return !BoxTexts().empty(); }));
+    EXPECT_EQ(c.shownTicked, shownTicked);
+    EXPECT_EQ(std::vector<std::string>{c.summary}, BoxTexts());
+    EXPECT_EQ(c.shown, ShownWords());
+  }
+  EXPECT_NE(std::string::npos, dir.Read("config.ini").find("families=1"));
 }
 
 TEST_F(LookupRunPageTest, RetryLooksUpOnlyTheWordsNotFound) {
