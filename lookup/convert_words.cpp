@@ -56,21 +56,31 @@ ConvertSummary ConvertWords(const AddWordsRequest& request, WordDatabase& db, co
   // The run is told its size before its first lookup can finish.
   std::vector<TextWord>& words = summary.words;
   std::unordered_map<std::string, size_t> familyAt;
+  std::vector<WordForm> forms;
   counter.Drain([&](const WordCount& entry) {
     if (!request.families) {
-      words.push_back(TextWord{entry.word, entry.count, false, {}});
+      words.push_back(TextWord{entry.word, entry.count, false});
       return;
     }
     std::string stem = ContractionStem(entry.word);
     if (stem.empty()) return;  // an apostrophe that stands for no word
     std::string base = FamilyBase(options.lexicon, stem);
     auto [at, added] = familyAt.emplace(base, words.size());
-    if (added) words.push_back(TextWord{base, 0, false, {}});
-    TextWord& family = words[at->second];
-    family.count += entry.count;
-    if (entry.word != base) family.forms.emplace_back(entry.word);
+    if (added) words.push_back(TextWord{base, 0, false});
+    words[at->second].count += entry.count;
+    if (entry.word == base) return;
+    forms.push_back(WordForm{base, entry.word, entry.count, base});
+    // A form of two families is listed under both, counted under one.
+    if (options.lexicon)
+      for (std::string_view other : options.lexicon->BasesOf(stem))
+        if (other != base && other != entry.word)
+          forms.push_back(WordForm{std::string(other), entry.word, entry.count, base});
   });
   counter.Clear();
+  if (Status kept = StoreWordForms(db, summary.bank, forms); !kept.ok()) {
+    summary.failure = kept;
+    return summary;
+  }
   std::vector<const TextWord*> queued;
   for (TextWord& word : words) {
     word.known = KnownByFamily(known, options.lexicon, word.word);

@@ -6,7 +6,8 @@
 // With request.families the words are counted by family: every form (and a
 // contraction or possessive: don't, john's) goes to its base, one lookup per
 // base with the sum of its forms' counts; a form of two families goes to the
-// more frequent one. Without it the counts are the counter's, word by word.
+// more frequent one; the forms seen are kept with the bank (word_forms.h)
+// before anything is queued. Without it the counts are the counter's, word by word.
 // Either way a word counts as known when it or its family's base is marked
 // known (会背) in some bank.
 //
@@ -27,6 +28,7 @@
 #include "lookup/task_pool.h"
 #include "wordstore/add_words_request.h"
 #include "wordstore/word_database.h"
+#include "wordstore/word_forms.h"
 
 namespace quorvo {
 
@@ -36,7 +38,6 @@ struct TextWord {
   std::string word;
   int count = 0;
   bool known = false;
-  std::vector<std::string> forms;  // the other spellings counted under it (families only)
 };
 
 // What a run queued and what the text holds, for the page's summary.
@@ -48,7 +49,7 @@ struct ConvertSummary {
   int queued = 0;                  // lookups queued
   std::vector<TextWord> words;     // every word counted, in queue order
   std::shared_ptr<LookupRun> run;  // the queued lookups; empty when none
-  Status failure;                  // why the new bank could not be made (nothing was counted)
+  Status failure;                  // why the new bank, or the forms seen, could not be stored (nothing was queued)
 };
 
 struct ConvertOptions {

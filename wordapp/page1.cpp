@@ -29,6 +29,7 @@
 #include "wordapp/run_summary.h"
 #include "wordapp/window_thread_boxes.h"
 #include "wordstore/word_export.h"
+#include "wordstore/word_forms.h"
 #include "wordstore/write_failure.h"
 
 namespace quorvo {
@@ -255,6 +256,7 @@ void CPage1::OnInitDialog() {
     db_.QueryRows(
         SelectAllStatement(kMainWord), [&rows](int, const RowView& row) { WordListModel::AppendRow(rows, row); },
         &read);
+    wordModel_.SetForms(LoadWordForms(db_, kMainWord));
     wordModel_.Reset(std::move(rows));
     countText_ = CountText(wordModel_.rowCount(), read);
     SetUpBankList();
@@ -392,6 +394,7 @@ void CPage1::Refresh() {
   int count = db_.QueryRows(
       BuildSearchStatement(currentBank_, FilterFromControls()),
       [&rows](int, const RowView& row) { WordListModel::AppendRow(rows, row); }, &read);
+  wordModel_.SetForms(LoadWordForms(db_, currentBank_));
   wordModel_.Reset(std::move(rows));
   countText_ = CountText(count, read);
   ShowCountText();

@@ -112,6 +112,10 @@ QVariant WordListModel::data(const QModelIndex& index, int role) const {
   }
   if (role == Qt::ToolTipRole && column == kColTrans && !Row(index.row()).trans.empty())
     return Shown(Row(index.row()).trans);
+  if (role == Qt::ToolTipRole && column == kColValue) {
+    auto found = forms_.find(Row(index.row()).word);
+    if (found != forms_.end()) return QString::fromStdString("词形：" + FormsText(found->second));
+  }
   return {};
 }
 

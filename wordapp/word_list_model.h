@@ -10,10 +10,12 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "wordstore/word_database.h"
+#include "wordstore/word_forms.h"
 
 namespace quorvo {
 
@@ -43,6 +45,9 @@ class WordListModel : public QAbstractTableModel {
   static void AppendRow(std::vector<WordRow>& rows, const RowView& row);
   // Replaces every row in one model reset.
   void Reset(std::vector<WordRow> rows);
+  // The forms counted under each word of the bank (word families): the
+  // word's cell shows them as its tooltip ("词形：runs 2、ran 1").
+  void SetForms(std::map<std::string, std::vector<WordForm>> forms) { forms_ = std::move(forms); }
   // True when a row has a phonetic: the page then shows the "音标" column.
   bool HasPhonetics() const { return hasPhonetics_; }
 
@@ -61,6 +66,7 @@ class WordListModel : public QAbstractTableModel {
 
  private:
   std::vector<WordRow> rows_;
+  std::map<std::string, std::vector<WordForm>> forms_;
   bool hasPhonetics_ = false;
 };
 

@@ -235,6 +235,18 @@ TEST_F(LookupRoadTest, FamiliesOnSumTheFormsAndOffKeepsEverySpelling) {
     EXPECT_EQ(c.expected, Bank(request.bankName)) << request.bankName;
     EXPECT_EQ(c.distinct, summary.distinct) << request.bankName;
     EXPECT_EQ(c.known, summary.known) << request.bankName;
+    // The forms seen, kept with the bank for the tooltips; the ambiguous
+    // leaves is listed under leaf as well.
+    std::map<std::string, std::string> forms;
+    for (const auto& [word, list] : LoadWordForms(db, request.bankName)) forms[word] = FormsText(list);
+    const std::map<std::string, std::string> expectedForms = {
+        {"do", "don't 1"},     {"dog", "dogs 1"},
+        {"go", "goes 1"},      {"leaf", "leaves 1（计入 leave）"},
+        {"leave", "leaves 1"}, {"run", "runs 2、ran 1、running 1"}};
+    if (c.families)
+      EXPECT_EQ(expectedForms, forms) << request.bankName;
+    else
+      EXPECT_TRUE(forms.empty()) << request.bankName;
   }
 }
 

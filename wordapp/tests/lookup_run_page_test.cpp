@@ -249,6 +249,12 @@ TEST_F(LookupRunPageTest, FamiliesBoxIsRememberedAndCountsByFamily) {
     EXPECT_EQ(std::vector<std::string>{c.summary}, BoxTexts());
     EXPECT_EQ(c.shown, ShownWords());
   }
+  // The word's tooltip lists the forms counted under it.
+  const WordListModel& model = page->WordModel();
+  QString tip;
+  for (int r = 0; r < model.rowCount(); ++r)
+    if (model.CellText(r, 1) == "swim") tip = model.data(model.index(r, 1), Qt::ToolTipRole).toString();
+  EXPECT_EQ("词形：swam 1、swims 1", tip.toStdString());
   EXPECT_NE(std::string::npos, dir.Read("config.ini").find("families=1"));
 }
 
