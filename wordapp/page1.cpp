@@ -185,9 +185,10 @@ void CPage1::BuildControls() {
   highestHot_ = DigitsEdit(this);
   highestHot_->setObjectName(QString::number(kHighestHot));
   PlaceAt(highestHot_, 226, 267, 22, 14);
-  knownCombo_ = combo(kKnownFilter, true, 124, 292, 48);
-  orderCombo_ = combo(kHotOrder, true, 182, 292, 54);
-  connect(button("搜索", kSearch, 241, 291, 50, 14), &QPushButton::clicked, this, &CPage1::Refresh);
+  knownCombo_ = combo(kKnownFilter, true, 124, 292, 44);
+  examCombo_ = combo(kExamFilter, true, 170, 292, 44);
+  orderCombo_ = combo(kHotOrder, true, 216, 292, 52);
+  connect(button("搜索", kSearch, 270, 291, 30, 14), &QPushButton::clicked, this, &CPage1::Refresh);
   connect(button("导出", kExport, 255, 267, 36, 14), &QPushButton::clicked, this, &CPage1::Export);
 
   connect(button("添加新单词", kAddWords, 304, 242, 50, 14), &QPushButton::clicked, this, &CPage1::AddWords);
@@ -256,6 +257,7 @@ void CPage1::OnInitDialog() {
     db_.QueryRows(
         SelectAllStatement(kMainWord), [&rows](int, const RowView& row) { WordListModel::AppendRow(rows, row); },
         &read);
+    MarkExams(rows, 0);
     wordModel_.SetForms(LoadWordForms(db_, kMainWord));
     wordModel_.Reset(std::move(rows));
     countText_ = CountText(wordModel_.rowCount(), read);
@@ -329,6 +331,9 @@ void CPage1::FillCombos() {
   };
   fill(batchCombo_, {"批量操作", "更新释义", "更新热度", "会背", "删除单词", "添加到背诵列表", "重新查询未找到的单词"});
   fill(knownCombo_, {"全部", "会背", "不会背"});
+  examCombo_->addItem(Ui("考试"));
+  for (Exam exam : kAllExams) examCombo_->addItem(QString::fromUtf8(ExamName(exam)));
+  examCombo_->setCurrentIndex(0);
   fill(orderCombo_, {"由高到低", "由低到高"});
 }
 
@@ -343,6 +348,13 @@ void CPage1::StartUpdateCheck() {
     env.boxes = boxes.get();
     check(env);
   }).detach();
+}
+
+bool CPage1::MarkExams(std::vector<WordRow>& rows, ExamSet only) const {
+  for (WordRow& row : rows) row.exams = WordListModel::ExamsOfWord(ops_.lexicon, row.word);
+  if (only == 0) return false;
+  std::erase_if(rows, [only](const WordRow& row) { return (row.exams & only) == 0; });
+  return true;
 }
 
 void CPage1::ShowCountText() { countLabel_->setText(countText_); }
@@ -394,6 +406,11 @@ void CPage1::Refresh() {
   int count = db_.QueryRows(
       BuildSearchStatement(currentBank_, FilterFromControls()),
       [&rows](int, const RowView& row) { WordListModel::AppendRow(rows, row); }, &read);
+  // The exam filter keeps the rows of one exam's list (the list is read
+  // whole by the search; the lexicon answers in memory).
+  int exam = examCombo_->currentIndex() - 1;
+  if (MarkExams(rows, exam >= 0 ? ExamBit(kAllExams[static_cast<size_t>(exam)]) : 0))
+    count = static_cast<int>(rows.size());
   wordModel_.SetForms(LoadWordForms(db_, currentBank_));
   wordModel_.Reset(std::move(rows));
   countText_ = CountText(count, read);

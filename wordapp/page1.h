@@ -132,6 +132,9 @@ class CPage1 : public QDialog {
   void SetUpBankList();
   void FillCombos();
   void StartUpdateCheck();
+  // Fills every row's exams; with only set, keeps the rows of those exams
+  // (and says so).
+  bool MarkExams(std::vector<WordRow>& rows, ExamSet only) const;
   void ShowCountText();
   std::vector<std::string> TargetWords(size_t capacity) const;
   WordFilter FilterFromControls() const;
@@ -207,6 +210,7 @@ class CPage1 : public QDialog {
   QLineEdit* lowestHot_ = nullptr;     // kLowestHot
   QLineEdit* highestHot_ = nullptr;    // kHighestHot
   QComboBox* knownCombo_ = nullptr;    // kKnownFilter
+  QComboBox* examCombo_ = nullptr;     // kExamFilter
   QComboBox* orderCombo_ = nullptr;    // kHotOrder
   QComboBox* batchCombo_ = nullptr;    // kBatchOperation
   QLineEdit* batchHot_ = nullptr;      // kBatchHotValue

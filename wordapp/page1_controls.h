@@ -21,6 +21,7 @@ inline constexpr int kSearchText = 1002;   // "所含单词："
 inline constexpr int kLowestHot = 1032;    // "热度范围：" from
 inline constexpr int kHighestHot = 1035;   // "热度范围：" to
 inline constexpr int kKnownFilter = 1033;  // "全部", "会背", "不会背"
+inline constexpr int kExamFilter = 1043;   // "考试" (every word), then one exam each ("中考" ... "GRE")
 inline constexpr int kHotOrder = 1034;     // "由高到低", "由低到高"
 inline constexpr int kSearch = 1003;       // "搜索"
 inline constexpr int kExport = 1040;       // "导出"

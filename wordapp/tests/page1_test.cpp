@@ -8,9 +8,12 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
+#include <algorithm>
 #include <filesystem>
+#include <map>
 
 #include "base/code_page.h"
+#include "lexicon/lexicon.h"
 #include "testing/word_fixture.h"
 #include "wordapp/page1_controls.h"
 #include "wordapp/page2.h"
@@ -87,8 +90,8 @@ TEST_F(Page1Test, StartsOnMainWordWithEveryControlInItsFirstState) {
   EXPECT_EQ("1", page->WordModel().CellText(0, 0));
   EXPECT_EQ("苹果", page->WordModel().data(page->WordModel().index(0, 3), Qt::DisplayRole).toString().toStdString());
 
-  const int widths[] = {96, 120, 0, 404, 0, 70, 120};
-  for (int c = 0; c < 7; ++c) {
+  const int widths[] = {96, 120, 0, 294, 0, 70, 120, 110};
+  for (int c = 0; c < 8; ++c) {
     EXPECT_EQ(widths[c] == 0, Words()->isColumnHidden(c)) << "column " << c;
     if (widths[c]) {
       EXPECT_EQ(widths[c], Words()->columnWidth(c)) << "column " << c;
@@ -445,6 +448,60 @@ TEST_F(Page1Test, MissingBankShowsTheSyntaxMessageAndNoWords) {
   EXPECT_EQ((std::vector<std::string>{"语法错误，请检查"}), BoxTexts());
   EXPECT_TRUE(ShownWords().empty());
   EXPECT_EQ("单词总数: 0", TextOf(Control<QWidget>(page.get(), page1_controls::kWordCount)));
+}
+
+}  // namespace
+}  // namespace quorvo
+
+namespace quorvo {
+namespace {
+
+// "考试" shows a word's exams (a form's come from its base) and the exam
+// filter keeps one exam's words, together with the known filter.
+TEST_F(Page1Test, ExamColumnAndFilterFollowTheLexicon) {
+  Lexicon lexicon;
+  ASSERT_TRUE(
+      lexicon.LoadText("apple\t\t0\tzk,gk,cet4\nbanana\t\t0\tgk\ncherry\t\t0\tgre\n"
+                       "eggs\tegg\negg\t\t0\tzk,cet4\n"));
+  ops.lexicon = &lexicon;
+  Put(kMainWord, "eggs", "蛋", 2);
+  Open();
+  std::map<std::string, std::string> shown;
+  for (int r = 0; r < page->WordModel().rowCount(); ++r)
+    shown[page->WordModel().CellText(r, 1)] = Utf8(page->WordModel().CellText(r, WordListModel::kColExams));
+  EXPECT_EQ((std::map<std::string, std::string>{{"apple", "中考 高考 CET-4"},
+                                                {"banana", "高考"},
+                                                {"cherry", "GRE"},
+                                                {"date", ""},
+                                                {"egg", "中考 CET-4"},
+                                                {"eggs", "中考 CET-4"}}),
+            shown);
+  auto* exams = Control<QComboBox>(page.get(), page1_controls::kExamFilter);
+  ASSERT_EQ(9, exams->count());
+  EXPECT_EQ("考试", exams->itemText(0).toStdString());
+  EXPECT_EQ("CET-4", exams->itemText(3).toStdString());
+  struct Case {
+    int exam;   // item of the exam filter
+    int known;  // item of the known filter: 0 全部, 1 会背, 2 不会背
+    std::vector<std::string> words;
+  } cases[] = {
+      {3, 0, {"apple", "egg", "eggs"}},
+      {3, 2, {"apple", "egg", "eggs"}},
+      {8, 0, {"cherry"}},
+      {7, 0, {}},
+      {2, 0, {"apple", "banana"}},
+      {0, 1, {"date"}},
+  };
+  for (const auto& c : cases) {
+    exams->setCurrentIndex(c.exam);
+    Control<QComboBox>(page.get(), page1_controls::kKnownFilter)->setCurrentIndex(c.known);
+    Click(page1_controls::kSearch);
+    std::vector<std::string> words = ShownWords();
+    std::sort(words.begin(), words.end());
+    EXPECT_EQ(c.words, words) << c.exam << "/" << c.known;
+    EXPECT_EQ("单词总数: " + std::to_string(c.words.size()),
+              TextOf(Control<QWidget>(page.get(), page1_controls::kWordCount)));
+  }
 }
 
 }  // namespace
