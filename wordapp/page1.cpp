@@ -13,7 +13,9 @@
 #include <QRegularExpressionValidator>
 #include <QTableView>
 #include <algorithm>
+#include <map>
 #include <thread>
+#include <unordered_set>
 
 #include "base/code_page.h"
 #include "lookup/convert_words.h"
@@ -221,6 +223,9 @@ void CPage1::BuildControls() {
   cancelWait_ = button("取消等待", kCancelWait, 62, 300, 50, 11);
   cancelWait_->hide();
   connect(cancelWait_, &QPushButton::clicked, this, &CPage1::CancelWrite);
+  planButton_ = button("加入背诵列表", kPlanWords, 9, 314, 110, 13);
+  planButton_->hide();
+  connect(planButton_, &QPushButton::clicked, this, &CPage1::AddPlanWords);
   banner_ = label("", kBanner, 4, 316, 192, 8);
   banner_->setStyleSheet(QStringLiteral("color: rgb(192, 0, 0)"));
   banner_->hide();
@@ -355,6 +360,24 @@ bool CPage1::MarkExams(std::vector<WordRow>& rows, ExamSet only) const {
   if (only == 0) return false;
   std::erase_if(rows, [only](const WordRow& row) { return (row.exams & only) == 0; });
   return true;
+}
+
+void CPage1::AddPlanWords() {
+  if (planCells_.empty()) return;
+  StartWrite(
+      [this, rows = planCells_] {
+        return AddToRecitationList(db_, rows, boxes_,
+                                   [this] { PostRecitationListChanged(recitationPage_, recitationList_); });
+      },
+      [this](const Status& outcome) {
+        ShowWriteFailure(outcome);
+        // Added (or refused by the list, which said why): the plan is spent.
+        if (outcome.ok()) {
+          planCells_.clear();
+          planButton_->hide();
+        }
+        Refresh();
+      });
 }
 
 void CPage1::ShowCountText() { countLabel_->setText(countText_); }
@@ -496,6 +519,7 @@ void CPage1::AddWords() {
     return;
   }
   if (!summary.counted || !summary.run) return;
+  runPlan_ = PlanReading(summary.words, ops_.lexicon);
   FollowRun(summary.run, RunKind::AddWords, summary.bank, summary.distinct, summary.known, !answers);
 }
 
@@ -561,6 +585,8 @@ void CPage1::FinishRun() {
   if (runKind_ == RunKind::AddWords) {
     counts.distinct = runDistinct_;
     counts.known = runKnown_;
+    counts.planWords = static_cast<int>(runPlan_.words.size());
+    counts.planTarget = runPlan_.target;
   }
   std::vector<LookupRun::UnstoredWord> unstored = run->Unstored();
   if (!unstored.empty()) {
@@ -579,6 +605,21 @@ void CPage1::FinishRun() {
   if (runKind_ == RunKind::AddWords) {
     ClearFilter();
     ShowBank(runBank_);
+    // The plan's words as the filled bank holds them, for kPlanWords.
+    planCells_.clear();
+    std::unordered_set<std::string> plan(runPlan_.words.begin(), runPlan_.words.end());
+    std::map<std::string, RecitationCells> byWord;
+    for (int row = 0; row < wordModel_.rowCount(); ++row) {
+      if (!plan.count(wordModel_.CellText(row, kColValue))) continue;
+      RecitationCells cells;
+      for (int c = 1; c <= 6; ++c) cells[static_cast<size_t>(c - 1)] = wordModel_.CellText(row, c);
+      byWord[cells[0]] = std::move(cells);
+    }
+    for (const std::string& word : runPlan_.words)
+      if (auto found = byWord.find(word); found != byWord.end()) planCells_.push_back(found->second);
+    planButton_->setText(Ui("加入背诵列表（%1 个）").arg(Grouped(static_cast<long long>(planCells_.size()))));
+    planButton_->setToolTip(Ui("把覆盖率计划里的单词加入背诵列表"));
+    planButton_->setVisible(!planCells_.empty());
   } else if (runBank_ == currentBank_ && wordList_->isVisible())
     Refresh();
   boxes_.Show(BoxKind::Application, ToGbk(summary));

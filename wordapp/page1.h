@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "lookup/lookup_run.h"
+#include "lookup/reading_plan.h"
 #include "lookup/task_pool.h"
 #include "wordapp/window_ops.h"
 #include "wordapp/word_list_model.h"
@@ -135,6 +136,8 @@ class CPage1 : public QDialog {
   // Fills every row's exams; with only set, keeps the rows of those exams
   // (and says so).
   bool MarkExams(std::vector<WordRow>& rows, ExamSet only) const;
+  // kPlanWords: puts the plan's words into the recitation list.
+  void AddPlanWords();
   void ShowCountText();
   std::vector<std::string> TargetWords(size_t capacity) const;
   WordFilter FilterFromControls() const;
@@ -183,6 +186,8 @@ class CPage1 : public QDialog {
   std::string runBank_;
   int runDistinct_ = 0;
   int runKnown_ = 0;
+  ReadingPlan runPlan_;                     // the plan of the run being followed
+  std::vector<RecitationCells> planCells_;  // its words' rows, for kPlanWords
   bool runDictionaryWarned_ = false;
   bool progressShown_ = true;
   QTimer progressTimer_;
@@ -218,6 +223,7 @@ class CPage1 : public QDialog {
   QPushButton* dropButton_ = nullptr;  // kDropBanks
   QLineEdit* contactLine_ = nullptr;   // kContact
   QPushButton* cancelWait_ = nullptr;  // kCancelWait
+  QPushButton* planButton_ = nullptr;  // kPlanWords
   QLabel* banner_ = nullptr;           // kBanner
 };
 

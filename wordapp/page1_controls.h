@@ -15,6 +15,7 @@ inline constexpr int kWordCount = 1004;    // "单词总数: N"
 inline constexpr int kCurrentBank = 1012;  // "当前词库:" and the bank shown
 inline constexpr int kInfo = 1007;         // a run's progress, then its summary
 inline constexpr int kCancelWait = 1041;   // "取消等待": shown while a write waits for a held file
+inline constexpr int kPlanWords = 1044;  // "加入背诵列表（N 个）": the plan's words; shown after a run with a plan
 
 // 搜索框.
 inline constexpr int kSearchText = 1002;   // "所含单词："

@@ -20,6 +20,10 @@ struct RunCounts {
   int unstored = 0;
   QString unstoredCause;
   QString unstoredSample;  // the first of them, separated by "、"
+  // The plan to read the text: learn planWords words to reach planTarget
+  // percent of its running words; no line when either is 0.
+  int planWords = 0;
+  int planTarget = 0;
 };
 
 // 39226 as "39,226".
