@@ -803,6 +803,7 @@ void CPage1::ClearFilter() {
   lowestHot_->clear();
   highestHot_->clear();
   knownCombo_->setCurrentIndex(0);
+  examCombo_->setCurrentIndex(0);
 }
 
 std::vector<std::string> CPage1::FlushBeforeExit(std::chrono::steady_clock::time_point deadline) {

@@ -179,7 +179,8 @@ CStatsPage::CStatsPage(WindowOps& ops, QWidget* parent) : QWidget(parent), ops_(
   outer->setSpacing(4);
   pages_ = new QStackedWidget(this);
   charts_ = new QWidget(pages_);
-  auto* grid = new QGridLayout(charts_);
+  auto* progress = new QWidget(charts_);
+  auto* grid = new QGridLayout(progress);
   grid->setContentsMargins(0, 0, 0, 0);
   grid->setSpacing(4);
   for (int i = 0; i < kChartCount; ++i) {
@@ -193,17 +194,19 @@ CStatsPage::CStatsPage(WindowOps& ops, QWidget* parent) : QWidget(parent), ops_(
     empty_[i]->setStyleSheet(QStringLiteral("color: rgb(110, 110, 110)"));
     stacks_[i]->addWidget(views_[i]);
     stacks_[i]->addWidget(empty_[i]);
-    if (i < kBanksChart) grid->addWidget(stacks_[i], i / 2, i % 2);
+    if (i != kExamsChart) grid->addWidget(stacks_[i], i / 2, i % 2);
   }
-  // The banks and the exams share the fourth place, one tab each.
+  // The four progress charts on one tab, 考试词汇 on the other; the tabs
+  // stand on the side, so the charts keep their height.
   examTabs_ = new QTabWidget(charts_);
   examTabs_->setObjectName(QString::number(stats_controls::kBankExamTabs));
   examTabs_->setDocumentMode(true);
-  // On the side: the bank names below the bars keep their height.
   examTabs_->setTabPosition(QTabWidget::East);
-  examTabs_->addTab(stacks_[kBanksChart], Ui("词库"));
+  examTabs_->addTab(progress, Ui("进度"));
   examTabs_->addTab(stacks_[kExamsChart], Ui("考试词汇"));
-  grid->addWidget(examTabs_, 1, 1);
+  auto* tabsLayout = new QVBoxLayout(charts_);
+  tabsLayout->setContentsMargins(0, 0, 0, 0);
+  tabsLayout->addWidget(examTabs_);
   failure_ = new QLabel(pages_);
   failure_->setObjectName(QString::number(stats_controls::kLoadFailure));
   failure_->setAlignment(Qt::AlignCenter);

@@ -3,7 +3,7 @@
 // time the tab is shown (Refresh):
 //   reviews per day over the last 30 days with the share answered correctly,
 //   words known over the last 30 days, cards due in the next 14 days, and
-//   known against not yet known words for each bank, and on a tab beside it
+//   known against not yet known words for each bank; and on a second tab
 //   "考试词汇": for each exam, its list's words known (by family: a word
 //   counts when it or its base is marked 会背 in any bank) against all.
 // A chart without history shows a sentence saying so instead of empty axes;
@@ -86,7 +86,7 @@ class CStatsPage : public QWidget {
   std::array<QChartView*, kChartCount> views_{};
   std::array<QLabel*, kChartCount> empty_{};
   std::array<ExamProgress, kExamCount> exams_{};
-  QTabWidget* examTabs_ = nullptr;   // the banks chart and the exams chart
+  QTabWidget* examTabs_ = nullptr;   // "进度" (the four charts) and "考试词汇"
   QStackedWidget* pages_ = nullptr;  // the charts, or failure_
   QWidget* charts_ = nullptr;
   QLabel* failure_ = nullptr;

@@ -271,6 +271,9 @@ TEST_F(LookupRunPageTest, PlanButtonPutsThePlansWordsIntoTheRecitationList) {
   Put(kMainWord, "whale", "鲸", 3, 1);
   dictionary.LetAll();
   OpenPage();
+  // A filter left on GRE is cleared for the filled bank, whose rows the
+  // button takes.
+  Control<QComboBox>(page.get(), page1_controls::kExamFilter)->setCurrentIndex(8);
   QString text;
   for (int i = 0; i < 18; ++i) text += "whale ";
   AddText(text + "deep deep blue", "plan");
