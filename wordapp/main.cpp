@@ -61,6 +61,7 @@ int main(int argc, char** argv) {
   quorvo::Lexicon lexicon;
   quorvo::LexiconLoadReport lexiconReport;
   if (lexicon.Load(layout.lexiconData, &lexiconReport)) ops.ops().lexicon = &lexicon;
+  ops.ops().dictData = layout.dictData;
   // The learner's settings sit beside the banks.
   if (!layout.bankFile.empty())
     ops.ops().configFile = std::filesystem::path(layout.bankFile).parent_path() / "config.ini";

@@ -5,6 +5,7 @@
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QInputDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,6 +20,7 @@
 
 #include "base/code_page.h"
 #include "lookup/convert_words.h"
+#include "lookup/exam_import.h"
 #include "lookup/translation_store.h"
 #include "lookup/translation_task.h"
 #include "review/review_store.h"
@@ -334,7 +336,8 @@ void CPage1::FillCombos() {
     for (const char* item : items) combo->insertItem(i++, Ui(item));
     combo->setCurrentIndex(0);
   };
-  fill(batchCombo_, {"批量操作", "更新释义", "更新热度", "会背", "删除单词", "添加到背诵列表", "重新查询未找到的单词"});
+  fill(batchCombo_, {"批量操作", "更新释义", "更新热度", "会背", "删除单词", "添加到背诵列表", "重新查询未找到的单词",
+                     "导入考试词表"});
   fill(knownCombo_, {"全部", "会背", "不会背"});
   examCombo_->addItem(Ui("考试"));
   for (Exam exam : kAllExams) examCombo_->addItem(QString::fromUtf8(ExamName(exam)));
@@ -360,6 +363,43 @@ bool CPage1::MarkExams(std::vector<WordRow>& rows, ExamSet only) const {
   if (only == 0) return false;
   std::erase_if(rows, [only](const WordRow& row) { return (row.exams & only) == 0; });
   return true;
+}
+
+void CPage1::ImportExam() {
+  if (!ops_.lexicon) {
+    boxes_.Show(BoxKind::Application, Gbk("没有找到考试词表（quorvo-lexicon.tsv），无法导入。"));
+    return;
+  }
+  QInputDialog chooser(this);
+  chooser.setObjectName(QString::fromLatin1(kExamChooserName));
+  chooser.setWindowTitle(Ui("导入考试词表"));
+  chooser.setLabelText(Ui("选择考试，它的词表会成为一个新词库（释义和音标取自自带词典）："));
+  QStringList exams;
+  for (Exam exam : kAllExams) exams << QString::fromUtf8(ExamName(exam));
+  chooser.setComboBoxItems(exams);
+  chooser.setComboBoxEditable(false);
+  if (chooser.exec() != QDialog::Accepted) return;
+  qsizetype chosen = exams.indexOf(chooser.textValue());
+  if (chosen < 0) return;
+  Exam exam = kAllExams[static_cast<size_t>(chosen)];
+  if (!dictionary_) {
+    auto loaded = std::make_unique<dictd::Dictionary>();
+    if (ops_.dictData.empty() || !loaded->Load(ops_.dictData)) {
+      boxes_.Show(BoxKind::Application, Gbk("自带词典（quorvo-dict.tsv）读不出来，无法导入。"));
+      return;
+    }
+    dictionary_ = std::move(loaded);
+  }
+  auto done = std::make_shared<ExamImport>();
+  StartWrite([this, exam, done] { return ImportExamList(db_, *ops_.lexicon, *dictionary_, exam, boxes_, done.get()); },
+             [this, exam, done](const Status& outcome) {
+               ShowWriteFailure(outcome);
+               if (!outcome.ok()) return;
+               ShowBank(ExamBankName(exam));
+               boxes_.Show(BoxKind::Application, ToGbk(Ui("已导入 %1 词表：%2 个单词，其中 %3 个有释义。")
+                                                           .arg(QString::fromUtf8(ExamName(exam)), Grouped(done->words),
+                                                                Grouped(done->translated))));
+             });
 }
 
 void CPage1::AddPlanWords() {
@@ -683,6 +723,9 @@ void CPage1::RunBatch() {
   switch (batchCombo_->currentIndex()) {
     case kBatchNone:
       boxes_.Show(BoxKind::Plain, Gbk("选择您所需要的批量操作"));
+      return;
+    case kBatchImportExam:
+      ImportExam();
       return;
     case kBatchLookup: {
       std::vector<LookupRun::UnstoredWord> words;

@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "dictserver/dictionary.h"
 #include "lookup/lookup_run.h"
 #include "lookup/reading_plan.h"
 #include "lookup/task_pool.h"
@@ -45,7 +46,18 @@ class CPage1 : public QDialog {
   Q_OBJECT
  public:
   // Index of each batch operation in page1_controls::kBatchOperation.
-  enum Batch { kBatchNone = 0, kBatchLookup, kBatchHot, kBatchKnown, kBatchDelete, kBatchRecite, kBatchRetry };
+  enum Batch {
+    kBatchNone = 0,
+    kBatchLookup,
+    kBatchHot,
+    kBatchKnown,
+    kBatchDelete,
+    kBatchRecite,
+    kBatchRetry,
+    kBatchImportExam  // "导入考试词表": asks which exam, needs no ticked rows
+  };
+  // The exam chooser of "导入考试词表" carries this object name.
+  static constexpr char kExamChooserName[] = "examChooser";
   // How often the info box shows a run's progress.
   static constexpr int kProgressIntervalMs = 200;
 
@@ -136,6 +148,9 @@ class CPage1 : public QDialog {
   // Fills every row's exams; with only set, keeps the rows of those exams
   // (and says so).
   bool MarkExams(std::vector<WordRow>& rows, ExamSet only) const;
+  // "导入考试词表": asks for the exam, then makes its bank from the bundled
+  // dictionary's data (read once, when first needed).
+  void ImportExam();
   // kPlanWords: puts the plan's words into the recitation list.
   void AddPlanWords();
   void ShowCountText();
@@ -186,8 +201,9 @@ class CPage1 : public QDialog {
   std::string runBank_;
   int runDistinct_ = 0;
   int runKnown_ = 0;
-  ReadingPlan runPlan_;                     // the plan of the run being followed
-  std::vector<RecitationCells> planCells_;  // its words' rows, for kPlanWords
+  std::unique_ptr<dictd::Dictionary> dictionary_;  // for 导入考试词表
+  ReadingPlan runPlan_;                            // the plan of the run being followed
+  std::vector<RecitationCells> planCells_;         // its words' rows, for kPlanWords
   bool runDictionaryWarned_ = false;
   bool progressShown_ = true;
   QTimer progressTimer_;

@@ -110,6 +110,8 @@ struct WindowOps {
 
   int64_t NowSeconds() const { return clock ? clock() : QDateTime::currentSecsSinceEpoch(); }
 
+  // The bundled dictionary's data (quorvo-dict.tsv), which 导入考试词表 reads.
+  std::string dictData;
   // The learner's settings ("合并词形"); empty: nothing is kept.
   std::string configFile;
   // Word families and exam lists; none: every word is its own family and

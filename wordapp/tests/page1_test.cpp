@@ -2,12 +2,15 @@
 // folder with its own dict_main.db.
 #include "wordapp/page1.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QHeaderView>
+#include <QInputDialog>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
+#include <QTimer>
 #include <algorithm>
 #include <filesystem>
 #include <map>
@@ -101,12 +104,14 @@ TEST_F(Page1Test, StartsOnMainWordWithEveryControlInItsFirstState) {
   EXPECT_FALSE(Banks()->isVisible());
   EXPECT_FALSE(Control<QWidget>(page.get(), page1_controls::kDropBanks)->isVisible());
   EXPECT_FALSE(Control<QWidget>(page.get(), page1_controls::kBatchHotValue)->isVisible());
-  for (int id : {page1_controls::kBatchOperation, page1_controls::kKnownFilter, page1_controls::kHotOrder})
+  for (int id : {page1_controls::kBatchOperation, page1_controls::kKnownFilter, page1_controls::kExamFilter,
+                 page1_controls::kHotOrder})
     EXPECT_EQ(0, Control<QComboBox>(page.get(), id)->currentIndex()) << id;
   EXPECT_EQ("批量操作", Control<QComboBox>(page.get(), page1_controls::kBatchOperation)->itemText(0).toStdString());
-  EXPECT_EQ(7, Control<QComboBox>(page.get(), page1_controls::kBatchOperation)->count());
+  EXPECT_EQ(8, Control<QComboBox>(page.get(), page1_controls::kBatchOperation)->count());
   EXPECT_EQ("重新查询未找到的单词",
             Control<QComboBox>(page.get(), page1_controls::kBatchOperation)->itemText(6).toStdString());
+  EXPECT_EQ("导入考试词表", Control<QComboBox>(page.get(), page1_controls::kBatchOperation)->itemText(7).toStdString());
   EXPECT_EQ(
       0u,
       TextOf(Control<QWidget>(page.get(), page1_controls::kContact)).find("您如果有好的建议或者用的不爽，请发邮件: "));
@@ -502,6 +507,43 @@ TEST_F(Page1Test, ExamColumnAndFilterFollowTheLexicon) {
     EXPECT_EQ("单词总数: " + std::to_string(c.words.size()),
               TextOf(Control<QWidget>(page.get(), page1_controls::kWordCount)));
   }
+}
+
+}  // namespace
+}  // namespace quorvo
+
+namespace quorvo {
+namespace {
+
+// "导入考试词表": the chosen exam's list becomes the bank exam_<code>, shown at
+// once, with the dictionary's translations; a second import is refused.
+TEST_F(Page1Test, ImportExamListMakesTheExamsBankFromTheBundledDictionary) {
+  Lexicon lexicon;
+  ASSERT_TRUE(lexicon.LoadText("apple\t\t0\tcet4\nbanana\t\t0\tcet4,gre\nqzxw\t\t0\tcet4\n"));
+  ops.lexicon = &lexicon;
+  dir.Write("dict.tsv", "apple\t/ˈæp.əl/\tn. 苹果\nbanana\tn. 香蕉\n");
+  ops.dictData = dir.File("dict.tsv");
+  Open();
+  auto choose = [](const char* exam) {
+    QTimer::singleShot(0, [exam] {
+      auto* chooser = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+      ASSERT_NE(nullptr, chooser);
+      EXPECT_EQ(CPage1::kExamChooserName, chooser->objectName().toStdString());
+      chooser->setTextValue(QString::fromUtf8(exam));
+      chooser->accept();
+    });
+  };
+  choose("CET-4");
+  RunBatch(CPage1::kBatchImportExam);
+  EXPECT_EQ(std::vector<std::string>{"已导入 CET-4 词表：3 个单词，其中 2 个有释义。"}, BoxTexts());
+  EXPECT_EQ("exam_cet4", page->CurrentBank());
+  EXPECT_EQ((std::vector<std::string>{"apple:0:1", "banana:0:1", "qzxw:0:1"}), Stored("exam_cet4"));
+  boxes.shown.clear();
+  choose("CET-4");
+  RunBatch(CPage1::kBatchImportExam);
+  EXPECT_EQ(std::vector<std::string>{"词库“exam_cet4”已经存在，没有再导入。要重新导入，请先删除这个词库。"},
+            BoxTexts());
+  EXPECT_EQ((std::vector<std::string>{"apple:0:1", "banana:0:1", "qzxw:0:1"}), Stored("exam_cet4"));
 }
 
 }  // namespace
