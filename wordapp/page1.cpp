@@ -21,6 +21,7 @@
 #include "base/code_page.h"
 #include "lookup/convert_words.h"
 #include "lookup/exam_import.h"
+#include "lookup/family_merge.h"
 #include "lookup/translation_store.h"
 #include "lookup/translation_task.h"
 #include "review/review_store.h"
@@ -337,7 +338,7 @@ void CPage1::FillCombos() {
     combo->setCurrentIndex(0);
   };
   fill(batchCombo_, {"批量操作", "更新释义", "更新热度", "会背", "删除单词", "添加到背诵列表", "重新查询未找到的单词",
-                     "导入考试词表"});
+                     "导入考试词表", "合并词形"});
   fill(knownCombo_, {"全部", "会背", "不会背"});
   examCombo_->addItem(Ui("考试"));
   for (Exam exam : kAllExams) examCombo_->addItem(QString::fromUtf8(ExamName(exam)));
@@ -727,6 +728,29 @@ void CPage1::RunBatch() {
     case kBatchImportExam:
       ImportExam();
       return;
+    case kBatchMergeFamilies: {
+      if (!ops_.lexicon) {
+        boxes_.Show(BoxKind::Application, Gbk("没有找到词形表（quorvo-lexicon.tsv），无法合并。"));
+        return;
+      }
+      // The shown rows stand for the bank: a base row filtered out of the
+      // list makes the rename collide, and the batch says so and keeps all.
+      std::vector<BankRow> shown;
+      std::vector<BankRow> ticked;
+      for (int row = 0; row < wordModel_.rowCount(); ++row)
+        shown.push_back({wordModel_.CellText(row, kColValue), LeadingDigitsValue(wordModel_.CellText(row, kColHot))});
+      for (int row : TargetRows()) ticked.push_back(shown[static_cast<size_t>(row)]);
+      std::vector<FamilyMerge> merges = PlanFamilyMerges(ticked, shown, *ops_.lexicon);
+      if (merges.empty()) {
+        boxes_.Show(BoxKind::Application, Gbk("勾选的单词里没有可以合并的词形。"));
+        return;
+      }
+      if (boxes_.Show(BoxKind::PlainOkCancel, Gbk("将合并以下单词（词形记在合并后的单词下）：\n" +
+                                                  FamilyMergeText(merges) + "\n确定合并吗？")) != kBoxOk)
+        return;
+      StartWrite([this, bank, merges] { return ApplyFamilyMerges(db_, bank, merges); }, afterWrite);
+      return;
+    }
     case kBatchLookup: {
       std::vector<LookupRun::UnstoredWord> words;
       for (auto& word : TargetWords(kLookupWordCapacity)) words.push_back({std::move(word), 1});

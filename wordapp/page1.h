@@ -54,7 +54,8 @@ class CPage1 : public QDialog {
     kBatchDelete,
     kBatchRecite,
     kBatchRetry,
-    kBatchImportExam  // "导入考试词表": asks which exam, needs no ticked rows
+    kBatchImportExam,     // "导入考试词表": asks which exam, needs no ticked rows
+    kBatchMergeFamilies,  // "合并词形": the ticked rows of one family become one, after showing which
   };
   // The exam chooser of "导入考试词表" carries this object name.
   static constexpr char kExamChooserName[] = "examChooser";

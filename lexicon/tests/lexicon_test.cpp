@@ -18,7 +18,7 @@ std::vector<std::string> Strings(std::span<const std::string_view> views) {
 std::vector<std::string> Codes(ExamSet set) {
   std::vector<std::string> codes;
   for (Exam exam : kAllExams)
-    if (HasExam(set, exam)) codes.push_back(ExamCode(exam));
+    if (HasExam(set, exam)) codes.emplace_back(ExamCode(exam));
   return codes;
 }
 

@@ -22,6 +22,7 @@
 #include "wordapp/page2.h"
 #include "wordapp/page2_controls.h"
 #include "wordapp/tests/gui_fixture.h"
+#include "wordstore/word_forms.h"
 
 namespace quorvo {
 namespace {
@@ -108,7 +109,8 @@ TEST_F(Page1Test, StartsOnMainWordWithEveryControlInItsFirstState) {
                  page1_controls::kHotOrder})
     EXPECT_EQ(0, Control<QComboBox>(page.get(), id)->currentIndex()) << id;
   EXPECT_EQ("批量操作", Control<QComboBox>(page.get(), page1_controls::kBatchOperation)->itemText(0).toStdString());
-  EXPECT_EQ(8, Control<QComboBox>(page.get(), page1_controls::kBatchOperation)->count());
+  EXPECT_EQ(9, Control<QComboBox>(page.get(), page1_controls::kBatchOperation)->count());
+  EXPECT_EQ("合并词形", Control<QComboBox>(page.get(), page1_controls::kBatchOperation)->itemText(8).toStdString());
   EXPECT_EQ("重新查询未找到的单词",
             Control<QComboBox>(page.get(), page1_controls::kBatchOperation)->itemText(6).toStdString());
   EXPECT_EQ("导入考试词表", Control<QComboBox>(page.get(), page1_controls::kBatchOperation)->itemText(7).toStdString());
@@ -544,6 +546,62 @@ TEST_F(Page1Test, ImportExamListMakesTheExamsBankFromTheBundledDictionary) {
   EXPECT_EQ(std::vector<std::string>{"词库“exam_cet4”已经存在，没有再导入。要重新导入，请先删除这个词库。"},
             BoxTexts());
   EXPECT_EQ((std::vector<std::string>{"apple:0:1", "banana:0:1", "qzxw:0:1"}), Stored("exam_cet4"));
+}
+
+}  // namespace
+}  // namespace quorvo
+
+namespace quorvo {
+namespace {
+
+// "合并词形" on ticked rows: shows what will be merged, then merges into the
+// base's row (or renames the form with most hot), sums hot and keeps the
+// spellings as forms; Cancel changes nothing.
+TEST_F(Page1Test, MergeFamiliesShowsTheMergeFirstThenMergesTheTickedRows) {
+  Lexicon lexicon;
+  ASSERT_TRUE(lexicon.LoadText("runs\trun\nran\trun\ncats\tcat\nmice\tmouse\nmouses\tmouse\n"));
+  ops.lexicon = &lexicon;
+  Put(kMainWord, "run", "跑", 4);
+  Put(kMainWord, "runs", "跑", 3);
+  Put(kMainWord, "ran", "跑", 2);
+  Put(kMainWord, "cats", "猫", 6);
+  Put(kMainWord, "mice", "老鼠", 1);
+  Put(kMainWord, "mouses", "鼠标", 2);
+  Open();
+  auto tick = [this](const std::vector<std::string>& words) {
+    for (int r = 0; r < page->WordModel().rowCount(); ++r)
+      page->WordModel().setData(
+          page->WordModel().index(r, 0),
+          std::count(words.begin(), words.end(), page->WordModel().CellText(r, 1)) ? Qt::Checked : Qt::Unchecked,
+          Qt::CheckStateRole);
+  };
+  const std::string question =
+      "将合并以下单词（词形记在合并后的单词下）：\nmouse ← mouses、mice（热度 3）\nrun ← runs、ran（热度 "
+      "9）\n确定合并吗？";
+  tick({"runs", "ran", "cats", "mice", "mouses", "apple"});
+  boxes.answers.push_back(kBoxCancel);
+  RunBatch(CPage1::kBatchMergeFamilies);
+  EXPECT_EQ(std::vector<std::string>{question}, BoxTexts());
+  EXPECT_EQ(11u, Stored(kMainWord).size());  // SetUp's five and these
+  boxes.shown.clear();
+  tick({"runs", "ran", "cats", "mice", "mouses", "apple"});
+  RunBatch(CPage1::kBatchMergeFamilies);
+  EXPECT_EQ(std::vector<std::string>{question}, BoxTexts());
+  // cats has no cat row to join: it stays; mouses, with more hot than mice,
+  // becomes mouse.
+  EXPECT_EQ((std::vector<std::string>{"apple:0:9", "banana:0:5", "cats:0:6", "cherry:0:7", "date:1:3", "egg:0:1",
+                                      "mouse:0:3", "run:0:9"}),
+            Stored(kMainWord));
+  std::map<std::string, std::string> forms;
+  WordDatabase db;
+  ASSERT_TRUE(db.Open(DbPath()));
+  for (const auto& [word, list] : LoadWordForms(db, kMainWord)) forms[word] = FormsText(list);
+  EXPECT_EQ((std::map<std::string, std::string>{{"mouse", "mouses 2、mice 1"}, {"run", "runs 3、ran 2"}}), forms);
+  // Nothing of one family among the ticked rows.
+  boxes.shown.clear();
+  tick({"apple", "cats"});
+  RunBatch(CPage1::kBatchMergeFamilies);
+  EXPECT_EQ(std::vector<std::string>{"勾选的单词里没有可以合并的词形。"}, BoxTexts());
 }
 
 }  // namespace
