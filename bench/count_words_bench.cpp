@@ -9,17 +9,23 @@
 //     discarded the same way;
 //   - the shell pipeline tr | tr | awk | sort | uniq -c with LC_ALL=C.
 //
+// And the same run with the text counted by word family (合并词形) against
+// counted word by word, both with the bundled lexicon, on an opened bank
+// file (the families' run keeps the forms it saw there).
+//
 // The corpus is the file named by QUORVO_BENCH_CORPUS (bench/run.sh makes it).
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 
 #include "bench/bench_support.h"
+#include "lexicon/lexicon.h"
 #include "lookup/convert_words.h"
 #include "lookup/task_pool.h"
 #include "lookup/translation_task.h"
@@ -89,6 +95,54 @@ void BM_CountWords_QuorvoSentences(benchmark::State& state) {
   state.counters["peak_rss_MiB"] = static_cast<double>(quorvo::bench::PeakResidentKib()) / 1024.0;
 }
 BENCHMARK(BM_CountWords_QuorvoSentences)->Unit(benchmark::kMillisecond)->UseRealTime();
+const quorvo::Lexicon& Bundled() {
+  static const quorvo::Lexicon lexicon = [] {
+    quorvo::Lexicon loaded;
+    loaded.Load(QUORVO_LEXICON_DATA);
+    return loaded;
+  }();
+  return lexicon;
+}
+
+void CountWithFamilies(benchmark::State& state, bool families) {
+  if (!CorpusReadable(state)) return;
+  if (Bundled().wordCount() == 0) {
+    state.SkipWithError("cannot read " QUORVO_LEXICON_DATA);
+    return;
+  }
+  std::string path = (std::filesystem::temp_directory_path() /
+                      (families ? "quorvo-bench-families-on.db" : "quorvo-bench-families-off.db"))
+                         .string();
+  std::filesystem::remove(path);
+  quorvo::WordDatabase db;
+  if (!db.Open(path) || db.Execute("create table main_word (id integer primary key, value varchar(56) unique, "
+                                   "phonetic text, trans text, sentence_id int, known int, hot int)") != 0) {
+    state.SkipWithError("cannot make the bank file");
+    return;
+  }
+  quorvo::AddWordsRequest request;
+  request.filePath = Corpus();
+  request.sources = quorvo::SourceFile;
+  request.families = families;
+  quorvo::ConvertOptions options;
+  options.lexicon = &Bundled();
+  quorvo::SilentBoxes boxes;
+  quorvo::TaskPool& pool = DiscardingPool();
+  int distinct = 0;
+  for (auto _ : state) {
+    quorvo::ConvertSummary summary = quorvo::ConvertWords(request, db, "main_word", pool, boxes, options);
+    if (!summary.failure.ok()) state.SkipWithError("the run failed");
+    distinct = summary.distinct;
+  }
+  state.counters["distinct_words"] = distinct;
+  db.Close();
+  std::filesystem::remove(path);
+}
+
+void BM_CountWords_FamiliesOn(benchmark::State& state) { CountWithFamilies(state, true); }
+void BM_CountWords_FamiliesOff(benchmark::State& state) { CountWithFamilies(state, false); }
+BENCHMARK(BM_CountWords_FamiliesOff)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_CountWords_FamiliesOn)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The tokenising of WordCounter::ScanFile and ScanText, feeding any counter.
 bool IsWordByte(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '\''; }

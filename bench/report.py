@@ -300,6 +300,14 @@ def main():
         ratio = millis(ours) / millis(peer)
         row(job, "%.0f ms" % millis(ours), "%.0f ms `sqlite3` shell `.import --csv`, same file" % millis(peer),
             "%.2fx the time" % ratio, target, millis(ours) < 2000 and ratio <= 3)
+    # 17. Counting by word family against word by word.
+    on = find(count, "BM_CountWords_FamiliesOn")
+    off = find(count, "BM_CountWords_FamiliesOff")
+    job = "17. Count the 100 MiB corpus with 合并词形 on (ConvertWords, bundled lexicon, forms kept)"
+    if not missing(job, "<= 1.2x the time", on, off):
+        ratio = millis(on) / millis(off)
+        row(job, "%.0f ms" % millis(on), "%.0f ms the same run with it off" % millis(off), "%.2fx the time" % ratio,
+            "<= 1.2x the time", ratio <= 1.2)
 
     cpu, cores, memory = machine()
     print("| Job | Ours | Peer | Ratio | Target | Result |")

@@ -281,4 +281,16 @@ std::span<const std::string_view> Lexicon::WordsOf(Exam exam) const {
   return {words.data(), words.size()};
 }
 
+std::array<ExamProgress, kExamCount> CountExamProgress(const Lexicon& lexicon,
+                                                       const std::function<bool(std::string_view)>& isKnown) {
+  std::array<ExamProgress, kExamCount> progress{};
+  for (size_t i = 0; i < kExamCount; ++i) {
+    for (std::string_view word : lexicon.WordsOf(kAllExams[i])) {
+      ++progress[i].total;
+      if (isKnown(word)) ++progress[i].known;
+    }
+  }
+  return progress;
+}
+
 }  // namespace quorvo

@@ -20,6 +20,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -121,5 +122,16 @@ class Lexicon {
   std::vector<std::string_view> forms_;
   std::array<std::vector<std::string_view>, kExamCount> examWords_;
 };
+
+// Known against total for one exam's list.
+struct ExamProgress {
+  size_t known = 0;
+  size_t total = 0;
+};
+
+// For each exam (in kAllExams order), how many words of its list isKnown
+// accepts, out of how many.
+std::array<ExamProgress, kExamCount> CountExamProgress(const Lexicon& lexicon,
+                                                       const std::function<bool(std::string_view)>& isKnown);
 
 }  // namespace quorvo

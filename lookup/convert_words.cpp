@@ -1,9 +1,11 @@
 #include "lookup/convert_words.h"
 
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
 #include "base/code_page.h"
+#include "lexicon/contraction.h"
 #include "lookup/translation_task.h"
 #include "wordstore/sentence_keeper.h"
 #include "wordstore/word_bank.h"
@@ -17,6 +19,18 @@ namespace {
 const char kTypedTextName[] = "输入的文本";
 
 }  // namespace
+
+std::string FamilyBase(const Lexicon* lexicon, std::string_view word) {
+  return std::string(lexicon ? lexicon->BaseOf(word) : word);
+}
+
+bool KnownByFamily(const std::unordered_set<std::string>& known, const Lexicon* lexicon, std::string_view word) {
+  std::string key(word);
+  if (known.count(key) > 0) return true;
+  if (!lexicon) return false;
+  std::string_view base = lexicon->BaseOf(word);
+  return base != word && known.count(std::string(base)) > 0;
+}
 
 ConvertSummary ConvertWords(const AddWordsRequest& request, WordDatabase& db, const std::string& currentBank,
                             TaskPool& pool, MessageBoxes& boxes, const ConvertOptions& options) {
@@ -37,6 +51,7 @@ ConvertSummary ConvertWords(const AddWordsRequest& request, WordDatabase& db, co
   WordCounter counter;
   SentenceKeeper keeper;
   if (options.keepSentences) counter.SetSentenceKeeper(&keeper);
+  counter.SetKeepContractions(request.families);
   if (request.sources & SourceText) {
     keeper.BeginText(Gbk(kTypedTextName));
     std::vector<char> buffer(request.text.size() + 1, '\0');
@@ -57,25 +72,52 @@ ConvertSummary ConvertWords(const AddWordsRequest& request, WordDatabase& db, co
   bool onlyUnknown = options.onlyUnknown || request.onlyUnknown;
   std::unordered_set<std::string> known = KnownWords(db);
   // The run is told its size before its first lookup can finish.
-  std::vector<WordCount> words;
+  std::vector<TextWord>& words = summary.words;
+  std::unordered_map<std::string, size_t> familyAt;
+  std::vector<WordForm> forms;
   counter.Drain([&](const WordCount& entry) {
-    ++summary.distinct;
-    bool isKnown = known.count(entry.word) > 0;
-    if (isKnown) ++summary.known;
-    if (!(onlyUnknown && isKnown)) words.push_back(entry);
+    if (!request.families) {
+      words.push_back(TextWord{entry.word, entry.count, false});
+      return;
+    }
+    std::string stem = ContractionStem(entry.word);
+    if (stem.empty()) return;  // an apostrophe that stands for no word
+    std::string base = FamilyBase(options.lexicon, stem);
+    auto [at, added] = familyAt.emplace(base, words.size());
+    if (added) words.push_back(TextWord{base, 0, false});
+    words[at->second].count += entry.count;
+    if (entry.word == base) return;
+    forms.push_back(WordForm{base, entry.word, entry.count, base});
+    // A form of two families is listed under both, counted under one.
+    if (options.lexicon)
+      for (std::string_view other : options.lexicon->BasesOf(stem))
+        if (other != base && other != entry.word)
+          forms.push_back(WordForm{std::string(other), entry.word, entry.count, base});
   });
   counter.Clear();
+  if (Status kept = StoreWordForms(db, summary.bank, forms); !kept.ok()) {
+    summary.failure = kept;
+    return summary;
+  }
+  std::vector<const TextWord*> queued;
+  for (TextWord& word : words) {
+    word.known = KnownByFamily(known, options.lexicon, word.word);
+    ++summary.distinct;
+    if (word.known) ++summary.known;
+    if (!(onlyUnknown && word.known)) queued.push_back(&word);
+  }
   if (options.keepSentences) {
-    // Before any lookup is queued, so no store of the run waits for it.
+    // Before any lookup is queued, so no store of the run waits for it. A
+    // family's row gets the sentences its base's own spelling was met in.
     std::unordered_set<std::string> queuedWords;
-    for (const WordCount& entry : words) queuedWords.insert(entry.word);
+    for (const TextWord* entry : queued) queuedWords.insert(entry->word);
     summary.sentences = StoreSentences(db, summary.bank, keeper, &queuedWords);
     keeper.Clear();
   }
-  summary.run = std::make_shared<LookupRun>(static_cast<int>(words.size()));
+  summary.run = std::make_shared<LookupRun>(static_cast<int>(queued.size()));
   if (options.dictionaryKeeper) summary.run->SetKeeper(options.dictionaryKeeper);
-  for (const WordCount& entry : words) {
-    TranslationTask* task = MakeTranslationTask(entry.word, entry.count, &db, summary.bank, summary.run);
+  for (const TextWord* entry : queued) {
+    TranslationTask* task = MakeTranslationTask(entry->word, entry->count, &db, summary.bank, summary.run);
     if (task && pool.Submit(LookupWordTask, task, ReleaseTranslationTask)) {
       ++summary.queued;
     } else if (!task) {

@@ -3,6 +3,14 @@
 // lookup per word on the pool with its count as hot value. Runs on the window
 // thread and waits for none of the lookups.
 //
+// With request.families the words are counted by family: every form (and a
+// contraction or possessive: don't, john's) goes to its base, one lookup per
+// base with the sum of its forms' counts; a form of two families goes to the
+// more frequent one; the forms seen are kept with the bank (word_forms.h)
+// before anything is queued. Without it the counts are the counter's, word by word.
+// Either way a word counts as known when it or its family's base is marked
+// known (会背) in some bank.
+//
 // A new bank name that CreateBank refuses (blank, or longer than the 55
 // bytes the page can read back) ends the run before anything is counted or
 // queued; a bank that exists already is filled as it is.
@@ -10,14 +18,27 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
 
 #include "base/message_boxes.h"
+#include "lexicon/lexicon.h"
 #include "lookup/lookup_run.h"
 #include "lookup/task_pool.h"
 #include "wordstore/add_words_request.h"
 #include "wordstore/word_database.h"
+#include "wordstore/word_forms.h"
 
 namespace quorvo {
+
+// One word of the text as the run counted it (a family's base when counted
+// by family).
+struct TextWord {
+  std::string word;
+  int count = 0;
+  bool known = false;
+};
 
 // What a run queued and what the text holds, for the page's summary.
 struct ConvertSummary {
@@ -26,8 +47,9 @@ struct ConvertSummary {
   int distinct = 0;                // distinct words of the text
   int known = 0;                   // of them, marked known in some bank
   int queued = 0;                  // lookups queued
+  std::vector<TextWord> words;     // every word counted, in queue order
   std::shared_ptr<LookupRun> run;  // the queued lookups; empty when none
-  Status failure;                  // why the new bank could not be made (nothing was counted)
+  Status failure;                  // why the new bank, or the forms seen, could not be stored (nothing was queued)
   Status sentences;                // how keeping the words' sentences went (the lookups go on either way)
 };
 
@@ -39,7 +61,14 @@ struct ConvertOptions {
   std::function<bool()> dictionaryKeeper;
   // Keeps each queued word's first sentences of the text (word_sentences.h).
   bool keepSentences = true;
+  // Word families; none: every word is its own family.
+  const Lexicon* lexicon = nullptr;
 };
+
+// The base of the word's family (the word itself without a lexicon).
+std::string FamilyBase(const Lexicon* lexicon, std::string_view word);
+// Whether the word or its family's base is in known.
+bool KnownByFamily(const std::unordered_set<std::string>& known, const Lexicon* lexicon, std::string_view word);
 
 ConvertSummary ConvertWords(const AddWordsRequest& request, WordDatabase& db, const std::string& currentBank,
                             TaskPool& pool, MessageBoxes& boxes, const ConvertOptions& options = ConvertOptions());

@@ -23,7 +23,7 @@ CInsertDlg::CInsertDlg(FilePicker& files, QWidget* parent, MessageBoxes* boxes,
   using namespace insert_dlg_controls;
   setWindowTitle(Ui("添加单词"));
   setFont(DialogFont(9));
-  setFixedSize(DialogRect(0, 0, 327, 222).size());
+  setFixedSize(DialogRect(0, 0, 327, 232).size());
 
   PlaceAt(new QGroupBox(Ui("以文件方式添加所需单词"), this), 7, 5, 313, 52);
   pathEdit_ = new QLineEdit(this);
@@ -59,6 +59,10 @@ CInsertDlg::CInsertDlg(FilePicker& files, QWidget* parent, MessageBoxes* boxes,
   onlyUnknown_ = new QCheckBox(Ui("只添加还不会的单词"), this);
   onlyUnknown_->setObjectName(QString::number(kOnlyUnknown));
   PlaceAt(onlyUnknown_, 7, 200, 150, 14);
+  // Off unless the learner left it on: then the counts are the spellings'.
+  families_ = new QCheckBox(Ui("合并词形（run, runs, ran 记作 run）"), this);
+  families_->setObjectName(QString::number(kFamilies));
+  PlaceAt(families_, 7, 214, 200, 14);
 
   auto* ok = new QPushButton(Ui("确定"), this);
   ok->setObjectName(QString::number(kOk));
@@ -145,7 +149,10 @@ void CInsertDlg::accept() {
   if (!request_.text.empty()) request_.sources |= SourceText;
   request_.bankName = bankName;
   request_.onlyUnknown = onlyUnknown_->isChecked();
+  request_.families = families_->isChecked();
   QDialog::accept();
 }
+
+void CInsertDlg::SetFamilies(bool on) { families_->setChecked(on); }
 
 }  // namespace quorvo

@@ -3,7 +3,8 @@
 //
 // Collects where the new words come from (a text file picked with
 // "打开文件", text typed or pasted into the text box, or both), the name of
-// a new bank and whether words already known are left out, into an
+// a new bank, whether words already known are left out and whether forms
+// count under their family's base, into an
 // AddWordsRequest. It reads no file and touches no database. Before it
 // closes with OK it checks the bank name: one that cannot be used is
 // refused with a message and the dialog stays open with everything typed;
@@ -42,6 +43,9 @@ class CInsertDlg : public QDialog {
   // and typed, text as typed, sources the bits of what was given.
   const AddWordsRequest& Request() const { return request_; }
 
+  // The "合并词形" box as the dialog opens (the page keeps it in config.ini).
+  void SetFamilies(bool on);
+
   // "打开文件": runs the file-open dialog; a cancel changes nothing.
   void OnOpenFile();
   // Builds the text box's menu (menu 135): "复制", "粘贴", "剪切", each
@@ -60,6 +64,7 @@ class CInsertDlg : public QDialog {
   std::function<bool(const std::string&)> bankExists_;
   AddWordsRequest request_;
   QCheckBox* onlyUnknown_ = nullptr;  // kOnlyUnknown
+  QCheckBox* families_ = nullptr;     // kFamilies
   QLineEdit* pathEdit_ = nullptr;     // kFilePath
   QTextEdit* textBox_ = nullptr;      // kText
   QLineEdit* bankEdit_ = nullptr;     // kBankName

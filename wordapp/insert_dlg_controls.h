@@ -12,6 +12,7 @@ inline constexpr int kOpenFile = 1029;     // "打开文件"
 inline constexpr int kText = 1026;         // the text typed or pasted
 inline constexpr int kBankName = 1031;     // the name of a new bank
 inline constexpr int kOnlyUnknown = 1041;  // "只添加还不会的单词"
+inline constexpr int kFamilies = 1042;     // "合并词形（run, runs, ran 记作 run）"
 inline constexpr int kOk = 1;              // "确定"
 inline constexpr int kCancel = 2;          // "取消"
 

@@ -2,12 +2,14 @@
 // start (app_layout.h): beside the executable in a portable folder, in the
 // user's data folder when installed; never in the working folder.
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "base/code_page.h"
 #include "base/diagnostics.h"
 #include "dictserver/dictd_launcher.h"
+#include "lexicon/lexicon.h"
 #include "lookup/dictionary_host.h"
 #include "startup/app_layout.h"
 #include "startup/command_line.h"
@@ -73,6 +75,14 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "quorvo: %s\n", notice.c_str());
     ops.ops().boxes->Show(quorvo::BoxKind::Application, quorvo::Gbk(notice));
   }
+  // Word families and exam lists; without the file every word stands alone.
+  quorvo::Lexicon lexicon;
+  quorvo::LexiconLoadReport lexiconReport;
+  if (lexicon.Load(layout.lexiconData, &lexiconReport)) ops.ops().lexicon = &lexicon;
+  ops.ops().dictData = layout.dictData;
+  // The learner's settings sit beside the banks.
+  if (!layout.bankFile.empty())
+    ops.ops().configFile = std::filesystem::path(layout.bankFile).parent_path() / "config.ini";
   // An installed quorvo is updated by the package manager, not by renova.
   if (!layout.updateCheck) ops.ops().updateCheck = nullptr;
   // Before each run of lookups, and after a refused connection during one,

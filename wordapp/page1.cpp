@@ -5,6 +5,7 @@
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QInputDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -13,14 +14,19 @@
 #include <QRegularExpressionValidator>
 #include <QTableView>
 #include <algorithm>
+#include <map>
 #include <thread>
+#include <unordered_set>
 
 #include "base/code_page.h"
 #include "lookup/convert_words.h"
+#include "lookup/exam_import.h"
+#include "lookup/family_merge.h"
 #include "lookup/translation_store.h"
 #include "lookup/translation_task.h"
 #include "review/review_store.h"
 #include "startup/app_layout.h"
+#include "update/ini_file.h"
 #include "wordapp/dialog_units.h"
 #include "wordapp/import_dlg.h"
 #include "wordapp/insert_dlg.h"
@@ -29,12 +35,17 @@
 #include "wordapp/run_summary.h"
 #include "wordapp/window_thread_boxes.h"
 #include "wordstore/word_export.h"
+#include "wordstore/word_forms.h"
 #include "wordstore/word_import.h"
 #include "wordstore/word_sentences.h"
 #include "wordstore/write_failure.h"
 
 namespace quorvo {
 namespace {
+
+// Where config.ini keeps the learner's "合并词形".
+constexpr char kOptionsSection[] = "options";
+constexpr char kFamiliesKey[] = "families";
 
 #ifndef QUORVO_CONTACT_ADDRESS
 #error "QUORVO_CONTACT_ADDRESS is set by wordapp/CMakeLists.txt"
@@ -187,9 +198,10 @@ void CPage1::BuildControls() {
   highestHot_ = DigitsEdit(this);
   highestHot_->setObjectName(QString::number(kHighestHot));
   PlaceAt(highestHot_, 226, 267, 22, 14);
-  knownCombo_ = combo(kKnownFilter, true, 124, 292, 48);
-  orderCombo_ = combo(kHotOrder, true, 182, 292, 54);
-  connect(button("搜索", kSearch, 241, 291, 50, 14), &QPushButton::clicked, this, &CPage1::Refresh);
+  knownCombo_ = combo(kKnownFilter, true, 124, 292, 44);
+  examCombo_ = combo(kExamFilter, true, 170, 292, 44);
+  orderCombo_ = combo(kHotOrder, true, 216, 292, 52);
+  connect(button("搜索", kSearch, 270, 291, 30, 14), &QPushButton::clicked, this, &CPage1::Refresh);
   connect(button("导出", kExport, 250, 267, 24, 14), &QPushButton::clicked, this, &CPage1::Export);
   connect(button("导入", kImport, 275, 267, 24, 14), &QPushButton::clicked, this, &CPage1::Import);
 
@@ -223,6 +235,9 @@ void CPage1::BuildControls() {
   cancelWait_ = button("取消等待", kCancelWait, 62, 300, 50, 11);
   cancelWait_->hide();
   connect(cancelWait_, &QPushButton::clicked, this, &CPage1::CancelWrite);
+  planButton_ = button("加入背诵列表", kPlanWords, 9, 314, 110, 13);
+  planButton_->hide();
+  connect(planButton_, &QPushButton::clicked, this, &CPage1::AddPlanWords);
   banner_ = label("", kBanner, 4, 316, 192, 8);
   banner_->setStyleSheet(QStringLiteral("color: rgb(192, 0, 0)"));
   banner_->hide();
@@ -259,6 +274,8 @@ void CPage1::OnInitDialog() {
     db_.QueryRows(
         SelectAllStatement(kMainWord), [&rows](int, const RowView& row) { WordListModel::AppendRow(rows, row); },
         &read);
+    MarkExams(rows, 0);
+    wordModel_.SetForms(LoadWordForms(db_, kMainWord));
     wordModel_.Reset(std::move(rows), BankSentences(db_, kMainWord));
     countText_ = CountText(wordModel_.rowCount(), read);
     SetUpBankList();
@@ -297,15 +314,18 @@ void CPage1::SetUpWordList() {
 }
 
 void CPage1::ShowPhoneticColumn() {
-  // The columns take their width from "释义", so the list keeps its width.
+  // The columns take their width from "释义", so the list keeps its width;
+  // with both shown each gets less, so that "释义" keeps a third of it.
   bool shown = wordModel_.HasPhonetics();
-  if (shown) wordList_->setColumnWidth(kColPhonetic, kPhoneticWidth);
-  wordList_->setColumnHidden(kColPhonetic, !shown);
   bool sentences = wordModel_.HasSentences();
-  if (sentences) wordList_->setColumnWidth(kColSentenceId, kSentenceWidth);
+  const int phonetic = sentences ? kPhoneticWidth * 5 / 8 : kPhoneticWidth;
+  const int sentence = shown ? kSentenceWidth * 5 / 8 : kSentenceWidth;
+  if (shown) wordList_->setColumnWidth(kColPhonetic, phonetic);
+  wordList_->setColumnHidden(kColPhonetic, !shown);
+  if (sentences) wordList_->setColumnWidth(kColSentenceId, sentence);
   wordList_->setColumnHidden(kColSentenceId, !sentences);
-  wordList_->setColumnWidth(
-      kColTrans, WordListModel::kWidths[kColTrans] - (shown ? kPhoneticWidth : 0) - (sentences ? kSentenceWidth : 0));
+  wordList_->setColumnWidth(kColTrans,
+                            WordListModel::kWidths[kColTrans] - (shown ? phonetic : 0) - (sentences ? sentence : 0));
 }
 
 QMenu* CPage1::MakeWordMenu(int row) {
@@ -337,8 +357,12 @@ void CPage1::FillCombos() {
     for (const char* item : items) combo->insertItem(i++, Ui(item));
     combo->setCurrentIndex(0);
   };
-  fill(batchCombo_, {"批量操作", "更新释义", "更新热度", "会背", "删除单词", "添加到背诵列表", "重新查询未找到的单词"});
+  fill(batchCombo_, {"批量操作", "更新释义", "更新热度", "会背", "删除单词", "添加到背诵列表", "重新查询未找到的单词",
+                     "导入考试词表", "合并词形"});
   fill(knownCombo_, {"全部", "会背", "不会背"});
+  examCombo_->addItem(Ui("考试"));
+  for (Exam exam : kAllExams) examCombo_->addItem(QString::fromUtf8(ExamName(exam)));
+  examCombo_->setCurrentIndex(0);
   fill(orderCombo_, {"由高到低", "由低到高"});
 }
 
@@ -353,6 +377,68 @@ void CPage1::StartUpdateCheck() {
     env.boxes = boxes.get();
     check(env);
   }).detach();
+}
+
+bool CPage1::MarkExams(std::vector<WordRow>& rows, ExamSet only) const {
+  for (WordRow& row : rows) row.exams = WordListModel::ExamsOfWord(ops_.lexicon, row.word);
+  if (only == 0) return false;
+  std::erase_if(rows, [only](const WordRow& row) { return (row.exams & only) == 0; });
+  return true;
+}
+
+void CPage1::ImportExam() {
+  if (!ops_.lexicon) {
+    boxes_.Show(BoxKind::Application, Gbk("没有找到考试词表（quorvo-lexicon.tsv），无法导入。"));
+    return;
+  }
+  QInputDialog chooser(this);
+  chooser.setObjectName(QString::fromLatin1(kExamChooserName));
+  chooser.setWindowTitle(Ui("导入考试词表"));
+  chooser.setLabelText(Ui("选择考试，它的词表会成为一个新词库（释义和音标取自自带词典）："));
+  QStringList exams;
+  for (Exam exam : kAllExams) exams << QString::fromUtf8(ExamName(exam));
+  chooser.setComboBoxItems(exams);
+  chooser.setComboBoxEditable(false);
+  if (chooser.exec() != QDialog::Accepted) return;
+  qsizetype chosen = exams.indexOf(chooser.textValue());
+  if (chosen < 0) return;
+  Exam exam = kAllExams[static_cast<size_t>(chosen)];
+  if (!dictionary_) {
+    auto loaded = std::make_unique<dictd::Dictionary>();
+    if (ops_.dictData.empty() || !loaded->Load(ops_.dictData)) {
+      boxes_.Show(BoxKind::Application, Gbk("自带词典（quorvo-dict.tsv）读不出来，无法导入。"));
+      return;
+    }
+    dictionary_ = std::move(loaded);
+  }
+  auto done = std::make_shared<ExamImport>();
+  StartWrite([this, exam, done] { return ImportExamList(db_, *ops_.lexicon, *dictionary_, exam, boxes_, done.get()); },
+             [this, exam, done](const Status& outcome) {
+               ShowWriteFailure(outcome);
+               if (!outcome.ok()) return;
+               ShowBank(ExamBankName(exam));
+               boxes_.Show(BoxKind::Application, ToGbk(Ui("已导入 %1 词表：%2 个单词，其中 %3 个有释义。")
+                                                           .arg(QString::fromUtf8(ExamName(exam)), Grouped(done->words),
+                                                                Grouped(done->translated))));
+             });
+}
+
+void CPage1::AddPlanWords() {
+  if (planCells_.empty()) return;
+  StartWrite(
+      [this, rows = planCells_] {
+        return AddToRecitationList(db_, rows, boxes_,
+                                   [this] { PostRecitationListChanged(recitationPage_, recitationList_); });
+      },
+      [this](const Status& outcome) {
+        ShowWriteFailure(outcome);
+        // Added (or refused by the list, which said why): the plan is spent.
+        if (outcome.ok()) {
+          planCells_.clear();
+          planButton_->hide();
+        }
+        Refresh();
+      });
 }
 
 void CPage1::ShowCountText() { countLabel_->setText(countText_); }
@@ -404,6 +490,12 @@ void CPage1::Refresh() {
   int count = db_.QueryRows(
       BuildSearchStatement(currentBank_, FilterFromControls()),
       [&rows](int, const RowView& row) { WordListModel::AppendRow(rows, row); }, &read);
+  // The exam filter keeps the rows of one exam's list (the list is read
+  // whole by the search; the lexicon answers in memory).
+  int exam = examCombo_->currentIndex() - 1;
+  if (MarkExams(rows, exam >= 0 ? ExamBit(kAllExams[static_cast<size_t>(exam)]) : 0))
+    count = static_cast<int>(rows.size());
+  wordModel_.SetForms(LoadWordForms(db_, currentBank_));
   wordModel_.Reset(std::move(rows), BankSentences(db_, currentBank_));
   countText_ = CountText(count, read);
   ShowCountText();
@@ -470,11 +562,18 @@ void CPage1::AddWords() {
   // recitation list is a bank that exists too.
   auto bankExists = [this](const std::string& name) { return BankExists(db_, name); };
   CInsertDlg dialog(*ops_.files, this, &boxes_, bankExists);
+  bool families = !ops_.configFile.empty() && ReadIniInt(ops_.configFile, kOptionsSection, kFamiliesKey, 0) == 1;
+  dialog.SetFamilies(families);
   if (dialog.exec() != QDialog::Accepted) return;
   const AddWordsRequest& request = dialog.Request();
+  if (request.families != families && !ops_.configFile.empty() &&
+      !WriteIniString(ops_.configFile, kOptionsSection, kFamiliesKey, request.families ? "1" : "0"))
+    boxes_.Show(BoxKind::Application,
+                Gbk("“合并词形”的选择没有保存（config.ini 无法写入），这次照样使用，下次打开时还是原来的选择。"));
   bool answers = (request.sources & (SourceFile | SourceText)) ? CheckDictionary() : true;
   ConvertOptions options;
   if (answers) options.dictionaryKeeper = ops_.keepDictionary;
+  options.lexicon = ops_.lexicon;
   ConvertSummary summary = ConvertWords(request, db_, currentBank_, pool_, boxes_, options);
   if (!summary.failure.ok()) {
     ShowWriteFailure(summary.failure);
@@ -484,6 +583,7 @@ void CPage1::AddWords() {
   // The words are looked up all the same; the learner learns that their
   // sentences are not kept, and why.
   if (!summary.sentences.ok()) boxes_.Show(BoxKind::Application, Gbk("例句没有保存：" + CauseText(summary.sentences)));
+  runPlan_ = PlanReading(summary.words, ops_.lexicon);
   FollowRun(summary.run, RunKind::AddWords, summary.bank, summary.distinct, summary.known, !answers);
 }
 
@@ -551,6 +651,8 @@ void CPage1::FinishRun() {
   if (runKind_ == RunKind::AddWords) {
     counts.distinct = runDistinct_;
     counts.known = runKnown_;
+    counts.planWords = static_cast<int>(runPlan_.words.size());
+    counts.planTarget = runPlan_.target;
   }
   std::vector<LookupRun::UnstoredWord> unstored = run->Unstored();
   if (!unstored.empty()) {
@@ -569,6 +671,21 @@ void CPage1::FinishRun() {
   if (runKind_ == RunKind::AddWords) {
     ClearFilter();
     ShowBank(runBank_);
+    // The plan's words as the filled bank holds them, for kPlanWords.
+    planCells_.clear();
+    std::unordered_set<std::string> plan(runPlan_.words.begin(), runPlan_.words.end());
+    std::map<std::string, RecitationCells> byWord;
+    for (int row = 0; row < wordModel_.rowCount(); ++row) {
+      if (!plan.count(wordModel_.CellText(row, kColValue))) continue;
+      RecitationCells cells;
+      for (int c = 1; c <= 6; ++c) cells[static_cast<size_t>(c - 1)] = wordModel_.CellText(row, c);
+      byWord[cells[0]] = std::move(cells);
+    }
+    for (const std::string& word : runPlan_.words)
+      if (auto found = byWord.find(word); found != byWord.end()) planCells_.push_back(found->second);
+    planButton_->setText(Ui("加入背诵列表（%1 个）").arg(Grouped(static_cast<long long>(planCells_.size()))));
+    planButton_->setToolTip(Ui("把覆盖率计划里的单词加入背诵列表"));
+    planButton_->setVisible(!planCells_.empty());
   } else if (runBank_ == currentBank_ && wordList_->isVisible())
     Refresh();
   boxes_.Show(BoxKind::Application, ToGbk(summary));
@@ -703,6 +820,32 @@ void CPage1::RunBatch() {
     case kBatchNone:
       boxes_.Show(BoxKind::Plain, Gbk("选择您所需要的批量操作"));
       return;
+    case kBatchImportExam:
+      ImportExam();
+      return;
+    case kBatchMergeFamilies: {
+      if (!ops_.lexicon) {
+        boxes_.Show(BoxKind::Application, Gbk("没有找到词形表（quorvo-lexicon.tsv），无法合并。"));
+        return;
+      }
+      // The shown rows stand for the bank: a base row filtered out of the
+      // list makes the rename collide, and the batch says so and keeps all.
+      std::vector<BankRow> shown;
+      std::vector<BankRow> ticked;
+      for (int row = 0; row < wordModel_.rowCount(); ++row)
+        shown.push_back({wordModel_.CellText(row, kColValue), LeadingDigitsValue(wordModel_.CellText(row, kColHot))});
+      for (int row : TargetRows()) ticked.push_back(shown[static_cast<size_t>(row)]);
+      std::vector<FamilyMerge> merges = PlanFamilyMerges(ticked, shown, *ops_.lexicon);
+      if (merges.empty()) {
+        boxes_.Show(BoxKind::Application, Gbk("勾选的单词里没有可以合并的词形。"));
+        return;
+      }
+      if (boxes_.Show(BoxKind::PlainOkCancel, Gbk("将合并以下单词（词形记在合并后的单词下）：\n" +
+                                                  FamilyMergeText(merges) + "\n确定合并吗？")) != kBoxOk)
+        return;
+      StartWrite([this, bank, merges] { return ApplyFamilyMerges(db_, bank, merges); }, afterWrite);
+      return;
+    }
     case kBatchLookup: {
       std::vector<LookupRun::UnstoredWord> words;
       for (auto& word : TargetWords(kLookupWordCapacity)) words.push_back({std::move(word), 1});
@@ -822,6 +965,7 @@ void CPage1::ClearFilter() {
   lowestHot_->clear();
   highestHot_->clear();
   knownCombo_->setCurrentIndex(0);
+  examCombo_->setCurrentIndex(0);
 }
 
 std::vector<std::string> CPage1::FlushBeforeExit(std::chrono::steady_clock::time_point deadline) {

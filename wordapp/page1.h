@@ -22,7 +22,9 @@
 #include <string>
 #include <vector>
 
+#include "dictserver/dictionary.h"
 #include "lookup/lookup_run.h"
+#include "lookup/reading_plan.h"
 #include "lookup/task_pool.h"
 #include "wordapp/window_ops.h"
 #include "wordapp/word_list_model.h"
@@ -44,7 +46,19 @@ class CPage1 : public QDialog {
   Q_OBJECT
  public:
   // Index of each batch operation in page1_controls::kBatchOperation.
-  enum Batch { kBatchNone = 0, kBatchLookup, kBatchHot, kBatchKnown, kBatchDelete, kBatchRecite, kBatchRetry };
+  enum Batch {
+    kBatchNone = 0,
+    kBatchLookup,
+    kBatchHot,
+    kBatchKnown,
+    kBatchDelete,
+    kBatchRecite,
+    kBatchRetry,
+    kBatchImportExam,     // "导入考试词表": asks which exam, needs no ticked rows
+    kBatchMergeFamilies,  // "合并词形": the ticked rows of one family become one, after showing which
+  };
+  // The exam chooser of "导入考试词表" carries this object name.
+  static constexpr char kExamChooserName[] = "examChooser";
   // How often the info box shows a run's progress.
   static constexpr int kProgressIntervalMs = 200;
 
@@ -137,6 +151,14 @@ class CPage1 : public QDialog {
   void SetUpBankList();
   void FillCombos();
   void StartUpdateCheck();
+  // Fills every row's exams; with only set, keeps the rows of those exams
+  // (and says so).
+  bool MarkExams(std::vector<WordRow>& rows, ExamSet only) const;
+  // "导入考试词表": asks for the exam, then makes its bank from the bundled
+  // dictionary's data (read once, when first needed).
+  void ImportExam();
+  // kPlanWords: puts the plan's words into the recitation list.
+  void AddPlanWords();
   void ShowCountText();
   std::vector<std::string> TargetWords(size_t capacity) const;
   WordFilter FilterFromControls() const;
@@ -185,6 +207,9 @@ class CPage1 : public QDialog {
   std::string runBank_;
   int runDistinct_ = 0;
   int runKnown_ = 0;
+  std::unique_ptr<dictd::Dictionary> dictionary_;  // for 导入考试词表
+  ReadingPlan runPlan_;                            // the plan of the run being followed
+  std::vector<RecitationCells> planCells_;         // its words' rows, for kPlanWords
   bool runDictionaryWarned_ = false;
   bool progressShown_ = true;
   QTimer progressTimer_;
@@ -212,6 +237,7 @@ class CPage1 : public QDialog {
   QLineEdit* lowestHot_ = nullptr;     // kLowestHot
   QLineEdit* highestHot_ = nullptr;    // kHighestHot
   QComboBox* knownCombo_ = nullptr;    // kKnownFilter
+  QComboBox* examCombo_ = nullptr;     // kExamFilter
   QComboBox* orderCombo_ = nullptr;    // kHotOrder
   QComboBox* batchCombo_ = nullptr;    // kBatchOperation
   QLineEdit* batchHot_ = nullptr;      // kBatchHotValue
@@ -219,6 +245,7 @@ class CPage1 : public QDialog {
   QPushButton* dropButton_ = nullptr;  // kDropBanks
   QLineEdit* contactLine_ = nullptr;   // kContact
   QPushButton* cancelWait_ = nullptr;  // kCancelWait
+  QPushButton* planButton_ = nullptr;  // kPlanWords
   QLabel* banner_ = nullptr;           // kBanner
 };
 

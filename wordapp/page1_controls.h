@@ -15,12 +15,14 @@ inline constexpr int kWordCount = 1004;    // "单词总数: N"
 inline constexpr int kCurrentBank = 1012;  // "当前词库:" and the bank shown
 inline constexpr int kInfo = 1007;         // a run's progress, then its summary
 inline constexpr int kCancelWait = 1041;   // "取消等待": shown while a write waits for a held file
+inline constexpr int kPlanWords = 1044;  // "加入背诵列表（N 个）": the plan's words; shown after a run with a plan
 
 // 搜索框.
 inline constexpr int kSearchText = 1002;   // "所含单词："
 inline constexpr int kLowestHot = 1032;    // "热度范围：" from
 inline constexpr int kHighestHot = 1035;   // "热度范围：" to
 inline constexpr int kKnownFilter = 1033;  // "全部", "会背", "不会背"
+inline constexpr int kExamFilter = 1043;   // "考试" (every word), then one exam each ("中考" ... "GRE")
 inline constexpr int kHotOrder = 1034;     // "由高到低", "由低到高"
 inline constexpr int kSearch = 1003;       // "搜索"
 inline constexpr int kExport = 1040;       // "导出"

@@ -32,6 +32,10 @@ QString SummaryText(const RunCounts& counts) {
     text += QString::fromUtf8("\n这段文字共 %1 个单词，你已掌握 %2 个（%3%）")
                 .arg(Grouped(counts.distinct), Grouped(counts.known), QString::number(percent));
   }
+  if (counts.planWords > 0 && counts.planTarget > 0) {
+    text += QString::fromUtf8("\n再学 %1 个单词，这段文字的覆盖率可达 %2%")
+                .arg(Grouped(counts.planWords), QString::number(counts.planTarget));
+  }
   return text;
 }
 

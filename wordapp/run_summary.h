@@ -24,6 +24,10 @@ struct RunCounts {
   // not counted in notFound), and the host they tried (empty: none known).
   int unreachable = 0;
   QString unreachableHost;
+  // The plan to read the text: learn planWords words to reach planTarget
+  // percent of its running words; no line when either is 0.
+  int planWords = 0;
+  int planTarget = 0;
 };
 
 // 39226 as "39,226".

@@ -8,18 +8,23 @@
 #include <QChartView>
 #include <QDate>
 #include <QGridLayout>
+#include <QHorizontalStackedBarSeries>
 #include <QLabel>
 #include <QLineSeries>
 #include <QStackedBarSeries>
 #include <QStackedWidget>
+#include <QTabWidget>
 #include <QVBoxLayout>
 #include <QValueAxis>
 #include <algorithm>
+#include <unordered_set>
 
 #include "base/code_page.h"
+#include "lookup/convert_words.h"
 #include "review/misspelling_book.h"
 #include "startup/app_layout.h"
 #include "wordapp/dialog_units.h"
+#include "wordapp/run_summary.h"
 #include "wordapp/stats_page_controls.h"
 #include "wordapp/weight_fit_panel.h"
 #include "wordstore/word_bank.h"
@@ -175,10 +180,11 @@ CStatsPage::CStatsPage(WindowOps& ops, QWidget* parent) : QWidget(parent), ops_(
   outer->setSpacing(4);
   pages_ = new QStackedWidget(this);
   charts_ = new QWidget(pages_);
-  auto* grid = new QGridLayout(charts_);
+  auto* progress = new QWidget(charts_);
+  auto* grid = new QGridLayout(progress);
   grid->setContentsMargins(0, 0, 0, 0);
   grid->setSpacing(4);
-  for (int i = 0; i < 4; ++i) {
+  for (int i = 0; i < kChartCount; ++i) {
     stacks_[i] = new QStackedWidget(charts_);
     views_[i] = new QChartView(stacks_[i]);
     views_[i]->setRenderHint(QPainter::Antialiasing);
@@ -189,8 +195,19 @@ CStatsPage::CStatsPage(WindowOps& ops, QWidget* parent) : QWidget(parent), ops_(
     empty_[i]->setStyleSheet(QStringLiteral("color: rgb(110, 110, 110)"));
     stacks_[i]->addWidget(views_[i]);
     stacks_[i]->addWidget(empty_[i]);
-    grid->addWidget(stacks_[i], i / 2, i % 2);
+    if (i != kExamsChart) grid->addWidget(stacks_[i], i / 2, i % 2);
   }
+  // The four progress charts on one tab, 考试词汇 on the other; the tabs
+  // stand on the side, so the charts keep their height.
+  examTabs_ = new QTabWidget(charts_);
+  examTabs_->setObjectName(QString::number(stats_controls::kBankExamTabs));
+  examTabs_->setDocumentMode(true);
+  examTabs_->setTabPosition(QTabWidget::East);
+  examTabs_->addTab(progress, Ui("进度"));
+  examTabs_->addTab(stacks_[kExamsChart], Ui("考试词汇"));
+  auto* tabsLayout = new QVBoxLayout(charts_);
+  tabsLayout->setContentsMargins(0, 0, 0, 0);
+  tabsLayout->addWidget(examTabs_);
   failure_ = new QLabel(pages_);
   failure_->setObjectName(QString::number(stats_controls::kLoadFailure));
   failure_->setAlignment(Qt::AlignCenter);
@@ -253,6 +270,47 @@ void CStatsPage::Refresh() {
   DrawKnown();
   DrawDue();
   DrawBanks();
+  // Known by family, from every bank's 会背 words.
+  std::unordered_set<std::string> known = KnownWords(db_);
+  exams_ = {};
+  if (ops_.lexicon)
+    exams_ = CountExamProgress(*ops_.lexicon,
+                               [&](std::string_view word) { return KnownByFamily(known, ops_.lexicon, word); });
+  DrawExams();
+}
+
+QString CStatsPage::ExamLine(Exam exam, const ExamProgress& progress) {
+  return Ui("%1：已掌握 %2 / %3")
+      .arg(QString::fromUtf8(ExamName(exam)), Grouped(static_cast<long long>(progress.known)),
+           Grouped(static_cast<long long>(progress.total)));
+}
+
+void CStatsPage::DrawExams() {
+  QChart* chart = NewChart(Ui("考试词汇"));
+  auto* known = new QBarSet(Ui("已掌握"));
+  auto* rest = new QBarSet(Ui("未掌握"));
+  QStringList lines;
+  size_t most = 0;
+  // The first exam at the top.
+  for (size_t i = kExamCount; i-- > 0;) {
+    *known << static_cast<double>(exams_[i].known);
+    *rest << static_cast<double>(exams_[i].total - exams_[i].known);
+    lines << ExamLine(kAllExams[i], exams_[i]);
+    most = std::max(most, exams_[i].total);
+  }
+  auto* bars = new QHorizontalStackedBarSeries;
+  bars->append(known);
+  bars->append(rest);
+  chart->addSeries(bars);
+  auto* y = new QBarCategoryAxis;
+  y->append(lines);
+  auto* x = CountAxis(static_cast<int>(most), Ui("单词数（个）"));
+  chart->addAxis(y, Qt::AlignLeft);
+  chart->addAxis(x, Qt::AlignBottom);
+  bars->attachAxis(y);
+  bars->attachAxis(x);
+  empty_[kExamsChart]->setText(Ui("没有考试词表（quorvo-lexicon.tsv 没有找到）。"));
+  Show(kExamsChart, chart, most == 0);
 }
 
 void CStatsPage::Show(ChartId id, QChart* chart, bool empty) {

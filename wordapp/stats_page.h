@@ -3,7 +3,9 @@
 // time the tab is shown (Refresh):
 //   reviews per day over the last 30 days with the share answered correctly,
 //   words known over the last 30 days, cards due in the next 14 days, and
-//   known against not yet known words for each bank.
+//   known against not yet known words for each bank; and on a second tab
+//   "考试词汇": for each exam, its list's words known (by family: a word
+//   counts when it or its base is marked 会背 in any bank) against all.
 // A chart without history shows a sentence saying so instead of empty axes;
 // a history that cannot be read says so ("统计暂时无法读取（<cause>）") in
 // place of all four, never as an empty history. Below the charts,
@@ -24,12 +26,14 @@
 #include <QWidget>
 #include <array>
 
+#include "lexicon/lexicon.h"
 #include "review/review_stats.h"
 #include "wordapp/window_ops.h"
 #include "wordstore/word_database.h"
 
 class QLabel;
 class QStackedWidget;
+class QTabWidget;
 QT_BEGIN_NAMESPACE
 class QChart;
 class QChartView;
@@ -42,7 +46,11 @@ class WeightFitPanel;
 class CStatsPage : public QWidget {
   Q_OBJECT
  public:
-  enum ChartId { kReviewsChart = 0, kKnownChart, kDueChart, kBanksChart };
+  enum ChartId { kReviewsChart = 0, kKnownChart, kDueChart, kBanksChart, kExamsChart };
+  static constexpr int kChartCount = 5;
+
+  // One exam's line of "考试词汇": "CET-6：已掌握 3,120 / 5,407".
+  static QString ExamLine(Exam exam, const ExamProgress& progress);
 
   explicit CStatsPage(WindowOps& ops, QWidget* parent = nullptr);
   ~CStatsPage() override;
@@ -51,6 +59,7 @@ class CStatsPage : public QWidget {
   void Refresh();
 
   const StatsSeries& Series() const { return series_; }
+  const std::array<ExamProgress, kExamCount>& Exams() const { return exams_; }
   QChart* Chart(ChartId id) const;
   // Whether the chart shows its empty-state sentence instead of the chart.
   bool ShowsEmptyState(ChartId id) const;
@@ -65,6 +74,7 @@ class CStatsPage : public QWidget {
   void DrawKnown();
   void DrawDue();
   void DrawBanks();
+  void DrawExams();
   void Show(ChartId id, QChart* chart, bool empty);
   // Fits the bank names to the width each has on the laid-out axis.
   void FitBankLabels();
@@ -73,9 +83,11 @@ class CStatsPage : public QWidget {
   WordDatabase db_;
   StatsSeries series_;
   std::vector<int> mistakes_;  // misspellings of the drills, by the days of series_.reviews
-  std::array<QStackedWidget*, 4> stacks_{};
-  std::array<QChartView*, 4> views_{};
-  std::array<QLabel*, 4> empty_{};
+  std::array<QStackedWidget*, kChartCount> stacks_{};
+  std::array<QChartView*, kChartCount> views_{};
+  std::array<QLabel*, kChartCount> empty_{};
+  std::array<ExamProgress, kExamCount> exams_{};
+  QTabWidget* examTabs_ = nullptr;   // "进度" (the four charts) and "考试词汇"
   QStackedWidget* pages_ = nullptr;  // the charts, or failure_
   QWidget* charts_ = nullptr;
   QLabel* failure_ = nullptr;

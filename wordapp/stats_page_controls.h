@@ -18,5 +18,6 @@ inline constexpr int kFitResult = 1064;    // the weights in use, a refusal, or 
 inline constexpr int kFitStatus = 1065;  // what became of a store ("新参数已保存", a failure, "等待词库文件…")
 inline constexpr int kKeepWeights = 1066;     // "保留新参数": stores the fitted weights
 inline constexpr int kDefaultWeights = 1067;  // "恢复默认参数": back to the published weights
+inline constexpr int kBankExamTabs = 1068;    // the tabs "进度" (the four charts) and "考试词汇"
 
 }  // namespace quorvo::stats_controls

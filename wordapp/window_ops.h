@@ -26,6 +26,8 @@ class QWidget;
 
 namespace quorvo {
 
+class Lexicon;
+
 class FilePicker {
  public:
   virtual ~FilePicker() = default;
@@ -107,6 +109,14 @@ struct WindowOps {
   std::function<int64_t()> clock;
 
   int64_t NowSeconds() const { return clock ? clock() : QDateTime::currentSecsSinceEpoch(); }
+
+  // The bundled dictionary's data (quorvo-dict.tsv), which 导入考试词表 reads.
+  std::string dictData;
+  // The learner's settings ("合并词形"); empty: nothing is kept.
+  std::string configFile;
+  // Word families and exam lists; none: every word is its own family and
+  // no word has an exam.
+  const Lexicon* lexicon = nullptr;
 
   // Set at start when the bank file may only be read (the learner may not
   // write it, or it is another program's): the pages open it read-only,

@@ -20,9 +20,27 @@ QString OneLine(QString text) {
 
 }  // namespace
 
-const char* const WordListModel::kTitles[kColumnCount] = {"编号", "单词", "音标", "释义", "例句", "会背", "热度"};
-// Wide enough for row 100,000 with its check box and for the largest hot value.
-const int WordListModel::kWidths[kColumnCount] = {96, 120, 0, 404, 0, 70, 120};
+const char* const WordListModel::kTitles[kColumnCount] = {"编号", "单词", "音标", "释义",
+                                                          "例句", "会背", "热度", "考试"};
+// Wide enough for row 100,000 with its check box and for the largest hot value;
+// a word of two or three exams fits "考试", more show in its tooltip.
+const int WordListModel::kWidths[kColumnCount] = {96, 120, 0, 294, 0, 70, 120, 110};
+
+ExamSet WordListModel::ExamsOfWord(const Lexicon* lexicon, std::string_view word) {
+  if (!lexicon) return 0;
+  ExamSet exams = lexicon->ExamsOf(word);
+  return exams != 0 ? exams : lexicon->ExamsOf(lexicon->BaseOf(word));
+}
+
+std::string WordListModel::ExamNames(ExamSet exams) {
+  std::string names;
+  for (Exam exam : kAllExams) {
+    if (!HasExam(exams, exam)) continue;
+    if (!names.empty()) names += ' ';
+    names += ExamName(exam);
+  }
+  return names;
+}
 
 void WordListModel::AppendRow(std::vector<WordRow>& rows, const RowView& row) {
   WordRow& r = rows.emplace_back();
@@ -93,6 +111,8 @@ std::string WordListModel::CellText(int row, int column) const {
     case kColKnown:
       if (r.known == WordRow::Known::Unset) return {};
       return Gbk(r.known == WordRow::Known::No ? texts::kUnknownShown : texts::kKnownShown);
+    case kColExams:
+      return Gbk(ExamNames(r.exams));
     default:
       return {};
   }
@@ -129,6 +149,7 @@ QVariant WordListModel::data(const QModelIndex& index, int role) const {
       const std::vector<KeptSentence>& kept = Sentences(index.row());
       return kept.empty() ? QString() : Shown(kept.front().text);
     }
+    if (column == kColExams) return QString::fromStdString(ExamNames(Row(index.row()).exams));
     return Shown(CellText(index.row(), column));
   }
   if (role == Qt::ToolTipRole && column == kColSentenceId && !Sentences(index.row()).empty()) {
@@ -139,6 +160,12 @@ QVariant WordListModel::data(const QModelIndex& index, int role) const {
   }
   if (role == Qt::ToolTipRole && column == kColTrans && !Row(index.row()).trans.empty())
     return Shown(Row(index.row()).trans);
+  if (role == Qt::ToolTipRole && column == kColExams && Row(index.row()).exams != 0)
+    return QString::fromStdString(ExamNames(Row(index.row()).exams));
+  if (role == Qt::ToolTipRole && column == kColValue) {
+    auto found = forms_.find(Row(index.row()).word);
+    if (found != forms_.end()) return QString::fromStdString("词形：" + FormsText(found->second));
+  }
   return {};
 }
 

@@ -15,6 +15,9 @@ struct AddWordsRequest {
   std::string bankName;      // new bank to create and fill, as typed; empty for none
   int sources = 0;           // SourceFile | SourceText bits
   bool onlyUnknown = false;  // "只添加还不会的单词": words known in any bank are left out
+  // "合并词形": one row per word family (run for runs, ran, running), its
+  // hot the sum of its forms' counts.
+  bool families = false;
 };
 
 }  // namespace quorvo

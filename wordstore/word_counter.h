@@ -12,6 +12,16 @@
 // apostrophe is dropped whole. The counter is empty before and after every
 // add-words run: the run fills it and Drain() empties it in queue order.
 //
+// Texts come as GB18030 (GBK; the typed text), UTF-8 or UTF-16; ScanFile
+// tells them apart by their BOM or their bytes. A run of letters that touches
+// a letter outside ASCII (café, naïve, Привет) is dropped whole instead of
+// leaving its ASCII pieces as words, and a typographic apostrophe between
+// letters (don’t) is an apostrophe like "'". Chinese characters, digits and
+// punctuation separate words. With KeepContractions on (word families), a
+// token with an apostrophe inside (don't, john's) is kept, as written with
+// "'", and its quotes at either end are dropped ('dogs'' gives dogs); the
+// caller decides which word it stands for.
+//
 // A SentenceKeeper, when one is set, is fed every byte the counter reads,
 // before it is cut into tokens, so the text is read once for both.
 //
@@ -21,6 +31,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -48,17 +59,24 @@ class WordCounter {
   WordCounter(const WordCounter&) = delete;
   WordCounter& operator=(const WordCounter&) = delete;
 
+  // How the bytes of a text are to be read.
+  enum class Bytes : unsigned char { Gb18030, Utf8 };
+
   // Counts one token. True when it became a new distinct word; false when it
-  // was rejected (too short, too long, holds an apostrophe), counted again,
-  // or dropped for lack of memory.
+  // was rejected (too short, too long, holds an apostrophe while contractions
+  // are not kept), counted again, or dropped for lack of memory.
   bool AddWord(std::string_view token);
+
+  // Off (the default): a token with an apostrophe is dropped. On: it is kept.
+  void SetKeepContractions(bool keep) { keepContractions_ = keep; }
 
   // Cuts the writable buffer of size bytes (terminating zero included) into
   // tokens in place, lower-cases them and counts them. Never reads or writes
-  // at or past buffer + size.
-  void ScanText(char* buffer, size_t size);
+  // at or past buffer + size. The typed text is GB18030.
+  void ScanText(char* buffer, size_t size, Bytes bytes = Bytes::Gb18030);
 
-  // Scans the file line chunk by line chunk. A missing file is created empty
+  // Scans the file line chunk by line chunk (a UTF-16 file is turned into
+  // UTF-8 lines of at most as many bytes first). A missing file is created empty
   // and yields no words; a file that cannot be opened prints
   // "open file failed." on standard output.
   void ScanFile(const std::string& path);
@@ -96,7 +114,10 @@ class WordCounter {
   bool ReserveIndexSlot();
   void ReleaseIndex();
 
+  void ScanUtf16File(std::FILE* file, bool bigEndian);
+
   WordCount* buckets_[kBucketCount] = {};
+  bool keepContractions_ = false;
   std::vector<IndexSlot> index_;  // a power of two slots, or none
   size_t size_ = 0;
   SentenceKeeper* keeper_ = nullptr;

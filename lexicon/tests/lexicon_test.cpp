@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
+
+#include "lexicon/contraction.h"
 
 namespace quorvo {
 namespace {
@@ -15,7 +18,7 @@ std::vector<std::string> Strings(std::span<const std::string_view> views) {
 std::vector<std::string> Codes(ExamSet set) {
   std::vector<std::string> codes;
   for (Exam exam : kAllExams)
-    if (HasExam(set, exam)) codes.push_back(ExamCode(exam));
+    if (HasExam(set, exam)) codes.emplace_back(ExamCode(exam));
   return codes;
 }
 
@@ -171,6 +174,22 @@ TEST(Lexicon, ReadsWhatItCanAndSkipsTheRest) {
 
   EXPECT_FALSE(moved.Load("/nonexistent/quorvo-lexicon.tsv"));
   EXPECT_EQ("leaves", moved.BaseOf("leaves"));
+}
+
+}  // namespace
+}  // namespace quorvo
+
+namespace quorvo {
+namespace {
+
+TEST(ContractionStemTest, ContractionsAndPossessivesGiveTheirWord) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"don't", "do"},    {"didn't", "did"},   {"won't", "will"}, {"can't", "can"},    {"shan't", "shall"},
+      {"john's", "john"}, {"they're", "they"}, {"we've", "we"},   {"you'll", "you"},   {"she'd", "she"},
+      {"i'm", "i"},       {"o'clock", ""},     {"ain't", ""},     {"rock'n'roll", ""}, {"'twas", ""},
+      {"plain", "plain"}, {"n't", ""},
+  };
+  for (const auto& [token, stem] : cases) EXPECT_EQ(stem, ContractionStem(token)) << token;
 }
 
 }  // namespace

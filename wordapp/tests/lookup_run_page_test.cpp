@@ -18,6 +18,7 @@
 #include <thread>
 
 #include "base/code_page.h"
+#include "lexicon/lexicon.h"
 #include "lookup/translation_store.h"
 #include "testing/loopback_dictionary.h"
 #include "testing/loopback_server.h"
@@ -143,9 +144,10 @@ TEST_F(LookupRunPageTest, InfoBoxCountsTheLookupsThenSummarisesAndOpensTheFilled
   dictionary.LetAll();
   // From here the page's own timer notices the end.
   ASSERT_TRUE(Until([this] { return !BoxTexts().empty(); }));
-  EXPECT_EQ((std::vector<std::string>{"查询完毕：新增 6 个单词，查到释义 5 个，未找到 1 个。\n"
-                                      "这段文字共 6 个单词，你已掌握 0 个（0%）"}),
-            BoxTexts());
+  EXPECT_EQ(
+      (std::vector<std::string>{"查询完毕：新增 6 个单词，查到释义 5 个，未找到 1 个。\n"
+                                "这段文字共 6 个单词，你已掌握 0 个（0%）\n再学 6 个单词，这段文字的覆盖率可达 95%"}),
+      BoxTexts());
   EXPECT_EQ("查询完毕：新增 6 个", Info());
   EXPECT_EQ("sea", page->CurrentBank());
   EXPECT_EQ((std::vector<std::string>{"blue", "deep", "ocean", "sky", "swims", "whale"}), ShownWords());
@@ -168,10 +170,12 @@ TEST_F(LookupRunPageTest, KnownWordsOfAnyBankCountForTheTextAndCanBeLeftOut) {
   const Case cases[] = {
       {true,
        {"blue", "deep", "swims"},
-       "查询完毕：新增 3 个单词，查到释义 3 个，未找到 0 个。\n这段文字共 5 个单词，你已掌握 2 个（40%）"},
+       "查询完毕：新增 3 个单词，查到释义 3 个，未找到 0 个。\n这段文字共 5 个单词，你已掌握 2 个（40%）\n再学 3 "
+       "个单词，这段文字的覆盖率可达 95%"},
       {false,
        {"blue", "deep", "ocean", "swims", "whale"},
-       "查询完毕：新增 5 个单词，查到释义 5 个，未找到 0 个。\n这段文字共 5 个单词，你已掌握 2 个（40%）"},
+       "查询完毕：新增 5 个单词，查到释义 5 个，未找到 0 个。\n这段文字共 5 个单词，你已掌握 2 个（40%）\n再学 3 "
+       "个单词，这段文字的覆盖率可达 95%"},
   };
   int n = 0;
   for (const Case& c : cases) {
@@ -194,6 +198,101 @@ TEST_F(LookupRunPageTest, KnownWordsOfAnyBankCountForTheTextAndCanBeLeftOut) {
     dialog->reject();
   });
   Control<QPushButton>(page.get(), page1_controls::kAddWords)->click();
+}
+
+// "合并词形" starts off, is kept in config.ini once ticked, and counts the
+// text by family; known is judged by family with the box on or off.
+TEST_F(LookupRunPageTest, FamiliesBoxIsRememberedAndCountsByFamily) {
+  Lexicon lexicon;
+  ASSERT_TRUE(lexicon.LoadText("whales\twhale\nswims\tswim\nswam\tswim\n"));
+  ops.lexicon = &lexicon;
+  ops.configFile = dir.File("config.ini");
+  Put(kMainWord, "whale", "鲸", 3, 1);
+  dictionary.LetAll();
+  OpenPage();
+  auto families = [] { return Control<QCheckBox>(QApplication::activeModalWidget(), insert_dlg_controls::kFamilies); };
+  struct Case {
+    const char* name;
+    bool tick;         // ticks the box before OK
+    bool shownTicked;  // how the dialog opened
+    std::vector<std::string> shown;
+    std::string summary;
+  } cases[] = {
+      {"default off",
+       false,
+       false,
+       {"ocean", "swam", "swims", "whales"},
+       "查询完毕：新增 4 个单词，查到释义 2 个，未找到 2 个。\n这段文字共 4 个单词，你已掌握 1 个（25%）\n再学 2 "
+       "个单词，这段文字的覆盖率可达 95%"},
+      {"ticked",
+       true,
+       false,
+       {"ocean", "swim", "whale"},
+       "查询完毕：新增 3 个单词，查到释义 2 个，未找到 1 个。\n这段文字共 3 个单词，你已掌握 1 个（33%）\n再学 2 "
+       "个单词，这段文字的覆盖率可达 95%"},
+      {"remembered",
+       true,
+       true,
+       {"ocean", "swim", "whale"},
+       "查询完毕：新增 3 个单词，查到释义 2 个，未找到 1 个。\n这段文字共 3 个单词，你已掌握 1 个（33%）\n再学 2 "
+       "个单词，这段文字的覆盖率可达 95%"},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    boxes.shown.clear();
+    QString bank = QString("fam%1").arg(++n);
+    bool shownTicked = !c.shownTicked;
+    QTimer::singleShot(0, [&, bank] {
+      ASSERT_NE(nullptr, families());
+      shownTicked = families()->isChecked();
+      EXPECT_EQ("合并词形（run, runs, ran 记作 run）", families()->text().toStdString());
+      if (c.tick) families()->setChecked(true);
+    });
+    AddText("whales ocean swims swam whales", bank);
+    ASSERT_TRUE(Until([this] { return !BoxTexts().empty(); }));
+    EXPECT_EQ(c.shownTicked, shownTicked);
+    EXPECT_EQ(std::vector<std::string>{c.summary}, BoxTexts());
+    EXPECT_EQ(c.shown, ShownWords());
+  }
+  // The word's tooltip lists the forms counted under it.
+  const WordListModel& model = page->WordModel();
+  QString tip;
+  for (int r = 0; r < model.rowCount(); ++r)
+    if (model.CellText(r, 1) == "swim") tip = model.data(model.index(r, 1), Qt::ToolTipRole).toString();
+  EXPECT_EQ("词形：swam 1、swims 1", tip.toStdString());
+  EXPECT_NE(std::string::npos, dir.Read("config.ini").find("families=1"));
+}
+
+// The summary's plan and its button: 18 of 21 running words are known
+// (whale); deep's 2 lift them to 20 of 21 (95.2 %), so the plan is deep alone,
+// and the button puts exactly deep into the recitation list.
+TEST_F(LookupRunPageTest, PlanButtonPutsThePlansWordsIntoTheRecitationList) {
+  Put(kMainWord, "whale", "鲸", 3, 1);
+  dictionary.LetAll();
+  OpenPage();
+  // A filter left on GRE is cleared for the filled bank, whose rows the
+  // button takes.
+  Control<QComboBox>(page.get(), page1_controls::kExamFilter)->setCurrentIndex(8);
+  QString text;
+  for (int i = 0; i < 18; ++i) text += "whale ";
+  AddText(text + "deep deep blue", "plan");
+  ASSERT_TRUE(Until([this] { return !BoxTexts().empty(); }));
+  EXPECT_EQ(
+      std::vector<std::string>{"查询完毕：新增 3 个单词，查到释义 3 个，未找到 0 个。\n"
+                               "这段文字共 3 个单词，你已掌握 1 个（33%）\n再学 1 个单词，这段文字的覆盖率可达 95%"},
+      BoxTexts());
+  auto* plan = Control<QPushButton>(page.get(), page1_controls::kPlanWords);
+  ASSERT_TRUE(plan->isVisible());
+  EXPECT_EQ("加入背诵列表（1 个）", plan->text().toStdString());
+  boxes.shown.clear();
+  plan->click();
+  ASSERT_TRUE(Until([this] { return !BoxTexts().empty(); }));
+  EXPECT_EQ(std::vector<std::string>{"成功添加到背诵列表"}, BoxTexts());
+  std::vector<std::string> recited;
+  for (const auto& row : testing::ReadBank(DbPath(), kMainRemember)) recited.push_back(row.value);
+  EXPECT_EQ(std::vector<std::string>{"deep"}, recited);
+  EXPECT_FALSE(plan->isVisible());
 }
 
 TEST_F(LookupRunPageTest, RetryLooksUpOnlyTheWordsNotFound) {
@@ -270,10 +369,12 @@ TEST_F(LookupRunPageTest, ADictionaryThatCannotBeRevivedIsToldOnce) {
   // from being looked up are not counted as not found.
   const std::string first = "查询完毕：新增 4 个单词，查到释义 0 个，未找到 0 个。\n词典服务无法连接：" + closed +
                             "\n4 个单词没能查询，可以稍后用“重新查询未找到的单词”再试。\n"
-                            "1 个单词没能查询，原有释义已保留。\n这段文字共 5 个单词，你已掌握 0 个（0%）";
+                            "1 个单词没能查询，原有释义已保留。\n这段文字共 5 个单词，你已掌握 0 个（0%）\n再学 5 "
+                            "个单词，这段文字的覆盖率可达 95%";
   const std::string again = "查询完毕：新增 0 个单词，查到释义 0 个，未找到 0 个。\n词典服务无法连接：" + closed +
                             "\n4 个单词没能查询，可以稍后用“重新查询未找到的单词”再试。\n"
-                            "1 个单词没能查询，原有释义已保留。\n这段文字共 5 个单词，你已掌握 0 个（0%）";
+                            "1 个单词没能查询，原有释义已保留。\n这段文字共 5 个单词，你已掌握 0 个（0%）\n再学 5 "
+                            "个单词，这段文字的覆盖率可达 95%";
   struct Case {
     const char* what;
     std::vector<bool> answers;  // of the keeper, call by call
@@ -331,6 +432,10 @@ TEST(RunSummaryText, CountsCoverageAndGrouping) {
        "查询完毕：新增 0 个单词，查到释义 0 个，未找到 0 个。\n这段文字共 200 个单词，你已掌握 1 个（1%）"},
       {{0, 0, 0, 0, 201, 1, 0, {}, {}, 0, {}},
        "查询完毕：新增 0 个单词，查到释义 0 个，未找到 0 个。\n这段文字共 201 个单词，你已掌握 1 个（0%）"},
+      // The plan's line comes last; 98 % once 95 % is reached.
+      {{0, 0, 0, 0, 20, 19, 0, {}, {}, 0, {}, 1, 98},
+       "查询完毕：新增 0 个单词，查到释义 0 个，未找到 0 个。\n这段文字共 20 个单词，你已掌握 19 个（95%）\n"
+       "再学 1 个单词，这段文字的覆盖率可达 98%"},
       {{0, 0, 0, 0, 1000000, 1000000, 0, {}, {}, 0, {}},
        "查询完毕：新增 0 个单词，查到释义 0 个，未找到 0 个。\n这段文字共 1,000,000 个单词，你已掌握 1,000,000 "
        "个（100%）"},

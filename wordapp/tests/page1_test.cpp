@@ -2,20 +2,27 @@
 // folder with its own dict_main.db.
 #include "wordapp/page1.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QHeaderView>
+#include <QInputDialog>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
+#include <QTimer>
+#include <algorithm>
 #include <filesystem>
+#include <map>
 
 #include "base/code_page.h"
+#include "lexicon/lexicon.h"
 #include "testing/word_fixture.h"
 #include "wordapp/page1_controls.h"
 #include "wordapp/page2.h"
 #include "wordapp/page2_controls.h"
 #include "wordapp/tests/gui_fixture.h"
+#include "wordstore/word_forms.h"
 #include "wordstore/word_sentences.h"
 
 namespace quorvo {
@@ -88,8 +95,8 @@ TEST_F(Page1Test, StartsOnMainWordWithEveryControlInItsFirstState) {
   EXPECT_EQ("1", page->WordModel().CellText(0, 0));
   EXPECT_EQ("苹果", page->WordModel().data(page->WordModel().index(0, 3), Qt::DisplayRole).toString().toStdString());
 
-  const int widths[] = {96, 120, 0, 404, 0, 70, 120};
-  for (int c = 0; c < 7; ++c) {
+  const int widths[] = {96, 120, 0, 294, 0, 70, 120, 110};
+  for (int c = 0; c < 8; ++c) {
     EXPECT_EQ(widths[c] == 0, Words()->isColumnHidden(c)) << "column " << c;
     if (widths[c]) {
       EXPECT_EQ(widths[c], Words()->columnWidth(c)) << "column " << c;
@@ -99,12 +106,15 @@ TEST_F(Page1Test, StartsOnMainWordWithEveryControlInItsFirstState) {
   EXPECT_FALSE(Banks()->isVisible());
   EXPECT_FALSE(Control<QWidget>(page.get(), page1_controls::kDropBanks)->isVisible());
   EXPECT_FALSE(Control<QWidget>(page.get(), page1_controls::kBatchHotValue)->isVisible());
-  for (int id : {page1_controls::kBatchOperation, page1_controls::kKnownFilter, page1_controls::kHotOrder})
+  for (int id : {page1_controls::kBatchOperation, page1_controls::kKnownFilter, page1_controls::kExamFilter,
+                 page1_controls::kHotOrder})
     EXPECT_EQ(0, Control<QComboBox>(page.get(), id)->currentIndex()) << id;
   EXPECT_EQ("批量操作", Control<QComboBox>(page.get(), page1_controls::kBatchOperation)->itemText(0).toStdString());
-  EXPECT_EQ(7, Control<QComboBox>(page.get(), page1_controls::kBatchOperation)->count());
+  EXPECT_EQ(9, Control<QComboBox>(page.get(), page1_controls::kBatchOperation)->count());
+  EXPECT_EQ("合并词形", Control<QComboBox>(page.get(), page1_controls::kBatchOperation)->itemText(8).toStdString());
   EXPECT_EQ("重新查询未找到的单词",
             Control<QComboBox>(page.get(), page1_controls::kBatchOperation)->itemText(6).toStdString());
+  EXPECT_EQ("导入考试词表", Control<QComboBox>(page.get(), page1_controls::kBatchOperation)->itemText(7).toStdString());
   // The build gives no contact address: no line offers one.
   EXPECT_FALSE(Control<QWidget>(page.get(), page1_controls::kContact)->isVisible());
   EXPECT_EQ("", TextOf(Control<QWidget>(page.get(), page1_controls::kContact)));
@@ -475,6 +485,153 @@ TEST_F(Page1Test, TheSentenceColumnShowsWhenARowHasOneWithEverySentenceInItsTool
   EXPECT_EQ("She read the letter.  ——a.txt\nA letter came.  ——b.txt",
             model->index(letter, kColSentenceId).data(Qt::ToolTipRole).toString().toStdString());
   EXPECT_EQ("", model->index(plain, kColSentenceId).data().toString().toStdString());
+}
+
+}  // namespace
+}  // namespace quorvo
+
+namespace quorvo {
+namespace {
+
+// "考试" shows a word's exams (a form's come from its base) and the exam
+// filter keeps one exam's words, together with the known filter.
+TEST_F(Page1Test, ExamColumnAndFilterFollowTheLexicon) {
+  Lexicon lexicon;
+  ASSERT_TRUE(
+      lexicon.LoadText("apple\t\t0\tzk,gk,cet4\nbanana\t\t0\tgk\ncherry\t\t0\tgre\n"
+                       "eggs\tegg\negg\t\t0\tzk,cet4\n"));
+  ops.lexicon = &lexicon;
+  Put(kMainWord, "eggs", "蛋", 2);
+  Open();
+  std::map<std::string, std::string> shown;
+  for (int r = 0; r < page->WordModel().rowCount(); ++r)
+    shown[page->WordModel().CellText(r, 1)] = Utf8(page->WordModel().CellText(r, WordListModel::kColExams));
+  EXPECT_EQ((std::map<std::string, std::string>{{"apple", "中考 高考 CET-4"},
+                                                {"banana", "高考"},
+                                                {"cherry", "GRE"},
+                                                {"date", ""},
+                                                {"egg", "中考 CET-4"},
+                                                {"eggs", "中考 CET-4"}}),
+            shown);
+  auto* exams = Control<QComboBox>(page.get(), page1_controls::kExamFilter);
+  ASSERT_EQ(9, exams->count());
+  EXPECT_EQ("考试", exams->itemText(0).toStdString());
+  EXPECT_EQ("CET-4", exams->itemText(3).toStdString());
+  struct Case {
+    int exam;   // item of the exam filter
+    int known;  // item of the known filter: 0 全部, 1 会背, 2 不会背
+    std::vector<std::string> words;
+  } cases[] = {
+      {3, 0, {"apple", "egg", "eggs"}},
+      {3, 2, {"apple", "egg", "eggs"}},
+      {8, 0, {"cherry"}},
+      {7, 0, {}},
+      {2, 0, {"apple", "banana"}},
+      {0, 1, {"date"}},
+  };
+  for (const auto& c : cases) {
+    exams->setCurrentIndex(c.exam);
+    Control<QComboBox>(page.get(), page1_controls::kKnownFilter)->setCurrentIndex(c.known);
+    Click(page1_controls::kSearch);
+    std::vector<std::string> words = ShownWords();
+    std::sort(words.begin(), words.end());
+    EXPECT_EQ(c.words, words) << c.exam << "/" << c.known;
+    EXPECT_EQ("单词总数: " + std::to_string(c.words.size()),
+              TextOf(Control<QWidget>(page.get(), page1_controls::kWordCount)));
+  }
+}
+
+}  // namespace
+}  // namespace quorvo
+
+namespace quorvo {
+namespace {
+
+// "导入考试词表": the chosen exam's list becomes the bank exam_<code>, shown at
+// once, with the dictionary's translations; a second import is refused.
+TEST_F(Page1Test, ImportExamListMakesTheExamsBankFromTheBundledDictionary) {
+  Lexicon lexicon;
+  ASSERT_TRUE(lexicon.LoadText("apple\t\t0\tcet4\nbanana\t\t0\tcet4,gre\nqzxw\t\t0\tcet4\n"));
+  ops.lexicon = &lexicon;
+  dir.Write("dict.tsv", "apple\t/ˈæp.əl/\tn. 苹果\nbanana\tn. 香蕉\n");
+  ops.dictData = dir.File("dict.tsv");
+  Open();
+  auto choose = [](const char* exam) {
+    QTimer::singleShot(0, [exam] {
+      auto* chooser = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+      ASSERT_NE(nullptr, chooser);
+      EXPECT_EQ(CPage1::kExamChooserName, chooser->objectName().toStdString());
+      chooser->setTextValue(QString::fromUtf8(exam));
+      chooser->accept();
+    });
+  };
+  choose("CET-4");
+  RunBatch(CPage1::kBatchImportExam);
+  EXPECT_EQ(std::vector<std::string>{"已导入 CET-4 词表：3 个单词，其中 2 个有释义。"}, BoxTexts());
+  EXPECT_EQ("exam_cet4", page->CurrentBank());
+  EXPECT_EQ((std::vector<std::string>{"apple:0:1", "banana:0:1", "qzxw:0:1"}), Stored("exam_cet4"));
+  boxes.shown.clear();
+  choose("CET-4");
+  RunBatch(CPage1::kBatchImportExam);
+  EXPECT_EQ(std::vector<std::string>{"词库“exam_cet4”已经存在，没有再导入。要重新导入，请先删除这个词库。"},
+            BoxTexts());
+  EXPECT_EQ((std::vector<std::string>{"apple:0:1", "banana:0:1", "qzxw:0:1"}), Stored("exam_cet4"));
+}
+
+}  // namespace
+}  // namespace quorvo
+
+namespace quorvo {
+namespace {
+
+// "合并词形" on ticked rows: shows what will be merged, then merges into the
+// base's row (or renames the form with most hot), sums hot and keeps the
+// spellings as forms; Cancel changes nothing.
+TEST_F(Page1Test, MergeFamiliesShowsTheMergeFirstThenMergesTheTickedRows) {
+  Lexicon lexicon;
+  ASSERT_TRUE(lexicon.LoadText("runs\trun\nran\trun\ncats\tcat\nmice\tmouse\nmouses\tmouse\n"));
+  ops.lexicon = &lexicon;
+  Put(kMainWord, "run", "跑", 4);
+  Put(kMainWord, "runs", "跑", 3);
+  Put(kMainWord, "ran", "跑", 2);
+  Put(kMainWord, "cats", "猫", 6);
+  Put(kMainWord, "mice", "老鼠", 1);
+  Put(kMainWord, "mouses", "鼠标", 2);
+  Open();
+  auto tick = [this](const std::vector<std::string>& words) {
+    for (int r = 0; r < page->WordModel().rowCount(); ++r)
+      page->WordModel().setData(
+          page->WordModel().index(r, 0),
+          std::count(words.begin(), words.end(), page->WordModel().CellText(r, 1)) ? Qt::Checked : Qt::Unchecked,
+          Qt::CheckStateRole);
+  };
+  const std::string question =
+      "将合并以下单词（词形记在合并后的单词下）：\nmouse ← mouses、mice（热度 3）\nrun ← runs、ran（热度 "
+      "9）\n确定合并吗？";
+  tick({"runs", "ran", "cats", "mice", "mouses", "apple"});
+  boxes.answers.push_back(kBoxCancel);
+  RunBatch(CPage1::kBatchMergeFamilies);
+  EXPECT_EQ(std::vector<std::string>{question}, BoxTexts());
+  EXPECT_EQ(11u, Stored(kMainWord).size());  // SetUp's five and these
+  boxes.shown.clear();
+  tick({"runs", "ran", "cats", "mice", "mouses", "apple"});
+  RunBatch(CPage1::kBatchMergeFamilies);
+  EXPECT_EQ(std::vector<std::string>{question}, BoxTexts());
+  // cats has no cat row to join: it stays; mouses, with more hot than mice,
+  // becomes mouse.
+  EXPECT_EQ((std::vector<std::string>{"apple:0:9", "banana:0:5", "cats:0:6", "cherry:0:7", "date:1:3", "egg:0:1",
+                                      "mouse:0:3", "run:0:9"}),
+            Stored(kMainWord));
+  std::map<std::string, std::string> forms;
+  WordDatabase db;
+  ASSERT_TRUE(db.Open(DbPath()));
+  for (const auto& [word, list] : LoadWordForms(db, kMainWord)) forms[word] = FormsText(list);
+  EXPECT_EQ((std::map<std::string, std::string>{{"mouse", "mouses 2、mice 1"}, {"run", "runs 3、ran 2"}}), forms);
+  // Nothing of one family among the ticked rows.
+  boxes.shown.clear();
+  tick({"apple", "cats"});
+  RunBatch(CPage1::kBatchMergeFamilies);
+  EXPECT_EQ(std::vector<std::string>{"勾选的单词里没有可以合并的词形。"}, BoxTexts());
 }
 
 }  // namespace

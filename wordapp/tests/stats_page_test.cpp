@@ -22,6 +22,7 @@
 #include <numeric>
 
 #include "base/code_page.h"
+#include "lexicon/lexicon.h"
 #include "review/misspelling_book.h"
 #include "review/review_store.h"
 #include "testing/word_fixture.h"
@@ -41,7 +42,7 @@ class StatsPageTest : public testing::GuiTest {
   void Open() {
     ops.clock = [] { return kNow; };
     page = std::make_unique<CStatsPage>(ops);
-    page->resize(800, 500);
+    page->resize(860, 500);  // main_remember fits one line beside the chart tabs
     page->show();
     page->Refresh();
   }
@@ -304,6 +305,56 @@ TEST_F(StatsPageTest, NoLabelIsCutEveryShareIsAPointAndEveryBarLiesInsideItsAxis
     EXPECT_EQ(std::vector<std::string>{}, DrawingFaults(window.Stats()))
         << "scale " << qgetenv("QT_SCALE_FACTOR").toStdString();
   }
+}
+
+}  // namespace
+}  // namespace quorvo
+
+namespace quorvo {
+namespace {
+
+// 考试词汇 on a seeded bank file: a list word counts as known when it, or
+// its family's base, is marked 会背 in any bank; the lines read "CET-4：已掌握
+// known / total".
+TEST_F(StatsPageTest, ExamWordsCountKnownByFamilyAgainstEachList) {
+  Lexicon lexicon;
+  ASSERT_TRUE(
+      lexicon.LoadText("apple\t\t0\tzk,cet4\nbanana\t\t0\tcet4\ncherry\t\t0\tcet4,gre\n"
+                       "running\trun\nrun\t\t0\tzk\nleaves\tleave,leaf\tleaf\t\t0\tzk\n"));
+  ops.lexicon = &lexicon;
+  MakeBanks({"novel"});
+  Put(kMainWord, "apple", "苹果", 1, 1);
+  Put("novel", "running", "跑", 1, 1);  // a form known is not its base known
+  Put("novel", "run", "跑", 1, 0);
+  Put("novel", "banana", "香蕉", 1, 0);
+  Put(kMainRemember, "cherry", "樱桃", 1, 1);
+  Open();
+  const auto& exams = page->Exams();
+  struct Case {
+    Exam exam;
+    size_t known;
+    size_t total;
+    std::string line;
+  } cases[] = {
+      {Exam::Zhongkao, 1, 2, "中考：已掌握 1 / 2"},
+      {Exam::Cet4, 2, 3, "CET-4：已掌握 2 / 3"},
+      {Exam::Gre, 1, 1, "GRE：已掌握 1 / 1"},
+      {Exam::Ielts, 0, 0, "IELTS：已掌握 0 / 0"},
+  };
+  for (const auto& c : cases) {
+    const ExamProgress& p = exams[static_cast<size_t>(c.exam)];
+    EXPECT_EQ(c.known, p.known) << c.line;
+    EXPECT_EQ(c.total, p.total) << c.line;
+    EXPECT_EQ(c.line, CStatsPage::ExamLine(c.exam, p).toStdString());
+  }
+  EXPECT_EQ("CET-6：已掌握 3,120 / 5,407", CStatsPage::ExamLine(Exam::Cet6, {3120, 5407}).toStdString());
+  EXPECT_EQ("考试词汇", page->Chart(CStatsPage::kExamsChart)->title().toStdString());
+  EXPECT_FALSE(page->ShowsEmptyState(CStatsPage::kExamsChart));
+  // Bars from the top: the first exam is the last category.
+  std::vector<double> known = Bars(CStatsPage::kExamsChart, 0);
+  ASSERT_EQ(kExamCount, known.size());
+  EXPECT_EQ(1, known.back());
+  EXPECT_EQ(2, known[kExamCount - 1 - static_cast<size_t>(Exam::Cet4)]);
 }
 
 }  // namespace

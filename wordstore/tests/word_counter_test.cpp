@@ -38,6 +38,12 @@ Counts ToCounts(const Queue& queue) {
   return counts;
 }
 
+std::string ScanFileOutput(WordCounter& counter, const std::string& path) {
+  ::testing::internal::CaptureStdout();
+  counter.ScanFile(path);
+  return ::testing::internal::GetCapturedStdout();
+}
+
 Counts CountText(std::string text) {
   WordCounter counter;
   std::vector<char> buffer(text.begin(), text.end());
@@ -65,6 +71,99 @@ TEST(WordCounterTest, TextsGiveTheirWordsAndCounts) {
       {"", {}},
   };
   for (const auto& c : cases) EXPECT_EQ(c.expected, CountText(c.text)) << c.text;
+}
+
+// Texts as learners have them: letters outside ASCII, typographic
+// apostrophes, contractions kept only when asked for. The typed text is
+// GB18030; files are read in whatever they were saved as.
+TEST(WordCounterTest, WordsTouchingForeignLettersOrApostrophesAreNotCutIntoPieces) {
+  struct Case {
+    const char* name;
+    std::string text;
+    WordCounter::Bytes bytes;
+    bool keepContractions;
+    Counts expected;
+  } cases[] = {
+      {"utf-8 accents", "café naïve résumé Zoë cafe", WordCounter::Bytes::Utf8, false, {{"cafe", 1}}},
+      {"utf-8 combining accent", "cafe\xCC\x81 bar", WordCounter::Bytes::Utf8, false, {{"bar", 1}}},
+      {"utf-8 cyrillic and chinese",
+       "Привет hello世界world",
+       WordCounter::Bytes::Utf8,
+       false,
+       {{"hello", 1}, {"world", 1}}},
+      {"typographic apostrophe, off", "don’t stop don't", WordCounter::Bytes::Utf8, false, {{"stop", 1}}},
+      {"typographic quotes stay quotes",
+       "‘hello’ she said’",
+       WordCounter::Bytes::Utf8,
+       false,
+       {{"hello", 1}, {"she", 1}, {"said", 1}}},
+      {"contractions kept",
+       "don’t don't John's dogs' 'quoted' rock'n'roll",
+       WordCounter::Bytes::Utf8,
+       true,
+       {{"don't", 2}, {"john's", 1}, {"dogs", 1}, {"quoted", 1}, {"rock'n'roll", 1}}},
+      {"gbk pinyin letters", Gbk("café 中文café bar"), WordCounter::Bytes::Gb18030, false, {{"bar", 1}}},
+      {"gb18030 four-byte letter", Gbk("naïve bar"), WordCounter::Bytes::Gb18030, false, {{"bar", 1}}},
+      // A GBK trail byte in the ASCII range is part of its character, not a
+      // letter: 丂 is 81 40, 乊 is 81 4A ("J").
+      {"gbk trail byte is no letter",
+       "ab\x81\x4A"
+       "cd open",
+       WordCounter::Bytes::Gb18030,
+       false,
+       {{"open", 1}}},
+  };
+  for (const auto& c : cases) {
+    WordCounter counter;
+    counter.SetKeepContractions(c.keepContractions);
+    std::vector<char> buffer(c.text.begin(), c.text.end());
+    buffer.push_back('\0');
+    counter.ScanText(buffer.data(), buffer.size(), c.bytes);
+    EXPECT_EQ(c.expected, ToCounts(DrainAll(counter))) << c.name;
+  }
+}
+
+std::string Utf16(const std::string& ascii, bool bigEndian, bool bom) {
+  std::string out;
+  if (bom) out += bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+  for (char c : ascii) {
+    if (bigEndian) out += '\0';
+    out += c;
+    if (!bigEndian) out += '\0';
+  }
+  return out;
+}
+
+TEST(WordCounterTest, FilesAreReadInTheirOwnEncoding) {
+  const std::string lines = "Second line, second LINE\ncafe here\n";
+  const Counts expected = {{"second", 2}, {"line", 2}, {"cafe", 1}, {"here", 1}};
+  struct Case {
+    const char* name;
+    std::string bytes;
+    Counts expected;
+  } cases[] = {
+      {"utf-16le with bom", Utf16(lines, false, true), expected},
+      {"utf-16be with bom", Utf16(lines, true, true), expected},
+      {"utf-16le without bom", Utf16(lines, false, false), expected},
+      {"utf-16be without bom", Utf16(lines, true, false), expected},
+      // é is E9 00 in UTF-16LE; a surrogate pair (😀) separates.
+      {"utf-16le accent and emoji",
+       std::string("\xFF\xFE"
+                   "c\0a\0f\0\xE9\0 \0o\0k\0a\0y\0=\xD8\x00\xDE"
+                   "b\0a\0r\0",
+                   30),
+       {{"okay", 1}, {"bar", 1}}},
+      {"utf-8 with bom", "\xEF\xBB\xBF" + lines + "café\n", expected},
+      {"utf-8 without bom", lines + "naïve café\n", expected},
+      {"gb18030", lines + Gbk("中文 café 单词") + "\n", expected},
+  };
+  for (const auto& c : cases) {
+    testing::TempDir dir;
+    dir.Write("text.txt", c.bytes);
+    WordCounter counter;
+    EXPECT_EQ("", ScanFileOutput(counter, dir.File("text.txt"))) << c.name;
+    EXPECT_EQ(c.expected, ToCounts(DrainAll(counter))) << c.name;
+  }
 }
 
 TEST(WordCounterTest, AddWordTellsNewFromRepeatedAndRejected) {
@@ -154,12 +253,6 @@ TEST(WordCounterTest, ScanTextStaysInsideItsBuffer) {
   EXPECT_EQ(std::string(3, '#'), std::string(memory + 13, 3));
   // Tokens are cut and lower-cased in place.
   EXPECT_EQ(0, std::memcmp(memory, "one\0two\0three", 13));
-}
-
-std::string ScanFileOutput(WordCounter& counter, const std::string& path) {
-  ::testing::internal::CaptureStdout();
-  counter.ScanFile(path);
-  return ::testing::internal::GetCapturedStdout();
 }
 
 TEST(WordCounterTest, ScanFileReadsLinesInChunksOf1023Bytes) {

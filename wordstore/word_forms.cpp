@@ -1,0 +1,57 @@
+#include "wordstore/word_forms.h"
+
+#include "base/code_page.h"
+#include "wordstore/sql.h"
+
+namespace quorvo {
+
+Status StoreWordForms(WordDatabase& db, std::string_view bank, const std::vector<WordForm>& forms) {
+  if (forms.empty()) return Status::Ok();
+  Transaction txn(db.handle());
+  if (!txn.began().ok()) return txn.began();
+  Statement create(db.handle(), std::string("create table if not exists ") + kWordFormsTable +
+                                    " (bank text not null, word text not null, form text not null,"
+                                    " count integer not null, counted_under text not null,"
+                                    " primary key (bank, word, form))");
+  if (!create.prepared().ok()) return create.prepared();
+  if (Status made = create.Run(); !made.ok()) return made;
+  Statement put(db.handle(), std::string("insert into ") + kWordFormsTable +
+                                 " (bank, word, form, count, counted_under) values (?, ?, ?, ?, ?)"
+                                 " on conflict (bank, word, form) do update set count = count + excluded.count,"
+                                 " counted_under = excluded.counted_under");
+  if (!put.prepared().ok()) return put.prepared();
+  for (const WordForm& form : forms) {
+    put.Bind(1, bank).Bind(2, form.word).Bind(3, form.form).Bind(4, form.count).Bind(5, form.countedUnder);
+    if (Status stored = put.Run(); !stored.ok()) return stored;
+    put.Reset();
+  }
+  return txn.Commit();
+}
+
+std::map<std::string, std::vector<WordForm>> LoadWordForms(WordDatabase& db, std::string_view bank) {
+  std::map<std::string, std::vector<WordForm>> forms;
+  ConnectionLock lock(db.handle());
+  Statement read(db.handle(), std::string("select word, form, count, counted_under from ") + kWordFormsTable +
+                                  " where bank = ? order by word, count desc, form");
+  if (!read.prepared().ok()) return forms;
+  read.Bind(1, bank);
+  for (;;) {
+    Result<bool> row = read.Step();
+    if (!row.ok() || !*row) break;
+    WordForm form{read.Text(0), read.Text(1), static_cast<int>(read.Int(2)), read.Text(3)};
+    forms[form.word].push_back(std::move(form));
+  }
+  return forms;
+}
+
+std::string FormsText(const std::vector<WordForm>& forms) {
+  std::string text;
+  for (const WordForm& form : forms) {
+    if (!text.empty()) text += "、";
+    text += Utf8(form.form) + " " + std::to_string(form.count);
+    if (form.countedUnder != form.word) text += "（计入 " + Utf8(form.countedUnder) + "）";
+  }
+  return text;
+}
+
+}  // namespace quorvo
