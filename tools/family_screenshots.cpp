@@ -90,11 +90,11 @@ int main(int argc, char** argv) {
   ops.ops().lexicon = &lexicon;
   ops.ops().configFile = (work / "config.ini").string();
   ops.ops().updateCheck = nullptr;
+  const std::string configuredHost = quorvo::ConfiguredDictionaryHost();
   ops.ops().keepDictionary = [&] {
-    return dictionary.Revive(quorvo::DictionaryHost(), quorvo::BuildDictionaryHost(), dictd) !=
-           quorvo::BundledDictionaryState::Failed;
+    return dictionary.Revive(configuredHost, dictd) != quorvo::BundledDictionaryState::Failed;
   };
-  dictionary.StartWithoutWaiting(quorvo::DictionaryHost(), quorvo::BuildDictionaryHost(), dictd);
+  dictionary.StartWithoutWaiting(configuredHost, dictd);
 
   quorvo::CdictDlg window(ops.ops());
   window.show();
