@@ -203,7 +203,8 @@ struct SignedRelease {
       manifest += "file_" + n + "=" + urls.back() + "\nsha256_" + n + "=" + digest->sha256 + "\nsize_" + n + "=" +
                   std::to_string(kUpdateFileBytes) + "\n";
     }
-    manifest += "renova_sha256=" + quorvo::Sha256HexOf("renova") + "\nrenova_size=6\n";
+    // A signed manifest carries the last day it may be used.
+    manifest += "renova_sha256=" + quorvo::Sha256HexOf("renova") + "\nrenova_size=6\nexpires=2999-12-31\n";
     std::optional<std::string> signature = quorvo::SignRelease(pair->secret, manifest);
     if (!signature || !quorvo::ReplaceFileAtomically(dir + "/webconfig.ini", manifest, 0644).ok() ||
         !quorvo::ReplaceFileAtomically(dir + "/webconfig.ini.sig", quorvo::Base64Encode(*signature), 0644).ok())
