@@ -215,9 +215,13 @@ void WordCounter::ScanText(char* buffer, size_t size, Bytes bytes) {
     unsigned char c = text[i];
     if (c < 0x80) {
       if (IsAsciiLetter(c) || c == '\'') {
+        // The rest of the run of ASCII letters in one go.
         begin();
-        text[write++] = (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c - 'A' + 'a') : c;
-        ++i;
+        do {
+          text[write++] = (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c - 'A' + 'a') : c;
+          if (++i >= size) break;
+          c = text[i];
+        } while (IsAsciiLetter(c) || c == '\'');
       } else {
         finish(i);
         ++i;
