@@ -1,7 +1,5 @@
 #include "update/install_journal.h"
 
-#include <dirent.h>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -56,30 +54,6 @@ Status WriteJournal(const std::string& staging, const InstallJournal& journal) {
   return ReplaceFileAtomically(staging + kJournalName, JournalText(journal), 0600);
 }
 
-// Removes the plain entries of a folder of the run's (files and links, never
-// followed) and the folder itself; a planted link or file in its place is
-// removed. True when nothing is left at path.
-bool RemoveFlatFolder(const std::string& path) {
-  struct stat st;
-  if (lstat(path.c_str(), &st) != 0) return errno == ENOENT;
-  if (!S_ISDIR(st.st_mode)) return unlink(path.c_str()) == 0;
-  int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) return false;
-  DIR* dir = fdopendir(fd);
-  if (!dir) {
-    close(fd);
-    return false;
-  }
-  while (dirent* entry = readdir(dir)) {
-    std::string name = entry->d_name;
-    if (name == "." || name == "..") continue;
-    // A folder in here is not the run's: it stays, and so does this one.
-    unlinkat(fd, name.c_str(), 0);
-  }
-  closedir(dir);
-  return rmdir(path.c_str()) == 0;
-}
-
 }  // namespace
 
 std::string JournalText(const InstallJournal& journal) {
@@ -127,10 +101,10 @@ std::string StagedOldPath(const std::string& staging, const std::string& name) {
 bool RemoveStagingArea(const std::string& staging) {
   struct stat st;
   if (lstat(staging.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
-    RemoveFlatFolder(staging + "/new");
-    RemoveFlatFolder(staging + "/old");
+    RemoveStagingFolder(staging + "/new");
+    RemoveStagingFolder(staging + "/old");
   }
-  return RemoveFlatFolder(staging);
+  return RemoveStagingFolder(staging);
 }
 
 Status MakeStagingArea(const std::string& staging) {
