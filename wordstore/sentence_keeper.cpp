@@ -1,5 +1,6 @@
 #include "wordstore/sentence_keeper.h"
 
+#include <array>
 #include <cstring>
 
 #include "base/code_page.h"
@@ -15,22 +16,40 @@ char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' +
 // written) is part of an abbreviation and ends no sentence.
 bool IsAbbreviation(const char* token, size_t length) {
   if (length == 0 || length > 6) return false;
-  if (std::memchr(token, '.', length)) return true;  // e.g. i.e. U.S.
+  char lower[8] = {};
+  for (size_t i = 0; i < length; ++i) {
+    if (token[i] == '.') return true;  // e.g. i.e. U.S.
+    lower[i] = Lower(token[i]);
+  }
   // An initial ("J. Smith"); "I." and "A." are words.
   if (length == 1) return token[0] >= 'B' && token[0] <= 'Z' && token[0] != 'I';
-  static const char* const kTitles[] = {"mr",  "mrs",  "ms",   "dr",  "prof",   "sr",  "jr",  "st",
-                                        "vs",  "cf",   "fig",  "mt",  "rev",    "gen", "col", "lt",
-                                        "sgt", "capt", "dept", "vol", "approx", "no"};
-  char lower[8] = {};
-  for (size_t i = 0; i < length; ++i) lower[i] = Lower(token[i]);
-  for (const char* title : kTitles)
-    if (std::strlen(title) == length && std::memcmp(title, lower, length) == 0) {
+  struct Title {
+    const char* text;
+    size_t length;
+  };
+  static constexpr Title kTitles[] = {{"mr", 2},   {"mrs", 3}, {"ms", 2},     {"dr", 2}, {"prof", 4}, {"sr", 2},
+                                      {"jr", 2},   {"st", 2},  {"vs", 2},     {"cf", 2}, {"fig", 3},  {"mt", 2},
+                                      {"rev", 3},  {"gen", 3}, {"col", 3},    {"lt", 2}, {"sgt", 3},  {"capt", 4},
+                                      {"dept", 4}, {"vol", 3}, {"approx", 6}, {"no", 2}};
+  for (const Title& title : kTitles)
+    if (title.length == length && std::memcmp(title.text, lower, length) == 0) {
       // "no." is a number sign only before a digit; the caller cannot see
       // that far, so only the capitalised "No." counts.
       return !(length == 2 && lower[0] == 'n') || token[0] == 'N';
     }
   return false;
 }
+
+enum class ByteClass : unsigned char { Other, Letter, Space, Newline };
+
+constexpr std::array<ByteClass, 256> kByteClasses = [] {
+  std::array<ByteClass, 256> classes{};
+  for (int c = 'a'; c <= 'z'; ++c) classes[c] = ByteClass::Letter;
+  for (int c = 'A'; c <= 'Z'; ++c) classes[c] = ByteClass::Letter;
+  for (char c : {' ', '\t', '\r', '\f', '\v', '\0'}) classes[static_cast<unsigned char>(c)] = ByteClass::Space;
+  classes['\n'] = ByteClass::Newline;
+  return classes;
+}();
 
 int CountWordRuns(std::string_view text) {
   int runs = 0;
@@ -91,48 +110,93 @@ void SentenceSplitter::Append(char c) {
   if (lead) ++chars_;
 }
 
-void SentenceSplitter::Feed(std::string_view bytes) {
-  for (char c : bytes) {
-    if (c == '\n') {
-      EndLine();
-      continue;
+void SentenceSplitter::AppendRun(const char* letters, size_t count) {
+  if (full_) return;
+  if (pendingSpace_ && !buffer_.empty()) {
+    if (chars_ + 1 > kMaxSentenceChars) {
+      full_ = true;  // at a word's end: the cut is here
+      return;
     }
-    if (c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v' || c == '\0') {
+    buffer_ += ' ';
+    ++chars_;
+  }
+  pendingSpace_ = false;
+  if (chars_ + count <= kMaxSentenceChars) {
+    buffer_.append(letters, count);  // ASCII letters: a byte a character
+    chars_ += count;
+    return;
+  }
+  for (size_t k = 0; k < count; ++k) Append(letters[k]);  // the cut falls in this word
+}
+
+void SentenceSplitter::FeedOne(char c) {
+  lineHasContent_ = true;
+  if (end_ == 2) {
+    if (c >= 'a' && c <= 'z') {
+      end_ = 0;  // "Stop!" he said.
+    } else {
+      EndSentence();
+      endedInLine_ = true;
+    }
+  } else if (end_ == 1 && (IsLetter(c) || IsDigit(c))) {
+    end_ = 0;  // 3.14, a.m
+  }
+  bool letter = IsLetter(c);
+  if (letter) {
+    lineHasLetter_ = true;
+    if (!inWord_) ++lineWords_;
+    inWord_ = true;
+  } else if (!((c == '\'' || c == '-') && inWord_)) {
+    inWord_ = false;
+    lineHasOther_ = true;
+  }
+  if ((c == '.' || c == '!' || c == '?') && end_ == 0 && !(c == '.' && IsAbbreviation(lastToken_, lastTokenLength_)))
+    end_ = 1;
+  if (letter || c == '.') {
+    if (lastTokenLength_ < sizeof lastToken_) lastToken_[lastTokenLength_] = c;
+    ++lastTokenLength_;
+  } else {
+    lastTokenLength_ = 0;
+  }
+  Append(c);
+}
+
+void SentenceSplitter::Feed(std::string_view bytes) {
+  const char* p = bytes.data();
+  const char* const stop = p + bytes.size();
+  while (p < stop) {
+    ByteClass kind = kByteClasses[static_cast<unsigned char>(*p)];
+    if (kind == ByteClass::Space) {
       inWord_ = false;
       lastTokenLength_ = 0;
       if (end_ == 1) end_ = 2;
       pendingSpace_ = true;
+      do ++p;
+      while (p < stop && kByteClasses[static_cast<unsigned char>(*p)] == ByteClass::Space);
       continue;
     }
-    lineHasContent_ = true;
-    if (end_ == 2) {
-      if (c >= 'a' && c <= 'z') {
-        end_ = 0;  // "Stop!" he said.
-      } else {
-        EndSentence();
-        endedInLine_ = true;
-      }
-    } else if (end_ == 1 && (IsLetter(c) || IsDigit(c))) {
-      end_ = 0;  // 3.14, a.m
+    if (kind == ByteClass::Newline) {
+      EndLine();
+      ++p;
+      continue;
     }
-    bool letter = IsLetter(c);
-    if (letter) {
-      lineHasLetter_ = true;
-      if (!inWord_) ++lineWords_;
-      inWord_ = true;
-    } else if (!((c == '\'' || c == '-') && inWord_)) {
-      inWord_ = false;
-      lineHasOther_ = true;
+    if (kind != ByteClass::Letter || end_ != 0) {
+      FeedOne(*p++);
+      continue;
     }
-    if ((c == '.' || c == '!' || c == '?') && end_ == 0 && !(c == '.' && IsAbbreviation(lastToken_, lastTokenLength_)))
-      end_ = 1;
-    if (letter || c == '.') {
-      if (lastTokenLength_ < sizeof lastToken_) lastToken_[lastTokenLength_] = c;
-      ++lastTokenLength_;
-    } else {
-      lastTokenLength_ = 0;
-    }
-    Append(c);
+    // A run of letters inside a sentence changes nothing but the token and
+    // the sentence's text.
+    const char* run = p;
+    do ++p;
+    while (p < stop && kByteClasses[static_cast<unsigned char>(*p)] == ByteClass::Letter);
+    auto count = static_cast<size_t>(p - run);
+    lineHasContent_ = lineHasLetter_ = true;
+    if (!inWord_) ++lineWords_;
+    inWord_ = true;
+    for (size_t k = 0; k < count && lastTokenLength_ + k < sizeof lastToken_; ++k)
+      lastToken_[lastTokenLength_ + k] = run[k];
+    lastTokenLength_ += count;
+    AppendRun(run, count);
   }
 }
 
@@ -145,6 +209,7 @@ void SentenceSplitter::EndLine() {
     // A line of no letters, or of one bare word: part of no sentence.
     buffer_.resize(lineStart_.bytes);
     chars_ = lineStart_.chars;
+    words_.resize(lineStart_.words);
     full_ = lineStart_.full;
     end_ = lineStart_.end;
     EndSentence();
@@ -154,10 +219,14 @@ void SentenceSplitter::EndLine() {
   }
   lineHasContent_ = lineHasLetter_ = lineHasOther_ = endedInLine_ = false;
   lineWords_ = 0;
-  lineStart_ = Mark{buffer_.size(), chars_, full_, end_};
+  lineStart_ = Mark{buffer_.size(), chars_, words_.size(), full_, end_};
 }
 
 void SentenceSplitter::EndSentence() {
+  if (notesWords_ && words_.empty()) {
+    Reset();  // no word wants it
+    return;
+  }
   bool terminated = end_ != 0;
   // A text that ran past the cut without ever ending is no sentence.
   if (!(full_ && !terminated) && CountWordRuns(buffer_) >= 2) sink_(buffer_);
@@ -166,6 +235,7 @@ void SentenceSplitter::EndSentence() {
 
 void SentenceSplitter::Reset() {
   buffer_.clear();
+  words_.clear();
   chars_ = 0;
   full_ = false;
   pendingSpace_ = false;
@@ -206,6 +276,7 @@ SentenceKeeper::Entry& SentenceKeeper::Find(std::string_view word) {
     Slot& slot = slots_[at];
     if (!slot.entry) {
       entries_.push_back(Entry{std::string(word)});
+      kept_.push_back(0);
       slot = Slot{hash, static_cast<uint32_t>(entries_.size())};
       return entries_.back();
     }
@@ -213,16 +284,24 @@ SentenceKeeper::Entry& SentenceKeeper::Find(std::string_view word) {
   }
 }
 
+bool SentenceKeeper::Give(Entry& entry, uint32_t index) {
+  if (entry.count >= kSentencesPerWord) return false;
+  if (entry.count > 0 && entry.index[entry.count - 1] == index) return false;  // twice in one sentence
+  entry.index[entry.count++] = index;
+  kept_[&entry - entries_.data()] = static_cast<uint8_t>(entry.count);
+  return true;
+}
+
+uint32_t SentenceKeeper::WordId(std::string_view word) { return static_cast<uint32_t>(&Find(word) - entries_.data()); }
+
 void SentenceKeeper::Keep(std::string_view sentence) {
   auto index = static_cast<uint32_t>(sentences_.size());
   bool used = false;
-  ForEachWord(sentence, [&](std::string_view word) {
-    Entry& slots = Find(word);
-    if (slots.count >= kSentencesPerWord) return;
-    if (slots.count > 0 && slots.index[slots.count - 1] == index) return;  // twice in one sentence
-    slots.index[slots.count++] = index;
-    used = true;
-  });
+  if (counted_) {
+    for (uint32_t id : splitter_.Words()) used = Give(entries_[id], index) || used;
+  } else {
+    ForEachWord(sentence, [&](std::string_view word) { used = Give(Find(word), index) || used; });
+  }
   if (used) sentences_.push_back(KeptSentence{StoredText(sentence), source_, false});
 }
 
@@ -247,6 +326,8 @@ std::vector<const KeptSentence*> SentenceKeeper::SentencesOf(std::string_view wo
 
 void SentenceKeeper::Clear() {
   std::vector<Entry>().swap(entries_);
+  std::vector<uint8_t>().swap(kept_);
+  counted_ = false;
   std::vector<Slot>().swap(slots_);
   std::vector<KeptSentence>().swap(sentences_);
 }

@@ -6,7 +6,11 @@
 // so a text is read once and never held: the splitter keeps only the
 // sentence under way, at most kMaxSentenceChars characters of it, and the
 // keeper at most kSentencesPerWord sentences per word. Memory grows with the
-// distinct words, as the counter's does, not with the text.
+// distinct words, as the counter's does, not with the text. The counter also
+// tells the keeper which of its words each sentence holds (WordId, NoteWord),
+// so a word is hashed and found once per occurrence, by the counter, and the
+// keeper only looks at the words that still want a sentence; text fed with
+// Feed() alone is cut into words by the keeper itself.
 //
 // Sentences end at ". ", "! ", "? " (closing quotes and brackets after the
 // mark stay with the sentence) unless the next word starts with a lower-case
@@ -41,6 +45,16 @@ class SentenceSplitter {
 
   // The next bytes of the text.
   void Feed(std::string_view bytes);
+  // A word of the sentence under way (its bytes have been fed); the sink
+  // finds the sentence's words in Words(). A line that turns out to belong
+  // to no sentence takes its words with it.
+  // Once a word has been noted, a sentence without a noted word is not
+  // handed to the sink.
+  void NoteWord(uint32_t id) {
+    notesWords_ = true;
+    if (!full_) words_.push_back(id);  // a word past the cut is not in the sentence
+  }
+  const std::vector<uint32_t>& Words() const { return words_; }
   // The end of the text: the sentence under way ends.
   void Finish();
 
@@ -48,18 +62,23 @@ class SentenceSplitter {
   struct Mark {
     size_t bytes = 0;
     size_t chars = 0;
+    size_t words = 0;
     bool full = false;
     int end = 0;
   };
   void Append(char c);
+  void AppendRun(const char* letters, size_t count);
+  void FeedOne(char c);
   void EndLine();
   void EndSentence();
   void Reset();
 
   Sink sink_;
-  std::string buffer_;  // the sentence under way, whitespace collapsed
-  size_t chars_ = 0;    // characters in buffer_
-  bool full_ = false;   // cut: further bytes are not kept
+  std::string buffer_;           // the sentence under way, whitespace collapsed
+  std::vector<uint32_t> words_;  // the words noted in it
+  bool notesWords_ = false;
+  size_t chars_ = 0;   // characters in buffer_
+  bool full_ = false;  // cut: further bytes are not kept
   bool pendingSpace_ = false;
   int end_ = 0;  // 0 none, 1 after a mark, 2 after a mark and a space
   bool wasCut_ = false;
@@ -91,6 +110,16 @@ class SentenceKeeper {
   // The name of the text that the next bytes come from (GBK).
   void BeginText(std::string source);
   void Feed(std::string_view bytes) { splitter_.Feed(bytes); }
+  // The word counter's side: the text's bytes as it reads them, and after a
+  // word's bytes the word itself, by the id WordId gave it (once per
+  // distinct word). A word with its sentences all kept need not be noted.
+  void FeedCounted(std::string_view bytes) {
+    counted_ = true;
+    splitter_.Feed(bytes);
+  }
+  uint32_t WordId(std::string_view word);
+  bool WantsSentence(uint32_t id) const { return kept_[id] < kSentencesPerWord; }
+  void NoteWord(uint32_t id) { splitter_.NoteWord(id); }
   // The end of the current text.
   void EndText() { splitter_.Finish(); }
 
@@ -137,12 +166,17 @@ class SentenceKeeper {
   };
   Entry& Find(std::string_view word);
   void Keep(std::string_view sentence);
+  // Gives the sentence about to be kept as sentences_[index] to the entry;
+  // false when the entry has its sentences or this one already.
+  bool Give(Entry& entry, uint32_t index);
 
   SentenceSplitter splitter_;
   std::string source_;
   std::vector<KeptSentence> sentences_;
   std::vector<Entry> entries_;
+  std::vector<uint8_t> kept_;  // entries_[i].count, packed for the counter's look per word
   std::vector<Slot> slots_;
+  bool counted_ = false;  // the words come from the counter
 };
 
 }  // namespace quorvo

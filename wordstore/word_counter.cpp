@@ -159,19 +159,24 @@ bool WordCounter::ReserveIndexSlot() {
 void WordCounter::ReleaseIndex() { std::vector<IndexSlot>().swap(index_); }
 
 bool WordCounter::AddWord(std::string_view token) {
-  if (token.size() > kMaxWordBytes || token.size() <= 2) return false;
-  if (!keepContractions_ && token.find('\'') != std::string_view::npos) return false;
+  size_t before = size_;
+  return Count(token) && size_ > before;
+}
+
+WordCount* WordCounter::Count(std::string_view token) {
+  if (token.size() > kMaxWordBytes || token.size() <= 2) return nullptr;
+  if (!keepContractions_ && token.find('\'') != std::string_view::npos) return nullptr;
   uint32_t hash = HashOf(token);
   if (!index_.empty()) {
     IndexSlot& found = FindSlot(token, hash);
     if (found.entry) {
       ++found.entry->count;
-      return false;
+      return found.entry;
     }
   }
-  if (!ReserveIndexSlot()) return false;
+  if (!ReserveIndexSlot()) return nullptr;
   auto* entry = new (std::nothrow) WordCount{};
-  if (!entry) return false;
+  if (!entry) return nullptr;
   std::memcpy(entry->word, token.data(), token.size());
   entry->word[token.size()] = '\0';
   entry->count = 1;
@@ -180,30 +185,48 @@ bool WordCounter::AddWord(std::string_view token) {
   head = entry;
   FindSlot(token, hash) = IndexSlot{hash, entry};
   ++size_;
-  return true;
+  return entry;
 }
 
 void WordCounter::ScanText(char* buffer, size_t size, Bytes bytes) {
-  if (keeper_) keeper_->Feed(std::string_view(buffer, strnlen(buffer, size)));
   auto* text = reinterpret_cast<unsigned char*>(buffer);
   size_t i = 0;
   // The token is written back over its own bytes, lower-cased, with "'"
-  // for a typographic apostrophe: never ahead of where it is read.
+  // for a typographic apostrophe: never ahead of where it is read. The
+  // keeper reads a copy of the bytes as they were, up to the end of a word
+  // it wants a sentence for, then that word.
+  size_t fed = 0;
+  if (keeper_) keeperText_.assign(buffer, strnlen(buffer, size));
+  auto feed = [&](size_t to) {
+    if (to > fed) {
+      keeper_->FeedCounted(std::string_view(keeperText_).substr(fed, to - fed));
+      fed = to;
+    }
+  };
   size_t start = 0;
   size_t write = 0;
   bool inToken = false;
   bool foreign = false;
   auto finish = [&](size_t end) {
-    if (!inToken) return;
-    inToken = false;
-    if (end < size) text[write] = '\0';
-    if (foreign) return;
-    std::string_view token(buffer + start, write - start);
-    if (keepContractions_) {
-      while (!token.empty() && token.front() == '\'') token.remove_prefix(1);
-      while (!token.empty() && token.back() == '\'') token.remove_suffix(1);
+    if (inToken) {
+      inToken = false;
+      if (!foreign) {
+        std::string_view token(buffer + start, write - start);
+        if (keepContractions_) {
+          while (!token.empty() && token.front() == '\'') token.remove_prefix(1);
+          while (!token.empty() && token.back() == '\'') token.remove_suffix(1);
+        }
+        WordCount* entry = Count(token);
+        if (entry && keeper_) {
+          if (entry->sentenceId == 0) entry->sentenceId = keeper_->WordId(token) + 1;
+          if (keeper_->WantsSentence(entry->sentenceId - 1)) {
+            feed(end);
+            keeper_->NoteWord(entry->sentenceId - 1);
+          }
+        }
+      }
+      if (end < size) text[write] = '\0';
     }
-    AddWord(token);
   };
   auto begin = [&] {
     if (inToken) return;
@@ -253,6 +276,7 @@ void WordCounter::ScanText(char* buffer, size_t size, Bytes bytes) {
     i += length;
   }
   finish(i);
+  if (keeper_) feed(keeperText_.size());
 }
 
 namespace {
@@ -398,6 +422,14 @@ void WordCounter::ScanUtf16File(std::FILE* file, bool bigEndian) {
     if (carried != 0) block[0] = block[k];
   }
   flush();
+}
+
+void WordCounter::SetSentenceKeeper(SentenceKeeper* keeper) {
+  if (keeper == keeper_) return;
+  keeper_ = keeper;
+  // Ids belong to one keeper.
+  for (WordCount* entry : buckets_)
+    for (; entry; entry = entry->next) entry->sentenceId = 0;
 }
 
 void WordCounter::Clear() {

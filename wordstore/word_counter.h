@@ -23,7 +23,8 @@
 // caller decides which word it stands for.
 //
 // A SentenceKeeper, when one is set, is fed every byte the counter reads,
-// before it is cut into tokens, so the text is read once for both.
+// before it is cut into tokens, and told each word right after its bytes,
+// so the text is read once and each word found once for both.
 //
 // Threads: one object belongs to one thread (the window thread); nothing in
 // it is shared.
@@ -42,9 +43,10 @@ namespace quorvo {
 class SentenceKeeper;
 
 struct WordCount {
-  char word[128];   // lower case, zero-terminated, at most 127 bytes
-  int count;        // occurrences so far, starting at 1
-  WordCount* next;  // next entry of the same bucket
+  char word[128];       // lower case, zero-terminated, at most 127 bytes
+  int count;            // occurrences so far, starting at 1
+  uint32_t sentenceId;  // 1 + the word's id in the sentence keeper; 0: none yet
+  WordCount* next;      // next entry of the same bucket
 };
 
 class WordCounter {
@@ -85,7 +87,7 @@ class WordCounter {
   void Clear();
 
   // The keeper fed the text from now on; nullptr for none. Not owned.
-  void SetSentenceKeeper(SentenceKeeper* keeper) { keeper_ = keeper; }
+  void SetSentenceKeeper(SentenceKeeper* keeper);
 
   // Hands every entry to sink in queue order (bucket 0 to 1023, within a
   // bucket the most recently added word first) and releases it; the counter
@@ -107,6 +109,10 @@ class WordCounter {
     WordCount* entry;  // nullptr: the slot is free
   };
 
+  // Counts the token (AddWord's rules); its entry, or nullptr when it was
+  // rejected or memory ran out.
+  WordCount* Count(std::string_view token);
+
   // The slot holding word, or the free slot where it would go.
   IndexSlot& FindSlot(std::string_view word, uint32_t hash);
   // Makes room for one more entry; false when memory ran out and the index
@@ -121,6 +127,7 @@ class WordCounter {
   std::vector<IndexSlot> index_;  // a power of two slots, or none
   size_t size_ = 0;
   SentenceKeeper* keeper_ = nullptr;
+  std::string keeperText_;  // the chunk under way as it was read, for the keeper
 };
 
 }  // namespace quorvo

@@ -1,5 +1,8 @@
 #include "wordstore/word_sentences.h"
 
+#include <algorithm>
+#include <utility>
+
 #include "wordstore/sql.h"
 
 namespace quorvo {
@@ -17,6 +20,11 @@ const char kInsert[] =
     "INSERT INTO review_sentence (bank, word, sentence, source, bundled) "
     "SELECT ?1, ?2, ?3, ?4, ?5 WHERE (SELECT count(*) FROM review_sentence WHERE bank = ?1 AND word = ?2) < 3 "
     "AND NOT EXISTS (SELECT 1 FROM review_sentence WHERE bank = ?1 AND word = ?2 AND sentence = ?3)";
+
+// A word that has no row yet: its sentences (at most three, repeats left
+// out by the caller) go in as they are.
+const char kInsertNew[] =
+    "INSERT INTO review_sentence (bank, word, sentence, source, bundled) VALUES (?1, ?2, ?3, ?4, ?5)";
 
 bool TableExists(WordDatabase& db) {
   Statement probe(db.handle(), "select 1 from sqlite_master where type = 'table' and name = 'review_sentence'");
@@ -56,16 +64,49 @@ Status StoreSentences(WordDatabase& db, std::string_view bank, const SentenceKee
                       const std::unordered_set<std::string>* onlyWords) {
   if (keeper.Words() == 0) return Status::Ok();
   return InOwnBatch(db, [&] {
-    Statement insert(db.handle(), kInsert);
-    if (!insert.prepared().ok()) return insert.prepared();
-    Status failed = Status::Ok();
-    keeper.ForEach([&](const std::string& word, const std::vector<const KeptSentence*>& sentences) {
-      if (!failed.ok() || (onlyWords && !onlyWords->count(word))) return;
-      for (const KeptSentence* sentence : sentences) {
-        failed = Insert(insert, bank, word, *sentence);
-        if (!failed.ok()) return;
+    // Words of the bank with sentences already: theirs are checked against
+    // the limit and for repeats; the others (all of them, in a new bank)
+    // take theirs as they come.
+    std::unordered_set<std::string> stored;
+    {
+      Statement select(db.handle(), "SELECT DISTINCT word FROM review_sentence WHERE bank = ?");
+      if (!select.prepared().ok()) return select.prepared();
+      select.Bind(1, bank);
+      for (;;) {
+        Result<bool> row = select.Step();
+        if (!row.ok()) return row.status();
+        if (!*row) break;
+        stored.insert(select.Text(0));
       }
+    }
+    Statement checked(db.handle(), kInsert);
+    if (!checked.prepared().ok()) return checked.prepared();
+    Statement plain(db.handle(), kInsertNew);
+    if (!plain.prepared().ok()) return plain.prepared();
+    // In word order: the index on (bank, word) then grows at its end
+    // instead of at random pages.
+    std::vector<std::pair<const std::string*, std::vector<const KeptSentence*>>> words;
+    words.reserve(keeper.Words());
+    keeper.ForEach([&](const std::string& word, const std::vector<const KeptSentence*>& sentences) {
+      if (!sentences.empty() && (!onlyWords || onlyWords->count(word))) words.emplace_back(&word, sentences);
     });
+    std::sort(words.begin(), words.end(), [](const auto& a, const auto& b) { return *a.first < *b.first; });
+    Status failed = Status::Ok();
+    for (const auto& [wordAt, sentences] : words) {
+      const std::string& word = *wordAt;
+      bool isNew = stored.empty() || stored.count(word) == 0;
+      Statement& insert = isNew ? plain : checked;
+      for (size_t k = 0; k < sentences.size(); ++k) {
+        const KeptSentence* sentence = sentences[k];
+        // The same sentence met twice in the text is kept once.
+        bool repeat = false;
+        for (size_t before = 0; isNew && before < k; ++before)
+          repeat = repeat || sentences[before]->text == sentence->text;
+        if (repeat) continue;
+        failed = Insert(insert, bank, word, *sentence);
+        if (!failed.ok()) return failed;
+      }
+    }
     return failed;
   });
 }

@@ -10,6 +10,7 @@
 #include "testing/temp_dir.h"
 #include "testing/word_fixture.h"
 #include "wordstore/word_bank.h"
+#include "wordstore/word_counter.h"
 #include "wordstore/word_sentences.h"
 
 namespace quorvo {
@@ -83,27 +84,53 @@ std::vector<std::string> Texts(const std::vector<const KeptSentence*>& kept) {
   return texts;
 }
 
+// The keeper fed on its own, and fed by the word counter, which tells it
+// each word as it counts it (and lower-cases the text in place meanwhile).
+void FeedText(SentenceKeeper& keeper, bool throughCounter, const char* source, std::string text) {
+  keeper.BeginText(source);
+  if (throughCounter) {
+    WordCounter counter;
+    counter.SetSentenceKeeper(&keeper);
+    text += '\0';
+    counter.ScanText(text.data(), text.size(), WordCounter::Bytes::Utf8);
+  } else {
+    keeper.Feed(text);
+  }
+  keeper.EndText();
+}
+
 TEST(SentenceKeeper, KeepsTheFirstThreeSentencesOfEachWord) {
-  SentenceKeeper keeper;
-  keeper.BeginText("a.txt");
-  keeper.Feed("The cat sat. The cat ran off the cat mat. A dog barked at the cat. The cat slept well. ");
-  keeper.EndText();
-  keeper.BeginText("b.txt");
-  keeper.Feed("Don't wake the sleeping dog now.");
-  keeper.EndText();
-  EXPECT_EQ((std::vector<std::string>{"The cat sat. <a.txt>", "The cat ran off the cat mat. <a.txt>",
-                                      "A dog barked at the cat. <a.txt>"}),
-            Texts(keeper.SentencesOf("cat")));
-  EXPECT_EQ((std::vector<std::string>{"A dog barked at the cat. <a.txt>", "Don't wake the sleeping dog now. <b.txt>"}),
-            Texts(keeper.SentencesOf("dog")));
-  EXPECT_TRUE(keeper.SentencesOf("don").empty());  // "don't" is no word of the counter's
-  EXPECT_TRUE(keeper.SentencesOf("the").size() == 3);
-  // A sentence read as UTF-8 is kept as GBK.
-  keeper.BeginText("c.txt");
-  keeper.Feed("A caf\xC3\xA9 opened nearby.");
-  keeper.EndText();
-  ASSERT_EQ(1u, keeper.SentencesOf("opened").size());
-  EXPECT_EQ("A caf\xA8\xA6 opened nearby.", keeper.SentencesOf("opened")[0]->text);
+  for (bool throughCounter : {false, true}) {
+    SCOPED_TRACE(throughCounter ? "through the counter" : "fed alone");
+    SentenceKeeper keeper;
+    FeedText(keeper, throughCounter, "a.txt",
+             "The cat sat. The cat ran off the cat mat. A dog barked at the cat. The cat slept well. ");
+    FeedText(keeper, throughCounter, "b.txt", "Don't wake the sleeping dog now.");
+    EXPECT_EQ((std::vector<std::string>{"The cat sat. <a.txt>", "The cat ran off the cat mat. <a.txt>",
+                                        "A dog barked at the cat. <a.txt>"}),
+              Texts(keeper.SentencesOf("cat")));
+    EXPECT_EQ(
+        (std::vector<std::string>{"A dog barked at the cat. <a.txt>", "Don't wake the sleeping dog now. <b.txt>"}),
+        Texts(keeper.SentencesOf("dog")));
+    EXPECT_TRUE(keeper.SentencesOf("don").empty());  // "don't" is no word of the counter's
+    EXPECT_TRUE(keeper.SentencesOf("the").size() == 3);
+    // A sentence read as UTF-8 is kept as GBK, as it was written.
+    FeedText(keeper, throughCounter, "c.txt", "A caf\xC3\xA9 opened nearby. I don\xE2\x80\x99t KNOW him.");
+    ASSERT_EQ(1u, keeper.SentencesOf("opened").size());
+    EXPECT_EQ("A caf\xA8\xA6 opened nearby.", keeper.SentencesOf("opened")[0]->text);
+    ASSERT_EQ(1u, keeper.SentencesOf("know").size());
+    EXPECT_EQ("I don\xA1\xAFt KNOW him.", keeper.SentencesOf("know")[0]->text);
+    // A line of one bare word is in no sentence; a word past the cut at 300
+    // characters is not in the kept sentence.
+    std::string longSentence = "Start " + std::string(60, 'x') + " ";
+    for (int k = 0; k < 60; ++k) longSentence += "word ";
+    longSentence += "zebra ends here.";
+    FeedText(keeper, throughCounter, "d.txt", "Fruits we like:\napple\nThe pear fell down.\n\n" + longSentence);
+    EXPECT_TRUE(keeper.SentencesOf("apple").empty());
+    EXPECT_EQ((std::vector<std::string>{"The pear fell down. <d.txt>"}), Texts(keeper.SentencesOf("pear")));
+    EXPECT_EQ(1u, keeper.SentencesOf("start").size());
+    EXPECT_TRUE(keeper.SentencesOf("zebra").empty());
+  }
 }
 
 TEST(WordSentences, KeptPerBankDroppedWithItAndCopiedToTheList) {
