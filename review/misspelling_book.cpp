@@ -6,11 +6,20 @@
 namespace quorvo {
 namespace {
 
-bool TablesExist(WordDatabase& db) {
+// Whether the file has the book's tables; a failed read says why.
+Result<bool> TablesExist(WordDatabase& db) {
   Statement probe(db.handle(), "select 1 from sqlite_master where type = 'table' and name = 'review_misspelling'");
-  if (!probe.prepared().ok()) return false;
-  Result<bool> row = probe.Step();
-  return row.ok() && *row;
+  if (!probe.prepared().ok()) return probe.prepared();
+  return probe.Step();
+}
+
+Result<bool> InBook(WordDatabase& db, std::string_view bank, std::string_view word) {
+  Result<bool> tables = TablesExist(db);
+  if (!tables.ok() || !*tables) return tables;
+  Statement select(db.handle(), "select 1 from review_misspelling where bank = ? and word = ?");
+  if (!select.prepared().ok()) return select.prepared();
+  select.Bind(1, bank).Bind(2, word);
+  return select.Step();
 }
 
 }  // namespace
@@ -26,8 +35,10 @@ Status MisspellingBook::Prepare() {
 
 Status MisspellingBook::RecordMistake(std::string_view bank, std::string_view word, int64_t at) {
   if (!db_.IsOpen()) return SqliteStatus(SQLITE_MISUSE);
-  WordDatabase::Batch batch(db_);
-  if (!batch.began().ok()) return batch.began();
+  // Taken at once (a held file fails here); joins the transaction of a
+  // replay that writes several.
+  Transaction txn(db_.handle());
+  if (!txn.began().ok()) return txn.began();
   Status done = Prepare();
   if (!done.ok()) return done;
   Statement put(db_.handle(),
@@ -39,14 +50,18 @@ Status MisspellingBook::RecordMistake(std::string_view bank, std::string_view wo
   Statement log(db_.handle(), "insert into review_misspelling_log (bank, word, at, day) values (?, ?, ?, ?)");
   log.Bind(1, bank).Bind(2, word).Bind(3, at).Bind(4, LocalDay(at, utcOffset_));
   if (!(done = log.Run()).ok()) return done;
-  return batch.Commit();
+  return txn.Commit();
 }
 
 Status MisspellingBook::RecordRight(std::string_view bank, std::string_view word, int64_t at) {
-  if (!db_.IsOpen() || !TablesExist(db_) || !Contains(bank, word)) return Status::Ok();
+  if (!db_.IsOpen()) return Status::Ok();
+  // A file that cannot be read now is not taken for one without the word.
+  Result<bool> listed = InBook(db_, bank, word);
+  if (!listed.ok()) return listed.status();
+  if (!*listed) return Status::Ok();
   int day = LocalDay(at, utcOffset_);
-  WordDatabase::Batch batch(db_);
-  if (!batch.began().ok()) return batch.began();
+  Transaction txn(db_.handle());
+  if (!txn.began().ok()) return txn.began();
   Statement count(db_.handle(),
                   "update review_misspelling set right_days = right_days + 1, right_day = ?3 "
                   "where bank = ?1 and word = ?2 and right_day != ?3");
@@ -56,12 +71,37 @@ Status MisspellingBook::RecordRight(std::string_view bank, std::string_view word
   Statement leave(db_.handle(), "delete from review_misspelling where bank = ? and word = ? and right_days >= ?");
   leave.Bind(1, bank).Bind(2, word).Bind(3, kRightDaysToLeave);
   if (!(done = leave.Run()).ok()) return done;
-  return batch.Commit();
+  return txn.Commit();
+}
+
+Status MisspellingBook::Record(const PendingMisspelling& outcome) {
+  return outcome.right ? RecordRight(outcome.bank, outcome.word, outcome.at)
+                       : RecordMistake(outcome.bank, outcome.word, outcome.at);
+}
+
+Status MisspellingRecorder::Record(PendingMisspelling outcome) {
+  pending_.push_back(std::move(outcome));
+  return RetryPending();
+}
+
+Status MisspellingRecorder::RetryPending() {
+  while (!pending_.empty()) {
+    Status written = book_.Record(pending_.front());
+    if (!written.ok()) return written;
+    pending_.pop_front();
+  }
+  return Status::Ok();
+}
+
+std::vector<PendingMisspelling> MisspellingRecorder::TakePending() {
+  std::vector<PendingMisspelling> taken(pending_.begin(), pending_.end());
+  pending_.clear();
+  return taken;
 }
 
 std::vector<Misspelling> MisspellingBook::Words(std::string_view bank) {
   std::vector<Misspelling> words;
-  if (!db_.IsOpen() || !TablesExist(db_)) return words;
+  if (!db_.IsOpen() || !TablesExist(db_).value_or(false)) return words;
   Statement select(db_.handle(),
                    "select word, count, last_at, right_days from review_misspelling where bank = ? "
                    "order by count desc, last_at desc");
@@ -75,16 +115,12 @@ std::vector<Misspelling> MisspellingBook::Words(std::string_view bank) {
 }
 
 bool MisspellingBook::Contains(std::string_view bank, std::string_view word) {
-  if (!db_.IsOpen() || !TablesExist(db_)) return false;
-  Statement select(db_.handle(), "select 1 from review_misspelling where bank = ? and word = ?");
-  select.Bind(1, bank).Bind(2, word);
-  Result<bool> row = select.Step();
-  return row.ok() && *row;
+  return db_.IsOpen() && InBook(db_, bank, word).value_or(false);
 }
 
 std::vector<std::pair<int, int>> MisspellingBook::MistakesPerDay(int firstDay, int lastDay) {
   std::vector<std::pair<int, int>> days;
-  if (!db_.IsOpen() || !TablesExist(db_)) return days;
+  if (!db_.IsOpen() || !TablesExist(db_).value_or(false)) return days;
   Statement select(db_.handle(),
                    "select day, count(*) from review_misspelling_log where day between ? and ? group by day "
                    "order by day");

@@ -66,8 +66,7 @@ CdictDlg::~CdictDlg() {
 void CdictDlg::FlushBeforeExit(std::chrono::steady_clock::time_point deadline) {
   if (flushed_) return;
   flushed_ = true;
-  PendingWrites left;
-  left.reviews = page2_->FlushBeforeExit(deadline);
+  PendingWrites left = page2_->FlushBeforeExit(deadline);
   left.statements = page1_->FlushBeforeExit(deadline);
   if (left.empty()) return;
   Status saved = SavePendingWrites(BankFile(), left);

@@ -38,6 +38,7 @@ constexpr int kRetryMilliseconds = 3000;
 CPage2::CPage2(WindowOps& ops, QWidget* parent) : QDialog(parent, Qt::Widget), ops_(ops) {
   setFont(DialogFont(9));
   session_ = std::make_unique<ReviewSession>(db_, [&ops] { return ops.NowSeconds(); });
+  mistakes_ = std::make_unique<MisspellingRecorder>(db_, session_->Store().UtcOffset());
   BuildControls();
   OnInitDialog();
 }
@@ -45,6 +46,8 @@ CPage2::CPage2(WindowOps& ops, QWidget* parent) : QDialog(parent, Qt::Widget), o
 CPage2::~CPage2() {
   // A review kept while the file was busy gets a last chance.
   session_->RetryPending().IgnoreError();
+  mistakes_->RetryPending().IgnoreError();
+  mistakes_.reset();
   session_.reset();
   db_.Close();
   snapshot_.Reset();
@@ -134,7 +137,7 @@ void CPage2::BuildControls() {
     if (!saved.ok())
       review_->SetStatus(
           Ui("目标记忆率没能保存（%1），复习仍按原来的目标安排。").arg(QString::fromStdString(CauseText(saved))));
-    else if (!session_->Pending())
+    else if (!session_->Pending() && !mistakes_->Pending())
       review_->SetStatus({});
     review_->SetRetention(session_->Store().DesiredRetention());  // what the file holds
   });
@@ -438,7 +441,7 @@ void CPage2::LoadDueCards() {
   // Cards that cannot be read now are not offered as new ones.
   if (loaded.ok()) {
     review_->SetRetention(session_->Store().DesiredRetention());
-    if (!session_->Pending()) review_->SetStatus({});
+    if (!session_->Pending() && !mistakes_->Pending()) review_->SetStatus({});
   } else {
     review_->SetStatus(
         Ui("复习记录暂时无法读取（%1），稍后再打开今日复习。").arg(QString::fromStdString(CauseText(loaded))));
@@ -452,35 +455,65 @@ void CPage2::GradeCard(Grade grade) {
 
 void CPage2::StoreGrade(Grade grade) {
   Status stored = session_->GradeCurrent(grade);
-  if (stored.ok()) {
-    review_->SetStatus({});
-    retry_->stop();
-  } else {
-    const char* text = stored.code() == StatusCode::kBusy
-                           ? "词库文件正被其他程序占用，%1 条复习记录已暂存，稍后自动保存。"
-                           : "复习记录暂时无法保存（%2），%1 条已暂存，稍后再试。";
-    review_->SetStatus(Ui(text).arg(session_->Pending()).arg(QString::fromStdString(CauseText(stored))));
-    retry_->start();
+  // The file took the grade: the kept drill tries may go too.
+  if (stored.ok() && mistakes_->Pending() && !(bookRefused_ = mistakes_->RetryPending()).ok()) bookRefusedLast_ = true;
+  if (!stored.ok()) {
+    reviewRefused_ = stored;
+    bookRefusedLast_ = false;
   }
+  ShowKeptWrites();
   Refresh();
   typingBox_->setFocus();
 }
 
-void CPage2::RetryPendingReviews() {
-  if (session_->RetryPending().ok()) {
+void CPage2::ShowKeptWrites() {
+  int reviews = session_->Pending(), tries = mistakes_->Pending();
+  if (tries > 0 && (bookRefusedLast_ || reviews == 0)) {
+    review_->SetStatus(Ui("错题本暂时无法保存（%1），%2 条已暂存，稍后自动保存。")
+                           .arg(QString::fromStdString(CauseText(bookRefused_)), QString::number(tries)));
+  } else if (reviews > 0) {
+    QString count = QString::number(reviews);
+    review_->SetStatus(reviewRefused_.code() == StatusCode::kBusy
+                           ? Ui("词库文件正被其他程序占用，%1 条复习记录已暂存，稍后自动保存。").arg(count)
+                           : Ui("复习记录暂时无法保存（%2），%1 条已暂存，稍后再试。")
+                                 .arg(count, QString::fromStdString(CauseText(reviewRefused_))));
+  } else {
     review_->SetStatus({});
-    retry_->stop();
   }
+  if (reviews > 0 || tries > 0)
+    retry_->start();
+  else
+    retry_->stop();
 }
 
-std::vector<PendingReview> CPage2::FlushBeforeExit(std::chrono::steady_clock::time_point deadline) {
+void CPage2::RetryPendingReviews() {
+  // In order, and a pass ends at the first write the file refuses.
+  Status stored = session_->RetryPending();
+  if (!stored.ok()) {
+    reviewRefused_ = stored;
+    bookRefusedLast_ = false;
+  } else if (!(stored = mistakes_->RetryPending()).ok()) {
+    bookRefused_ = stored;
+    bookRefusedLast_ = true;
+  }
+  ShowKeptWrites();
+}
+
+int CPage2::PendingMisspellings() const { return mistakes_->Pending(); }
+
+PendingWrites CPage2::FlushBeforeExit(std::chrono::steady_clock::time_point deadline) {
   retry_->stop();
   db_.SetBusyTimeout(250);
-  while (!session_->RetryPending().ok() && std::chrono::steady_clock::now() < deadline)
+  auto flush = [this] {
+    Status stored = session_->RetryPending();
+    return stored.ok() ? mistakes_->RetryPending() : stored;
+  };
+  while (!flush().ok() && std::chrono::steady_clock::now() < deadline)
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  std::vector<PendingReview> left;
+  PendingWrites left;
   for (auto& kept : session_->TakePending())
-    left.push_back({std::move(kept.bank), std::move(kept.word), static_cast<int>(kept.grade), kept.at});
+    left.reviews.push_back({std::move(kept.bank), std::move(kept.word), static_cast<int>(kept.grade), kept.at});
+  left.misspellings = mistakes_->TakePending();
   return left;
 }
 
@@ -583,13 +616,17 @@ void CPage2::CheckDrill() {
   SpellingCheck check = CheckSpelling(typed.toStdString(), word.toStdString(), listed);
   int attempt = attempts_ + 1;
   if (attempt == 1) {
-    // The first try decides what 错题本 learns.
-    MisspellingBook book(db_, session_->Store().UtcOffset());
-    std::string bank = table_.empty() ? std::string(kMainRemember) : table_;
+    // The first try decides what 错题本 learns; one the file refuses waits,
+    // with those before it, for the retry timer.
     const char* cell = CurrentCell(kColValue);
-    Status kept = check.correct ? book.RecordRight(bank, cell, ops_.NowSeconds())
-                                : book.RecordMistake(bank, cell, ops_.NowSeconds());
-    if (!kept.ok()) review_->SetStatus(Ui("错题本没能保存（%1）").arg(QString::fromStdString(CauseText(kept))));
+    bool kept = mistakes_->Pending() > 0;
+    Status stored = mistakes_->Record(
+        {table_.empty() ? std::string(kMainRemember) : table_, cell ? cell : "", check.correct, ops_.NowSeconds()});
+    if (!stored.ok()) {
+      bookRefused_ = stored;
+      bookRefusedLast_ = true;
+    }
+    if (kept || !stored.ok()) ShowKeptWrites();
   }
   if (!check.correct && attempt == 1) {
     attempts_ = 1;

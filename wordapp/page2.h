@@ -17,6 +17,10 @@
 // 错题本 (the third choice of the first selector) shows only the words
 // misspelt in drills (MisspellingBook), drilled the same way but without
 // grading the schedule; a word leaves it after three right days in a row.
+// The first try of every drill goes to the book (MisspellingRecorder); one
+// the file refuses is kept, said so under the selector, and written with the
+// kept reviews: by the same timer, at the end, or else through the pending
+// journal at the next start.
 //
 // In 今日复习 a second selector "看词 / 默写 / 听写" chooses the drill: 看词 is
 // the card as above; 默写 shows the translation and the blanked sentence,
@@ -62,6 +66,7 @@ class QTimer;
 
 namespace quorvo {
 
+class MisspellingRecorder;
 class ReviewControls;
 class ReviewSession;
 
@@ -104,10 +109,13 @@ class CPage2 : public QDialog {
   // Grades the current due card (after its translation was shown) and moves on.
   void GradeCard(Grade grade);
   ReviewSession& Session() { return *session_; }
-  // The end of quorvo: the kept reviews are stored, tried again while
-  // another program holds the file, until deadline; those that still cannot
-  // be are returned (and given up here) for the program to keep elsewhere.
-  std::vector<PendingReview> FlushBeforeExit(std::chrono::steady_clock::time_point deadline);
+  // The drills' first tries 错题本 could not take yet.
+  int PendingMisspellings() const;
+  // The end of quorvo: the kept reviews and drill tries are stored, tried
+  // again while another program holds the file, until deadline; those that
+  // still cannot be are returned (and given up here) for the program to keep
+  // elsewhere.
+  PendingWrites FlushBeforeExit(std::chrono::steady_clock::time_point deadline);
 
   // The sentence shown with word blanked (cloze) or, as rich text, with
   // word highlighted; every whole-word occurrence, in any letter case.
@@ -139,6 +147,10 @@ class CPage2 : public QDialog {
   void LoadDueCards();
   void UpdateReviewControls();
   void RetryPendingReviews();
+  // The status line for what is kept: the text of the latest kind refused
+  // while some of it waits, nothing once all is written; the timer runs
+  // while anything is kept.
+  void ShowKeptWrites();
   void StoreGrade(Grade grade);
   bool DrillActive() const;
   // A new card in a drill: the attempts start again; 听写 says the word.
@@ -159,6 +171,10 @@ class CPage2 : public QDialog {
   std::unordered_map<std::string, std::vector<KeptSentence>> sentences_;  // of the list, by word
   bool reviewMode_ = false;
   std::unique_ptr<ReviewSession> session_;
+  std::unique_ptr<MisspellingRecorder> mistakes_;
+  Status reviewRefused_;  // why the kept reviews wait
+  Status bookRefused_;    // why the kept drill tries wait
+  bool bookRefusedLast_ = false;
   ReviewControls* review_ = nullptr;
   QTimer* retry_ = nullptr;
 

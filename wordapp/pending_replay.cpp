@@ -1,5 +1,6 @@
 #include "wordapp/pending_replay.h"
 
+#include "review/misspelling_book.h"
 #include "review/review_store.h"
 #include "wordstore/pending_journal.h"
 #include "wordstore/word_database.h"
@@ -46,8 +47,18 @@ ReplayOutcome ReplayPendingWrites(const std::string& bankFile) {
       }
       ++outcome.reviews;
     }
+    for (const auto& tried : journal->misspellings) {
+      MisspellingBook book(db, LocalUtcOffset(tried.at));
+      Status stored = book.Record(tried);
+      if (!stored.ok()) {
+        outcome.status = stored;
+        outcome.statements = outcome.reviews = outcome.misspellings = 0;
+        return outcome;
+      }
+      ++outcome.misspellings;
+    }
     if (!(outcome.status = batch.Commit()).ok()) {
-      outcome.statements = outcome.reviews = 0;
+      outcome.statements = outcome.reviews = outcome.misspellings = 0;
       return outcome;
     }
   }
@@ -57,7 +68,7 @@ ReplayOutcome ReplayPendingWrites(const std::string& bankFile) {
 
 std::string ReplayMessage(const ReplayOutcome& outcome) {
   if (!outcome.hadJournal) return "";
-  if (!outcome.status.ok() && outcome.statements == 0 && outcome.reviews == 0)
+  if (!outcome.status.ok() && outcome.statements == 0 && outcome.reviews == 0 && outcome.misspellings == 0)
     return "上次退出时有些释义或复习记录没能写入词库，这次仍然无法写入（" + CauseText(outcome.status) +
            "）。它们保存在词库文件旁，下次启动时会再试。";
   return "上次退出时没能写入词库的 " + std::to_string(outcome.statements) + " 条释义记录和 " +

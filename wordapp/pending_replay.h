@@ -14,14 +14,16 @@ namespace quorvo {
 
 struct ReplayOutcome {
   bool hadJournal = false;
-  int statements = 0;  // lookups' statements written
-  int reviews = 0;     // kept review grades written
-  Status status;       // why nothing was written (the journal then stays)
+  int statements = 0;    // lookups' statements written
+  int reviews = 0;       // kept review grades written
+  int misspellings = 0;  // kept drill tries written into 错题本
+  Status status;         // why nothing was written (the journal then stays)
 };
 
 // Writes the journal's statements (a statement the file rejects, such as a
-// word added meanwhile, is passed over) and reviews (each as of the moment
-// it was given) in one transaction, then removes the journal. On failure
+// word added meanwhile, is passed over), reviews (each as of the moment
+// it was given) and the drills' tries for 错题本 (in order, each on the day
+// it was typed) in one transaction, then removes the journal. On failure
 // nothing is written and the journal stays for the next start.
 ReplayOutcome ReplayPendingWrites(const std::string& bankFile);
 

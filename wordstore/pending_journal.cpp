@@ -69,6 +69,9 @@ std::string Format(const PendingWrites& writes) {
   for (const auto& r : writes.reviews)
     out += "review\t" + Escape(r.bank) + "\t" + Escape(r.word) + "\t" + std::to_string(r.grade) + "\t" +
            std::to_string(r.at) + "\n";
+  for (const auto& m : writes.misspellings)
+    out += "misspelling\t" + Escape(m.bank) + "\t" + Escape(m.word) + "\t" + (m.right ? "right" : "mistake") + "\t" +
+           std::to_string(m.at) + "\n";
   return out;
 }
 
@@ -100,6 +103,9 @@ Result<PendingWrites> LoadPendingWrites(const std::string& bankFile) {
       PendingReview r{Unescape(f[1]), Unescape(f[2]), std::atoi(std::string(f[3]).c_str()),
                       std::atoll(std::string(f[4]).c_str())};
       if (r.grade >= 1 && r.grade <= 4) writes.reviews.push_back(std::move(r));
+    } else if (f[0] == "misspelling" && f.size() == 5 && (f[3] == "right" || f[3] == "mistake")) {
+      writes.misspellings.push_back(
+          {Unescape(f[1]), Unescape(f[2]), f[3] == "right", std::atoll(std::string(f[4]).c_str())});
     }
   }
   return writes;
@@ -111,6 +117,7 @@ Status SavePendingWrites(const std::string& bankFile, const PendingWrites& write
   PendingWrites all = existing.ok() ? *existing : PendingWrites();
   all.statements.insert(all.statements.end(), writes.statements.begin(), writes.statements.end());
   all.reviews.insert(all.reviews.end(), writes.reviews.begin(), writes.reviews.end());
+  all.misspellings.insert(all.misspellings.end(), writes.misspellings.begin(), writes.misspellings.end());
   return ReplaceFileAtomically(PendingJournalPath(bankFile), Format(all), 0600);
 }
 

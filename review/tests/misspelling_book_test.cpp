@@ -71,5 +71,35 @@ TEST(MisspellingBook, AHeldFileSaysSoAndKeepsNothingHalfWritten) {
   EXPECT_EQ(1, words[0].count);
 }
 
+// Tries typed while another program holds the file wait, in order, and are
+// written at the moments they were typed, before any newer one: the right
+// try a day after the mistake counts (written first, it would count nothing).
+TEST(MisspellingRecorder, TriesAHeldFileRefusedAreWrittenLaterInOrderAtTheirMoments) {
+  testing::TempDir dir;
+  WordDatabase db;
+  ASSERT_TRUE(db.Open(dir.File("dict_main.db")));
+  db.SetBusyTimeout(50);
+  MisspellingRecorder recorder(db, 0);
+  ASSERT_TRUE(recorder.Record({"b", "old", false, kNoon - kDay}).ok());
+  {
+    testing::HeldFile held(dir.File("dict_main.db"), testing::HeldFile::Kind::kExclusive);
+    // "old" is in the book: a file that cannot be read is no answer.
+    EXPECT_EQ(StatusCode::kBusy, recorder.Record({"b", "old", true, kNoon}).code());
+    EXPECT_EQ(StatusCode::kBusy, recorder.Record({"b", "letter", false, kNoon + 10}).code());
+    EXPECT_EQ(StatusCode::kBusy, recorder.RetryPending().code());
+    EXPECT_EQ(2, recorder.Pending());
+    ASSERT_TRUE(held.Release());
+  }
+  ASSERT_TRUE(recorder.Record({"b", "letter", true, kNoon + kDay}).ok());
+  EXPECT_EQ(0, recorder.Pending());
+  std::vector<Misspelling> words = MisspellingBook(db, 0).Words("b");
+  ASSERT_EQ(2u, words.size());
+  EXPECT_EQ("letter", words[0].word);
+  EXPECT_EQ(kNoon + 10, words[0].lastAt);
+  EXPECT_EQ(1, words[0].rightDays);
+  EXPECT_EQ("old", words[1].word);
+  EXPECT_EQ(1, words[1].rightDays);
+}
+
 }  // namespace
 }  // namespace quorvo

@@ -15,7 +15,9 @@
 #include <map>
 
 #include "base/code_page.h"
+#include "base/file_util.h"
 #include "review/fsrs.h"
+#include "review/misspelling_book.h"
 #include "review/review_session.h"
 #include "testing/held_file.h"
 #include "testing/loopback_dictionary.h"
@@ -102,6 +104,42 @@ TEST_F(PendingJournalTest, WhatCouldNotBeWrittenAtTheEndIsWrittenAtTheNextStart)
             ReplayMessage(replayed));
   // A start without a journal says nothing.
   EXPECT_EQ("", ReplayMessage(ReplayPendingWrites(DbPath())));
+}
+
+// The drills' tries 错题本 could not take join a journal the way quorvo wrote
+// it before them (header, a grade) as lines of their own, and the next start
+// writes them in order, each on its day: alpha, right on three days after
+// its mistake, leaves the book.
+TEST_F(PendingJournalTest, DrillTriesGoThroughTheJournalInOrderOnTheirDays) {
+  const int64_t d = 1796644800, day = 86400;  // 2026-12-07 12:00 UTC
+  const std::string before = "quorvo pending 1\nreview\tmain_remember\tgamma\t3\t1796644800\n";
+  ASSERT_TRUE(ReplaceFileAtomically(PendingJournalPath(DbPath()), before, 0600).ok());
+  PendingWrites writes;
+  writes.misspellings = {{"main_remember", "alpha", false, d - 3 * day},
+                         {"main_remember", "alpha", true, d - 2 * day},
+                         {"main_remember", "beta", false, d - day},
+                         {"main_remember", "alpha", true, d - day},
+                         {"main_remember", "alpha", true, d}};
+  ASSERT_TRUE(SavePendingWrites(DbPath(), writes).ok());
+  std::string text;
+  ASSERT_EQ(0, ReadSmallFile(PendingJournalPath(DbPath()), 1 << 20, &text));
+  EXPECT_EQ(before +
+                "misspelling\tmain_remember\talpha\tmistake\t1796385600\nmisspelling\tmain_"
+                "remember\talpha\tright\t1796472000\n"
+                "misspelling\tmain_remember\tbeta\tmistake\t1796558400\nmisspelling\tmain_"
+                "remember\talpha\tright\t1796558400\n"
+                "misspelling\tmain_remember\talpha\tright\t1796644800\n",
+            text);
+  ReplayOutcome replayed = ReplayPendingWrites(DbPath());
+  ASSERT_TRUE(replayed.status.ok()) << replayed.status.message();
+  EXPECT_EQ(1, replayed.reviews);
+  EXPECT_EQ(5, replayed.misspellings);
+  WordDatabase db;
+  ASSERT_TRUE(db.Open(DbPath()));
+  std::vector<Misspelling> words = MisspellingBook(db, 0).Words(kMainRemember);
+  ASSERT_EQ(1u, words.size());
+  EXPECT_EQ("beta", words[0].word);
+  EXPECT_EQ(d - day, words[0].lastAt);
 }
 
 }  // namespace

@@ -8,10 +8,12 @@
 #include <QSpinBox>
 #include <QStandardItemModel>
 #include <QTest>
+#include <optional>
 
 #include "review/review_session.h"
 #include "review/review_store.h"
 #include "testing/faulty_vfs.h"
+#include "testing/held_file.h"
 #include "wordapp/page2.h"
 #include "wordapp/page2_controls.h"
 #include "wordapp/tests/gui_fixture.h"
@@ -418,6 +420,37 @@ TEST_F(ReviewPageTest, MisspeltWordsAreDrilledInTheBookUntilThreeRightDays) {
   Selector()->setCurrentIndex(0);
   EXPECT_EQ("alpha", Word());
   EXPECT_EQ("第1个 共2个单词", Counter());
+}
+
+// A drill's first try the file refuses is kept and said so, and the retry
+// timer writes it once the file is free: the book then holds the word.
+TEST_F(ReviewPageTest, ADrillTryTheFileRefusesIsKeptAndWrittenByTheRetryTimer) {
+  PutWords({"alpha", "beta"});
+  const struct {
+    bool held;  // another program holds the file; else the disk is full
+    const char* status;
+    int mistakesLogged;  // alpha's, once written
+  } faults[] = {{false, "错题本暂时无法保存（磁盘空间不足），1 条已暂存，稍后自动保存。", 1},
+                {true, "错题本暂时无法保存（词库文件正被其他程序使用），1 条已暂存，稍后自动保存。", 2}};
+  for (const auto& fault : faults) {
+    testing::FaultyVfs vfs;  // outlives the page's connection
+    Open();
+    Control<QComboBox>(page.get(), page2_controls::kDrillMode)->setCurrentIndex(CPage2::kWrite);
+    std::optional<testing::HeldFile> other;
+    if (fault.held) other.emplace(DbPath(), testing::HeldFile::Kind::kWriting);
+    vfs.SetWriteBudget(fault.held ? -1 : 0);
+    QTest::keyClicks(TypingBox(), "alpah");
+    Press(Qt::Key_Return);
+    EXPECT_EQ(fault.status, TextOf(Control<QWidget>(page.get(), page2_controls::kReviewStatus)));
+    if (other) ASSERT_TRUE(other->Release());
+    vfs.SetWriteBudget(-1);
+    EXPECT_TRUE(QTest::qWaitFor([this] { return page->PendingMisspellings() == 0; }, 8000));
+    EXPECT_EQ("", TextOf(Control<QWidget>(page.get(), page2_controls::kReviewStatus)));
+    Selector()->setCurrentIndex(2);  // 错题本
+    EXPECT_EQ("错题本 1 个", Counter());
+    EXPECT_EQ(fault.mistakesLogged, Count("select count(*) from review_misspelling_log where word = 'alpha'"));
+    page.reset();
+  }
 }
 
 }  // namespace
