@@ -71,8 +71,11 @@ std::string ReplayMessage(const ReplayOutcome& outcome) {
   if (!outcome.status.ok() && outcome.statements == 0 && outcome.reviews == 0 && outcome.misspellings == 0)
     return "上次退出时有些释义或复习记录没能写入词库，这次仍然无法写入（" + CauseText(outcome.status) +
            "）。它们保存在词库文件旁，下次启动时会再试。";
-  return "上次退出时没能写入词库的 " + std::to_string(outcome.statements) + " 条释义记录和 " +
-         std::to_string(outcome.reviews) + " 条复习记录，现已补写进词库。";
+  std::string written = "上次退出时没能写入词库的 " + std::to_string(outcome.statements) + " 条释义记录";
+  if (outcome.misspellings == 0)
+    return written + "和 " + std::to_string(outcome.reviews) + " 条复习记录，现已补写进词库。";
+  return written + "、" + std::to_string(outcome.reviews) + " 条复习记录和 " + std::to_string(outcome.misspellings) +
+         " 条错题本记录，现已补写进词库。";
 }
 
 }  // namespace quorvo

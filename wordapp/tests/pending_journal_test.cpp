@@ -134,6 +134,8 @@ TEST_F(PendingJournalTest, DrillTriesGoThroughTheJournalInOrderOnTheirDays) {
   ASSERT_TRUE(replayed.status.ok()) << replayed.status.message();
   EXPECT_EQ(1, replayed.reviews);
   EXPECT_EQ(5, replayed.misspellings);
+  EXPECT_EQ("上次退出时没能写入词库的 0 条释义记录、1 条复习记录和 5 条错题本记录，现已补写进词库。",
+            ReplayMessage(replayed));
   WordDatabase db;
   ASSERT_TRUE(db.Open(DbPath()));
   std::vector<Misspelling> words = MisspellingBook(db, 0).Words(kMainRemember);
