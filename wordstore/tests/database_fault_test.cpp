@@ -520,7 +520,7 @@ TEST(HostileTexts, SearchesAndBankNamesStayText) {
     bool fits = name.size() <= kMaxBankNameBytes;
     EXPECT_EQ(fits, CreateBank(db, name, boxes).ok());
     std::vector<std::string> expected = {kSyntax};
-    if (!fits) expected.push_back("词库名不能为空，也不能超过55个字节，请重新输入");
+    if (!fits) expected.emplace_back("词库名不能为空，也不能超过55个字节，请重新输入");
     EXPECT_EQ(expected, boxes.Texts());
     if (fits) {
       EXPECT_TRUE(DropBank(db, name, kMainWord, boxes).ok());
