@@ -1,5 +1,6 @@
 #include "lookup/convert_words.h"
 
+#include <optional>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -19,6 +20,18 @@ namespace {
 const char kTypedTextName[] = "输入的文本";
 
 }  // namespace
+
+std::vector<BundledExample> BundledExamplesFor(const ExampleSentences& examples,
+                                               const std::vector<std::string>& words) {
+  std::vector<BundledExample> found;
+  for (const std::string& word : words) {
+    std::string_view example = examples.ExampleOf(word);
+    if (example.empty()) continue;
+    std::optional<std::string> gbk = Utf8ToGbk(example);
+    if (gbk && !gbk->empty()) found.emplace_back(word, KeptSentence{*gbk, kBundledExampleSource, true});
+  }
+  return found;
+}
 
 std::string FamilyBase(const Lexicon* lexicon, std::string_view word) {
   return std::string(lexicon ? lexicon->BaseOf(word) : word);
@@ -110,9 +123,20 @@ ConvertSummary ConvertWords(const AddWordsRequest& request, WordDatabase& db, co
     // Before any lookup is queued, so no store of the run waits for it. A
     // family's row gets the sentences its base's own spelling was met in.
     std::unordered_set<std::string> queuedWords;
-    for (const TextWord* entry : queued) queuedWords.insert(entry->word);
+    std::vector<std::string> without;  // queued words the text gave no sentence
+    for (const TextWord* entry : queued) {
+      queuedWords.insert(entry->word);
+      if (keeper.SentencesOf(entry->word).empty()) without.push_back(entry->word);
+    }
     summary.sentences = StoreSentences(db, summary.bank, keeper, &queuedWords);
     keeper.Clear();
+    // Then the bundled examples, where the bank has no sentence of the
+    // word either; the file is read at the first run that needs it.
+    const ExampleSentences* examples = nullptr;
+    if (summary.sentences.ok() && !without.empty() && options.examples) examples = options.examples();
+    if (examples) {
+      summary.sentences = StoreBundledExamples(db, summary.bank, BundledExamplesFor(*examples, without));
+    }
   }
   summary.run = std::make_shared<LookupRun>(static_cast<int>(queued.size()));
   if (options.dictionaryKeeper) summary.run->SetKeeper(options.dictionaryKeeper);

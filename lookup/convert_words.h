@@ -16,6 +16,7 @@
 // queued; a bank that exists already is filled as it is.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -23,12 +24,14 @@
 #include <vector>
 
 #include "base/message_boxes.h"
+#include "lexicon/example_sentences.h"
 #include "lexicon/lexicon.h"
 #include "lookup/lookup_run.h"
 #include "lookup/task_pool.h"
 #include "wordstore/add_words_request.h"
 #include "wordstore/word_database.h"
 #include "wordstore/word_forms.h"
+#include "wordstore/word_sentences.h"
 
 namespace quorvo {
 
@@ -50,7 +53,7 @@ struct ConvertSummary {
   std::vector<TextWord> words;     // every word counted, in queue order
   std::shared_ptr<LookupRun> run;  // the queued lookups; empty when none
   Status failure;                  // why the new bank, or the forms seen, could not be stored (nothing was queued)
-  Status sentences;                // how keeping the words' sentences went (the lookups go on either way)
+  Status sentences;                // how keeping the words' sentences and examples went; the lookups go on
 };
 
 struct ConvertOptions {
@@ -59,11 +62,22 @@ struct ConvertOptions {
   bool onlyUnknown = false;
   // Handed to the run: revives the dictionary after a refused connection.
   std::function<bool()> dictionaryKeeper;
-  // Keeps each queued word's first sentences of the text (word_sentences.h).
+  // Keeps each queued word's first sentences of the text (word_sentences.h);
+  // a word the text gave none and that has none in the bank gets its
+  // bundled example.
   bool keepSentences = true;
+  // The bundled examples, asked for only when a run keeps sentences and
+  // some queued word got none from the text; unset or null: none.
+  std::function<const ExampleSentences*()> examples;
   // Word families; none: every word is its own family.
   const Lexicon* lexicon = nullptr;
 };
+
+// The source a bundled example is kept with.
+inline constexpr char kBundledExampleSource[] = "WordNet 3.0";
+// The bundled examples of those words that have one, as GBK sentences
+// marked bundled.
+std::vector<BundledExample> BundledExamplesFor(const ExampleSentences& examples, const std::vector<std::string>& words);
 
 // The base of the word's family (the word itself without a lexicon).
 std::string FamilyBase(const Lexicon* lexicon, std::string_view word);

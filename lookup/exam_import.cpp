@@ -1,6 +1,7 @@
 #include "lookup/exam_import.h"
 
 #include "base/code_page.h"
+#include "lookup/convert_words.h"
 #include "lookup/translation_store.h"
 #include "wordstore/word_bank.h"
 
@@ -9,7 +10,7 @@ namespace quorvo {
 std::string ExamBankName(Exam exam) { return std::string("exam_") + ExamCode(exam); }
 
 Status ImportExamList(WordDatabase& db, const Lexicon& lexicon, const dictd::Dictionary& dictionary, Exam exam,
-                      MessageBoxes& boxes, ExamImport* done) {
+                      MessageBoxes& boxes, ExamImport* done, const ExampleSentences* examples) {
   const std::string bank = ExamBankName(exam);
   if (BankExists(db, bank)) {
     boxes.Show(BoxKind::Application, Gbk("词库“" + bank + "”已经存在，没有再导入。要重新导入，请先删除这个词库。"));
@@ -37,6 +38,11 @@ Status ImportExamList(WordDatabase& db, const Lexicon& lexicon, const dictd::Dic
         if (Status put = db.Run(UpdatePhoneticStatement(bank, *gbk, word)); !put.ok()) return put;
     }
     ++counts.words;
+  }
+  if (examples) {
+    std::span<const std::string_view> listed = lexicon.WordsOf(exam);
+    std::vector<BundledExample> found = BundledExamplesFor(*examples, {listed.begin(), listed.end()});
+    if (Status kept = AddBundledExamples(db, bank, found); !kept.ok()) return kept;
   }
   if (Status committed = batch.Commit(); !committed.ok()) return committed;
   if (done) *done = counts;

@@ -9,6 +9,7 @@
 #include "base/message_boxes.h"
 #include "base/status.h"
 #include "dictserver/dictionary.h"
+#include "lexicon/example_sentences.h"
 #include "lexicon/lexicon.h"
 #include "wordstore/word_database.h"
 
@@ -26,8 +27,9 @@ struct ExamImport {
 // the dictionary does not know gets the not-found text, so that
 // "重新查询未找到的单词" can try it later; hot is 1. A bank of that name that
 // exists already is refused with a box (kRefused) and left as it is; a file
-// that cannot be written says why and keeps nothing.
+// that cannot be written says why and keeps nothing. With examples, every
+// word that has one gets its bundled example in the same batch.
 Status ImportExamList(WordDatabase& db, const Lexicon& lexicon, const dictd::Dictionary& dictionary, Exam exam,
-                      MessageBoxes& boxes, ExamImport* done = nullptr);
+                      MessageBoxes& boxes, ExamImport* done = nullptr, const ExampleSentences* examples = nullptr);
 
 }  // namespace quorvo

@@ -31,6 +31,7 @@ constexpr char kBankName[] = "dict_main.db";
 constexpr char kPortableMarker[] = "portable";
 constexpr char kDictdData[] = "quorvo-dict.tsv";
 constexpr char kLexiconData[] = "quorvo-lexicon.tsv";
+constexpr char kExamplesData[] = "quorvo-examples.tsv";
 
 std::string Join(const std::string& folder, const std::string& name) {
   if (folder.empty()) return name;
@@ -119,6 +120,7 @@ AppLayout ResolveLayout(const LayoutInputs& in) {
     layout.dictdFolder = in.exeFolder;
     layout.dictData = Join(in.exeFolder, kDictdData);
     layout.lexiconData = Join(in.exeFolder, kLexiconData);
+    layout.examplesData = Join(in.exeFolder, kExamplesData);
     layout.updateCheck = true;
     return layout;
   }
@@ -136,6 +138,7 @@ AppLayout ResolveLayout(const LayoutInputs& in) {
     layout.starterFile = Join(data, kBankName);
     layout.dictData = Join(data, kDictdData);
     layout.lexiconData = Join(data, kLexiconData);
+    layout.examplesData = Join(data, kExamplesData);
     layout.dictdFolder = Join(in.exeFolder, in.libexecFromBin);
   }
   return layout;

@@ -3,12 +3,12 @@
 //
 // Portable: the folder of the executable holds dict_main.db (or a file named
 // "portable"), config.ini, quorvo-dictd and its data (quorvo-dict.tsv, and
-// quorvo-lexicon.tsv that quorvo reads itself); renova updates that
-// folder in place. Installed (a package or `cmake --install`): the banks live
-// in $XDG_DATA_HOME/quorvo/dict_main.db (default ~/.local/share/quorvo),
-// copied once from the starter database of the install prefix; the service
-// and its data come from the prefix; the package manager does the updating.
-// Neither layout ever touches the working folder.
+// quorvo-lexicon.tsv and quorvo-examples.tsv that quorvo reads itself);
+// renova updates that folder in place. Installed (a package or `cmake
+// --install`): the banks live in $XDG_DATA_HOME/quorvo/dict_main.db (default
+// ~/.local/share/quorvo), copied once from the starter database of the
+// install prefix; the service and its data come from the prefix; the package
+// manager does the updating. Neither layout ever touches the working folder.
 #pragma once
 
 #include <functional>
@@ -20,12 +20,13 @@ enum class LayoutKind { Portable, Installed };
 
 struct AppLayout {
   LayoutKind kind = LayoutKind::Portable;
-  std::string bankFile;     // the dict_main.db both pages open; empty: none can be named
-  std::string starterFile;  // copied to bankFile when that is missing; empty: nothing to copy
-  std::string dictdFolder;  // the folder holding quorvo-dictd
-  std::string dictData;     // quorvo-dictd's data file
-  std::string lexiconData;  // the word families and exam lists, beside dictData
-  bool updateCheck = true;  // only a portable folder is updated by renova
+  std::string bankFile;      // the dict_main.db both pages open; empty: none can be named
+  std::string starterFile;   // copied to bankFile when that is missing; empty: nothing to copy
+  std::string dictdFolder;   // the folder holding quorvo-dictd
+  std::string dictData;      // quorvo-dictd's data file
+  std::string lexiconData;   // the word families and exam lists, beside dictData
+  std::string examplesData;  // the bundled example sentences, beside dictData
+  bool updateCheck = true;   // only a portable folder is updated by renova
 };
 
 // What the choice depends on, so that it can be made without a real

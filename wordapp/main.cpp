@@ -9,6 +9,7 @@
 #include "base/code_page.h"
 #include "base/diagnostics.h"
 #include "dictserver/dictd_launcher.h"
+#include "lexicon/example_sentences.h"
 #include "lexicon/lexicon.h"
 #include "lookup/dictionary_host.h"
 #include "startup/app_layout.h"
@@ -79,6 +80,10 @@ int main(int argc, char** argv) {
   quorvo::Lexicon lexicon;
   quorvo::LexiconLoadReport lexiconReport;
   if (lexicon.Load(layout.lexiconData, &lexiconReport)) ops.ops().lexicon = &lexicon;
+  // The example sentences are read at the first run that keeps sentences,
+  // not at start.
+  quorvo::LazyExampleSentences examples(layout.examplesData);
+  ops.ops().examples = [&examples] { return examples.Get(); };
   ops.ops().dictData = layout.dictData;
   // The learner's settings sit beside the banks.
   if (!layout.bankFile.empty())

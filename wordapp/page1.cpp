@@ -412,15 +412,19 @@ void CPage1::ImportExam() {
     dictionary_ = std::move(loaded);
   }
   auto done = std::make_shared<ExamImport>();
-  StartWrite([this, exam, done] { return ImportExamList(db_, *ops_.lexicon, *dictionary_, exam, boxes_, done.get()); },
-             [this, exam, done](const Status& outcome) {
-               ShowWriteFailure(outcome);
-               if (!outcome.ok()) return;
-               ShowBank(ExamBankName(exam));
-               boxes_.Show(BoxKind::Application, ToGbk(Ui("已导入 %1 词表：%2 个单词，其中 %3 个有释义。")
-                                                           .arg(QString::fromUtf8(ExamName(exam)), Grouped(done->words),
-                                                                Grouped(done->translated))));
-             });
+  const ExampleSentences* examples = ops_.examples ? ops_.examples() : nullptr;
+  StartWrite(
+      [this, exam, done, examples] {
+        return ImportExamList(db_, *ops_.lexicon, *dictionary_, exam, boxes_, done.get(), examples);
+      },
+      [this, exam, done](const Status& outcome) {
+        ShowWriteFailure(outcome);
+        if (!outcome.ok()) return;
+        ShowBank(ExamBankName(exam));
+        boxes_.Show(BoxKind::Application, ToGbk(Ui("已导入 %1 词表：%2 个单词，其中 %3 个有释义。")
+                                                    .arg(QString::fromUtf8(ExamName(exam)), Grouped(done->words),
+                                                         Grouped(done->translated))));
+      });
 }
 
 void CPage1::AddPlanWords() {
@@ -574,6 +578,7 @@ void CPage1::AddWords() {
   ConvertOptions options;
   if (answers) options.dictionaryKeeper = ops_.keepDictionary;
   options.lexicon = ops_.lexicon;
+  options.examples = ops_.examples;
   ConvertSummary summary = ConvertWords(request, db_, currentBank_, pool_, boxes_, options);
   if (!summary.failure.ok()) {
     ShowWriteFailure(summary.failure);

@@ -23,11 +23,11 @@ for tool in xvfb-run xdotool import; do
 done
 WORK="$(mktemp -d)"
 trap 'rm -rf "$WORK"' EXIT
-cp "$BIN/quorvo" "$BIN/dict_main.db" "$BIN/quorvo-dictd" "$BIN/quorvo-dict.tsv" "$BIN/quorvo-lexicon.tsv" "$WORK/"
+cp "$BIN/quorvo" "$BIN/dict_main.db" "$BIN/quorvo-dictd" "$BIN/quorvo-dict.tsv" "$BIN/quorvo-lexicon.tsv" "$BIN/quorvo-examples.tsv" "$WORK/"
 # 39,000 distinct words for the add-words run: the dictionary's headwords.
 awk -F'\t' '!/^#/ && $1 ~ /^[a-z][a-z][a-z]+$/ && n < 39000 { printf "%s ", $1; n++ }' "$BIN/quorvo-dict.tsv" > "$WORK/words.txt"
 mkdir "$WORK/history"
-cp "$BIN/quorvo" "$BIN/dict_main.db" "$BIN/quorvo-lexicon.tsv" "$WORK/history/"
+cp "$BIN/quorvo" "$BIN/dict_main.db" "$BIN/quorvo-lexicon.tsv" "$BIN/quorvo-examples.tsv" "$WORK/history/"
 "$BIN/../tools/seed_review_history" "$WORK/history/dict_main.db" 150 200
 
 xvfb-run -a -s "-screen 0 ${SCREEN:-1280x900x24}" bash -c '

@@ -26,6 +26,7 @@ class QWidget;
 
 namespace quorvo {
 
+class ExampleSentences;
 class Lexicon;
 
 class FilePicker {
@@ -117,6 +118,9 @@ struct WindowOps {
   // Word families and exam lists; none: every word is its own family and
   // no word has an exam.
   const Lexicon* lexicon = nullptr;
+  // The bundled example sentences (quorvo-examples.tsv), read when an
+  // add-words run or an exam list's import first asks; unset, or null: none.
+  std::function<const ExampleSentences*()> examples;
 
   // Set at start when the bank file may only be read (the learner may not
   // write it, or it is another program's): the pages open it read-only,

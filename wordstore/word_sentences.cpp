@@ -26,6 +26,14 @@ const char kInsert[] =
 const char kInsertNew[] =
     "INSERT INTO review_sentence (bank, word, sentence, source, bundled) VALUES (?1, ?2, ?3, ?4, ?5)";
 
+// Adds a bundled example unless the word has a sentence.
+const char kInsertBundled[] =
+    "INSERT INTO review_sentence (bank, word, sentence, source, bundled) "
+    "SELECT ?1, ?2, ?3, ?4, 1 WHERE NOT EXISTS (SELECT 1 FROM review_sentence WHERE bank = ?1 AND word = ?2)";
+
+// A word's bundled example goes when a sentence of the learner's comes.
+const char kDeleteBundled[] = "DELETE FROM review_sentence WHERE bank = ?1 AND word = ?2 AND bundled = 1";
+
 bool TableExists(WordDatabase& db) {
   Statement probe(db.handle(), "select 1 from sqlite_master where type = 'table' and name = 'review_sentence'");
   if (!probe.prepared().ok()) return false;
@@ -39,13 +47,59 @@ Status Insert(Statement& insert, std::string_view bank, std::string_view word, c
   return insert.Run();
 }
 
+// The statements that put a word's sentences in: the learner's own replace
+// a bundled example, which only goes to a word with no sentence.
+struct Inserts {
+  explicit Inserts(WordDatabase& db)
+      : plain(db.handle(), kInsert), bundled(db.handle(), kInsertBundled), dropBundled(db.handle(), kDeleteBundled) {}
+  Status prepared() const {
+    for (const Statement* statement : {&plain, &bundled, &dropBundled})
+      if (!statement->prepared().ok()) return statement->prepared();
+    return Status::Ok();
+  }
+  // The word's sentences, in the order given.
+  template <typename Sentences, typename Of>
+  Status Put(std::string_view bank, std::string_view word, const Sentences& sentences, const Of& of) {
+    bool own = false;
+    for (const auto& each : sentences) own = own || !of(each).bundled;
+    if (own) {
+      dropBundled.Reset();
+      dropBundled.Bind(1, bank).Bind(2, word);
+      if (Status dropped = dropBundled.Run(); !dropped.ok()) return dropped;
+    }
+    for (const auto& each : sentences) {
+      const KeptSentence& sentence = of(each);
+      Status done = sentence.bundled ? Insert(bundled, bank, word, sentence) : Insert(plain, bank, word, sentence);
+      if (!done.ok()) return done;
+    }
+    return Status::Ok();
+  }
+
+  Statement plain;
+  Statement bundled;
+  Statement dropBundled;
+};
+
+// The table is looked for before the batch begins: a statement of the batch
+// that only reads (CREATE TABLE IF NOT EXISTS of a table that is there)
+// would open its read transaction, and the first write after it could not
+// wait for another program that holds the file for a moment.
 Status InOwnBatch(WordDatabase& db, const std::function<Status()>& body) {
+  bool exists = TableExists(db);
   WordDatabase::Batch batch(db);
   if (!batch.began().ok()) return batch.began();
-  Status done = db.Run(kCreate);
+  Status done = exists ? Status::Ok() : db.Run(kCreate);
   if (done.ok()) done = body();
   if (!done.ok()) return done;
   return batch.Commit();
+}
+
+Status InsertBundled(WordDatabase& db, std::string_view bank, const std::vector<BundledExample>& examples) {
+  Statement insert(db.handle(), kInsertBundled);
+  if (!insert.prepared().ok()) return insert.prepared();
+  for (const auto& [word, example] : examples)
+    if (Status done = Insert(insert, bank, word, example); !done.ok()) return done;
+  return Status::Ok();
 }
 
 std::vector<KeptSentence> Rows(Statement& select) {
@@ -65,8 +119,8 @@ Status StoreSentences(WordDatabase& db, std::string_view bank, const SentenceKee
   if (keeper.Words() == 0) return Status::Ok();
   return InOwnBatch(db, [&] {
     // Words of the bank with sentences already: theirs are checked against
-    // the limit and for repeats; the others (all of them, in a new bank)
-    // take theirs as they come.
+    // the limit and for repeats, and replace a bundled example; the others
+    // (all of them, in a new bank) take theirs as they come.
     std::unordered_set<std::string> stored;
     {
       Statement select(db.handle(), "SELECT DISTINCT word FROM review_sentence WHERE bank = ?");
@@ -79,10 +133,10 @@ Status StoreSentences(WordDatabase& db, std::string_view bank, const SentenceKee
         stored.insert(select.Text(0));
       }
     }
-    Statement checked(db.handle(), kInsert);
-    if (!checked.prepared().ok()) return checked.prepared();
-    Statement plain(db.handle(), kInsertNew);
-    if (!plain.prepared().ok()) return plain.prepared();
+    Inserts inserts(db);
+    if (Status prepared = inserts.prepared(); !prepared.ok()) return prepared;
+    Statement fresh(db.handle(), kInsertNew);
+    if (!fresh.prepared().ok()) return fresh.prepared();
     // In word order: the index on (bank, word) then grows at its end
     // instead of at random pages.
     std::vector<std::pair<const std::string*, std::vector<const KeptSentence*>>> words;
@@ -94,16 +148,19 @@ Status StoreSentences(WordDatabase& db, std::string_view bank, const SentenceKee
     Status failed = Status::Ok();
     for (const auto& [wordAt, sentences] : words) {
       const std::string& word = *wordAt;
-      bool isNew = stored.empty() || stored.count(word) == 0;
-      Statement& insert = isNew ? plain : checked;
+      if (!stored.empty() && stored.count(word) != 0) {
+        failed = inserts.Put(bank, word, sentences,
+                             [](const KeptSentence* sentence) -> const KeptSentence& { return *sentence; });
+        if (!failed.ok()) return failed;
+        continue;
+      }
       for (size_t k = 0; k < sentences.size(); ++k) {
         const KeptSentence* sentence = sentences[k];
         // The same sentence met twice in the text is kept once.
         bool repeat = false;
-        for (size_t before = 0; isNew && before < k; ++before)
-          repeat = repeat || sentences[before]->text == sentence->text;
+        for (size_t before = 0; before < k; ++before) repeat = repeat || sentences[before]->text == sentence->text;
         if (repeat) continue;
-        failed = Insert(insert, bank, word, *sentence);
+        failed = Insert(fresh, bank, word, *sentence);
         if (!failed.ok()) return failed;
       }
     }
@@ -113,10 +170,23 @@ Status StoreSentences(WordDatabase& db, std::string_view bank, const SentenceKee
 
 Status AddSentence(WordDatabase& db, std::string_view bank, std::string_view word, const KeptSentence& sentence) {
   return InOwnBatch(db, [&] {
-    Statement insert(db.handle(), kInsert);
-    if (!insert.prepared().ok()) return insert.prepared();
-    return Insert(insert, bank, word, sentence);
+    Inserts inserts(db);
+    if (Status prepared = inserts.prepared(); !prepared.ok()) return prepared;
+    return inserts.Put(bank, word, std::vector<const KeptSentence*>{&sentence},
+                       [](const KeptSentence* each) -> const KeptSentence& { return *each; });
   });
+}
+
+Status StoreBundledExamples(WordDatabase& db, std::string_view bank, const std::vector<BundledExample>& examples) {
+  if (examples.empty()) return Status::Ok();
+  return InOwnBatch(db, [&] { return InsertBundled(db, bank, examples); });
+}
+
+Status AddBundledExamples(WordDatabase& db, std::string_view bank, const std::vector<BundledExample>& examples) {
+  if (examples.empty()) return Status::Ok();
+  if (!TableExists(db))
+    if (Status created = db.Run(kCreate); !created.ok()) return created;
+  return InsertBundled(db, bank, examples);
 }
 
 std::vector<KeptSentence> SentencesOf(WordDatabase& db, std::string_view bank, std::string_view word) {
@@ -155,13 +225,9 @@ Status CopySentences(WordDatabase& db, std::string_view from, std::string_view t
   if (!TableExists(db)) return Status::Ok();
   std::vector<KeptSentence> sentences = SentencesOf(db, from, word);
   if (sentences.empty()) return Status::Ok();
-  Statement insert(db.handle(), kInsert);
-  if (!insert.prepared().ok()) return insert.prepared();
-  for (const KeptSentence& sentence : sentences) {
-    Status done = Insert(insert, to, word, sentence);
-    if (!done.ok()) return done;
-  }
-  return Status::Ok();
+  Inserts inserts(db);
+  if (Status prepared = inserts.prepared(); !prepared.ok()) return prepared;
+  return inserts.Put(to, word, sentences, [](const KeptSentence& sentence) -> const KeptSentence& { return sentence; });
 }
 
 }  // namespace quorvo

@@ -14,6 +14,7 @@
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "base/status.h"
@@ -27,10 +28,21 @@ inline constexpr char kSentenceTable[] = "review_sentence";
 // Adds the keeper's sentences of the words in onlyWords (all of them when
 // null) to the bank, in one batch: a word that has sentences already gains
 // new ones up to the limit; a sentence it has already is not added again.
+// A word's bundled example goes in the same batch: the learner's own
+// sentences replace it.
 Status StoreSentences(WordDatabase& db, std::string_view bank, const SentenceKeeper& keeper,
                       const std::unordered_set<std::string>* onlyWords = nullptr);
-// One sentence for a word in one batch (the bundled examples use it).
+// One sentence for a word in one batch (as StoreSentences stores it).
 Status AddSentence(WordDatabase& db, std::string_view bank, std::string_view word, const KeptSentence& sentence);
+
+// A word and the bundled example it is to get.
+using BundledExample = std::pair<std::string, KeptSentence>;
+// Gives each word its example (kept as bundled), in one batch, only where
+// the word has no sentence in the bank: a sentence of the learner's texts,
+// or an example it got before, stays.
+Status StoreBundledExamples(WordDatabase& db, std::string_view bank, const std::vector<BundledExample>& examples);
+// The same inside the caller's batch.
+Status AddBundledExamples(WordDatabase& db, std::string_view bank, const std::vector<BundledExample>& examples);
 
 // The sentences of one word of a bank, first kept first.
 std::vector<KeptSentence> SentencesOf(WordDatabase& db, std::string_view bank, std::string_view word);

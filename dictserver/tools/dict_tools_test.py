@@ -9,6 +9,7 @@ from collections import defaultdict
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 import build_dict_data as build  # noqa: E402
+import build_examples as examples  # noqa: E402
 import lexicon_data as lexicon  # noqa: E402
 from arpabet import to_ipa  # noqa: E402
 
@@ -277,6 +278,35 @@ class LexiconTest(unittest.TestCase):
         self.assertEqual(families["evenings"], ["evening"])
         for word in ("evening", "offer", "seed"):
             self.assertNotIn(word, families)
+
+
+class ExamplesTest(unittest.TestCase):
+    def test_gloss_examples_are_the_quoted_pieces_after_the_definition(self):
+        gloss = '''move fast by using one's feet; "Don't run--you'll be out of breath"; "the children ran to the store"  \n'''
+        self.assertEqual(examples.gloss_examples(gloss),
+                         ["Don't run--you'll be out of breath", "the children ran to the store"])
+        self.assertEqual(examples.gloss_examples('a "quoted" word in the definition'), [])
+
+    def test_the_most_used_sense_with_the_word_wins(self):
+        glosses = {("verb", "1"): ["the sun rose"],                 # no form of the word
+                   ("verb", "2"): ["run"],                          # one word
+                   ("verb", "3"): ["a run"],                        # a phrase of the sense after the clause's
+                   ("verb", "4"): ["she runs every morning", "he ran away"],
+                   ("noun", "5"): ["a long run in the park today"]}
+        cases = [
+            ([("verb", "1"), ("verb", "2"), ("verb", "4")], "She runs every morning."),
+            ([("verb", "4"), ("verb", "3")], "She runs every morning."),
+            ([("verb", "3"), ("verb", "4")], "She runs every morning."),  # a clause one sense later
+            ([("verb", "3"), ("noun", "5"), ("verb", "1"), ("verb", "2"), ("verb", "4")], "A long run in the park today."),
+            ([("verb", "3"), ("verb", "1"), ("verb", "2"), ("verb", "1")], "A run."),  # no clause near enough
+            ([("verb", "1"), ("verb", "2")], None),
+        ]
+        for senses, expected in cases:
+            self.assertEqual(examples.choose("run", senses, glosses, {"runs", "ran", "running"}), expected, senses)
+
+    def test_too_long_or_not_ascii_is_left_out(self):
+        glosses = {("noun", "1"): ["a caf\u00e9 with a view", "the cafe " + "x" * 300], ("noun", "2"): ["Cafe society!"]}
+        self.assertEqual(examples.choose("cafe", [("noun", "1"), ("noun", "2")], glosses, set()), "Cafe society!")
 
 
 if __name__ == "__main__":

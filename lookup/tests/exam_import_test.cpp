@@ -8,11 +8,13 @@
 #include <vector>
 
 #include "base/code_page.h"
+#include "lexicon/example_sentences.h"
 #include "lookup/translation_store.h"
 #include "testing/recording_boxes.h"
 #include "testing/temp_dir.h"
 #include "testing/word_fixture.h"
 #include "wordstore/word_bank.h"
+#include "wordstore/word_sentences.h"
 
 namespace quorvo {
 namespace {
@@ -28,7 +30,9 @@ TEST(ExamImportTest, MakesTheExamsBankOnceWithTranslationsAndPhonetics) {
   testing::CreateBanks(db, {"main_word"});
   testing::RecordingBoxes boxes;
   ExamImport done;
-  ASSERT_TRUE(ImportExamList(db, lexicon, dictionary, Exam::Cet4, boxes, &done).ok());
+  ExampleSentences examples;
+  ASSERT_TRUE(examples.LoadText("apple\tAn apple a day.\npear\tA ripe pear.\n"));
+  ASSERT_TRUE(ImportExamList(db, lexicon, dictionary, Exam::Cet4, boxes, &done, &examples).ok());
   EXPECT_EQ(3, done.words);
   EXPECT_EQ(2, done.translated);
   EXPECT_EQ("exam_cet4", ExamBankName(Exam::Cet4));
@@ -47,6 +51,14 @@ TEST(ExamImportTest, MakesTheExamsBankOnceWithTranslationsAndPhonetics) {
                                      {"qzxw", kNotFoundTranslation, "", "1"}};
   EXPECT_EQ(expected, rows());
   EXPECT_TRUE(boxes.shown.empty());
+  // The list's words that have a bundled example get it (pear is no CET-4 word).
+  std::vector<KeptSentence> apple = SentencesOf(db, "exam_cet4", "apple");
+  ASSERT_EQ(1u, apple.size());
+  EXPECT_EQ("An apple a day.", apple[0].text);
+  EXPECT_EQ("WordNet 3.0", apple[0].source);
+  EXPECT_TRUE(apple[0].bundled);
+  EXPECT_TRUE(SentencesOf(db, "exam_cet4", "banana").empty());
+  EXPECT_TRUE(SentencesOf(db, "exam_cet4", "pear").empty());
   // A second import is refused and changes nothing.
   EXPECT_EQ(StatusCode::kRefused, ImportExamList(db, lexicon, dictionary, Exam::Cet4, boxes).code());
   EXPECT_EQ(std::vector<std::string>{"词库“exam_cet4”已经存在，没有再导入。要重新导入，请先删除这个词库。"},

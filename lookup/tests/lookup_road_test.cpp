@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "base/code_page.h"
+#include "lexicon/example_sentences.h"
 #include "lookup/convert_words.h"
 #include "lookup/dictionary_host.h"
 #include "lookup/task_pool.h"
@@ -24,6 +25,7 @@
 #include "testing/temp_dir.h"
 #include "testing/word_fixture.h"
 #include "wordstore/texts.h"
+#include "wordstore/word_sentences.h"
 
 namespace quorvo {
 namespace {
@@ -247,6 +249,54 @@ TEST_F(LookupRoadTest, FamiliesOnSumTheFormsAndOffKeepsEverySpelling) {
       EXPECT_EQ(expectedForms, forms) << request.bankName;
     else
       EXPECT_TRUE(forms.empty()) << request.bankName;
+  }
+}
+
+// A queued word the text gave no sentence gets its bundled example, unless
+// the bank has a sentence of it; the examples are not even asked for when
+// the run keeps no sentences.
+TEST_F(LookupRoadTest, WordsWithoutASentenceGetTheBundledExample) {
+  ExampleSentences examples;
+  ASSERT_TRUE(examples.LoadText("fox\tA fox hunts.\ndog\tThe dog barked.\nowl\tAn owl flew.\n"));
+  using Kept = std::vector<std::tuple<std::string, std::string, bool>>;
+  const struct {
+    bool keepSentences;
+    int asked;  // times the examples were asked for
+    std::map<std::string, Kept> kept;
+  } cases[] = {
+      {true,
+       1,
+       {{"fox", {{"The quick fox jumps.", Gbk("输入的文本"), false}}},
+        {"dog", {{"The dog barked.", "WordNet 3.0", true}}},
+        {"owl", {{"An owl hooted.", "old.txt", false}}},
+        {"quick", {{"The quick fox jumps.", Gbk("输入的文本"), false}}},
+        {"cat", {}}}},
+      {false, 0, {{"fox", {}}, {"dog", {}}, {"owl", {{"An owl hooted.", "old.txt", false}}}}},
+  };
+  int n = 0;
+  for (const auto& c : cases) {
+    AddWordsRequest request;
+    request.text = "The quick fox jumps.\n\ndog\nowl\ncat\n";  // a bare word's line is no sentence
+    request.bankName = "case" + std::to_string(n++);
+    request.sources = SourceText;
+    ASSERT_TRUE(AddSentence(db, request.bankName, "owl", {"An owl hooted.", "old.txt", false}).ok());
+    int asked = 0;
+    ConvertOptions options;
+    options.keepSentences = c.keepSentences;
+    options.examples = [&] {
+      ++asked;
+      return &examples;
+    };
+    ConvertSummary summary = ConvertWords(request, db, "main_word", pool, boxes, options);
+    while (!summary.run->Finished()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_TRUE(summary.sentences.ok()) << summary.sentences.message();
+    EXPECT_EQ(c.asked, asked) << request.bankName;
+    for (const auto& [word, expected] : c.kept) {
+      Kept stored;
+      for (const KeptSentence& s : SentencesOf(db, request.bankName, word))
+        stored.emplace_back(s.text, s.source, s.bundled);
+      EXPECT_EQ(expected, stored) << request.bankName << " " << word;
+    }
   }
 }
 

@@ -26,6 +26,7 @@ EXPECTED = [
     "share/quorvo/dict_main.db",
     "share/quorvo/quorvo-dict.tsv",
     "share/quorvo/quorvo-lexicon.tsv",
+    "share/quorvo/quorvo-examples.tsv",
     f"share/applications/{APP_ID}.desktop",
     f"share/metainfo/{APP_ID}.metainfo.xml",
     f"share/icons/hicolor/scalable/apps/{APP_ID}.svg",

@@ -57,6 +57,7 @@ TEST(ResolveLayout, PortableWhenTheBankOrTheMarkerSitsBesideTheProgram) {
       EXPECT_EQ("/opt/q/bin", layout.dictdFolder) << c.name;
       EXPECT_EQ("/opt/q/bin/quorvo-dict.tsv", layout.dictData) << c.name;
       EXPECT_EQ("/opt/q/bin/quorvo-lexicon.tsv", layout.lexiconData) << c.name;
+      EXPECT_EQ("/opt/q/bin/quorvo-examples.tsv", layout.examplesData) << c.name;
       EXPECT_TRUE(layout.updateCheck) << c.name;
     } else {
       EXPECT_EQ("/home/li/.local/share/quorvo/dict_main.db", layout.bankFile) << c.name;
@@ -64,6 +65,7 @@ TEST(ResolveLayout, PortableWhenTheBankOrTheMarkerSitsBesideTheProgram) {
       EXPECT_EQ("/opt/q/bin/../libexec/quorvo", layout.dictdFolder) << c.name;
       EXPECT_EQ("/opt/q/bin/../share/quorvo/quorvo-dict.tsv", layout.dictData) << c.name;
       EXPECT_EQ("/opt/q/bin/../share/quorvo/quorvo-lexicon.tsv", layout.lexiconData) << c.name;
+      EXPECT_EQ("/opt/q/bin/../share/quorvo/quorvo-examples.tsv", layout.examplesData) << c.name;
       EXPECT_FALSE(layout.updateCheck) << c.name;
     }
   }

@@ -26,6 +26,7 @@
 #include "testing/word_fixture.h"
 #include "wordstore/word_bank.h"
 #include "wordstore/word_database.h"
+#include "wordstore/word_sentences.h"
 
 namespace quorvo {
 namespace {
@@ -340,6 +341,20 @@ TEST(DatabaseFileFaults, EveryWriteIsWholeOrNothingAndNamesItsCause) {
   };
   std::vector<std::string> many;
   for (int i = 0; i < 300; ++i) many.push_back("w" + std::to_string(i));
+  // Words of letters, as the sentence keeper takes them, with a bundled
+  // example each in main_word before the write: the text's sentences
+  // replace them.
+  std::vector<BundledExample> examples;
+  std::string text;
+  for (int i = 0; i < 300; ++i) {
+    std::string word = std::string("ex") + static_cast<char>('a' + i / 26) + static_cast<char>('a' + i % 26);
+    examples.emplace_back(word, KeptSentence{"An example of " + word + ".", "WordNet 3.0", true});
+    text += "The " + word + " came here. ";
+  }
+  SentenceKeeper keeper;
+  keeper.BeginText("text.txt");
+  keeper.Feed(text);
+  keeper.EndText();
   const Op ops[] = {
       {"create", [](WordDatabase& db, RecordingBoxes& b) { return CreateBank(db, "novel", b); }, nullptr},
       {"hot", [&](WordDatabase& db, RecordingBoxes& b) { return SetHot(db, kMainWord, many, "9", b); }, nullptr},
@@ -353,6 +368,9 @@ TEST(DatabaseFileFaults, EveryWriteIsWholeOrNothingAndNamesItsCause) {
          return AddToRecitationList(db, rows, b, nullptr);
        },
        kAdded},
+      {"examples", [&](WordDatabase& db, RecordingBoxes&) { return StoreBundledExamples(db, "spare", examples); },
+       nullptr},
+      {"sentences", [&](WordDatabase& db, RecordingBoxes&) { return StoreSentences(db, kMainWord, keeper); }, nullptr},
   };
   const struct {
     Fault fault;
@@ -382,6 +400,7 @@ TEST(DatabaseFileFaults, EveryWriteIsWholeOrNothingAndNamesItsCause) {
         ASSERT_TRUE(db.BeginBatch().ok());
         for (const auto& w : many) testing::PutWord(db, kMainWord, w, "释义", 1);
         ASSERT_TRUE(db.CommitBatch().ok());
+        ASSERT_TRUE(StoreBundledExamples(db, kMainWord, examples).ok());
       }
       const std::string before = testing::DumpFile(path);
       // The same operation on a file nobody hinders: what "whole" means.
@@ -501,7 +520,7 @@ TEST(HostileTexts, SearchesAndBankNamesStayText) {
     bool fits = name.size() <= kMaxBankNameBytes;
     EXPECT_EQ(fits, CreateBank(db, name, boxes).ok());
     std::vector<std::string> expected = {kSyntax};
-    if (!fits) expected.push_back("词库名不能为空，也不能超过55个字节，请重新输入");
+    if (!fits) expected.emplace_back("词库名不能为空，也不能超过55个字节，请重新输入");
     EXPECT_EQ(expected, boxes.Texts());
     if (fits) {
       EXPECT_TRUE(DropBank(db, name, kMainWord, boxes).ok());

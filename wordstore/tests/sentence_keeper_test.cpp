@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
+#include <unordered_set>
 #include <vector>
 
 #include "base/code_page.h"
@@ -168,6 +170,58 @@ TEST(WordSentences, KeptPerBankDroppedWithItAndCopiedToTheList) {
   EXPECT_EQ(3u, SentencesOf(db, kMainRemember, "letter").size());
   std::vector<std::string> banks = ListBanks(db);
   EXPECT_EQ(std::vector<std::string>{kMainWord}, banks);  // the table is not a bank
+}
+
+// A bundled example goes only to a word with no sentence in the bank, and
+// the learner's own sentences replace it, there and in the list it is
+// copied to.
+TEST(WordSentences, BundledExamplesOnlyWhereNoSentenceAndReplacedByTheText) {
+  testing::TempDir dir;
+  WordDatabase db;
+  ASSERT_TRUE(db.Open(dir.File("dict_main.db")));
+  testing::CreateBanks(db, {kMainWord, kMainRemember, "novel"});
+  ASSERT_TRUE(AddSentence(db, "novel", "book", {"She read the book.", "a.txt", false}).ok());
+  auto example = [](const char* text) { return KeptSentence{text, "WordNet 3.0", true}; };
+  ASSERT_TRUE(StoreBundledExamples(db, "novel",
+                                   {{"book", example("A good book.")},
+                                    {"letter", example("A letter came.")},
+                                    {"pen", example("Write with a pen.")}})
+                  .ok());
+  ASSERT_TRUE(StoreBundledExamples(db, "NOVEL", {{"letter", example("A second example.")}}).ok());
+  testing::RecordingBoxes boxes;
+  ASSERT_TRUE(AddToRecitationList(db, {{"letter", "", Gbk("信"), "", Gbk("不会"), "3"}}, boxes, nullptr, "novel").ok());
+  SentenceKeeper keeper;
+  keeper.BeginText("b.txt");
+  keeper.Feed("He lost a letter. The pen broke.");
+  keeper.EndText();
+  std::unordered_set<std::string> only{"pen"};
+  ASSERT_TRUE(StoreSentences(db, "novel", keeper, &only).ok());
+
+  struct Case {
+    const char* bank;
+    const char* word;
+    std::vector<std::tuple<std::string, std::string, bool>> sentences;
+  };
+  const Case cases[] = {
+      {"novel", "book", {{"She read the book.", "a.txt", false}}},
+      {"novel", "letter", {{"A letter came.", "WordNet 3.0", true}}},
+      {"novel", "pen", {{"The pen broke.", "b.txt", false}}},
+      {kMainRemember, "letter", {{"A letter came.", "WordNet 3.0", true}}},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::tuple<std::string, std::string, bool>> stored;
+    for (const KeptSentence& s : SentencesOf(db, c.bank, c.word)) stored.emplace_back(s.text, s.source, s.bundled);
+    EXPECT_EQ(c.sentences, stored) << c.bank << " " << c.word;
+  }
+  // The text's sentence of letter, copied to the list, replaces the example there.
+  ASSERT_TRUE(StoreSentences(db, "novel", keeper).ok());
+  ASSERT_TRUE(CopySentences(db, "novel", kMainRemember, "letter").ok());
+  for (const char* bank : {"novel", kMainRemember}) {
+    std::vector<KeptSentence> letter = SentencesOf(db, bank, "letter");
+    ASSERT_EQ(1u, letter.size()) << bank;
+    EXPECT_EQ("He lost a letter.", letter[0].text) << bank;
+    EXPECT_FALSE(letter[0].bundled) << bank;
+  }
 }
 
 }  // namespace
