@@ -638,11 +638,13 @@ TEST_F(Page1Test, MergeFamiliesShowsTheMergeFirstThenMergesTheTickedRows) {
 // filter (lowest hot 2), not in the bank. runs and running are ticked; hot
 // values add up, a known flag, the forms and every row's sentence stay.
 struct MergeCase {
+  const char* name;
   std::vector<std::tuple<const char*, int, int>> rows;  // word, hot, known; run first
   bool tickRun;
   QString lowestHot;
   int hot;  // run's afterwards
 };
+void PrintTo(const MergeCase& c, std::ostream* out) { *out << c.name; }
 class FamilyMergeTest : public Page1Test, public ::testing::WithParamInterface<MergeCase> {};
 
 TEST_P(FamilyMergeTest, JoinsTheBaseWhereverItsRowIs) {
@@ -677,12 +679,13 @@ TEST_P(FamilyMergeTest, JoinsTheBaseWhereverItsRowIs) {
 }
 
 const MergeCase kMergeCases[] = {
-    {{{"run", 4, 0}, {"runs", 3, 1}, {"running", 2, 0}}, true, "", 9},
-    {{{"run", 4, 1}, {"runs", 3, 0}, {"running", 2, 0}}, false, "", 9},
-    {{{"run", 1, 0}, {"runs", 3, 0}, {"running", 2, 1}}, false, "2", 6},
-    {{{"runs", 3, 0}, {"running", 2, 1}}, false, "", 5},
+    {"BaseTicked", {{"run", 4, 0}, {"runs", 3, 1}, {"running", 2, 0}}, true, "", 9},
+    {"BaseNotTicked", {{"run", 4, 1}, {"runs", 3, 0}, {"running", 2, 0}}, false, "", 9},
+    {"BaseFilteredOut", {{"run", 1, 0}, {"runs", 3, 0}, {"running", 2, 1}}, false, "2", 6},
+    {"BaseAbsent", {{"runs", 3, 0}, {"running", 2, 1}}, false, "", 5},
 };
-INSTANTIATE_TEST_SUITE_P(Page1Test, FamilyMergeTest, ::testing::ValuesIn(kMergeCases));
+INSTANTIATE_TEST_SUITE_P(Page1Test, FamilyMergeTest, ::testing::ValuesIn(kMergeCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace quorvo
