@@ -281,6 +281,13 @@ std::span<const std::string_view> Lexicon::WordsOf(Exam exam) const {
   return {words.data(), words.size()};
 }
 
+bool KnownByFamily(const std::unordered_set<std::string>& known, const Lexicon* lexicon, std::string_view word) {
+  if (known.count(std::string(word)) > 0) return true;
+  if (!lexicon) return false;
+  std::string_view base = lexicon->BaseOf(word);
+  return base != word && known.count(std::string(base)) > 0;
+}
+
 std::array<ExamProgress, kExamCount> CountExamProgress(const Lexicon& lexicon,
                                                        const std::function<bool(std::string_view)>& isKnown) {
   std::array<ExamProgress, kExamCount> progress{};

@@ -26,6 +26,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace quorvo {
@@ -128,6 +129,12 @@ struct ExamProgress {
   size_t known = 0;
   size_t total = 0;
 };
+
+// The one rule for "known" wherever words are counted (the add-words
+// summary, the 统计 tab's banks and exams): the word, or its family's base
+// (BaseOf), is in known, the words marked 会背 in any bank. Without a
+// lexicon every word is its own family.
+bool KnownByFamily(const std::unordered_set<std::string>& known, const Lexicon* lexicon, std::string_view word);
 
 // For each exam (in kAllExams order), how many words of its list isKnown
 // accepts, out of how many.

@@ -37,14 +37,6 @@ std::string FamilyBase(const Lexicon* lexicon, std::string_view word) {
   return std::string(lexicon ? lexicon->BaseOf(word) : word);
 }
 
-bool KnownByFamily(const std::unordered_set<std::string>& known, const Lexicon* lexicon, std::string_view word) {
-  std::string key(word);
-  if (known.count(key) > 0) return true;
-  if (!lexicon) return false;
-  std::string_view base = lexicon->BaseOf(word);
-  return base != word && known.count(std::string(base)) > 0;
-}
-
 ConvertSummary ConvertWords(const AddWordsRequest& request, WordDatabase& db, const std::string& currentBank,
                             TaskPool& pool, MessageBoxes& boxes, const ConvertOptions& options) {
   ConvertSummary summary;

@@ -81,8 +81,7 @@ std::vector<BundledExample> BundledExamplesFor(const ExampleSentences& examples,
 
 // The base of the word's family (the word itself without a lexicon).
 std::string FamilyBase(const Lexicon* lexicon, std::string_view word);
-// Whether the word or its family's base is in known.
-bool KnownByFamily(const std::unordered_set<std::string>& known, const Lexicon* lexicon, std::string_view word);
+// Whether a word counts as known: KnownByFamily (lexicon.h).
 
 ConvertSummary ConvertWords(const AddWordsRequest& request, WordDatabase& db, const std::string& currentBank,
                             TaskPool& pool, MessageBoxes& boxes, const ConvertOptions& options = ConvertOptions());

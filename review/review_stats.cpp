@@ -1,5 +1,7 @@
 #include "review/review_stats.h"
 
+#include "wordstore/word_bank.h"
+
 namespace quorvo {
 
 std::vector<DayReviews> FillReviewDays(const std::vector<DayReviews>& grouped, int today, int days) {
@@ -38,11 +40,15 @@ std::vector<DayCount> DueForecast(const std::vector<DayCount>& dueByDay, int tod
   return out;
 }
 
-Status LoadStats(ReviewStore& store, const std::vector<std::string>& banks, int64_t nowSeconds, StatsSeries* out) {
+Status LoadStats(ReviewStore& store, const std::vector<std::string>& banks, int64_t nowSeconds, StatsSeries* out,
+                 const Lexicon* lexicon) {
   *out = StatsSeries();
   int today = LocalDay(nowSeconds, store.UtcOffset());
   out->today = today;
-  Status status = store.BanksProgress(banks, &out->banks);
+  const std::unordered_set<std::string> marked = KnownWords(store.Database());
+  auto isKnown = [&](std::string_view word) { return KnownByFamily(marked, lexicon, word); };
+  Status status = store.BanksProgress(banks, isKnown, &out->banks);
+  if (lexicon) out->exams = CountExamProgress(*lexicon, isKnown);
   int knownNow = 0;
   for (const auto& b : out->banks) knownNow += b.known;
   out->knownNow = knownNow;

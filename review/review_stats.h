@@ -2,10 +2,12 @@
 // Known functions are pure; LoadStats reads the store (window thread).
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "lexicon/lexicon.h"
 #include "review/review_store.h"
 
 namespace quorvo {
@@ -27,6 +29,9 @@ struct StatsSeries {
   std::vector<DayCount> due;        // 14 days
   std::vector<BankProgress> banks;
   int knownNow = 0;  // known words of every bank together
+  // Each exam's list words known (by the lexicon given to LoadStats; none
+  // without one), in kAllExams order.
+  std::array<ExamProgress, kExamCount> exams{};
   // Whether anything was ever reviewed or marked known.
   bool hasReviews = false;
   bool hasKnownHistory = false;
@@ -37,7 +42,12 @@ inline constexpr int kReviewChartDays = 30;
 inline constexpr int kDueChartDays = 14;
 
 // Reads the series as of nowSeconds. A file without the review tables gives
-// empty histories (and is left without them).
-Status LoadStats(ReviewStore& store, const std::vector<std::string>& banks, int64_t nowSeconds, StatsSeries* out);
+// empty histories (and is left without them). Every known count (each
+// bank's, knownNow, each exam's) takes one rule, KnownByFamily over the
+// words marked 会背 in any bank (KnownWords): a form counts as known when
+// its family's base is known anywhere, whether the bank was counted by
+// family or not.
+Status LoadStats(ReviewStore& store, const std::vector<std::string>& banks, int64_t nowSeconds, StatsSeries* out,
+                 const Lexicon* lexicon = nullptr);
 
 }  // namespace quorvo

@@ -409,20 +409,21 @@ Status ReviewStore::DueByDay(int untilDay, std::vector<DayCount>* days) {
   return Status::Ok();
 }
 
-Status ReviewStore::BanksProgress(const std::vector<std::string>& banks, std::vector<BankProgress>* progress) {
+Status ReviewStore::BanksProgress(const std::vector<std::string>& banks,
+                                  const std::function<bool(std::string_view)>& isKnown,
+                                  std::vector<BankProgress>* progress) {
   progress->clear();
   for (const auto& bank : banks) {
-    // The word-bank page shows "不会" for a known text of exactly "0".
-    Statement s(db_.handle(),
-                "select count(*), coalesce(sum(cast(known as text) = '0'), 0) from " + BankIdentifier(bank));
+    Statement s(db_.handle(), "select value from " + BankIdentifier(bank));
     if (s.prepared().code() == StatusCode::kRejected) continue;  // not a bank of the word layout
-    Result<bool> row = s.Step();
-    if (!row.ok()) return row.status();
-    if (*row) {
-      int total = static_cast<int>(s.Int(0));
-      int unknown = static_cast<int>(s.Int(1));
-      progress->push_back({bank, total - unknown, unknown});
+    BankProgress counts{bank};
+    for (;;) {
+      Result<bool> row = s.Step();
+      if (!row.ok()) return row.status();
+      if (!*row) break;
+      ++(isKnown(s.Text(0)) ? counts.known : counts.unknown);
     }
+    progress->push_back(std::move(counts));
   }
   return Status::Ok();
 }

@@ -24,7 +24,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/status.h"
@@ -141,10 +143,13 @@ class ReviewStore {
   // is still in its bank (a word deleted from the recitation list is not
   // due any more).
   Status DueByDay(int untilDay, std::vector<DayCount>* days);
-  // Known and unknown words of each bank (the recitation list included).
-  Status BanksProgress(const std::vector<std::string>& banks, std::vector<BankProgress>* progress);
+  // Known and unknown words of each bank (the recitation list included),
+  // each row's word judged by isKnown (LoadStats gives it KnownByFamily).
+  Status BanksProgress(const std::vector<std::string>& banks, const std::function<bool(std::string_view)>& isKnown,
+                       std::vector<BankProgress>* progress);
 
   int UtcOffset() const { return utcOffset_; }
+  WordDatabase& Database() const { return db_; }
   // The scheduler given at construction (CurrentScheduler adds the stored
   // settings).
   const Fsrs& Scheduler() const { return fsrs_; }

@@ -714,7 +714,8 @@ void CPage1::Export() {
     const std::vector<KeptSentence>& sentences = wordModel_.Sentences(row);
     rows.push_back({wordModel_.CellText(row, kColValue), wordModel_.CellText(row, kColPhonetic),
                     wordModel_.CellText(row, kColTrans), wordModel_.CellText(row, kColKnown),
-                    wordModel_.CellText(row, kColHot), sentences.empty() ? std::string() : sentences.front().text});
+                    wordModel_.CellText(row, kColHot), sentences.empty() ? std::string() : sentences.front().text,
+                    wordModel_.FormsCell(row)});
   }
   std::string file = QFile::encodeName(path).toStdString();
   Status written = WriteExport(file, rows, ExportFormatForName(file), currentBank_);
@@ -833,14 +834,17 @@ void CPage1::RunBatch() {
         boxes_.Show(BoxKind::Application, Gbk("没有找到词形表（quorvo-lexicon.tsv），无法合并。"));
         return;
       }
-      // The shown rows stand for the bank: a base row filtered out of the
-      // list makes the rename collide, and the batch says so and keeps all.
-      std::vector<BankRow> shown;
+      // Planned against every row of the bank: a base row the filter hides
+      // (or one not ticked) is the row the forms join.
+      Result<std::vector<BankRow>> all = ReadBankRows(db_, bank);
+      if (!all.ok()) {
+        ShowWriteFailure(all.status());
+        return;
+      }
       std::vector<BankRow> ticked;
-      for (int row = 0; row < wordModel_.rowCount(); ++row)
-        shown.push_back({wordModel_.CellText(row, kColValue), LeadingDigitsValue(wordModel_.CellText(row, kColHot))});
-      for (int row : TargetRows()) ticked.push_back(shown[static_cast<size_t>(row)]);
-      std::vector<FamilyMerge> merges = PlanFamilyMerges(ticked, shown, *ops_.lexicon);
+      for (int row : TargetRows())
+        ticked.push_back({wordModel_.CellText(row, kColValue), LeadingDigitsValue(wordModel_.CellText(row, kColHot))});
+      std::vector<FamilyMerge> merges = PlanFamilyMerges(ticked, *all, *ops_.lexicon);
       if (merges.empty()) {
         boxes_.Show(BoxKind::Application, Gbk("勾选的单词里没有可以合并的词形。"));
         return;

@@ -17,10 +17,8 @@
 #include <QVBoxLayout>
 #include <QValueAxis>
 #include <algorithm>
-#include <unordered_set>
 
 #include "base/code_page.h"
-#include "lookup/convert_words.h"
 #include "review/misspelling_book.h"
 #include "startup/app_layout.h"
 #include "wordapp/dialog_units.h"
@@ -248,7 +246,7 @@ void CStatsPage::Refresh() {
     banks = ListBanks(db_);
     banks.emplace_back(kMainRemember);
   }
-  Status loaded = db_.IsOpen() ? LoadStats(store, banks, now, &series_)
+  Status loaded = db_.IsOpen() ? LoadStats(store, banks, now, &series_, ops_.lexicon)
                                : Status(StatusCode::kNotFound, "the bank file did not open");
   if (!loaded.ok()) {
     // Not the empty charts of a learner without history.
@@ -270,12 +268,8 @@ void CStatsPage::Refresh() {
   DrawKnown();
   DrawDue();
   DrawBanks();
-  // Known by family, from every bank's 会背 words.
-  std::unordered_set<std::string> known = KnownWords(db_);
-  exams_ = {};
-  if (ops_.lexicon)
-    exams_ = CountExamProgress(*ops_.lexicon,
-                               [&](std::string_view word) { return KnownByFamily(known, ops_.lexicon, word); });
+  // Known by family, the rule of every count of the series.
+  exams_ = series_.exams;
   DrawExams();
 }
 

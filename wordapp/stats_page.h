@@ -4,8 +4,9 @@
 //   reviews per day over the last 30 days with the share answered correctly,
 //   words known over the last 30 days, cards due in the next 14 days, and
 //   known against not yet known words for each bank; and on a second tab
-//   "考试词汇": for each exam, its list's words known (by family: a word
-//   counts when it or its base is marked 会背 in any bank) against all.
+//   "考试词汇": for each exam, its list's words known against all.
+// Every known count is by family (LoadStats): a word counts when it or its
+// base is marked 会背 in any bank, whether its bank was counted by family.
 // A chart without history shows a sentence saying so instead of empty axes;
 // a history that cannot be read says so ("统计暂时无法读取（<cause>）") in
 // place of all four, never as an empty history. Below the charts,

@@ -169,6 +169,11 @@ QVariant WordListModel::data(const QModelIndex& index, int role) const {
   return {};
 }
 
+std::string WordListModel::FormsCell(int row) const {
+  auto found = forms_.find(Row(row).word);
+  return found == forms_.end() ? std::string() : Gbk(FormsText(found->second));
+}
+
 bool WordListModel::setData(const QModelIndex& index, const QVariant& value, int role) {
   if (!index.isValid() || index.column() != 0 || role != Qt::CheckStateRole) return false;
   SetChecked(index.row(), value.toInt() == Qt::Checked);

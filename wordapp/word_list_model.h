@@ -59,6 +59,8 @@ class WordListModel : public QAbstractTableModel {
   // The forms counted under each word of the bank (word families): the
   // word's cell shows them as its tooltip ("词形：runs 2、ran 1").
   void SetForms(std::map<std::string, std::vector<WordForm>> forms) { forms_ = std::move(forms); }
+  // A row's forms as its tooltip lists them ("runs 2、ran 1", GBK), or empty.
+  std::string FormsCell(int row) const;
   // True when a row has a phonetic: the page then shows the "音标" column.
   bool HasPhonetics() const { return hasPhonetics_; }
   // True when a row has a sentence: the page then shows the "例句" column.

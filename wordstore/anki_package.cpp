@@ -61,7 +61,9 @@ constexpr const char* kFieldNames[] = {"\xE5\x8D\x95\xE8\xAF\x8D",   // 单词
                                        "\xE9\x9F\xB3\xE6\xA0\x87",   // 音标
                                        "\xE9\x87\x8A\xE4\xB9\x89",   // 释义
                                        "\xE4\xBE\x8B\xE5\x8F\xA5",   // 例句
-                                       "\xE8\xAF\x8D\xE5\xBA\x93"};  // 词库
+                                       "\xE8\xAF\x8D\xE5\xBA\x93",   // 词库
+                                       "\xE8\xAF\x8D\xE5\xBD\xA2"};  // 词形: a family row's forms seen, last so older
+                                                                     // notes keep their fields in place
 
 // The two card templates: the word asks for the translation, and the
 // translation for the word.
@@ -73,16 +75,18 @@ struct Template {
 constexpr Template kTemplates[] = {
     {"\xE8\x8B\xB1\xE8\xAF\x91\xE4\xB8\xAD",  // 英译中
      "<div class=word>{{单词}}</div><div class=phonetic>{{音标}}</div>",
-     "{{FrontSide}}<hr id=answer><div class=trans>{{释义}}</div>{{#例句}}<div class=sentence>{{例句}}</div>{{/例句}}"},
+     "{{FrontSide}}<hr id=answer><div class=trans>{{释义}}</div>{{#例句}}<div class=sentence>{{例句}}</div>{{/例句}}"
+     "{{#词形}}<div class=forms>词形：{{词形}}</div>{{/词形}}"},
     {"\xE4\xB8\xAD\xE8\xAF\x91\xE8\x8B\xB1",  // 中译英
      "{{#释义}}<div class=trans>{{释义}}</div>{{/释义}}",
      "{{FrontSide}}<hr id=answer><div class=word>{{单词}}</div><div class=phonetic>{{音标}}</div>"
-     "{{#例句}}<div class=sentence>{{例句}}</div>{{/例句}}"},
+     "{{#例句}}<div class=sentence>{{例句}}</div>{{/例句}}{{#词形}}<div class=forms>词形：{{词形}}</div>{{/词形}}"},
 };
 
 constexpr char kCss[] =
     ".card { font-family: sans-serif; font-size: 22px; text-align: center; color: black; background-color: white; }\n"
-    ".word { font-size: 34px; } .phonetic { color: #666; } .sentence { font-size: 18px; color: #333; }";
+    ".word { font-size: 34px; } .phonetic { color: #666; } .sentence { font-size: 18px; color: #333; }\n"
+    ".forms { font-size: 16px; color: #666; }";
 
 std::string ModelsJson(int64_t modelId, int64_t deckId, int64_t nowSeconds) {
   std::string fields;
@@ -209,6 +213,8 @@ Result<std::string> CollectionBytes(const std::vector<ExportRow>& rows, std::str
     }
     fields.push_back('\x1f');
     fields += bankHtml;
+    fields.push_back('\x1f');
+    fields += AnkiHtml(ExportForms(row));
     const int64_t noteId = nowMs + static_cast<int64_t>(i);
     note.Bind(1, noteId)
         .Bind(2, AnkiNoteGuid(bankGbk, row.word))

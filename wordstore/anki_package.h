@@ -5,7 +5,7 @@
 // collection of Anki's schema 11 (tables col, notes, cards, revlog, graves),
 // and "media", the JSON map of media files (empty: pronunciation stays in
 // quorvo). The collection has one note type, "quorvo 单词", with the fields
-// 单词, 音标, 释义, 例句 and 词库 and two card templates (英译中: the word
+// 单词, 音标, 释义, 例句, 词库 and 词形 (a family row's forms seen) and two card templates (英译中: the word
 // asks for the translation; 中译英: the translation asks for the word, made
 // only for notes that have one); one deck named after the bank; each note
 // tagged with the bank (every Unicode space as "_").

@@ -160,7 +160,9 @@ std::unordered_set<std::string> KnownWords(WordDatabase& db) {
     const char* name = tables.Cell(t * tables.Columns());
     if (!name) continue;
     TableSnapshot words;
-    if (db.LoadTable("select value from " + BankIdentifier(name) + " where known = 1", &words) != SQLITE_OK) continue;
+    if (db.LoadTable("select value from " + BankIdentifier(name) + " where known is null or cast(known as text) <> '0'",
+                     &words) != SQLITE_OK)
+      continue;
     for (int row = 1; row <= words.Rows(); ++row)
       if (const char* word = words.Cell(row * words.Columns())) known.emplace(word);
   }

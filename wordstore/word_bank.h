@@ -133,7 +133,8 @@ using AroundUpdates = std::function<Status(const std::function<Status()>& update
 Status MarkKnown(WordDatabase& db, std::string_view bank, const std::vector<std::string>& words,
                  const AroundUpdates& around = {});
 // Every word marked known (会背) in any table of the file, main_remember
-// included. Tables that cannot be read (not of the word layout) are skipped.
+// included, as the word list reads the flag (any value but 0). Tables that
+// cannot be read (not of the word layout) are skipped.
 std::unordered_set<std::string> KnownWords(WordDatabase& db);
 // Whether the bank has a row of that word (false too when it cannot be read).
 bool HasWord(WordDatabase& db, std::string_view bank, std::string_view word);

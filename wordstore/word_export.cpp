@@ -9,6 +9,7 @@
 #include "wordstore/sql.h"
 #include "wordstore/texts.h"
 #include "wordstore/word_bank.h"
+#include "wordstore/word_forms.h"
 #include "wordstore/word_sentences.h"
 
 namespace quorvo {
@@ -138,6 +139,8 @@ std::string ExportUtf8(std::string_view gbk) { return ToUtf8(gbk); }
 
 std::string ExportSentence(const ExportRow& row) { return ToUtf8(row.sentence); }
 
+std::string ExportForms(const ExportRow& row) { return ToUtf8(row.forms); }
+
 std::string AnkiTag(std::string_view utf8) {
   // Anki separates tags by spaces, and a '"' that starts the column would
   // open a quoted field: each becomes "_", so the bank stays one tag that
@@ -169,7 +172,7 @@ std::string FormatExport(const std::vector<ExportRow>& rows, ExportFormat format
   out.reserve(rows.size() * 64 + 64);
   if (format == ExportFormat::Csv) {
     out.append("\xEF\xBB\xBF");
-    out.append("word,phonetic,translation,known,hot,sentence\r\n");
+    out.append("word,phonetic,translation,known,hot,sentence,forms\r\n");
     for (const ExportRow& row : rows) {
       AppendCsvField(out, ToUtf8(row.word));
       out.push_back(',');
@@ -182,6 +185,8 @@ std::string FormatExport(const std::vector<ExportRow>& rows, ExportFormat format
       AppendCsvField(out, ToUtf8(row.hot), true);
       out.push_back(',');
       AppendCsvField(out, ToUtf8(row.sentence));
+      out.push_back(',');
+      AppendCsvField(out, ToUtf8(row.forms));
       out.append("\r\n");
     }
     return out;
@@ -201,6 +206,8 @@ std::string FormatExport(const std::vector<ExportRow>& rows, ExportFormat format
     AppendAnkiField(out, ToUtf8(row.phonetic));
     out.push_back('\t');
     AppendAnkiField(out, ToUtf8(row.sentence));
+    out.push_back('\t');
+    AppendAnkiField(out, ToUtf8(row.forms));
     out.push_back('\n');
   }
   return out;
@@ -256,6 +263,11 @@ Result<std::vector<ExportRow>> ReadExportRows(WordDatabase& db, std::string_view
     for (ExportRow& row : rows)
       if (auto found = sentences.find(row.word); found != sentences.end() && !found->second.empty())
         row.sentence = found->second.front().text;
+  // A family row lists the forms it was counted from, as its tooltip does.
+  const auto forms = LoadWordForms(db, bank);
+  if (!forms.empty())
+    for (ExportRow& row : rows)
+      if (auto found = forms.find(row.word); found != forms.end()) row.forms = Gbk(FormsText(found->second));
   return rows;
 }
 

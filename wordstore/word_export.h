@@ -12,7 +12,9 @@
 // defaults put the word on the front and the translation on the back; its
 // fields are HTML (line breaks as <br>, "&", "<", ">", '"', tab escaped, a
 // leading "#" as "&#35;"), its tag column the bank name as one tag, and the
-// phonetic and the word's sentence follow in columns of their own.
+// phonetic, the word's sentence and a family row's forms seen follow in
+// columns of their own. New columns go at the end, so that a reader of an
+// older export finds every column where it was.
 //
 // Pure functions of their input; any thread.
 #pragma once
@@ -37,11 +39,14 @@ struct ExportRow {
   std::string known;  // as the list shows it ("会", "不会", or empty)
   std::string hot;
   std::string sentence;  // the word's first kept sentence, or empty
+  std::string forms;     // a family row's forms seen as the word list's tooltip lists them (FormsText), or empty
 };
 
 // The text of a row's 例句 field (UTF-8): every export that carries an
 // example sentence takes it from here.
 std::string ExportSentence(const ExportRow& row);
+// The text of a row's 词形 field (UTF-8), likewise.
+std::string ExportForms(const ExportRow& row);
 
 enum class ExportFormat { Csv, AnkiTsv, AnkiPackage };
 
@@ -59,7 +64,8 @@ Result<std::vector<ExportRow>> ReadExportRows(WordDatabase& db, std::string_view
 // The header lines of the Anki file, around the deck name.
 inline constexpr char kAnkiTextHeaderStart[] = "#separator:tab\n#html:true\n#notetype:Basic\n#deck:";
 inline constexpr char kAnkiTextHeaderEnd[] =
-    "\n#columns:Front\tBack\tTags\t\xE9\x9F\xB3\xE6\xA0\x87\t\xE4\xBE\x8B\xE5\x8F\xA5\n#tags column:3\n";
+    "\n#columns:Front\tBack\tTags\t\xE9\x9F\xB3\xE6\xA0\x87\t\xE4\xBE\x8B\xE5\x8F\xA5\t\xE8\xAF\x8D\xE5\xBD\xA2\n#tags "
+    "column:3\n";
 
 // A text (UTF-8) as an Anki field's HTML: line breaks as <br>; "&", "<",
 // ">", '"' and tab as character references.

@@ -28,6 +28,32 @@ Status StoreWordForms(WordDatabase& db, std::string_view bank, const std::vector
   return txn.Commit();
 }
 
+Status RelistWordForms(WordDatabase& db, std::string_view bank, std::string_view from, std::string_view to) {
+  if (from == to) return Status::Ok();
+  Statement probe(db.handle(),
+                  std::string("select 1 from sqlite_master where type = 'table' and name = '") + kWordFormsTable + "'");
+  if (!probe.prepared().ok()) return probe.prepared();
+  Result<bool> exists = probe.Step();
+  if (!exists.ok()) return exists.status();
+  if (!*exists) return Status::Ok();
+  const std::string table = kWordFormsTable;
+  for (const std::string& sql :
+       {"insert into " + table +
+            " (bank, word, form, count, counted_under) select bank, ?3, form, count, case counted_under when ?2 then"
+            " ?3 else counted_under end from " +
+            table +
+            " where bank = ?1 and word = ?2 on conflict (bank, word, form) do update set count = count +"
+            " excluded.count",
+        "delete from " + table + " where bank = ?1 and word = ?2",
+        "update " + table + " set counted_under = ?3 where bank = ?1 and counted_under = ?2"}) {
+    Statement step(db.handle(), sql);
+    if (!step.prepared().ok()) return step.prepared();
+    step.Bind(1, bank).Bind(2, from).Bind(3, to);
+    if (Status done = step.Run(); !done.ok()) return done;
+  }
+  return Status::Ok();
+}
+
 std::map<std::string, std::vector<WordForm>> LoadWordForms(WordDatabase& db, std::string_view bank) {
   std::map<std::string, std::vector<WordForm>> forms;
   ConnectionLock lock(db.handle());

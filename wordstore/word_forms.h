@@ -33,6 +33,11 @@ inline constexpr char kWordFormsTable[] = "review_word_forms";
 // up), all or nothing in one transaction; a failure says why.
 Status StoreWordForms(WordDatabase& db, std::string_view bank, const std::vector<WordForm>& forms);
 
+// Inside the caller's batch: the forms listed under the bank's word from are
+// listed under to (counts of a form both have add up), and forms counted
+// under from are counted under to. Nothing to do without the table.
+Status RelistWordForms(WordDatabase& db, std::string_view bank, std::string_view from, std::string_view to);
+
 // The bank's forms by word; empty when none were kept (or the table is
 // missing).
 std::map<std::string, std::vector<WordForm>> LoadWordForms(WordDatabase& db, std::string_view bank);

@@ -230,4 +230,20 @@ Status CopySentences(WordDatabase& db, std::string_view from, std::string_view t
   return inserts.Put(to, word, sentences, [](const KeptSentence& sentence) -> const KeptSentence& { return sentence; });
 }
 
+Status MoveSentences(WordDatabase& db, std::string_view bank, std::string_view from, std::string_view to) {
+  if (!TableExists(db) || from == to) return Status::Ok();
+  Statement move(db.handle(),
+                 "insert into review_sentence (bank, word, sentence, source, bundled) "
+                 "select ?1, ?3, s.sentence, s.source, s.bundled from review_sentence s where s.bank = ?1 and "
+                 "s.word = ?2 and not exists (select 1 from review_sentence t where t.bank = ?1 and t.word = ?3 "
+                 "and t.sentence = s.sentence) order by s.rowid");
+  if (!move.prepared().ok()) return move.prepared();
+  move.Bind(1, bank).Bind(2, from).Bind(3, to);
+  if (Status moved = move.Run(); !moved.ok()) return moved;
+  Statement drop(db.handle(), "delete from review_sentence where bank = ? and word = ?");
+  if (!drop.prepared().ok()) return drop.prepared();
+  drop.Bind(1, bank).Bind(2, from);
+  return drop.Run();
+}
+
 }  // namespace quorvo

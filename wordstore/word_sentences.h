@@ -54,5 +54,10 @@ Status DropBankSentences(WordDatabase& db, std::string_view bank);
 // Inside the caller's batch: the word's sentences of from are given to the
 // word in to, up to the limit (a word copied to the recitation list).
 Status CopySentences(WordDatabase& db, std::string_view from, std::string_view to, std::string_view word);
+// Inside the caller's batch: the sentences of the bank's word from become
+// the word to's, after its own (one it has already is not doubled). Rows of
+// one family merged into one row keep every sentence they had, so to may
+// hold more than a run keeps of a word.
+Status MoveSentences(WordDatabase& db, std::string_view bank, std::string_view from, std::string_view to);
 
 }  // namespace quorvo

@@ -81,7 +81,7 @@ TEST(WordCommands, ExitStatusTellsWhetherEverythingWasWritten) {
 
   o = RunCommand({"--export", "main_word", dir.File("hot.csv"), "--known", "0", "--min-hot", "3"}, db);
   EXPECT_EQ(0, o.status) << o.err;
-  EXPECT_EQ("\xEF\xBB\xBFword,phonetic,translation,known,hot,sentence\r\nplum,,李子,不会,5,\r\n",
+  EXPECT_EQ("\xEF\xBB\xBFword,phonetic,translation,known,hot,sentence,forms\r\nplum,,李子,不会,5,,\r\n",
             Read(dir.File("hot.csv")));
 
   o = RunCommand({"--export", "nope", dir.File("x.csv")}, db);

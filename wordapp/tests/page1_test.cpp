@@ -634,5 +634,58 @@ TEST_F(Page1Test, MergeFamiliesShowsTheMergeFirstThenMergesTheTickedRows) {
   EXPECT_EQ(std::vector<std::string>{"勾选的单词里没有可以合并的词形。"}, BoxTexts());
 }
 
+// "合并词形" wherever the base's row is: ticked, not ticked, hidden by the
+// filter (lowest hot 2), not in the bank. runs and running are ticked; hot
+// values add up, a known flag, the forms and every row's sentence stay.
+struct MergeCase {
+  const char* name;
+  std::vector<std::tuple<const char*, int, int>> rows;  // word, hot, known; run first
+  bool tickRun;
+  QString lowestHot;
+  int hot;  // run's afterwards
+};
+void PrintTo(const MergeCase& c, std::ostream* out) { *out << c.name; }
+class FamilyMergeTest : public Page1Test, public ::testing::WithParamInterface<MergeCase> {};
+
+TEST_P(FamilyMergeTest, JoinsTheBaseWhereverItsRowIs) {
+  Lexicon lexicon;
+  ASSERT_TRUE(lexicon.LoadText("runs\trun\nrunning\trun\n"));
+  ops.lexicon = &lexicon;
+  WordDatabase db;
+  ASSERT_TRUE(db.Open(DbPath()));
+  std::vector<std::string> sentences;  // run's afterwards: every row's, in order
+  for (const auto& [word, hot, known] : GetParam().rows) {
+    Put(kMainWord, word, "跑", hot, known);
+    ASSERT_TRUE(AddSentence(db, kMainWord, word, {std::string(word) + ".", "a", false}).ok());
+    sentences.push_back(std::string("run:") + word + ".");
+  }
+  Open();
+  Control<QLineEdit>(page.get(), page1_controls::kLowestHot)->setText(GetParam().lowestHot);
+  Click(page1_controls::kSearch);
+  for (int r = 0; r < page->WordModel().rowCount(); ++r)
+    if (page->WordModel().CellText(r, 1) != "run" || GetParam().tickRun) Tick(r);
+  RunBatch(CPage1::kBatchMergeFamilies);
+  const std::string hot = std::to_string(GetParam().hot);
+  EXPECT_EQ((std::vector<std::string>{"将合并以下单词（词形记在合并后的单词下）：\nrun ← runs、running（热度 " + hot +
+                                      "）\n确定合并吗？"}),
+            BoxTexts());
+  EXPECT_EQ((std::vector<std::string>{"apple:0:9", "banana:0:5", "cherry:0:7", "date:1:3", "egg:0:1", "run:1:" + hot}),
+            Stored(kMainWord));
+  EXPECT_EQ("runs 3、running 2", FormsText(LoadWordForms(db, kMainWord)["run"]));
+  std::vector<std::string> kept;
+  for (const auto& word : {"run", "runs", "running"})
+    for (const KeptSentence& sentence : SentencesOf(db, kMainWord, word)) kept.push_back(word + (":" + sentence.text));
+  EXPECT_EQ(sentences, kept);
+}
+
+const MergeCase kMergeCases[] = {
+    {"BaseTicked", {{"run", 4, 0}, {"runs", 3, 1}, {"running", 2, 0}}, true, "", 9},
+    {"BaseNotTicked", {{"run", 4, 1}, {"runs", 3, 0}, {"running", 2, 0}}, false, "", 9},
+    {"BaseFilteredOut", {{"run", 1, 0}, {"runs", 3, 0}, {"running", 2, 1}}, false, "2", 6},
+    {"BaseAbsent", {{"runs", 3, 0}, {"running", 2, 1}}, false, "", 5},
+};
+INSTANTIATE_TEST_SUITE_P(Page1Test, FamilyMergeTest, ::testing::ValuesIn(kMergeCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 }  // namespace
 }  // namespace quorvo

@@ -357,5 +357,26 @@ TEST_F(StatsPageTest, ExamWordsCountKnownByFamilyAgainstEachList) {
   EXPECT_EQ(2, known[kExamCount - 1 - static_cast<size_t>(Exam::Cet4)]);
 }
 
+// Every known count takes one rule: run is 会背 in main_word only, and runs,
+// running (novel) and ran (main_remember) count as known with it.
+TEST_F(StatsPageTest, BanksAndExamsCountAFormKnownWhenItsBaseIsKnownInAnyBank) {
+  Lexicon lexicon;
+  ASSERT_TRUE(lexicon.LoadText(
+      "runs\trun\nrunning\trun\nran\trun\t0\tcet6\nrun\t\t0\tcet6\ncats\tcat\ncat\t\t0\tcet6\ndog\t\t0\tcet6\n"));
+  ops.lexicon = &lexicon;
+  MakeBanks({"novel"});
+  Put(kMainWord, "run", "跑", 1, 1);
+  Put(kMainWord, "cat", "猫", 1, 0);
+  for (const char* word : {"runs", "running", "cats"}) Put("novel", word, "t", 1, 0);
+  Put("novel", "dog", "狗", 1, 1);
+  Put(kMainRemember, "ran", "跑", 1, 0);
+  Open();
+  EXPECT_EQ((std::vector<double>{1, 3, 1}), Bars(CStatsPage::kBanksChart, 0));
+  EXPECT_EQ((std::vector<double>{1, 1, 0}), Bars(CStatsPage::kBanksChart, 1));
+  EXPECT_EQ(5, LineY(CStatsPage::kKnownChart, 0).back());
+  EXPECT_EQ("CET-6：已掌握 3 / 4",
+            CStatsPage::ExamLine(Exam::Cet6, page->Exams()[static_cast<size_t>(Exam::Cet6)]).toStdString());
+}
+
 }  // namespace
 }  // namespace quorvo

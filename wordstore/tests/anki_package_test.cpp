@@ -67,7 +67,7 @@ std::vector<std::string> Lines(const std::string& text) {
 
 std::vector<ExportRow> HostileRows() {
   return {
-      {"apple", Gbk("/ˈæpəl/"), Gbk("n. 苹果\n苹果树"), Gbk("会"), "3"},
+      {"apple", Gbk("/ˈæpəl/"), Gbk("n. 苹果\n苹果树"), Gbk("会"), "3", "", Gbk("apples 2（计入 apple）")},
       {"<b>x</b>", "", Gbk("\"引号\" & 制表\t符"), Gbk("不会"), "1"},
       {Gbk("#hash"), "", "", Gbk("不会"), ""},  // no translation: no 中译英 card
   };
@@ -93,11 +93,11 @@ TEST(AnkiPackageTest, TheCollectionHoldsTheNoteTypeTheDeckAndEveryNote) {
       "media {}",
       "integrity ok",
       "ver 11",
-      "notetype quorvo 单词 单词|音标|释义|例句|词库 英译中|中译英",
+      "notetype quorvo 单词 单词|音标|释义|例句|词库|词形 英译中|中译英",
       "decks Default|我的\u3000词库 1",
-      "note  我的_词库_1  apple|/ˈæpəl/|n. 苹果<br>苹果树||我的\u3000词库 1 5",
-      "note  我的_词库_1  &lt;b&gt;x&lt;/b&gt;||&quot;引号&quot; &amp; 制表&#9;符||我的\u3000词库 1 5",
-      "note  我的_词库_1  #hash||||我的\u3000词库 1 5",
+      "note  我的_词库_1  apple|/ˈæpəl/|n. 苹果<br>苹果树||我的\u3000词库 1|apples 2（计入 apple） 6",
+      "note  我的_词库_1  &lt;b&gt;x&lt;/b&gt;||&quot;引号&quot; &amp; 制表&#9;符||我的\u3000词库 1| 6",
+      "note  我的_词库_1  #hash||||我的\u3000词库 1| 6",
       "cards 5 2 1",
   };
   std::vector<std::string> withoutGuids;
@@ -144,13 +144,13 @@ TEST(AnkiPackageTest, AnIndependentDeckReaderSeesEveryCard) {
   testing::TempDir dir;
   std::string path = WritePackage(dir, "words.apkg", HostileRows(), "我的 词库", 1700000000000);
   EXPECT_EQ(
-      "notetype quorvo 单词 单词|音标|释义|例句|词库 英译中|中译英\n"
+      "notetype quorvo 单词 单词|音标|释义|例句|词库|词形 英译中|中译英\n"
       "deck 我的 词库 5\n"
-      "card 0 #hash||||我的 词库\n"
-      "card 0 &lt;b&gt;x&lt;/b&gt;||&quot;引号&quot; &amp; 制表&#9;符||我的 词库\n"
-      "card 0 apple|/ˈæpəl/|n. 苹果<br>苹果树||我的 词库\n"
-      "card 1 &lt;b&gt;x&lt;/b&gt;||&quot;引号&quot; &amp; 制表&#9;符||我的 词库\n"
-      "card 1 apple|/ˈæpəl/|n. 苹果<br>苹果树||我的 词库\n",
+      "card 0 #hash||||我的 词库|\n"
+      "card 0 &lt;b&gt;x&lt;/b&gt;||&quot;引号&quot; &amp; 制表&#9;符||我的 词库|\n"
+      "card 0 apple|/ˈæpəl/|n. 苹果<br>苹果树||我的 词库|apples 2（计入 apple）\n"
+      "card 1 &lt;b&gt;x&lt;/b&gt;||&quot;引号&quot; &amp; 制表&#9;符||我的 词库|\n"
+      "card 1 apple|/ˈæpəl/|n. 苹果<br>苹果树||我的 词库|apples 2（计入 apple）\n",
       Output("node '" + (reader / "read_deck.mjs").string() + "' '" + path + "' 2>&1"));
 }
 

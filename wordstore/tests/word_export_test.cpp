@@ -17,6 +17,8 @@
 #include "base/code_page.h"
 #include "testing/scoped_mount.h"
 #include "testing/temp_dir.h"
+#include "testing/word_fixture.h"
+#include "wordstore/word_forms.h"
 
 namespace quorvo {
 namespace {
@@ -87,14 +89,15 @@ TEST(WordExportTest, HostileRowsRoundTripThroughPythonsCsvReader) {
   for (const auto& [word, trans] : hostile) rows.push_back({Gbk(word), "", Gbk(trans), Gbk("不会"), "12", Gbk(trans)});
   std::string path = dir.File("words.csv");
   ASSERT_TRUE(WriteExport(path, rows, ExportFormat::Csv, "main_word").ok());
-  EXPECT_EQ(0u, FileBytes(path).rfind("\xEF\xBB\xBFword,phonetic,translation,known,hot,sentence\r\n", 0));
+  EXPECT_EQ(0u, FileBytes(path).rfind("\xEF\xBB\xBFword,phonetic,translation,known,hot,sentence,forms\r\n", 0));
 
   auto read = ReadWithPython(path);
   ASSERT_EQ(hostile.size() + 1, read.size());
-  EXPECT_EQ((std::vector<std::string>{"word", "phonetic", "translation", "known", "hot", "sentence"}), read[0]);
+  EXPECT_EQ((std::vector<std::string>{"word", "phonetic", "translation", "known", "hot", "sentence", "forms"}),
+            read[0]);
   for (size_t i = 0; i < hostile.size(); ++i) {
     SCOPED_TRACE(hostile[i].first);
-    EXPECT_EQ((std::vector<std::string>{hostile[i].first, "", hostile[i].second, "不会", "12", hostile[i].second}),
+    EXPECT_EQ((std::vector<std::string>{hostile[i].first, "", hostile[i].second, "不会", "12", hostile[i].second, ""}),
               read[i + 1]);
   }
 }
@@ -114,7 +117,7 @@ TEST(WordExportTest, AHundredThousandRowsComeBackWhole) {
   for (int i : {0, 1, 2, 54321, 99999}) {
     SCOPED_TRACE(i);
     EXPECT_EQ((std::vector<std::string>{"w" + std::to_string(i), "", "n. 第" + std::to_string(i) + "个，\n\"引号\"",
-                                        i % 3 ? "不会" : "会", std::to_string(i % 977), ""}),
+                                        i % 3 ? "不会" : "会", std::to_string(i % 977), "", ""}),
               read[static_cast<size_t>(i) + 1]);
   }
 }
@@ -150,7 +153,7 @@ TEST(WordExportTest, CellsASpreadsheetWouldRunAreGuarded) {
   ASSERT_EQ(std::size(cases) + 1, read.size());
   for (size_t i = 0; i < std::size(cases); ++i) {
     SCOPED_TRACE(cases[i].cell);
-    EXPECT_EQ((std::vector<std::string>{cases[i].asText, "", cases[i].asText, "会", cases[i].asHotValue, ""}),
+    EXPECT_EQ((std::vector<std::string>{cases[i].asText, "", cases[i].asText, "会", cases[i].asHotValue, "", ""}),
               read[i + 1]);
   }
 }
@@ -229,6 +232,33 @@ TEST(WordExportTest, AnkiReadsEveryHostileFieldAndOneTagBack) {
   EXPECT_EQ(ExportFormat::AnkiTsv, ExportFormatForName("cards.tsv"));
   EXPECT_EQ(ExportFormat::Csv, ExportFormatForName("cards.csv"));
   EXPECT_EQ(ExportFormat::Csv, ExportFormatForName("txt"));
+}
+
+// A family row carries its forms seen, as the word list's tooltip lists
+// them, in the last column of the CSV and of the Anki file; others none.
+TEST(WordExportTest, FamilyRowsCarryTheirFormsInTheLastColumn) {
+  testing::TempDir dir;
+  WordDatabase db;
+  ASSERT_TRUE(db.Open(dir.File("forms.db")));
+  testing::CreateBanks(db, {"novel"});
+  for (const char* word : {"run", "leaf", "cat"}) testing::PutWord(db, "novel", word, "t", 1);
+  ASSERT_TRUE(
+      StoreWordForms(db, "novel", {{"run", "runs", 3, "run"}, {"run", "ran", 2, "run"}, {"leaf", "leaves", 1, "leave"}})
+          .ok());
+  auto rows = ReadExportRows(db, "novel");
+  ASSERT_TRUE(rows.ok());
+  const std::string csv = FormatExport(*rows, ExportFormat::Csv, "novel");
+  const std::string anki = FormatExport(*rows, ExportFormat::AnkiTsv, "novel");
+  EXPECT_NE(std::string::npos, anki.find("\n#columns:Front\tBack\tTags\t音标\t例句\t词形\n"));
+  const char* const lines[][2] = {
+      // CSV line, Anki line
+      {"\nrun,,t,不会,1,,runs 3、ran 2\r\n", "\nrun\tt\tnovel\t\t\truns 3、ran 2\n"},
+      {"\nleaf,,t,不会,1,,leaves 1（计入 leave）\r\n", "\nleaf\tt\tnovel\t\t\tleaves 1（计入 leave）\n"},
+      {"\ncat,,t,不会,1,,\r\n", "\ncat\tt\tnovel\t\t\t\n"}};
+  for (const auto& [csvLine, ankiLine] : lines) {
+    EXPECT_NE(std::string::npos, csv.find(csvLine)) << csvLine;
+    EXPECT_NE(std::string::npos, anki.find(ankiLine)) << ankiLine;
+  }
 }
 
 // An export that cannot be written whole says why and leaves the file that
