@@ -174,9 +174,13 @@ class CoreSensesTest(unittest.TestCase):
                     build.load_core_senses(path)
 
     def test_every_core_line_fits_a_page(self):
-        core = build.load_core_senses(os.path.join(os.path.dirname(os.path.abspath(__file__)), "core_senses.tsv"))
+        here = os.path.dirname(os.path.abspath(__file__))
+        core = build.load_core_senses(os.path.join(here, "core_senses.tsv"))
+        exam = build.load_core_senses(os.path.join(here, "exam_senses.tsv"))
         self.assertGreater(len(core), 4000)
-        for word, parts in core.items():
+        self.assertGreater(len(exam), 1000)
+        self.assertFalse(set(core) & set(exam))  # one hand-written line a word
+        for word, parts in list(core.items()) + list(exam.items()):
             self.assertEqual(word, word.lower(), word)
             for pos, senses in parts:
                 self.assertIn(pos, ("n.", "v.", "adj.", "adv.", "prep.", "conj.", "pron.", "int.", "num.", "aux."), word)
@@ -251,6 +255,26 @@ class FormsTest(unittest.TestCase):
                  ("reconnect", [("v.", ["重新连接（connect 的派生词）"])]),
                  ("trooper", None)]  # troop is mainly a noun: no 结队者
         build.derive_affixed(entries, [w for w, _ in cases])
+        for word, parts in cases:
+            self.assertEqual(entries.get(word), parts, word)
+
+    def test_a_derived_word_never_reads_a_rare_lone_character(self):
+        jieba = {"昫": (22, "ag"), "冷静": (3000, "a"), "凉": (3400, "a"), "使": (90000, "v"),
+                 "按": (20000, "p"), "按压": (300, "v"), "模": (5000, "n"), "颽": (2, "ag")}
+        entries = {"fruity": [("adj.", ["昫", "果味的"])], "cool": [("adj.", ["凉", "冷静"])],
+                   "enable": [("v.", ["使", "使能够"])], "press": [("v.", ["按", "按压"])],
+                   "balmy": [("adj.", ["昫的", "颽"])], "obscure": [("adj.", ["晦涩的", "晦涩"])],
+                   "attribute": [("v.", ["把…归因于", "归因"])]}
+        cases = [("fruitiness", [("n.", ["果味（fruity 的名词）"])]),    # 昫: too rare
+                 ("uncool", [("adj.", ["不冷静的", "不凉的（cool 的反义词）"])]),  # two characters first
+                 ("enabler", [("n.", ["使能够者（enable 的名词）"])]),  # never 使者, an envoy
+                 ("presser", [("n.", ["按压者（press 的名词）"])]),
+                 ("attributable", [("adj.", ["可归因的（attribute 的形容词）"])]),  # no frame with 可
+                 ("balminess", None),                                # nothing usable is left
+                 ("balmily", None),
+                 ("obscurely", [("adv.", ["晦涩地"])])]  # 晦涩 and 晦涩的 read alike
+        build.derive_affixed(entries, [w for w, _ in cases], jieba)
+        build.derive_adverbs(entries, [w for w, _ in cases], jieba)
         for word, parts in cases:
             self.assertEqual(entries.get(word), parts, word)
 
