@@ -799,8 +799,8 @@ def plain_rendering(zh):
 
 
 def usable_base_senses(senses, jieba, whole_words=False):
-    """The base's renderings a derived word may be built from, words of two
-    or more characters first: a lone character that is rare (few jieba
+    """The base's renderings a derived word may be built from, in the base's
+    order (甜 stays before 可爱 for "unsweet"): a lone character that is rare (few jieba
     counts, or past GB2312's everyday level) is left out, so "fruitiness"
     does not read 昫 from "fruity"; with `whole_words` every lone character
     is, since 按 + 者 or 使 + 者 (an envoy) makes no person of "presser" or
@@ -814,7 +814,7 @@ def usable_base_senses(senses, jieba, whole_words=False):
                 jieba.get(core, (0, None))[0] < RARE_SINGLE_COUNT or rare_character_penalty(core) > 0)):
             continue
         out.append(zh)
-    return sorted(out, key=lambda zh: len(plain_rendering(zh)) == 1)
+    return out
 
 
 def affixed_senses(affix, base_parts, base_is_participle=False, jieba=None):

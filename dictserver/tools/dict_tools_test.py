@@ -266,7 +266,7 @@ class FormsTest(unittest.TestCase):
                    "balmy": [("adj.", ["昫的", "颽"])], "obscure": [("adj.", ["晦涩的", "晦涩"])],
                    "attribute": [("v.", ["把…归因于", "归因"])]}
         cases = [("fruitiness", [("n.", ["果味（fruity 的名词）"])]),    # 昫: too rare
-                 ("uncool", [("adj.", ["不冷静的", "不凉的（cool 的反义词）"])]),  # two characters first
+                 ("uncool", [("adj.", ["不凉的", "不冷静的（cool 的反义词）"])]),  # a common 凉 stays
                  ("enabler", [("n.", ["使能够者（enable 的名词）"])]),  # never 使者, an envoy
                  ("presser", [("n.", ["按压者（press 的名词）"])]),
                  ("attributable", [("adj.", ["可归因的（attribute 的形容词）"])]),  # no frame with 可
