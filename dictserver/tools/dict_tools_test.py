@@ -222,6 +222,10 @@ class FormsTest(unittest.TestCase):
                  ("tried", "try"), ("stopped", "stop"), ("happier", "happy"), ("bigger", "big")]
         for form, base in cases:
             self.assertEqual(build.resolve(form, {base, "hop", "us"}), base, form)
+        # as the service reads them: no comparative of a noun or a verb
+        known = {"troop", "press", "big"}
+        self.assertEqual([build.resolve(w, known, {"big"}) for w in ("trooper", "presser", "bigger")],
+                         [None, None, "big"])
 
     def test_a_form_with_a_stray_entry_leads_with_its_base(self):
         entries = {"hand": [("n.", ["手", "帮助"])], "hands": [("n.", ["职场", "劳动力"])],
