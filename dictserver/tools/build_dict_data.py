@@ -1105,8 +1105,14 @@ def resolve_irregular(entries, irregular, irregular_kinds):
                     kind = next((k for k, bs in irregular_kinds[form].items() if base in bs), None)
                     note = IRREGULAR_NOTES.get(kind)
                     if kind == "verb":
+                        # WordNet's list of irregular verb forms also holds
+                        # -ing forms ("hogging") and third persons ("whizzes")
                         participle = form.endswith(("en", "wn", "rn")) or form in ("done", "gone")
                         note = "v. 过去分词" if participle else note
+                        if form.endswith("ing"):
+                            note = "v. 现在分词"
+                        elif form.endswith("s"):
+                            note = "v. 第三人称单数"
                     if kind == "adj":
                         note = "adj. 最高级" if form.endswith("st") else "adj. 比较级"
                     aliases[form] = "=" + base + ("\t" + note if note else "")

@@ -227,6 +227,14 @@ class FormsTest(unittest.TestCase):
         self.assertEqual([build.resolve(w, known, {"big"}) for w in ("trooper", "presser", "bigger")],
                          [None, None, "big"])
 
+    def test_irregular_forms_name_their_kind(self):
+        entries = {w: [("v.", ["义"])] for w in ("go", "arc", "whiz", "see")}
+        irregular = {"went": ["go"], "arcking": ["arc"], "whizzes": ["whiz"], "seen": ["see"]}
+        kinds = {form: {"verb": bases} for form, bases in irregular.items()}
+        self.assertEqual(build.resolve_irregular(entries, irregular, kinds),
+                         {"went": "=go\tv. 过去式或过去分词", "arcking": "=arc\tv. 现在分词",
+                          "whizzes": "=whiz\tv. 第三人称单数", "seen": "=see\tv. 过去分词"})
+
     def test_a_form_with_a_stray_entry_leads_with_its_base(self):
         entries = {"hand": [("n.", ["手", "帮助"])], "hands": [("n.", ["职场", "劳动力"])],
                    "glass": [("n.", ["玻璃", "玻璃杯"])], "glasses": [("n.", ["眼镜"])],
