@@ -188,6 +188,40 @@ class CoreSensesTest(unittest.TestCase):
             self.assertEqual(len(build.format_parts(parts)), len(parts), word)  # nothing cut away
 
 
+    @unittest.skipUnless(os.path.exists("/usr/share/wordnet/cntlist.rev"), "WordNet is not installed")
+    def test_every_core_line_has_the_parts_wordnet_uses_much(self):
+        # A line without the verb "dock" reads "docked" from the noun: each
+        # part WordNet's tagged texts give at least two uses and a fifth of
+        # the word's uses, or all of them, is written, unless another head
+        # speaks for it (num. for the adjective "two", pron. for "someone").
+        folder = "/usr/share/wordnet"
+        listed = defaultdict(set)
+        for name, pos in (("noun", "n."), ("verb", "v."), ("adj", "adj."), ("adv", "adv.")):
+            with open(os.path.join(folder, "index." + name), encoding="latin-1") as f:
+                for line in f:
+                    if not line.startswith(" "):
+                        listed[line.split()[0]].add(pos)
+        uses = defaultdict(lambda: defaultdict(int))
+        with open(os.path.join(folder, "cntlist.rev"), encoding="latin-1") as f:
+            for line in f:
+                key, _, count = line.split()
+                lemma, _, rest = key.partition("%")
+                pos = {"1": "n.", "2": "v.", "3": "adj.", "4": "adv.", "5": "adj."}.get(rest[:1])
+                if pos in listed[lemma]:
+                    uses[lemma][pos] += int(count)
+        here = os.path.dirname(os.path.abspath(__file__))
+        lines = {**build.load_core_senses(os.path.join(here, "exam_senses.tsv")),
+                 **build.load_core_senses(os.path.join(here, "core_senses.tsv"))}
+        missing = []
+        for word, parts in lines.items():
+            heads = {pos for pos, _ in parts}
+            total = sum(uses[word].values())
+            if heads & {"num.", "pron.", "aux.", "conj.", "int."} or word in ("else", "negro"):
+                continue
+            missing += [(word, pos) for pos, n in uses[word].items()
+                        if pos not in heads and (n == total or (n >= 2 and 5 * n >= total))]
+        self.assertEqual(missing, [])
+
 class DerivedEntriesTest(unittest.TestCase):
     def test_lemma_counts_join_only_real_forms(self):
         entries = {"hon": [("n.", ["亲爱的"])], "kill": [("v.", ["杀死"])], "big": [("adj.", ["大的"])],
