@@ -258,7 +258,15 @@ Resolution Dictionary::ResolveOnce(const std::string& word) const {
   if (auto alias = aliases_.find(word); alias != aliases_.end()) return {alias->second.base, alias->second.form};
   for (const std::string& base : InflectionCandidates(word)) {
     auto entry = entries_.find(base);
-    if (entry != entries_.end()) return {base, RegularForm(word, base, entry->second)};
+    if (entry == entries_.end()) continue;
+    FormNote form = RegularForm(word, base, entry->second);
+    // "trooper" and "presser" are no comparatives of the noun "troop" or the verb "press".
+    auto hasPart = [&entry](const char* head) {
+      return std::any_of(entry->second.begin(), entry->second.end(),
+                         [head](const DictPart& p) { return p.head == head; });
+    };
+    if (form.head == "adj." && !hasPart("adj.") && !hasPart("adv.")) continue;
+    return {base, form};
   }
   return {};
 }

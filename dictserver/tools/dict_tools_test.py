@@ -175,15 +175,53 @@ class CoreSensesTest(unittest.TestCase):
                     build.load_core_senses(path)
 
     def test_every_core_line_fits_a_page(self):
-        core = build.load_core_senses(os.path.join(os.path.dirname(os.path.abspath(__file__)), "core_senses.tsv"))
+        here = os.path.dirname(os.path.abspath(__file__))
+        core = build.load_core_senses(os.path.join(here, "core_senses.tsv"))
+        exam = build.load_core_senses(os.path.join(here, "exam_senses.tsv"))
         self.assertGreater(len(core), 4000)
-        for word, parts in core.items():
+        self.assertGreater(len(exam), 1000)
+        self.assertFalse(set(core) & set(exam))  # one hand-written line a word
+        for word, parts in list(core.items()) + list(exam.items()):
             self.assertEqual(word, word.lower(), word)
             for pos, senses in parts:
                 self.assertIn(pos, ("n.", "v.", "adj.", "adv.", "prep.", "conj.", "pron.", "int.", "num.", "aux."), word)
                 self.assertTrue(all(s and "；" not in s and "\t" not in s for s in senses), word)
             self.assertEqual(len(build.format_parts(parts)), len(parts), word)  # nothing cut away
 
+
+    @unittest.skipUnless(os.path.exists("/usr/share/wordnet/cntlist.rev"), "WordNet is not installed")
+    def test_every_core_line_has_the_parts_wordnet_uses_much(self):
+        # A line without the verb "dock" reads "docked" from the noun: each
+        # part WordNet's tagged texts give at least two uses and a fifth of
+        # the word's uses, or all of them, is written, unless another head
+        # speaks for it (num. for the adjective "two", pron. for "someone").
+        folder = "/usr/share/wordnet"
+        listed = defaultdict(set)
+        for name, pos in (("noun", "n."), ("verb", "v."), ("adj", "adj."), ("adv", "adv.")):
+            with open(os.path.join(folder, "index." + name), encoding="latin-1") as f:
+                for line in f:
+                    if not line.startswith(" "):
+                        listed[line.split()[0]].add(pos)
+        uses = defaultdict(lambda: defaultdict(int))
+        with open(os.path.join(folder, "cntlist.rev"), encoding="latin-1") as f:
+            for line in f:
+                key, _, count = line.split()
+                lemma, _, rest = key.partition("%")
+                pos = {"1": "n.", "2": "v.", "3": "adj.", "4": "adv.", "5": "adj."}.get(rest[:1])
+                if pos in listed[lemma]:
+                    uses[lemma][pos] += int(count)
+        here = os.path.dirname(os.path.abspath(__file__))
+        lines = {**build.load_core_senses(os.path.join(here, "exam_senses.tsv")),
+                 **build.load_core_senses(os.path.join(here, "core_senses.tsv"))}
+        missing = []
+        for word, parts in lines.items():
+            heads = {pos for pos, _ in parts}
+            total = sum(uses[word].values())
+            if heads & {"num.", "pron.", "aux.", "conj.", "int."} or word in ("else", "negro"):
+                continue
+            missing += [(word, pos) for pos, n in uses[word].items()
+                        if pos not in heads and (n == total or (n >= 2 and 5 * n >= total))]
+        self.assertEqual(missing, [])
 
 class DerivedEntriesTest(unittest.TestCase):
     def test_lemma_counts_join_only_real_forms(self):
@@ -219,6 +257,18 @@ class FormsTest(unittest.TestCase):
                  ("tried", "try"), ("stopped", "stop"), ("happier", "happy"), ("bigger", "big")]
         for form, base in cases:
             self.assertEqual(build.resolve(form, {base, "hop", "us"}), base, form)
+        # as the service reads them: no comparative of a noun or a verb
+        known = {"troop", "press", "big"}
+        self.assertEqual([build.resolve(w, known, {"big"}) for w in ("trooper", "presser", "bigger")],
+                         [None, None, "big"])
+
+    def test_irregular_forms_name_their_kind(self):
+        entries = {w: [("v.", ["义"])] for w in ("go", "arc", "whiz", "see")}
+        irregular = {"went": ["go"], "arcking": ["arc"], "whizzes": ["whiz"], "seen": ["see"]}
+        kinds = {form: {"verb": bases} for form, bases in irregular.items()}
+        self.assertEqual(build.resolve_irregular(entries, irregular, kinds),
+                         {"went": "=go\tv. 过去式或过去分词", "arcking": "=arc\tv. 现在分词",
+                          "whizzes": "=whiz\tv. 第三人称单数", "seen": "=see\tv. 过去分词"})
 
     def test_a_form_with_a_stray_entry_leads_with_its_base(self):
         entries = {"hand": [("n.", ["手", "帮助"])], "hands": [("n.", ["职场", "劳动力"])],
@@ -252,6 +302,26 @@ class FormsTest(unittest.TestCase):
                  ("reconnect", [("v.", ["重新连接（connect 的派生词）"])]),
                  ("trooper", None)]  # troop is mainly a noun: no 结队者
         build.derive_affixed(entries, [w for w, _ in cases])
+        for word, parts in cases:
+            self.assertEqual(entries.get(word), parts, word)
+
+    def test_a_derived_word_never_reads_a_rare_lone_character(self):
+        jieba = {"昫": (22, "ag"), "冷静": (3000, "a"), "凉": (3400, "a"), "使": (90000, "v"),
+                 "按": (20000, "p"), "按压": (300, "v"), "模": (5000, "n"), "颽": (2, "ag")}
+        entries = {"fruity": [("adj.", ["昫", "果味的"])], "cool": [("adj.", ["凉", "冷静"])],
+                   "enable": [("v.", ["使", "使能够"])], "press": [("v.", ["按", "按压"])],
+                   "balmy": [("adj.", ["昫的", "颽"])], "obscure": [("adj.", ["晦涩的", "晦涩"])],
+                   "attribute": [("v.", ["把…归因于", "归因"])]}
+        cases = [("fruitiness", [("n.", ["果味（fruity 的名词）"])]),    # 昫: too rare
+                 ("uncool", [("adj.", ["不凉的", "不冷静的（cool 的反义词）"])]),  # a common 凉 stays
+                 ("enabler", [("n.", ["使能够者（enable 的名词）"])]),  # never 使者, an envoy
+                 ("presser", [("n.", ["按压者（press 的名词）"])]),
+                 ("attributable", [("adj.", ["可归因的（attribute 的形容词）"])]),  # no frame with 可
+                 ("balminess", None),                                # nothing usable is left
+                 ("balmily", None),
+                 ("obscurely", [("adv.", ["晦涩地"])])]  # 晦涩 and 晦涩的 read alike
+        build.derive_affixed(entries, [w for w, _ in cases], jieba)
+        build.derive_adverbs(entries, [w for w, _ in cases], jieba)
         for word, parts in cases:
             self.assertEqual(entries.get(word), parts, word)
 
