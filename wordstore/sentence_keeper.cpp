@@ -256,10 +256,25 @@ SentenceKeeper::SentenceKeeper() : splitter_([this](std::string_view sentence) {
 
 void SentenceKeeper::BeginText(std::string source) { source_ = std::move(source); }
 
-SentenceKeeper::Entry& SentenceKeeper::Find(std::string_view word) {
+uint32_t SentenceKeeper::HashOf(std::string_view word) {
   uint32_t hash = 0;
   for (char c : word) hash = hash * 131u + static_cast<unsigned char>(c);
-  hash ^= hash >> 15;
+  return hash ^ (hash >> 15);
+}
+
+const SentenceKeeper::Entry* SentenceKeeper::Lookup(std::string_view word) const {
+  if (slots_.empty()) return nullptr;
+  uint32_t hash = HashOf(word);
+  size_t mask = slots_.size() - 1;
+  for (size_t at = (hash * 0x9E3779B1u) & mask;; at = (at + 1) & mask) {
+    const Slot& slot = slots_[at];
+    if (!slot.entry) return nullptr;
+    if (slot.hash == hash && entries_[slot.entry - 1].word == word) return &entries_[slot.entry - 1];
+  }
+}
+
+SentenceKeeper::Entry& SentenceKeeper::Find(std::string_view word) {
+  uint32_t hash = HashOf(word);
   if ((entries_.size() + 1) * 2 > slots_.size()) {
     std::vector<Slot> grown(slots_.empty() ? 4096 : slots_.size() * 2);
     size_t mask = grown.size() - 1;
@@ -317,10 +332,8 @@ void SentenceKeeper::ForEach(
 
 std::vector<const KeptSentence*> SentenceKeeper::SentencesOf(std::string_view word) const {
   std::vector<const KeptSentence*> list;
-  for (const Entry& entry : entries_) {
-    if (entry.word != word) continue;
-    for (int i = 0; i < entry.count; ++i) list.push_back(&sentences_[entry.index[i]]);
-  }
+  if (const Entry* entry = Lookup(word))
+    for (int i = 0; i < entry->count; ++i) list.push_back(&sentences_[entry->index[i]]);
   return list;
 }
 

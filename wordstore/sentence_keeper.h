@@ -164,7 +164,9 @@ class SentenceKeeper {
     uint32_t hash = 0;
     uint32_t entry = 0;  // entries_ index + 1; 0: free
   };
+  static uint32_t HashOf(std::string_view word);
   Entry& Find(std::string_view word);
+  const Entry* Lookup(std::string_view word) const;  // nullptr: no such word
   void Keep(std::string_view sentence);
   // Gives the sentence about to be kept as sentences_[index] to the entry;
   // false when the entry has its sentences or this one already.
