@@ -23,6 +23,9 @@ network here):
     frequency order; it goes before the senses the other sources give.
   - exam_senses.tsv beside this script: the same for the words of the CET-4
     and 高考 lists that core_senses.tsv leaves out, written by hand.
+  - frequent_senses.tsv beside this script: the same for the words ranked
+    5,001-10,000 in the same order that neither of those two holds (core and
+    exam lines win where a word is in more than one).
 
 Outputs:
   - dictserver/data/quorvo-dict.tsv: "word<TAB>pos. 义；义<TAB>pos. 义" per
@@ -1276,6 +1279,8 @@ def main():
     parser.add_argument("--out", default=os.path.join(ROOT, "dictserver", "data", "quorvo-dict.tsv"))
     parser.add_argument("--starter-dir", default=os.path.join(ROOT, "data"))
     parser.add_argument("--ecdict", help="ECDICT's ecdict.csv (default: in --sources)")
+    parser.add_argument("--frequent", default=os.path.join(HERE, "frequent_senses.tsv"),
+                        help="hand-written first senses of the words ranked 5,001-10,000 the other two leave out")
     parser.add_argument("--form-senses", default=os.path.join(HERE, "form_senses.tsv"),
                         help="hand-written senses of plurals with a meaning of their own")
     args = parser.parse_args()
@@ -1294,7 +1299,7 @@ def main():
     found, by_phrase, names = invert_cedict(cedict, pos_use, zh_ranks, jieba, senses, meaning_words)
     moved_british = merge_british(found, senses)
     entries = build_entries(found, pos_use, supplement, jieba)
-    core = {**load_core_senses(args.exam), **load_core_senses(args.core)}
+    core = {**load_core_senses(args.frequent), **load_core_senses(args.exam), **load_core_senses(args.core)}
     apply_core_senses(entries, core)
     direct = {w: v for w, v in entries.items() if isinstance(v, list)}
     adverbs = derive_adverbs(entries, set(pos_use) | {w for w in counts if counts[w] >= 20}, jieba)

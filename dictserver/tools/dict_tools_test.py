@@ -178,10 +178,13 @@ class CoreSensesTest(unittest.TestCase):
         here = os.path.dirname(os.path.abspath(__file__))
         core = build.load_core_senses(os.path.join(here, "core_senses.tsv"))
         exam = build.load_core_senses(os.path.join(here, "exam_senses.tsv"))
+        frequent = build.load_core_senses(os.path.join(here, "frequent_senses.tsv"))
         self.assertGreater(len(core), 4000)
         self.assertGreater(len(exam), 1000)
-        self.assertFalse(set(core) & set(exam))  # one hand-written line a word
-        for word, parts in list(core.items()) + list(exam.items()):
+        self.assertGreater(len(frequent), 100)
+        # one hand-written line a word
+        self.assertFalse(set(core) & set(exam) or set(core) & set(frequent) or set(exam) & set(frequent))
+        for word, parts in list(core.items()) + list(exam.items()) + list(frequent.items()):
             self.assertEqual(word, word.lower(), word)
             for pos, senses in parts:
                 self.assertIn(pos, ("n.", "v.", "adj.", "adv.", "prep.", "conj.", "pron.", "int.", "num.", "aux."), word)
@@ -211,7 +214,8 @@ class CoreSensesTest(unittest.TestCase):
                 if pos in listed[lemma]:
                     uses[lemma][pos] += int(count)
         here = os.path.dirname(os.path.abspath(__file__))
-        lines = {**build.load_core_senses(os.path.join(here, "exam_senses.tsv")),
+        lines = {**build.load_core_senses(os.path.join(here, "frequent_senses.tsv")),
+                 **build.load_core_senses(os.path.join(here, "exam_senses.tsv")),
                  **build.load_core_senses(os.path.join(here, "core_senses.tsv"))}
         missing = []
         for word, parts in lines.items():
