@@ -699,6 +699,15 @@ def derived_rendering(chinese, pos, from_pos):
     return chinese
 
 
+PERSON_SUFFIXES = ("ist", "ier", "er", "or", "ian")
+
+
+def is_person_noun(word, base):
+    """Whether a noun names the one who does or holds what a related word
+    names (anarchist <- anarchy, glazier <- glaze) rather than the same thing."""
+    return any(word.endswith(s) and not base.endswith(s) for s in PERSON_SUFFIXES)
+
+
 def derive_from_relations(entries, pos_use, senses, members, related, direct=None, jieba=None):
     """Words still without a translation borrow those of a word they are
     derived from (retirement <- retire, generosity <- generous, surgical <-
@@ -729,6 +738,8 @@ def derive_from_relations(entries, pos_use, senses, members, related, direct=Non
                     continue
                 if pos == POS_NOUN and other_pos == POS_VERB and word.endswith("ee"):
                     continue  # "licensee" is who is licensed, not 许可 (derive_affixed builds it)
+                if pos == POS_NOUN and other_pos in (POS_VERB, POS_NOUN) and is_person_noun(word, other):
+                    continue  # "anarchist" is not 无政府状态, "glazier" not 上釉
                 senses_of = next((s for p, s in theirs if p == other_pos), None)
                 if senses_of and pos == POS_ADV and other_pos == POS_ADJ:
                     senses_of = usable_base_senses(senses_of, jieba)  # no 憭地 for "intelligibly"

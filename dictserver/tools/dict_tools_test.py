@@ -254,6 +254,19 @@ class DerivedEntriesTest(unittest.TestCase):
         build.derive_from_relations(entries, pos_use, defaultdict(list), {}, related, direct)
         self.assertEqual(entries["northerly"], [(build.POS_ADV, ["向北"])])
 
+    def test_a_person_noun_does_not_read_as_what_it_comes_from(self):
+        n, v = build.POS_NOUN, build.POS_VERB
+        cases = [("anarchist", "anarchy", n, ["无政府状态"], None),
+                 ("glazier", "glaze", v, ["上釉"], None),
+                 ("editor", "edit", v, ["编辑"], None),
+                 ("scholarship", "scholar", n, ["学者"], [(n, ["学者"])]),
+                 ("internist", "specialist", n, ["专家"], [(n, ["专家"])])]
+        for word, base, base_pos, zh, expected in cases:
+            entries = {base: [(base_pos, zh)]}
+            build.derive_from_relations(entries, {word: {n: 1}}, defaultdict(list), {},
+                                        {(word, n): [(base, base_pos)]}, dict(entries))
+            self.assertEqual(entries.get(word), expected, word)
+
 
 class FormsTest(unittest.TestCase):
     def test_bases_in_the_order_the_service_tries_them(self):
