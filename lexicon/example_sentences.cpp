@@ -5,6 +5,8 @@
 #include <sstream>
 #include <utility>
 
+#include "lexicon/data_lines.h"
+
 namespace quorvo {
 namespace {
 
@@ -36,13 +38,8 @@ bool ExampleSentences::LoadText(std::string text) {
   const std::string_view all(*text_);
   examples_.reserve(static_cast<size_t>(std::count(all.begin(), all.end(), '\n')) + 1);
   size_t start = 0;
-  while (start < all.size()) {
-    size_t end = all.find('\n', start);
-    if (end == std::string_view::npos) end = all.size();
-    std::string_view line = all.substr(start, end - start);
-    start = end + 1;
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    if (line.empty() || line.front() == '#') continue;
+  std::string_view line;
+  while (NextDataLine(all, &start, &line)) {
     size_t tab = line.find('\t');
     if (tab == std::string_view::npos) continue;
     std::string_view word = line.substr(0, tab);

@@ -7,6 +7,8 @@
 #include <sstream>
 #include <utility>
 
+#include "lexicon/data_lines.h"
+
 namespace quorvo {
 
 namespace {
@@ -116,14 +118,8 @@ bool Lexicon::LoadText(std::string text, LexiconLoadReport* report) {
   while (slots < 2 * lines) slots *= 2;
   formSlots_.assign(slots, FormSlot());
   size_t start = 0;
-  while (start < all.size()) {
-    size_t end = all.find('\n', start);
-    if (end == std::string_view::npos) end = all.size();
-    std::string_view line = all.substr(start, end - start);
-    start = end + 1;
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    if (line.empty() || line[0] == '#') continue;
-
+  std::string_view line;
+  while (NextDataLine(all, &start, &line)) {
     std::string_view fields[4];
     size_t fieldCount = 0;
     ForEachPiece(line, '\t', [&](std::string_view piece) {

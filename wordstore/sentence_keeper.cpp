@@ -87,18 +87,22 @@ std::string StoredText(std::string_view sentence) {
 
 }  // namespace
 
-void SentenceSplitter::Append(char c) {
-  if (full_) return;
-  bool lead = (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+bool SentenceSplitter::PutPendingSpace() {
   if (pendingSpace_ && !buffer_.empty()) {
     if (chars_ + 1 > kMaxSentenceChars) {
       full_ = true;  // at a word's end: the cut is here
-      return;
+      return false;
     }
     buffer_ += ' ';
     ++chars_;
   }
   pendingSpace_ = false;
+  return true;
+}
+
+void SentenceSplitter::Append(char c) {
+  if (full_ || !PutPendingSpace()) return;
+  bool lead = (static_cast<unsigned char>(c) & 0xC0) != 0x80;
   if (lead && chars_ + 1 > kMaxSentenceChars) {
     // Inside a word: back to the space before it, when there is one.
     size_t space = buffer_.rfind(' ');
@@ -111,16 +115,7 @@ void SentenceSplitter::Append(char c) {
 }
 
 void SentenceSplitter::AppendRun(const char* letters, size_t count) {
-  if (full_) return;
-  if (pendingSpace_ && !buffer_.empty()) {
-    if (chars_ + 1 > kMaxSentenceChars) {
-      full_ = true;  // at a word's end: the cut is here
-      return;
-    }
-    buffer_ += ' ';
-    ++chars_;
-  }
-  pendingSpace_ = false;
+  if (full_ || !PutPendingSpace()) return;
   if (chars_ + count <= kMaxSentenceChars) {
     buffer_.append(letters, count);  // ASCII letters: a byte a character
     chars_ += count;

@@ -67,6 +67,9 @@ class SentenceSplitter {
     int end = 0;
   };
   void Append(char c);
+  // The space a whitespace run left before the next character; false when
+  // the sentence is cut there.
+  bool PutPendingSpace();
   void AppendRun(const char* letters, size_t count);
   void FeedOne(char c);
   void EndLine();

@@ -255,7 +255,7 @@ Result<std::vector<ExportRow>> ReadExportRows(WordDatabase& db, std::string_view
     if (!row.ok()) return row.status();
     if (!*row) break;
     rows.push_back({select.Text(0), select.Text(1), select.Text(2),
-                    !select.IsNull(3) && select.Text(3) == "0" ? unknownText : knownText, select.Text(4)});
+                    !select.IsNull(3) && select.Text(3) == "0" ? unknownText : knownText, select.Text(4), "", ""});
   }
   // Each word carries its first kept sentence, as the word list shows it.
   const auto sentences = BankSentences(db, bank);

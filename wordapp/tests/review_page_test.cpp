@@ -442,7 +442,9 @@ TEST_F(ReviewPageTest, ADrillTryTheFileRefusesIsKeptAndWrittenByTheRetryTimer) {
     QTest::keyClicks(TypingBox(), "alpah");
     Press(Qt::Key_Return);
     EXPECT_EQ(fault.status, TextOf(Control<QWidget>(page.get(), page2_controls::kReviewStatus)));
-    if (other) ASSERT_TRUE(other->Release());
+    if (other) {
+      ASSERT_TRUE(other->Release());
+    }
     vfs.SetWriteBudget(-1);
     EXPECT_TRUE(QTest::qWaitFor([this] { return page->PendingMisspellings() == 0; }, 8000));
     EXPECT_EQ("", TextOf(Control<QWidget>(page.get(), page2_controls::kReviewStatus)));
